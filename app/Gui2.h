@@ -1,0 +1,170 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QLineSeries;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+class TChart;
+class TStringGrid;
+
+// Up-down spinner attached to an edit box: each click moves its position one
+// step within its range and writes the new position into the edit box.
+class TUpDown : public QWidget {
+    Q_OBJECT
+public:
+    TUpDown(QWidget* parent, QLineEdit* associate, int min, int max, int position);
+    int Position() const { return position; }
+    void SetPosition(int value);
+    QToolButton* UpButton;
+    QToolButton* DownButton;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QLineEdit* associate;
+    int min, max, position;
+};
+
+// The main window.
+class TForm2 : public QMainWindow {
+    Q_OBJECT
+public:
+    TForm2();
+
+    // Design client size and page size, in pixels at 96 dpi.
+    static constexpr int DesignWidth = 1098;
+    static constexpr int DesignHeight = 643;
+    static constexpr int PageWidth = 1090;
+    static constexpr int PageHeight = 479;
+
+    QWidget* ClientArea;
+
+    // Top area
+    QPushButton* WriteData;
+    QPushButton* ReadData;
+    QProgressBar* ProgressBar1;
+    QLabel* Label1;
+    QLabel* LabelProgress;
+    QComboBox* ComboBox1;
+    QLabel* Label2;
+    QPushButton* Button1;
+    QTabWidget* PageControl1;
+
+    // Pages
+    QWidget* TabSheetVariatorSettings;
+    QWidget* TabSheetLPGmap;
+    QWidget* TabSheetUOZGrid;
+    QWidget* TabSheetPetrolmap;
+    QWidget* TabSheetPetrolGrid;
+
+    // Variator settings page
+    QLabel* LabelVariatorStartTimeout;
+    QLineEdit* EEditVariatorStartTimeout;
+    TUpDown* UpDownTimeout;
+    QLabel* SignalInversionLabel;
+    QCheckBox* SignalInversionCheckBox;
+    QLabel* Label3;
+    QLineEdit* MicroCodeVersionEdit;
+
+    // Chart pages
+    TChart* ChartLPG;
+    QLineSeries* LineSeries1;
+    QCheckBox* LPGSpeedCheckBox;
+    QCheckBox* LPGScaleCheckBox;
+    QCheckBox* LPGFulMapMoveCheckBox;
+    TChart* ChartPetrol;
+    QLineSeries* Series1;
+    QCheckBox* PetrolFulMapMoveCheckBox;
+    QCheckBox* PetrolScaleCheckBox;
+    QCheckBox* PetrolSpeedCheckBox;
+
+    // Table pages
+    TStringGrid* StringGridLPG;
+    TStringGrid* StringGridPetrol;
+
+    // Menu bar
+    QMenuBar* MainMenu;
+    QMenu* N8;
+    QAction* N9;
+    QAction* N10;
+    QAction* N4;
+    QAction* N11;
+    QAction* N13;
+    QAction* N12;
+    QMenu* N1;
+    QAction* N2;
+    QAction* N3;
+    QAction* N7;
+    QAction* N5;
+    QAction* N6;
+
+    QFileDialog* OpenDialog1;
+    QFileDialog* SaveDialog1;
+
+    // Event handlers
+    void FormShow();
+    void FormClose();
+    void Button1Click();
+    void ReadDataClick();
+    void WriteDataClick();
+    void N9Click();
+    void N4Click();
+    void N12Click();
+    void N2Click();
+    void N3Click();
+    void PageControl1Change();
+    void ChartLPGKeyDown(int key);
+    void ChartLPGClickSeries(int valueIndex, Qt::MouseButton button);
+    void ChartLPGMouseEnter();
+    void ChartLPGMouseLeave();
+    void ChartPetrolKeyDown(int key);
+    void ChartPetrolClickSeries(int valueIndex, Qt::MouseButton button);
+    void ChartPetrolMouseEnter();
+    void ChartPetrolMouseLeave();
+    void LPGScaleCheckBoxClick();
+    void PetrolScaleCheckBoxClick();
+    void StringGridLPGSelectCell(int col, int row, bool& canSelect);
+    void StringGridLPGKeyDown(int key);
+    void StringGridPetrolSelectCell(int col, int row, bool& canSelect);
+    void StringGridPetrolKeyDown(int key);
+    void EEditVariatorStartTimeoutChange();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildTopArea();
+    void BuildSettingsPage();
+    void BuildChartPages();
+    void BuildGridPages();
+    void BuildMenu();
+    void WireEvents();
+};
+
+// The one main window.
+extern TForm2* Form2;
+
+// Shows the connection state in Label2: "connected" (green "Подключен") or
+// "disconnected" (red "Не подключен"); any other key changes nothing.
+void SetConnectionStatus(TForm2* window, const QString& key);
+
+// Fills both maps with the template values: LPG 9.0, petrol 2.0 degrees.
+void FillTemplate(TForm2* window);
+
+// Repaints a control at once, while the event loop is not running.
+void RepaintNow(QWidget* widget);

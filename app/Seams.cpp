@@ -1,0 +1,80 @@
+#include "Seams.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <exception>
+
+namespace {
+const QString ApplicationTitle = QStringLiteral("Tarvo GUI");
+MessageHook messageHook;
+MessageHook errorBoxHook;
+FileDialogHook fileDialogHook;
+}
+
+void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
+void SetErrorBoxHook(MessageHook hook) { errorBoxHook = std::move(hook); }
+void SetFileDialogHook(FileDialogHook hook) { fileDialogHook = std::move(hook); }
+
+void ShowMessage(const QString& text)
+{
+    if (messageHook) {
+        messageHook(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), text, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+void ShowErrorBox(const QString& text)
+{
+    if (errorBoxHook) {
+        errorBoxHook(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle, text, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName)
+{
+    if (fileDialogHook)
+        return fileDialogHook(dialog, fileName);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return false;
+    fileName = dialog->selectedFiles().first();
+    return true;
+}
+
+QString ErrorBoxText(const QString& message)
+{
+    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+        return message + QLatin1Char('.');
+    return message;
+}
+
+void ShowException(const std::exception& e)
+{
+    ShowErrorBox(ErrorBoxText(QString::fromUtf8(e.what())));
+}
+
+void ShowUnknownException()
+{
+    ShowErrorBox(QString());
+}
+
+bool RunHandler(const std::function<void()>& handler)
+{
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& e) {
+        ShowException(e);
+    } catch (...) {
+        ShowUnknownException();
+    }
+    return false;
+}

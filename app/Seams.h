@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QFileDialog;
+
+// Every dialog the program shows goes through one of these functions, so that
+// tests can replace the real Qt dialogs with hooks.
+
+// A message to the user: caption "Message", the text, one OK button, no icon,
+// no owner window, application-modal. Returns when the user presses OK.
+void ShowMessage(const QString& text);
+
+// The error box for exceptions that escape a command: error icon, one OK
+// button, the application's title as caption. The text is shown as given.
+void ShowErrorBox(const QString& text);
+
+// Runs a file dialog. Returns true and sets fileName when the user chose a file.
+bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName);
+
+// Test hooks. An empty function restores the real dialog.
+using MessageHook = std::function<void(const QString& text)>;
+using FileDialogHook = std::function<bool(QFileDialog* dialog, QString& fileName)>;
+void SetMessageHook(MessageHook hook);
+void SetErrorBoxHook(MessageHook hook);
+void SetFileDialogHook(FileDialogHook hook);
+
+// The text of the error box for an exception message: a full stop is appended
+// when the last character comes after '.' in character code order.
+QString ErrorBoxText(const QString& message);
+
+// Shows an exception that escaped a command in the error box.
+void ShowException(const std::exception& e);
+void ShowUnknownException();
+
+// Runs one event handler; an exception that escapes it is shown in the error
+// box. Returns false when the handler ended with an exception.
+bool RunHandler(const std::function<void()>& handler);

@@ -1,0 +1,25 @@
+#include "TarvoApplication.h"
+
+#include "Seams.h"
+
+#include <exception>
+
+TarvoApplication::TarvoApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    // No display name: Qt would append it to every window caption, and the
+    // message boxes must read "Message" alone.
+    setApplicationName(QStringLiteral("tarvo-gui"));
+}
+
+bool TarvoApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ShowException(e);
+    } catch (...) {
+        ShowUnknownException();
+    }
+    return false;
+}

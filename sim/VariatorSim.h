@@ -1,0 +1,3 @@
+#pragma once
+
+// A bench stand-in for the variator on a pseudo-terminal.

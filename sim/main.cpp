@@ -1,0 +1,6 @@
+#include "VariatorSim.h"
+
+int main()
+{
+    return 0;
+}
