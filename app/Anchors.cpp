@@ -20,6 +20,7 @@ struct AnchorBase {
 };
 
 const char* const kBaseProperty = "tarvoAnchorBase";
+const char* const kFilterProperty = "tarvoAnchorFilter";
 
 AnchorBase MakeBase(Anchor anchor, const QRect& g, QSize parent)
 {
@@ -84,8 +85,10 @@ void SetAnchors(QWidget* widget, Anchor anchor, QSize designParent)
 {
     QWidget* parent = widget->parentWidget();
     Store(widget, MakeBase(anchor, widget->geometry(), designParent));
-    if (parent && !parent->findChild<AnchorFilter*>(QString(), Qt::FindDirectChildrenOnly))
+    if (parent && !parent->property(kFilterProperty).toBool()) {
         parent->installEventFilter(new AnchorFilter(parent));
+        parent->setProperty(kFilterProperty, true);
+    }
     if (parent) {
         AnchorBase b;
         Load(widget, b);

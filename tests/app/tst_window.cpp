@@ -1,0 +1,469 @@
+#include "Anchors.h"
+#include "ChartWidget.h"
+#include "Gui2.h"
+#include "MapStore.h"
+#include "Seams.h"
+#include "StringGrid.h"
+#include "TarvoApplication.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <stdexcept>
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+    TForm2* w = nullptr;
+    QStringList messages;
+    QStringList errors;
+
+private slots:
+    void init()
+    {
+        messages.clear();
+        errors.clear();
+        SetMessageHook([this](const QString& t) { messages << t; });
+        SetErrorBoxHook([this](const QString& t) { errors << t; });
+        LPGTable = {};
+        PetrolTable = {};
+        w = new TForm2;
+        Form2 = w;
+    }
+    void cleanup()
+    {
+        delete w;
+        w = nullptr;
+        Form2 = nullptr;
+        SetMessageHook({});
+        SetErrorBoxHook({});
+    }
+
+    void topAreaLayout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("WriteData") << "WriteData" << QRect(13, 6, 164, 25) << true << "Запись данных в вариатор";
+        QTest::newRow("ReadData") << "ReadData" << QRect(13, 37, 164, 25) << true << "Чтение данных из вариатора";
+        QTest::newRow("ProgressBar1") << "ProgressBar1" << QRect(217, 48, 537, 17) << false << "";
+        QTest::newRow("Label1") << "Label1" << QRect(331, 0, 142, 13) << true << "Выберите номер COM порта";
+        QTest::newRow("LabelProgress") << "LabelProgress" << QRect(416, 29, 137, 13) << false
+                                       << "Выберите номер ком порта";
+        QTest::newRow("ComboBox1") << "ComboBox1" << QRect(491, 0, 41, 21) << true << "0";
+        QTest::newRow("Label2") << "Label2" << QRect(556, 0, 101, 18) << false << "Не подключен";
+        QTest::newRow("Button1") << "Button1" << QRect(925, 18, 115, 25) << true << "Шаблон данных";
+        QTest::newRow("PageControl1") << "PageControl1" << QRect(0, 74, 1098, 507) << true << "";
+    }
+    void topAreaLayout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(bool, visible);
+        QFETCH(QString, text);
+        QWidget* c = FindControl(name);
+        QVERIFY(c);
+        QCOMPARE(c->parentWidget(), w->ClientArea);
+        QCOMPARE(c->geometry(), geometry);
+        QCOMPARE(c->isVisibleTo(w), visible);
+        if (auto* b = qobject_cast<QPushButton*>(c))
+            QCOMPARE(b->text(), text);
+        if (auto* l = qobject_cast<QLabel*>(c))
+            QCOMPARE(l->text(), text);
+        if (auto* cb = qobject_cast<QComboBox*>(c))
+            QCOMPARE(cb->currentText(), text);
+    }
+
+    void windowProperties()
+    {
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tarvo GUI"));
+        QCOMPARE(w->ClientArea->size(), QSize(1098, 643));
+        QCOMPARE(w->font().pointSize(), 8);
+        QVERIFY(w->font().families().startsWith(QStringLiteral("Tahoma")));
+        QCOMPARE(w->ProgressBar1->minimum(), 0);
+        QCOMPARE(w->ProgressBar1->maximum(), 79);
+        QCOMPARE(w->ProgressBar1->value(), 0);
+        QCOMPARE(w->OpenDialog1->defaultSuffix(), QStringLiteral("xml"));
+        QCOMPARE(w->SaveDialog1->defaultSuffix(), QStringLiteral("xml"));
+        QCOMPARE(w->SaveDialog1->acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(w->OpenDialog1->acceptMode(), QFileDialog::AcceptOpen);
+    }
+
+    void portBoxList()
+    {
+        QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("0"));
+        QCOMPARE(w->ComboBox1->count(), 254);
+        QCOMPARE(w->ComboBox1->itemText(0), QStringLiteral("1"));
+        QCOMPARE(w->ComboBox1->itemText(253), QStringLiteral("254"));
+        for (int i = 0; i < 254; ++i)
+            QCOMPARE(w->ComboBox1->itemText(i), QString::number(i + 1));
+        QCOMPARE(w->ComboBox1->findText(QStringLiteral("0")), -1);
+        QCOMPARE(w->ComboBox1->findText(QStringLiteral("255")), -1);
+        QCOMPARE(w->ComboBox1->maxVisibleItems(), 20);
+        QVERIFY(w->ComboBox1->isEditable());
+    }
+
+    void pagesInOrder()
+    {
+        const QStringList captions{"Настройки вариатора", "Карта УОЗ для газа", "Таблица УОЗ для газа",
+                                   "Карта УОЗ для бензина", "Таблица УОЗ для бензина"};
+        QCOMPARE(w->PageControl1->count(), 5);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(w->PageControl1->tabText(i), captions[i]);
+        QCOMPARE(w->PageControl1->currentWidget(), w->TabSheetLPGmap);
+        QCOMPARE(w->PageControl1->widget(0), w->TabSheetVariatorSettings);
+        QCOMPARE(w->PageControl1->widget(2), w->TabSheetUOZGrid);
+        QCOMPARE(w->PageControl1->widget(3), w->TabSheetPetrolmap);
+        QCOMPARE(w->PageControl1->widget(4), w->TabSheetPetrolGrid);
+    }
+
+    void pageControls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("timeout label") << "LabelVariatorStartTimeout" << "TabSheetVariatorSettings"
+                                       << QRect(24, 56, 163, 13) << "Время до включения вариатора" << false;
+        QTest::newRow("timeout edit") << "EEditVariatorStartTimeout" << "TabSheetVariatorSettings"
+                                      << QRect(224, 53, 25, 21) << "0" << false;
+        QTest::newRow("updown") << "UpDownTimeout" << "TabSheetVariatorSettings" << QRect(249, 53, 16, 21) << ""
+                                << false;
+        QTest::newRow("inversion label") << "SignalInversionLabel" << "TabSheetVariatorSettings"
+                                         << QRect(24, 104, 91, 13) << "Инверсия сигнала" << false;
+        QTest::newRow("inversion box") << "SignalInversionCheckBox" << "TabSheetVariatorSettings"
+                                       << QRect(224, 103, 25, 17) << "" << false;
+        QTest::newRow("firmware label") << "Label3" << "TabSheetVariatorSettings" << QRect(24, 160, 88, 13)
+                                        << "Версия прошивки" << false;
+        QTest::newRow("firmware edit") << "MicroCodeVersionEdit" << "TabSheetVariatorSettings"
+                                       << QRect(224, 152, 81, 21) << "0" << false;
+        QTest::newRow("ChartLPG") << "ChartLPG" << "TabSheetLPGmap" << QRect(-3, 0, 1097, 479) << "" << false;
+        QTest::newRow("LPGSpeed") << "LPGSpeedCheckBox" << "TabSheetLPGmap" << QRect(940, 9, 121, 17)
+                                  << "Быстрое изменение" << true;
+        QTest::newRow("LPGScale") << "LPGScaleCheckBox" << "TabSheetLPGmap" << QRect(64, 12, 153, 17)
+                                  << "Отрицательные значения" << false;
+        QTest::newRow("LPGFulMapMove") << "LPGFulMapMoveCheckBox" << "TabSheetLPGmap" << QRect(771, 9, 121, 17)
+                                       << "Двигать всю карту" << true;
+        QTest::newRow("ChartPetrol") << "ChartPetrol" << "TabSheetPetrolmap" << QRect(-4, 0, 1091, 476) << ""
+                                     << false;
+        QTest::newRow("PetrolFulMapMove") << "PetrolFulMapMoveCheckBox" << "TabSheetPetrolmap"
+                                          << QRect(772, 10, 129, 17) << "Двигать всю карту" << true;
+        QTest::newRow("PetrolScale") << "PetrolScaleCheckBox" << "TabSheetPetrolmap" << QRect(65, 13, 160, 17)
+                                     << "Отрицательные значения" << false;
+        QTest::newRow("PetrolSpeed") << "PetrolSpeedCheckBox" << "TabSheetPetrolmap" << QRect(941, 10, 121, 17)
+                                     << "Быстрое изменение" << true;
+        QTest::newRow("StringGridLPG") << "StringGridLPG" << "TabSheetUOZGrid" << QRect(0, 0, 1088, 475) << ""
+                                       << false;
+        QTest::newRow("StringGridPetrol") << "StringGridPetrol" << "TabSheetPetrolGrid" << QRect(0, 0, 1088, 483)
+                                          << "" << false;
+    }
+    void pageControls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, page);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        QFETCH(bool, checked);
+        QWidget* c = FindControl(name);
+        QVERIFY(c);
+        QCOMPARE(c->parentWidget()->objectName(), page);
+        // The pages are laid out by the tab control; compare in the design size.
+        c->parentWidget()->resize(TForm2::PageWidth, TForm2::PageHeight);
+        QCOMPARE(c->geometry(), geometry);
+        if (auto* l = qobject_cast<QLabel*>(c))
+            QCOMPARE(l->text(), text);
+        if (auto* e = qobject_cast<QLineEdit*>(c))
+            QCOMPARE(e->text(), text);
+        if (auto* b = qobject_cast<QCheckBox*>(c)) {
+            QCOMPARE(b->text(), text);
+            QCOMPARE(b->isChecked(), checked);
+        }
+    }
+
+    void checkBoxesLieOnTopOfCharts()
+    {
+        const QObjectList& lpg = w->TabSheetLPGmap->children();
+        QVERIFY(lpg.indexOf(w->ChartLPG) < lpg.indexOf(w->LPGSpeedCheckBox));
+        QVERIFY(lpg.indexOf(w->ChartLPG) < lpg.indexOf(w->LPGScaleCheckBox));
+        const QObjectList& petrol = w->TabSheetPetrolmap->children();
+        QVERIFY(petrol.indexOf(w->ChartPetrol) < petrol.indexOf(w->PetrolScaleCheckBox));
+    }
+
+    void tabOrder()
+    {
+        QCOMPARE(w->Button1->nextInFocusChain(), static_cast<QWidget*>(w->ReadData));
+        QCOMPARE(w->ReadData->nextInFocusChain(), static_cast<QWidget*>(w->WriteData));
+        QCOMPARE(w->WriteData->nextInFocusChain(), static_cast<QWidget*>(w->ComboBox1));
+        QCOMPARE(w->PageControl1->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(w->EEditVariatorStartTimeout->nextInFocusChain(), static_cast<QWidget*>(w->UpDownTimeout));
+    }
+
+    void menuBar()
+    {
+        const QList<QAction*> top = w->MainMenu->actions();
+        QCOMPARE(top.size(), 4);
+        QCOMPARE(top[0]->text(), QStringLiteral("Подключение"));
+        QCOMPARE(top[1]->text(), QStringLiteral("Файл"));
+        QCOMPARE(top[2]->text(), QStringLiteral("Обновление"));
+        QCOMPARE(top[3]->text(), QStringLiteral("Справка"));
+        QVERIFY(!top[2]->menu());
+        QVERIFY(!top[3]->menu());
+
+        const QList<QAction*> conn = w->N8->actions();
+        QCOMPARE(conn.size(), 6);
+        QCOMPARE(conn[0]->text(), QStringLiteral("Подключиться"));
+        QVERIFY(conn[1]->isSeparator());
+        QCOMPARE(conn[2]->text(), QStringLiteral("Автовыбор"));
+        QVERIFY(conn[3]->isSeparator() && conn[4]->isSeparator());
+        QCOMPARE(conn[5]->text(), QStringLiteral("Отключиться"));
+        QVERIFY(w->N8->separatorsCollapsible());
+
+        const QList<QAction*> file = w->N1->actions();
+        QCOMPARE(file.size(), 3);
+        QCOMPARE(file[0]->text(), QStringLiteral("Открыть"));
+        QCOMPARE(file[1]->text(), QStringLiteral("Сохранить"));
+        QVERIFY(file[2]->isSeparator());
+        QVERIFY(w->N1->separatorsCollapsible());
+
+        // The doubled separator is drawn once and the trailing one not at all:
+        // the rendered menus are as tall as menus built without them.
+        QMenu plainConn;
+        plainConn.setFont(w->N8->font());
+        plainConn.addAction(QStringLiteral("Подключиться"));
+        plainConn.addSeparator();
+        plainConn.addAction(QStringLiteral("Автовыбор"));
+        plainConn.addSeparator();
+        plainConn.addAction(QStringLiteral("Отключиться"));
+        QCOMPARE(w->N8->sizeHint().height(), plainConn.sizeHint().height());
+        QMenu plainFile;
+        plainFile.setFont(w->N1->font());
+        plainFile.addAction(QStringLiteral("Открыть"));
+        plainFile.addAction(QStringLiteral("Сохранить"));
+        QCOMPARE(w->N1->sizeHint().height(), plainFile.sizeHint().height());
+    }
+
+    void statusLabel()
+    {
+        QLabel* l = w->Label2;
+        QCOMPARE(l->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(l->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QVERIFY(l->autoFillBackground());
+        QVERIFY(!l->isVisibleTo(w));
+
+        for (const char* key : {"Connected", "connected ", "", "DISCONNECTED", "on"}) {
+            SetConnectionStatus(w, QString::fromLatin1(key));
+            QVERIFY2(!l->isVisibleTo(w), key);
+            QCOMPARE(l->text(), QStringLiteral("Не подключен"));
+        }
+
+        SetConnectionStatus(w, QStringLiteral("connected"));
+        QVERIFY(l->isVisibleTo(w));
+        QCOMPARE(l->text(), QStringLiteral("Подключен"));
+        QCOMPARE(l->palette().color(QPalette::Window), QColor(0, 128, 0));
+        QCOMPARE(l->palette().color(QPalette::WindowText), QColor(Qt::black));
+
+        SetConnectionStatus(w, QStringLiteral("Disconnected"));
+        QCOMPARE(l->text(), QStringLiteral("Подключен"));
+
+        SetConnectionStatus(w, QStringLiteral("disconnected"));
+        QVERIFY(l->isVisibleTo(w));
+        QCOMPARE(l->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(l->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QCOMPARE(l->palette().color(QPalette::WindowText), QColor(Qt::black));
+    }
+
+    void showCoversWorkArea()
+    {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(w->frameGeometry(), area);
+        QCOMPARE(w->PageControl1->size(), QSize(area.width() - 15, area.height() - 130));
+        QCOMPARE(w->PageControl1->pos(), QPoint(0, 74));
+        // Still there after the event loop has run the pending layouts.
+        QTest::qWait(50);
+        QCOMPARE(w->PageControl1->size(), QSize(area.width() - 15, area.height() - 130));
+    }
+
+    void anchorsFollowResize()
+    {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QSize before = w->ClientArea->size();
+        const QRect page = w->PageControl1->geometry();
+        const QPointF fraction(QRectF(w->Button1->geometry()).center().x() / before.width(),
+                               QRectF(w->Button1->geometry()).center().y() / before.height());
+        w->resize(w->width() + 200, w->height() + 100);
+        QTRY_COMPARE(w->ClientArea->size(), before + QSize(200, 100));
+        const QSize after = w->ClientArea->size();
+
+        QCOMPARE(w->ReadData->geometry(), QRect(13, 37, 164, 25));                                  // left, top
+        QCOMPARE(w->PageControl1->geometry(), page.adjusted(0, 0, 200, 100));                      // all
+        // none: the size stays, the centre keeps its fraction of the parent.
+        const QPointF c = QRectF(w->Button1->geometry()).center();
+        QVERIFY(qAbs(c.x() / after.width() - fraction.x()) < 0.002);
+        QVERIFY(qAbs(c.y() / after.height() - fraction.y()) < 0.002);
+        QCOMPARE(w->Button1->size(), QSize(115, 25));
+        QCOMPARE(w->Label2->size(), QSize(101, 18));
+
+        // In the design size the none-anchored controls sit where the layout puts them.
+        QVERIFY(qAbs(fraction.x() - (925 + 57.5) / TForm2::DesignWidth) < 0.002);
+
+        // On a page: the grid and the chart stretch, the fixed-size check box
+        // keeps its centre fraction, the scale box keeps its place.
+        w->PageControl1->setCurrentWidget(w->TabSheetLPGmap);
+        const QSize p = w->TabSheetLPGmap->size();
+        QCOMPARE(w->ChartLPG->geometry(), QRect(-3, 0, p.width() - 1090 + 1097, p.height()));
+        QCOMPARE(w->LPGScaleCheckBox->geometry(), QRect(64, 12, 153, 17));
+        const QPointF s = QRectF(w->LPGSpeedCheckBox->geometry()).center();
+        QVERIFY(qAbs(s.x() / p.width() - (940 + 60.5) / TForm2::PageWidth) < 0.002);
+        w->PageControl1->setCurrentWidget(w->TabSheetUOZGrid);
+        const QSize g = w->TabSheetUOZGrid->size();
+        QCOMPARE(w->StringGridLPG->geometry(), QRect(0, 0, g.width() - 2, g.height() - 4));
+    }
+
+    void mapStoreInitialValuesAndTemplate()
+    {
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(LPGTable.Rpm[i], 100.0 * i);
+            QCOMPARE(PetrolTable.Rpm[i], 100.0 * i);
+            QCOMPARE(LPGTable.Uoz[i], 0.0);
+            QCOMPARE(PetrolTable.Uoz[i], 0.0);
+        }
+        static_assert(sizeof(MapTable) == 160 * sizeof(double), "a map is 160 doubles, nothing else");
+        LPGTable.Uoz[5] = -7.25;
+        LPGTable.Rpm[3] = 1;
+        PetrolTable.Uoz[79] = 31.5;
+        FillTemplate(w);
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(LPGTable.Rpm[i], 100.0 * i);
+            QCOMPARE(PetrolTable.Rpm[i], 100.0 * i);
+            QCOMPARE(LPGTable.Uoz[i], 9.0);
+            QCOMPARE(PetrolTable.Uoz[i], 2.0);
+        }
+    }
+
+    void viewsEmptyBeforeFirstRefresh()
+    {
+        for (TStringGrid* g : {w->StringGridLPG, w->StringGridPetrol}) {
+            QCOMPARE(g->columnCount(), 9);
+            QCOMPARE(g->rowCount(), 11);
+            for (int r = 0; r < 11; ++r)
+                for (int c = 0; c < 9; ++c)
+                    QVERIFY(g->Cell(c, r).isEmpty());
+        }
+    }
+
+    void upDownWritesPosition()
+    {
+        QTest::mouseClick(w->UpDownTimeout->UpButton, Qt::LeftButton);
+        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("1"));
+        w->UpDownTimeout->SetPosition(100);
+        QTest::mouseClick(w->UpDownTimeout->UpButton, Qt::LeftButton);
+        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("100"));
+        w->UpDownTimeout->SetPosition(0);
+        QTest::mouseClick(w->UpDownTimeout->DownButton, Qt::LeftButton);
+        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("0"));
+    }
+
+    void typingIntoSettingsHasNoEffect()
+    {
+        const QString status = w->Label2->text();
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("abc"));
+        w->MicroCodeVersionEdit->setText(QStringLiteral("12"));
+        w->SignalInversionCheckBox->setChecked(true);
+        QVERIFY(messages.isEmpty());
+        QVERIFY(errors.isEmpty());
+        QCOMPARE(w->Label2->text(), status);
+        QCOMPARE(LPGTable.Uoz[0], 0.0);
+    }
+
+    void errorBoxFullStopRule()
+    {
+        QCOMPARE(ErrorBoxText(QStringLiteral("'abc' is not a valid integer value")),
+                 QStringLiteral("'abc' is not a valid integer value."));
+        QCOMPARE(ErrorBoxText(QStringLiteral("Ends with digit 5")), QStringLiteral("Ends with digit 5."));
+        QCOMPARE(ErrorBoxText(QStringLiteral("Already.")), QStringLiteral("Already."));
+        QCOMPARE(ErrorBoxText(QStringLiteral("Bang!")), QStringLiteral("Bang!"));
+        QCOMPARE(ErrorBoxText(QStringLiteral("Dash-")), QStringLiteral("Dash-"));
+        QCOMPARE(ErrorBoxText(QStringLiteral("Slash/")), QStringLiteral("Slash/."));
+        QCOMPARE(ErrorBoxText(QStringLiteral("Ошибка")), QStringLiteral("Ошибка."));
+        QCOMPARE(ErrorBoxText(QString()), QString());
+    }
+
+    void exceptionsFromHandlersReachTheErrorBox()
+    {
+        QVERIFY(!RunHandler([] { throw std::runtime_error("'x' is not a valid integer value"); }));
+        QCOMPARE(errors, QStringList{QStringLiteral("'x' is not a valid integer value.")});
+        QVERIFY(!RunHandler([] { throw 42; }));
+        QCOMPARE(errors.size(), 2);
+        QCOMPARE(errors[1], QString());
+        QVERIFY(RunHandler([] {}));
+        QCOMPARE(errors.size(), 2);
+
+        // An exception thrown inside event delivery is caught by the application
+        // object, and the program goes on.
+        struct Thrower : QObject {
+            bool event(QEvent*) override { throw std::runtime_error("boom"); }
+        } thrower;
+        QEvent e(QEvent::User);
+        QVERIFY(!QCoreApplication::sendEvent(&thrower, &e));
+        QCOMPARE(errors.last(), QStringLiteral("boom."));
+    }
+
+private:
+    QWidget* FindControl(const QString& name)
+    {
+        const QMap<QString, QWidget*> controls{
+            {"WriteData", w->WriteData},
+            {"ReadData", w->ReadData},
+            {"ProgressBar1", w->ProgressBar1},
+            {"Label1", w->Label1},
+            {"LabelProgress", w->LabelProgress},
+            {"ComboBox1", w->ComboBox1},
+            {"Label2", w->Label2},
+            {"Button1", w->Button1},
+            {"PageControl1", w->PageControl1},
+            {"LabelVariatorStartTimeout", w->LabelVariatorStartTimeout},
+            {"EEditVariatorStartTimeout", w->EEditVariatorStartTimeout},
+            {"UpDownTimeout", w->UpDownTimeout},
+            {"SignalInversionLabel", w->SignalInversionLabel},
+            {"SignalInversionCheckBox", w->SignalInversionCheckBox},
+            {"Label3", w->Label3},
+            {"MicroCodeVersionEdit", w->MicroCodeVersionEdit},
+            {"ChartLPG", w->ChartLPG},
+            {"LPGSpeedCheckBox", w->LPGSpeedCheckBox},
+            {"LPGScaleCheckBox", w->LPGScaleCheckBox},
+            {"LPGFulMapMoveCheckBox", w->LPGFulMapMoveCheckBox},
+            {"ChartPetrol", w->ChartPetrol},
+            {"PetrolFulMapMoveCheckBox", w->PetrolFulMapMoveCheckBox},
+            {"PetrolScaleCheckBox", w->PetrolScaleCheckBox},
+            {"PetrolSpeedCheckBox", w->PetrolSpeedCheckBox},
+            {"StringGridLPG", w->StringGridLPG},
+            {"StringGridPetrol", w->StringGridPetrol},
+        };
+        return controls.value(name);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    TarvoApplication app(argc, argv);
+    TestWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_window.moc"
