@@ -1,41 +1,209 @@
 #include "ChartEditor.h"
 
-#include "ChartWidget.h"
+#include "Calculations.h"
 #include "Gui2.h"
+#include "MapStore.h"
+#include "TableEditor.h"
 
 #include <QChart>
+#include <QCheckBox>
 #include <QLineSeries>
+#include <QValueAxis>
 
 int SelectedLPGPoint = 0;
 int SelectedPetrolPoint = 0;
 unsigned char MouseInLPGChart = 0;
 unsigned char MouseInPetrolChart = 0;
 
+namespace {
+
+const QColor SelectedColour(255, 0, 0);   // clRed
+const QColor SeriesColour(0, 0, 255);     // clBlue
+
+constexpr double FastStep = 0.5;
+constexpr double FineStep = 0.01;
+constexpr double PointLimit = 32.0;
+
+// Everything one map's chart handlers work on.
+struct ChartMap {
+    TChart* chart;
+    QLineSeries* series;
+    MapTable* table;
+    int* selected;
+    unsigned char* mouseIn;
+    QCheckBox* speed;
+    QCheckBox* fullMap;
+    QCheckBox* scale;
+};
+
+ChartMap LPGChart(TForm2* w)
+{
+    return {w->ChartLPG,        w->LineSeries1,           &LPGTable,          &SelectedLPGPoint,
+            &MouseInLPGChart,   w->LPGSpeedCheckBox,      w->LPGFulMapMoveCheckBox, w->LPGScaleCheckBox};
+}
+
+ChartMap PetrolChart(TForm2* w)
+{
+    return {w->ChartPetrol,       w->Series1,                  &PetrolTable,          &SelectedPetrolPoint,
+            &MouseInPetrolChart,  w->PetrolSpeedCheckBox,      w->PetrolFulMapMoveCheckBox, w->PetrolScaleCheckBox};
+}
+
+void LoadChart(const ChartMap& m)
+{
+    QList<QPointF> points;
+    points.reserve(MapPoints);
+    for (int i = 0; i < MapPoints; ++i)
+        points.append(QPointF(m.table->Rpm[i], m.table->Uoz[i]));
+    m.series->clearPointsConfiguration();
+    m.series->replace(points);
+}
+
+void SetPointColour(const ChartMap& m, int index, const QColor& colour)
+{
+    m.series->setPointConfiguration(index, QXYSeries::PointConfiguration::Color, colour);
+}
+
+void SelectPoint(const ChartMap& m, int index)
+{
+    SetPointColour(m, *m.selected, SeriesColour);
+    *m.selected = index;
+    SetPointColour(m, *m.selected, SelectedColour);
+}
+
+// Moves every point of the map by `delta`, chart and table alike, in one
+// redraw.
+void ShiftMap(const ChartMap& m, double delta)
+{
+    QList<QPointF> points = m.series->points();
+    for (int i = 0; i < MapPoints; ++i) {
+        points[i].ry() += delta;
+        m.table->Uoz[i] += delta;
+    }
+    m.series->replace(points);
+}
+
+void ChartKeyDown(TForm2* window, const QString& selector, const ChartMap& m, int key)
+{
+    const double step = m.speed->isChecked() ? FastStep : FineStep;
+    if (*m.mouseIn != 1)
+        return;
+    // A chart that was never loaded shows no points: load it before the
+    // first edit, so that the table never changes behind the chart.
+    if (m.series->count() != MapPoints)
+        RefreshChart(window, selector);
+
+    if (m.fullMap->isChecked()) {
+        if (key == Qt::Key_Up && CanShiftUp(*m.table, step))
+            ShiftMap(m, step);
+        else if (key == Qt::Key_Down && CanShiftDown(*m.table, step))
+            ShiftMap(m, -step);
+        return;
+    }
+
+    const int p = *m.selected;
+    switch (key) {
+    case Qt::Key_Up:
+        if (m.table->Uoz[p] + step < PointLimit) {
+            const QPointF point = m.series->at(p);
+            m.table->Uoz[p] += step;
+            m.series->replace(p, point.x(), point.y() + step);
+        }
+        break;
+    case Qt::Key_Down:
+        if (m.table->Uoz[p] - step > -PointLimit) {
+            const QPointF point = m.series->at(p);
+            m.table->Uoz[p] -= step;
+            m.series->replace(p, point.x(), point.y() - step);
+        }
+        break;
+    case Qt::Key_Left:
+        if (p > 0)
+            SelectPoint(m, p - 1);
+        break;
+    case Qt::Key_Right:
+        if (p < MapPoints - 1)
+            SelectPoint(m, p + 1);
+        break;
+    default:
+        break;
+    }
+}
+
+void ChartClickSeries(const ChartMap& m, int valueIndex)
+{
+    if (m.fullMap->isChecked())
+        return;
+    if (valueIndex < 0 || valueIndex >= m.series->count())
+        return;
+    SelectPoint(m, valueIndex);
+}
+
+void ScaleBoxClick(const ChartMap& m)
+{
+    m.chart->LeftAxis->setMin(m.scale->isChecked() ? -35.0 : 0.0);
+}
+
+} // namespace
+
 QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle marker)
 {
-    (void)marker;
+    QChart* c = chart->chart();
+    c->setTitle(title);
+    c->legend()->hide();
+
+    chart->BottomAxis = new QValueAxis;
+    chart->BottomAxis->setRange(0, 8000);
+    chart->LeftAxis = new QValueAxis;
+    chart->LeftAxis->setRange(0, 35);
+    c->addAxis(chart->BottomAxis, Qt::AlignBottom);
+    c->addAxis(chart->LeftAxis, Qt::AlignLeft);
+
     auto* series = new QLineSeries;
-    chart->chart()->setTitle(title);
-    chart->chart()->addSeries(series);
-    chart->chart()->legend()->hide();
+    series->setColor(SeriesColour);
+    c->addSeries(series);
+    series->attachAxis(chart->BottomAxis);
+    series->attachAxis(chart->LeftAxis);
+    chart->SetMapSeries(series, marker);
     return series;
 }
 
 void RefreshChart(TForm2* window, const QString& selector)
 {
-    (void)window;
-    (void)selector;
+    if (selector == QLatin1String("LPG"))
+        LoadChart(LPGChart(window));
+    else if (selector == QLatin1String("Petrol"))
+        LoadChart(PetrolChart(window));
 }
 
-void TForm2::ChartLPGKeyDown(int key) { (void)key; }
-void TForm2::ChartPetrolKeyDown(int key) { (void)key; }
-void TForm2::ChartLPGClickSeries(int valueIndex, Qt::MouseButton button) { (void)valueIndex; (void)button; }
-void TForm2::ChartPetrolClickSeries(int valueIndex, Qt::MouseButton button) { (void)valueIndex; (void)button; }
-void TForm2::ChartLPGMouseEnter() {}
-void TForm2::ChartLPGMouseLeave() {}
-void TForm2::ChartPetrolMouseEnter() {}
-void TForm2::ChartPetrolMouseLeave() {}
-void TForm2::LPGScaleCheckBoxClick() {}
-void TForm2::PetrolScaleCheckBoxClick() {}
-void TForm2::PageControl1Change() {}
-void TForm2::Button1Click() {}
+void TForm2::ChartLPGKeyDown(int key) { ChartKeyDown(this, QStringLiteral("LPG"), LPGChart(this), key); }
+void TForm2::ChartPetrolKeyDown(int key) { ChartKeyDown(this, QStringLiteral("Petrol"), PetrolChart(this), key); }
+
+// Any mouse button selects.
+void TForm2::ChartLPGClickSeries(int valueIndex, Qt::MouseButton) { ChartClickSeries(LPGChart(this), valueIndex); }
+void TForm2::ChartPetrolClickSeries(int valueIndex, Qt::MouseButton) { ChartClickSeries(PetrolChart(this), valueIndex); }
+
+// The check boxes lie on top of the charts: moving onto one leaves the chart.
+void TForm2::ChartLPGMouseEnter() { MouseInLPGChart = 1; }
+void TForm2::ChartLPGMouseLeave() { MouseInLPGChart = 0; }
+void TForm2::ChartPetrolMouseEnter() { MouseInPetrolChart = 1; }
+void TForm2::ChartPetrolMouseLeave() { MouseInPetrolChart = 0; }
+
+void TForm2::LPGScaleCheckBoxClick() { ScaleBoxClick(LPGChart(this)); }
+void TForm2::PetrolScaleCheckBoxClick() { ScaleBoxClick(PetrolChart(this)); }
+
+void TForm2::PageControl1Change()
+{
+    RefreshChart(this, QStringLiteral("LPG"));
+    RefreshChart(this, QStringLiteral("Petrol"));
+    RefreshGrid(this, QStringLiteral("LPG"));
+    RefreshGrid(this, QStringLiteral("Petrol"));
+}
+
+void TForm2::Button1Click()
+{
+    FillTemplate(this);
+    RefreshChart(this, QStringLiteral("LPG"));
+    RefreshChart(this, QStringLiteral("Petrol"));
+    RefreshGrid(this, QStringLiteral("LPG"));
+    RefreshGrid(this, QStringLiteral("Petrol"));
+}

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "ChartWidget.h"
+
 #include <QString>
 
 class QLineSeries;
-class TChart;
 class TForm2;
 
 // Selected point of each chart and whether the mouse pointer is over it.
@@ -12,12 +13,11 @@ extern int SelectedPetrolPoint;
 extern unsigned char MouseInLPGChart;
 extern unsigned char MouseInPetrolChart;
 
-enum class MarkerStyle { Diamond, Hexagon };
-
 // Sets up a map chart as the window lays it out: title, fixed axes 0..8000 and
 // 0..35, one blue line series with point markers of `marker`, no legend.
 // Returns the series, owned by the chart.
 QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle marker);
 
-// Reloads the chart of the map named by selector ("LPG" or "Petrol") from its table.
+// Reloads the chart of the map named by selector ("LPG" or "Petrol") from its
+// table; the points lose their own colours.
 void RefreshChart(TForm2* window, const QString& selector);

@@ -2,13 +2,128 @@
 
 #include "Seams.h"
 
+#include <QAbstractAxis>
 #include <QKeyEvent>
+#include <QLegendMarker>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <QXYSeries>
+#include <cmath>
+
+namespace {
+
+QImage MarkerImage(MarkerStyle style, const QColor& colour)
+{
+    const int size = TChart::MarkerSize;
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour.darker(150), 1));
+    painter.setBrush(colour);
+    const int corners = style == MarkerStyle::Diamond ? 4 : 6;
+    const double start = style == MarkerStyle::Diamond ? -M_PI / 2 : 0.0;
+    const double centre = size / 2.0;
+    const double radius = size / 2.0 - 0.5;
+    QPolygonF polygon;
+    for (int k = 0; k < corners; ++k) {
+        const double angle = start + 2 * M_PI * k / corners;
+        polygon << QPointF(centre + radius * std::cos(angle), centre + radius * std::sin(angle));
+    }
+    painter.drawPolygon(polygon);
+    return image;
+}
+
+} // namespace
 
 TChart::TChart(QWidget* parent)
     : QChartView(parent)
 {
     setFocusPolicy(Qt::ClickFocus);
+}
+
+void TChart::SetMapSeries(QXYSeries* mapSeries, MarkerStyle markerStyle)
+{
+    series = mapSeries;
+    style = markerStyle;
+    series->setPointsVisible(true);
+    series->setMarkerSize(MarkerSize);
+    series->setLightMarker(MarkerImage(style, series->color()));
+    connect(series, &QXYSeries::pointsReplaced, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointReplaced, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointAdded, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointRemoved, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointsRemoved, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointsConfigurationChanged, this, &TChart::UpdateColouredPoints);
+}
+
+QColor TChart::PointColor(int index) const
+{
+    if (!series)
+        return QColor();
+    return series->pointConfiguration(index).value(QXYSeries::PointConfiguration::Color).value<QColor>();
+}
+
+void TChart::UpdateColouredPoints()
+{
+    QHash<QRgb, QList<QPointF>> byColour;
+    const QList<QPointF> points = series->points();
+    const auto configuration = series->pointsConfiguration();
+    for (auto it = configuration.cbegin(); it != configuration.cend(); ++it) {
+        const QColor colour = it.value().value(QXYSeries::PointConfiguration::Color).value<QColor>();
+        // A point in the series colour looks like every other point.
+        if (!colour.isValid() || colour == series->color() || it.key() < 0 || it.key() >= points.size())
+            continue;
+        byColour[colour.rgba()].append(points[it.key()]);
+    }
+    for (auto it = byColour.cbegin(); it != byColour.cend(); ++it) {
+        QScatterSeries*& marks = colouredPoints[it.key()];
+        if (!marks) {
+            marks = new QScatterSeries(this);
+            marks->setColor(QColor::fromRgba(it.key()));
+            marks->setMarkerSize(MarkerSize);
+            marks->setLightMarker(MarkerImage(style, QColor::fromRgba(it.key())));
+            chart()->addSeries(marks);
+            for (QAbstractAxis* axis : series->attachedAxes())
+                marks->attachAxis(axis);
+            for (QLegendMarker* marker : chart()->legend()->markers(marks))
+                marker->setVisible(false);
+        }
+        marks->replace(it.value());
+    }
+    for (auto it = colouredPoints.cbegin(); it != colouredPoints.cend(); ++it)
+        if (!byColour.contains(it.key()) && it.value()->count() > 0)
+            it.value()->clear();
+}
+
+QPointF TChart::PointPosition(int index) const
+{
+    const QPointF inChart = chart()->mapToPosition(series->at(index), series);
+    return mapFromScene(chart()->mapToScene(inChart));
+}
+
+int TChart::PointAt(const QPointF& pos) const
+{
+    if (!series)
+        return -1;
+    const double reach = MarkerSize / 2.0 + 2.0;
+    const QRectF plot = chart()->plotArea().adjusted(-reach, -reach, reach, reach);
+    int best = -1;
+    double bestDistance = reach;
+    for (int i = 0; i < series->count(); ++i) {
+        const QPointF inChart = chart()->mapToPosition(series->at(i), series);
+        if (!plot.contains(inChart))
+            continue;
+        const QPointF d = QPointF(mapFromScene(chart()->mapToScene(inChart))) - pos;
+        const double distance = std::hypot(d.x(), d.y());
+        if (distance <= bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
 }
 
 void TChart::keyPressEvent(QKeyEvent* event)
@@ -21,6 +136,11 @@ void TChart::keyPressEvent(QKeyEvent* event)
 void TChart::mousePressEvent(QMouseEvent* event)
 {
     setFocus(Qt::MouseFocusReason);
+    if (OnClickSeries) {
+        const int index = PointAt(event->position());
+        if (index >= 0)
+            OnClickSeries(index, event->button());
+    }
     QChartView::mousePressEvent(event);
 }
 

@@ -1,12 +1,24 @@
 #pragma once
 
 #include <QChartView>
+#include <QHash>
+#include <QRgb>
 #include <functional>
 
-class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+class QXYSeries;
+
+// Shape of the point markers of a map series.
+enum class MarkerStyle { Diamond, Hexagon };
 
 // The chart control of a map page: a chart view that reports the events the
 // map chart editor handles, the way the window's other controls do.
+//
+// The map series draws its points as markers of one shape in the series
+// colour. A point may carry a colour of its own (the series' point
+// configuration, key Color); the chart draws such a point with a marker of
+// the same shape in that colour, on top of the series.
 class TChart : public QChartView {
     Q_OBJECT
 public:
@@ -20,9 +32,37 @@ public:
     std::function<void()> OnMouseEnter;
     std::function<void()> OnMouseLeave;
 
+    // Fixed axes; the map chart sets them up.
+    QValueAxis* BottomAxis = nullptr;
+    QValueAxis* LeftAxis = nullptr;
+
+    // Makes `series` (already added to the chart, axes attached) the series
+    // whose points are clicked and coloured, drawn with markers of `style`.
+    void SetMapSeries(QXYSeries* series, MarkerStyle style);
+    QXYSeries* MapSeries() const { return series; }
+
+    // The point's own colour; invalid when it has none.
+    QColor PointColor(int index) const;
+
+    // Index of the series point whose marker lies under `pos` (viewport
+    // coordinates), or -1.
+    int PointAt(const QPointF& pos) const;
+    // Where point `index` is drawn, in viewport coordinates.
+    QPointF PointPosition(int index) const;
+
+    static constexpr int MarkerSize = 10;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+
+private:
+    void UpdateColouredPoints();
+
+    QXYSeries* series = nullptr;
+    MarkerStyle style = MarkerStyle::Diamond;
+    // One scatter series per point colour, holding the points of that colour.
+    QHash<QRgb, QScatterSeries*> colouredPoints;
 };

@@ -1,11 +1,19 @@
 #pragma once
 
+#include <QPersistentModelIndex>
+#include <QPointer>
 #include <QTableWidget>
 #include <functional>
+
+class QLineEdit;
 
 // The string grid of a map table page: a table of texts whose first row and
 // column can be fixed (shown as headers, not editable), with the two events the
 // map table editor handles.
+//
+// Every change of the current cell, by mouse or keyboard, first goes through
+// OnSelectCell, which can stop it. Dragging with the mouse extends the
+// selection without moving the current cell.
 class TStringGrid : public QTableWidget {
     Q_OBJECT
 public:
@@ -20,15 +28,51 @@ public:
 
     int FixedRows() const { return fixedRows; }
     int FixedCols() const { return fixedCols; }
+    // A change of the fixed counts makes the first non-fixed cell current,
+    // without OnSelectCell.
     void SetFixedRows(int rows);
     void SetFixedCols(int cols);
 
     // Text of a cell; while the cell editor is open on that cell, the text as
     // typed so far.
     QString Cell(int col, int row) const;
+    // Sets the text of a cell; an editor open on it shows the new text.
     void SetCell(int col, int row, const QString& text);
 
+    // The open cell editor, or null.
+    QLineEdit* Editor() const;
+
+    static constexpr int ColumnWidth = 64;
+    static constexpr int RowHeight = 24;
+
+protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
 private:
+    friend class TStringGridSelection;
+    friend class TStringGridDelegate;
+
+    bool IsFixed(int col, int row) const { return col < fixedCols || row < fixedRows; }
+    void UpdateCellLook(QTableWidgetItem* item);
+    void SetCurrentSilently(int col, int row);
+    // Runs OnSelectCell for a move to `index`; true when the move may go on.
+    bool AskSelect(const QModelIndex& index);
+
     int fixedRows = 0;
     int fixedCols = 0;
+    // Moves that need no OnSelectCell: our own, the one a mouse press has
+    // already asked about, and those while dragging (which are dropped).
+    bool silent = false;
+    bool dragging = false;
+    QPersistentModelIndex approved;
+
+    QPointer<QLineEdit> editor;
+    QPersistentModelIndex editorIndex;
+    // The last key event the editor reported, so that the grid does not
+    // report it again when the editor passes it on.
+    const QEvent* editorKey = nullptr;
 };
