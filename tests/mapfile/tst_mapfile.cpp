@@ -1,0 +1,557 @@
+// The map file on its own: the bytes the writer produces, round trips under
+// both decimal separators, the files the reader accepts and the ones it refuses
+// without touching the tables, failed saves and hostile files.
+
+#include "MapFile.h"
+#include "MapFileSamples.h"
+#include "MapStore.h"
+
+#include <QDir>
+#include <QDomDocument>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <stdexcept>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+MapTable WholeThousandthsLPG()
+{
+    return SampleTable([](int i) { return ((i * 6133) % 64001 - 32000) / 1000.0; });
+}
+
+MapTable WholeThousandthsPetrol()
+{
+    return SampleTable([](int i) {
+        switch (i) {
+        case 0: return 0.0;
+        case 1: return -0.001;
+        case 2: return 32.0;
+        case 3: return -32.0;
+        case 4: return 0.001;
+        default: return (9500 - (i * 337) % 20000) / 1000.0;
+        }
+    });
+}
+
+// The text the message of a failed load or save must carry.
+QString What(const std::exception& e)
+{
+    return QString::fromUtf8(e.what());
+}
+
+} // namespace
+
+class TestMapFile : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString path;
+    // A file as the program writes it, with whole-thousandth values.
+    QByteArray valid;
+    MapTable validLPG;
+    MapTable validPetrol;
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    // Loads bytes into sentinel tables. Returns the error message, or an empty
+    // text when the load succeeded.
+    QString TryLoad(const QByteArray& bytes, MapTable& lpg, MapTable& petrol)
+    {
+        if (!WriteAll(path, bytes))
+            return QStringLiteral("test could not write its file");
+        try {
+            LoadMapFile(path, lpg, petrol);
+        } catch (const std::runtime_error& e) {
+            return What(e);
+        }
+        return QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        path = Path(QStringLiteral("map.xml"));
+        validLPG = WholeThousandthsLPG();
+        validPetrol = WholeThousandthsPetrol();
+        SaveMapFile(path, validLPG, validPetrol, QStringLiteral("7"));
+        valid = ReadAll(path);
+        QVERIFY(!valid.isEmpty());
+    }
+
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    // The markup matches the documented example, extended to 80 points a map.
+    void writerBytes()
+    {
+        const MapTable lpg = SampleTable([](int i) { return i == 0 ? 12.5 : -4.35 + i * 0.25; });
+        const MapTable petrol = SampleTable([](int i) { return i == 0 ? 10.0 : -i * 0.5; });
+        SaveMapFile(path, lpg, petrol, QStringLiteral("0"));
+        QByteArray bytes = ReadAll(path);
+
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+        const QByteArray declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+        QVERIFY(bytes.startsWith(declaration));
+        bytes.remove(0, declaration.size());
+        if (bytes.startsWith("\r\n"))
+            bytes.remove(0, 2);
+        else if (bytes.startsWith("\n"))
+            bytes.remove(0, 1);
+
+        QByteArray expected = "<variatorTarvo><Settings Inversion=\"0\" Timeout=\"0\">variator settings</Settings>"
+                              "<LPGmap>LPG map)))<LPGPoint UOZ0=\"12.5\">12500</LPGPoint>";
+        for (int i = 1; i < MapPoints; ++i)
+            expected += QStringLiteral("<LPGPoint UOZ%1=\"%2\">%3</LPGPoint>")
+                            .arg(i * 100)
+                            .arg(QString::number(lpg.Uoz[i], 'g', 15), QString::number(lpg.Uoz[i] * 1000, 'g', 15))
+                            .toUtf8();
+        expected += "</LPGmap><Petrolmap><PetrolPoint UOZ0=\"10\">10000</PetrolPoint>";
+        for (int i = 1; i < MapPoints; ++i)
+            expected += QStringLiteral("<PetrolPoint UOZ%1=\"%2\">%3</PetrolPoint>")
+                            .arg(i * 100)
+                            .arg(QString::number(petrol.Uoz[i], 'g', 15), QString::number(petrol.Uoz[i] * 1000, 'g', 15))
+                            .toUtf8();
+        expected += "</Petrolmap></variatorTarvo>";
+        QCOMPARE(bytes, expected);
+        QVERIFY(bytes.contains("<LPGPoint UOZ100=\"-4.1\">-4100</LPGPoint>"));
+        QVERIFY(bytes.contains("<PetrolPoint UOZ7900=\"-39.5\">-39500</PetrolPoint>"));
+    }
+
+    void writerAttributeNamesFollowSpeedAxis()
+    {
+        MapTable lpg = WholeThousandthsLPG();
+        lpg.Rpm[1] = 149.6;  // "UOZ%.0f" rounds
+        SaveMapFile(path, lpg, validPetrol, QStringLiteral("0"));
+        const QByteArray bytes = ReadAll(path);
+        QVERIFY(bytes.contains("<LPGPoint UOZ150="));
+        QVERIFY(bytes.contains("<PetrolPoint UOZ7900="));
+    }
+
+    // The start-timeout text is written character for character, escaped.
+    void timeoutText_data()
+    {
+        QTest::addColumn<QString>("timeout");
+        QTest::addColumn<QByteArray>("markup");
+        QTest::newRow("empty") << QString() << QByteArray("Timeout=\"\"");
+        QTest::newRow("abc") << QStringLiteral("abc") << QByteArray("Timeout=\"abc\"");
+        QTest::newRow("markup characters") << QStringLiteral("a\"<>&'b") << QByteArray("Timeout=\"a&quot;&lt;&gt;&amp;'b\"");
+        QTest::newRow("cyrillic") << QStringLiteral("пять") << QStringLiteral("Timeout=\"пять\"").toUtf8();
+        QTest::newRow("tab") << QStringLiteral("1\t2") << QByteArray("Timeout=\"1&#9;2\"");
+    }
+    void timeoutText()
+    {
+        QFETCH(QString, timeout);
+        QFETCH(QByteArray, markup);
+        SaveMapFile(path, validLPG, validPetrol, timeout);
+        const QByteArray bytes = ReadAll(path);
+        QVERIFY2(bytes.contains("<Settings Inversion=\"0\" " + markup + ">variator settings</Settings>"), bytes.left(200));
+
+        QDomDocument document;
+        QVERIFY(document.setContent(bytes));
+        QCOMPARE(document.documentElement().firstChildElement(QStringLiteral("Settings")).attribute(QStringLiteral("Timeout")),
+                 timeout);
+        // The timeout is not read back; the maps are.
+        MapTable lpg = Sentinel(500);
+        MapTable petrol = Sentinel(600);
+        LoadMapFile(path, lpg, petrol);
+        QVERIFY(SameTable(lpg, validLPG));
+        QVERIFY(SameTable(petrol, validPetrol));
+    }
+
+    void timeoutThatXmlCannotHoldIsRefused()
+    {
+        QVERIFY(WriteAll(path, valid));
+        try {
+            SaveMapFile(path, validLPG, validPetrol, QStringLiteral("1") + QChar(0x01));
+            QFAIL("saved a control character");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(What(e).contains(path), e.what());
+        }
+        QCOMPARE(ReadAll(path), valid);
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("point") << QLocale(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("comma") << QLocale(QLocale::Russian);
+    }
+    void roundTrip()
+    {
+        QFETCH(QLocale, locale);
+        QLocale::setDefault(locale);
+
+        SaveMapFile(path, validLPG, validPetrol, QStringLiteral("7"));
+        QCOMPARE(ReadAll(path), valid);  // the same bytes whatever the settings
+
+        MapTable lpg = Sentinel(500);
+        MapTable petrol = Sentinel(600);
+        LoadMapFile(path, lpg, petrol);
+        QVERIFY(SameTable(lpg, validLPG));  // whole thousandths come back exactly
+        QVERIFY(SameTable(petrol, validPetrol));
+
+        MapTable fine = validLPG;
+        fine.Uoz[5] = 12.3456;
+        fine.Uoz[6] = -0.0001;
+        fine.Uoz[7] = 0.0000015;
+        SaveMapFile(path, fine, validPetrol, QStringLiteral("3"));
+        const QByteArray bytes = ReadAll(path);
+        QVERIFY(bytes.contains("<LPGPoint UOZ500=\"12.3456\">12345.6</LPGPoint>"));
+        QVERIFY(bytes.contains("<LPGPoint UOZ600=\"-0.0001\">-0.1</LPGPoint>"));
+        QVERIFY(bytes.contains("<LPGPoint UOZ700=\"1.5E-6\">0.0015</LPGPoint>"));
+        LoadMapFile(path, lpg, petrol);
+        QCOMPARE(lpg.Uoz[5], 12.3456);
+        QCOMPARE(lpg.Uoz[6], -0.0001);
+        QCOMPARE(lpg.Uoz[7], 0.0000015);
+        QCOMPARE(lpg.Uoz[8], validLPG.Uoz[8]);
+    }
+
+    // Files that load, each with the values it was made from.
+    void accepted_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("lpgIndex");
+        QTest::addColumn<double>("lpgValue");
+
+        const QByteArray body = valid.mid(valid.indexOf("<variatorTarvo>"));
+        const QByteArray declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+        const double first = validLPG.Uoz[0];
+        QTest::newRow("as written") << valid << 0 << first;
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF") + valid << 0 << first;
+        QTest::newRow("no line break") << declaration + body << 0 << first;
+        QTest::newRow("CRLF") << declaration + "\r\n" + body << 0 << first;
+        QTest::newRow("no declaration") << body << 0 << first;
+
+        QByteArray indented = valid;
+        indented.replace("><", ">\n\t  <");
+        indented.replace("LPG map)))<", "LPG map)))\n  <");
+        QTest::newRow("hand-indented") << indented << 0 << first;
+
+        QByteArray noText = valid;
+        noText.replace("LPG map)))", "");
+        QTest::newRow("no LPG map text") << noText << 79 << validLPG.Uoz[79];
+
+        QByteArray comments = valid;
+        comments.replace("LPG map)))", "LPG map)))<!-- tuned -->");
+        comments.replace("<Petrolmap>", "<Petrolmap><!-- p --><?note x?>");
+        comments.replace("</LPGmap>", "<!-- end --></LPGmap>");
+        QTest::newRow("comments and instruction") << comments << 79 << validLPG.Uoz[79];
+
+        const QByteArray settings = Element(valid, "Settings");
+        const QByteArray lpgMap = Element(valid, "LPGmap");
+        const QByteArray petrolMap = Element(valid, "Petrolmap");
+        QTest::newRow("reordered") << declaration + "<variatorTarvo>" + petrolMap + lpgMap + settings + "</variatorTarvo>"
+                                   << 3 << validLPG.Uoz[3];
+        QTest::newRow("no settings") << declaration + "<variatorTarvo>" + lpgMap + petrolMap + "</variatorTarvo>"
+                                     << 3 << validLPG.Uoz[3];
+
+        QTest::newRow("comma") << WithPointText(valid, "LPGPoint", 4, "12345,6") << 4 << 12.3456;
+        QTest::newRow("point") << WithPointText(valid, "LPGPoint", 4, "12345.6") << 4 << 12.3456;
+        QTest::newRow("white space") << WithPointText(valid, "LPGPoint", 4, " \n\t-4350\r\n ") << 4 << -4.35;
+        QTest::newRow("exponent") << WithPointText(valid, "LPGPoint", 4, "1.5E3") << 4 << 1.5;
+        QTest::newRow("plus sign") << WithPointText(valid, "LPGPoint", 4, "+7") << 4 << 0.007;
+        QTest::newRow("no range check") << WithPointText(valid, "LPGPoint", 4, "40000") << 4 << 40.0;
+        QTest::newRow("CDATA") << WithPointText(valid, "LPGPoint", 4, "<![CDATA[2500]]>") << 4 << 2.5;
+        QTest::newRow("character reference") << WithPointText(valid, "LPGPoint", 4, "&#51;000") << 4 << 3.0;
+        QTest::newRow("comment inside point") << WithPointText(valid, "LPGPoint", 4, "12<!-- x -->500") << 4 << 12.5;
+    }
+    void accepted()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, lpgIndex);
+        QFETCH(double, lpgValue);
+        MapTable lpg = Sentinel(500);
+        MapTable petrol = Sentinel(600);
+        const QString error = TryLoad(bytes, lpg, petrol);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(lpg.Uoz[lpgIndex], lpgValue);
+        for (int i = 0; i < MapPoints; ++i) {
+            if (i != lpgIndex)
+                QCOMPARE(lpg.Uoz[i], validLPG.Uoz[i]);
+            QCOMPARE(lpg.Rpm[i], 100.0 * i);
+        }
+        QVERIFY(SameTable(petrol, validPetrol));
+    }
+
+    // Files that are refused with a message naming the file and the fault;
+    // neither table changes.
+    void refused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("fault");
+
+        QByteArray short79 = valid;
+        short79.replace(PointElement(valid, "LPGPoint", 79), "");
+        QTest::newRow("79 points") << short79 << "79 <LPGPoint> elements";
+        QByteArray long81 = valid;
+        long81.replace("</Petrolmap>", PointElement(valid, "PetrolPoint", 0) + "</Petrolmap>");
+        QTest::newRow("81 points") << long81 << "81 <PetrolPoint> elements";
+
+        QTest::newRow("abc") << WithPointText(valid, "PetrolPoint", 79, "abc") << "'abc' of <PetrolPoint> 80";
+        QTest::newRow("empty text") << WithPointText(valid, "LPGPoint", 0, "") << "'' of <LPGPoint> 1";
+        QTest::newRow("number and letters") << WithPointText(valid, "LPGPoint", 3, "12abc") << "'12abc'";
+        QTest::newRow("two numbers") << WithPointText(valid, "LPGPoint", 3, "1 2") << "'1 2'";
+        QTest::newRow("two separators") << WithPointText(valid, "LPGPoint", 3, "1.2,3") << "'1.2,3'";
+        QTest::newRow("nan") << WithPointText(valid, "LPGPoint", 3, "nan") << "'nan'";
+        QTest::newRow("overflow") << WithPointText(valid, "LPGPoint", 3, "1e999") << "'1e999'";
+        QTest::newRow("bare exponent") << WithPointText(valid, "LPGPoint", 3, "5e") << "'5e'";
+        QTest::newRow("element in point") << WithPointText(valid, "LPGPoint", 3, "<v>1</v>") << "element <v>";
+
+        QByteArray wrongPoint = valid;
+        wrongPoint.replace("LPG map)))", "LPG map)))" + PointElement(valid, "PetrolPoint", 0));
+        QTest::newRow("foreign point") << wrongPoint << "<PetrolPoint> that is not a <LPGPoint>";
+        QByteArray noLPG = valid;
+        noLPG.replace(Element(valid, "LPGmap"), "");
+        QTest::newRow("no LPGmap") << noLPG << "no <LPGmap>";
+        QByteArray twoPetrol = valid;
+        twoPetrol.replace("</variatorTarvo>", Element(valid, "Petrolmap") + "</variatorTarvo>");
+        QTest::newRow("two Petrolmap") << twoPetrol << "more than one <Petrolmap>";
+        QByteArray root = valid;
+        root.replace("variatorTarvo>", "tarvo>");
+        QTest::newRow("other root") << root << "<tarvo>";
+        QByteArray nested = valid;
+        nested.replace("<variatorTarvo>", "<variatorTarvo><x>").replace("</variatorTarvo>", "</x></variatorTarvo>");
+        QTest::newRow("maps one level down") << nested << "no <LPGmap>";
+
+        QTest::newRow("empty file") << QByteArray() << "not well-formed";
+        QTest::newRow("truncated") << valid.left(valid.size() - 10) << "not well-formed";
+        QByteArray unclosed = valid;
+        unclosed.replace("</LPGPoint><LPGPoint UOZ500", "<LPGPoint UOZ500");
+        QTest::newRow("mismatched tags") << unclosed << "not well-formed";
+        QTest::newRow("undefined entity") << WithPointText(valid, "LPGPoint", 3, "&x;") << "not well-formed";
+        QTest::newRow("text after root") << valid + "junk" << "not well-formed";
+        QByteArray doctype = valid;
+        doctype.replace("<variatorTarvo>", "<!DOCTYPE variatorTarvo><variatorTarvo>");
+        QTest::newRow("document type") << doctype << "document type declaration";
+    }
+    void refused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, fault);
+        MapTable lpg = Sentinel(500);
+        MapTable petrol = Sentinel(600);
+        const QString error = TryLoad(bytes, lpg, petrol);
+        QVERIFY2(!error.isEmpty(), "the file loaded");
+        QVERIFY2(error.contains(QStringLiteral("'%1'").arg(path)), qPrintable(error));
+        QVERIFY2(error.contains(fault), qPrintable(error));
+        QVERIFY(SameTable(lpg, Sentinel(500)));
+        QVERIFY(SameTable(petrol, Sentinel(600)));
+    }
+
+    void unreadablePath()
+    {
+        for (const QString& p : {Path(QStringLiteral("missing.xml")), dir.path()}) {
+            MapTable lpg = Sentinel(500);
+            MapTable petrol = Sentinel(600);
+            try {
+                LoadMapFile(p, lpg, petrol);
+                QFAIL(qPrintable(QStringLiteral("loaded %1").arg(p)));
+            } catch (const std::runtime_error& e) {
+                QVERIFY2(What(e).startsWith(QStringLiteral("Cannot open map file '%1': ").arg(p)), e.what());
+            }
+            QVERIFY(SameTable(lpg, Sentinel(500)));
+            QVERIFY(SameTable(petrol, Sentinel(600)));
+        }
+    }
+
+    void hostileFiles()
+    {
+        // Billion laughs: refused at once, nothing expanded.
+        QByteArray bomb = "<?xml version=\"1.0\"?><!DOCTYPE variatorTarvo [<!ENTITY a \"aaaaaaaaaa\">";
+        QByteArray previous = "a";
+        for (int level = 1; level <= 9; ++level) {
+            const QByteArray name = "a" + QByteArray::number(level);
+            bomb += "<!ENTITY " + name + " \"" + QByteArray("&" + previous + ";").repeated(10) + "\">";
+            previous = name;
+        }
+        bomb += "]>";
+        QByteArray bombed = valid;
+        bombed.replace("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", bomb);
+        bombed = WithPointText(bombed, "LPGPoint", 0, "&a9;");
+        MapTable lpg = Sentinel(500);
+        MapTable petrol = Sentinel(600);
+        QElapsedTimer timer;
+        timer.start();
+        QString error = TryLoad(bombed, lpg, petrol);
+        QVERIFY2(timer.elapsed() < 2000, "entity bomb took too long");
+        QVERIFY2(error.contains(path), qPrintable(error));
+        QVERIFY(SameTable(lpg, Sentinel(500)));
+
+        // An external entity naming a file with a number in it is not read.
+        const QString secret = Path(QStringLiteral("secret.txt"));
+        QVERIFY(WriteAll(secret, "31337"));
+        QByteArray external = valid;
+        external.replace("<variatorTarvo>", "<!DOCTYPE variatorTarvo [<!ENTITY x SYSTEM \"file://" + secret.toUtf8()
+                                                + "\">]><variatorTarvo>");
+        external = WithPointText(external, "LPGPoint", 0, "&x;");
+        error = TryLoad(external, lpg, petrol);
+        QVERIFY2(error.contains(path), qPrintable(error));
+        QVERIFY(!error.contains(QStringLiteral("31337")));
+        QVERIFY(SameTable(lpg, Sentinel(500)));
+    }
+
+    void sizeLimit()
+    {
+        // A valid file padded with a comment just under the limit still loads.
+        const qsizetype room = MaxMapFileSize - valid.size() - 7;
+        QByteArray padded = valid;
+        padded.replace("</variatorTarvo>", "<!--" + QByteArray(room, 'x') + "--></variatorTarvo>");
+        QCOMPARE(padded.size(), MaxMapFileSize);
+        MapTable lpg = Sentinel(500);
+        MapTable petrol = Sentinel(600);
+        QString error = TryLoad(padded, lpg, petrol);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY(SameTable(lpg, validLPG));
+
+        // One byte more and it is refused.
+        lpg = Sentinel(500);
+        padded.insert(padded.indexOf("<!--") + 4, 'x');
+        error = TryLoad(padded, lpg, petrol);
+        QVERIFY2(error.contains(QStringLiteral("larger than 4 MiB")), qPrintable(error));
+        QVERIFY(SameTable(lpg, Sentinel(500)));
+    }
+
+    void saveFailures()
+    {
+        // The folder is a regular file.
+        const QString notDir = Path(QStringLiteral("plain"));
+        QVERIFY(WriteAll(notDir, "x"));
+        const QString inside = notDir + QStringLiteral("/map.xml");
+        try {
+            SaveMapFile(inside, validLPG, validPetrol, QStringLiteral("0"));
+            QFAIL("saved below a regular file");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(What(e).startsWith(QStringLiteral("Cannot save map file '%1': ").arg(inside)), e.what());
+        }
+        QCOMPARE(ReadAll(notDir), QByteArray("x"));
+
+        // A folder stands where the file would go.
+        const QString folder = Path(QStringLiteral("folder.xml"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/keep")));
+        try {
+            SaveMapFile(folder, validLPG, validPetrol, QStringLiteral("0"));
+            QFAIL("saved over a folder");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(What(e).contains(folder), e.what());
+        }
+        QVERIFY(QFileInfo(folder + QStringLiteral("/keep")).isDir());
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.xml.*")}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+#ifdef Q_OS_UNIX
+    // A write that cannot finish (here: the file size limit, which also binds
+    // root) leaves the previous file as it was.
+    void failedWriteKeepsPreviousFile()
+    {
+        const QString old = Path(QStringLiteral("old.xml"));
+        QVERIFY(WriteAll(old, valid));
+        const MapTable other = SampleTable([](int i) { return i / 8.0; });
+
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString error;
+        try {
+            SaveMapFile(old, other, other, QStringLiteral("0"));
+        } catch (const std::runtime_error& e) {
+            error = What(e);
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY2(error.startsWith(QStringLiteral("Cannot save map file '%1': ").arg(old)), qPrintable(error));
+        QVERIFY(error.size() > QStringLiteral("Cannot save map file '%1': ").arg(old).size());
+        QCOMPARE(ReadAll(old), valid);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("old.xml.*")}, QDir::Files | QDir::Hidden), QStringList());
+
+        if (geteuid() != 0) {
+            const QString locked = Path(QStringLiteral("locked"));
+            QVERIFY(QDir().mkpath(locked));
+            const QString lockedFile = locked + QStringLiteral("/map.xml");
+            QVERIFY(WriteAll(lockedFile, valid));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, SaveMapFile(lockedFile, other, other, QStringLiteral("0")));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QCOMPARE(ReadAll(lockedFile), valid);
+        }
+    }
+#endif
+
+    // Random damage to valid files: a load either takes the whole file or
+    // changes nothing.
+    void mutatedFilesLoadWholeOrNotAtAll()
+    {
+        QRandomGenerator random(20240611);
+        const QList<QByteArray> snippets = {"<!-- c -->", "<LPGPoint UOZ0=\"1\">5</LPGPoint>", "abc", ",", ".", "-",
+                                            "<", ">", "&amp;", "&#48;", "<![CDATA[9]]>", " ", "\n", "e5",
+                                            "</LPGmap>", "<Petrolmap>", "\xEF\xBB\xBF", QByteArray(1, '\0'), "\xFF"};
+        int loaded = 0;
+        for (int round = 0; round < 400; ++round) {
+            // A fresh valid file with values of this round.
+            const MapTable lpgIn = SampleTable([&](int) { return random.bounded(-32000, 32001) / 1000.0; });
+            const MapTable petrolIn = SampleTable([&](int) { return random.bounded(-32000, 32001) / 1000.0; });
+            SaveMapFile(path, lpgIn, petrolIn, QString::number(round));
+            QByteArray bytes = ReadAll(path);
+
+            const int edits = 1 + random.bounded(3);
+            for (int e = 0; e < edits; ++e) {
+                const qsizetype at = random.bounded(bytes.size() + 1);
+                switch (random.bounded(5)) {
+                case 0: bytes.remove(at, 1 + random.bounded(12)); break;
+                case 1: bytes.insert(at, snippets[random.bounded(snippets.size())]); break;
+                case 2:
+                    if (at < bytes.size())
+                        bytes[at] = static_cast<char>(random.bounded(256));
+                    break;
+                case 3: bytes.insert(at, bytes.mid(random.bounded(bytes.size()), 1 + random.bounded(60))); break;
+                case 4:
+                    if (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9')
+                        bytes[at] = static_cast<char>('0' + random.bounded(10));
+                    break;
+                }
+            }
+
+            MapTable lpg = Sentinel(500);
+            MapTable petrol = Sentinel(600);
+            const QString error = TryLoad(bytes, lpg, petrol);
+            if (error.isEmpty()) {
+                ++loaded;
+                for (int i = 0; i < MapPoints; ++i) {
+                    QVERIFY(std::isfinite(lpg.Uoz[i]) && std::isfinite(petrol.Uoz[i]));
+                    QCOMPARE(lpg.Rpm[i], 100.0 * i);
+                    QCOMPARE(petrol.Rpm[i], 100.0 * i);
+                }
+                QVERIFY(!SameTable(lpg, Sentinel(500)));
+                QVERIFY(!SameTable(petrol, Sentinel(600)));
+                // Damage that left the file loadable may change a value, not the count.
+                int changed = 0;
+                for (int i = 0; i < MapPoints; ++i)
+                    changed += (lpg.Uoz[i] != lpgIn.Uoz[i]) + (petrol.Uoz[i] != petrolIn.Uoz[i]);
+                QVERIFY2(changed <= 2 * edits, qPrintable(QStringLiteral("round %1 changed %2 values").arg(round).arg(changed)));
+            } else {
+                QVERIFY2(error.contains(path), qPrintable(error));
+                QVERIFY2(SameTable(lpg, Sentinel(500)), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(error)));
+                QVERIFY(SameTable(petrol, Sentinel(600)));
+            }
+        }
+        // The damage is not so heavy that every file is refused.
+        QVERIFY2(loaded > 20, qPrintable(QString::number(loaded)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMapFile)
+#include "tst_mapfile.moc"
