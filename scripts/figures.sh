@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Prints the program's figures in one table: transfer times against the
+# 9600-baud line limit, chart key-edit latency, start-up time to the first
+# shown window and peak memory. Builds into build/ first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target tarvo-gui variator-sim bench-transfer bench-chart-keys >/dev/null
+
+work=$(mktemp -d)
+xvfb_pid=""
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Transfer against a simulator that paces a real 9600-baud line.
+transfer=$(QT_QPA_PLATFORM=offscreen ./build/bench/bench-transfer 2>/dev/null | grep -E '^(read|write)' || true)
+# Chart key edits, offscreen, repaint included.
+keys=$(QT_QPA_PLATFORM=offscreen ./build/bench/bench-chart-keys 2>/dev/null | grep -E '^chart key edit' || true)
+
+# Start-up to the first shown window, under Xvfb, median of 5 runs; peak memory
+# (maximum resident set) of the program shown and idle for two seconds.
+exec {fd}<> <(:)
+Xvfb -displayfd "$fd" -screen 0 1280x800x24 >/dev/null 2>&1 &
+xvfb_pid=$!
+display=""
+for _ in $(seq 50); do
+  read -r -t 0.1 -u "$fd" display || true
+  [ -n "$display" ] && break
+done
+export DISPLAY=":$display"
+starts=()
+for _ in 1 2 3 4 5; do
+  t0=$(date +%s%N)
+  ./build/tarvo-gui >/dev/null 2>&1 &
+  pid=$!
+  xdotool search --sync --onlyvisible --name '^Tarvo GUI$' >/dev/null
+  t1=$(date +%s%N)
+  starts+=($(( (t1 - t0) / 1000000 )))
+  kill "$pid"; wait "$pid" 2>/dev/null || true
+done
+startup=$(printf '%s\n' "${starts[@]}" | sort -n | sed -n 3p)
+/usr/bin/time -f '%M' -o "$work/rss" bash -c './build/tarvo-gui >/dev/null 2>&1 & p=$!; sleep 2; kill $p; wait $p' 2>/dev/null || true
+rss_kb=$(tail -n1 "$work/rss")
+
+echo "| figure | value |"
+echo "|---|---|"
+while IFS= read -r line; do [ -n "$line" ] && echo "| ${line%%:*} | ${line#*: } |"; done <<< "$transfer"
+while IFS= read -r line; do [ -n "$line" ] && echo "| ${line%%:*} | ${line#*: } |"; done <<< "$keys"
+echo "| start-up to first shown window (median of 5, Xvfb) | ${startup} ms |"
+echo "| peak memory, window shown and idle | $(( rss_kb / 1024 )) MiB |"
+echo
+echo "Measured on: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(. /etc/os-release; echo "$PRETTY_NAME")"
