@@ -1,0 +1,205 @@
+// The "Файл" menu commands "Открыть" and "Сохранить" on the main window: the
+// dialogs they run, the views they reload and the error box on failures.
+
+#include "ChartEditor.h"
+#include "Gui2.h"
+#include "MapFile.h"
+#include "MapFileSamples.h"
+#include "MapStore.h"
+#include "NumberText.h"
+#include "Seams.h"
+#include "StringGrid.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestMapFileCommands : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    TForm2* w = nullptr;
+    QStringList errors;
+    QStringList messages;
+    QList<QFileDialog*> dialogs;
+    QString chosen;  // empty: the dialog is cancelled
+
+    // True when both charts and both grids show the tables.
+    bool ViewsShowTables()
+    {
+        const struct {
+            const MapTable& table;
+            QLineSeries* series;
+            TStringGrid* grid;
+        } views[] = {{LPGTable, w->LineSeries1, w->StringGridLPG}, {PetrolTable, w->Series1, w->StringGridPetrol}};
+        for (const auto& v : views) {
+            if (v.series->count() != MapPoints)
+                return false;
+            for (int i = 0; i < MapPoints; ++i) {
+                if (v.series->at(i) != QPointF(v.table.Rpm[i], v.table.Uoz[i]))
+                    return false;
+                if (v.grid->Cell(i / 10 + 1, i % 10 + 1) != FloatToStr(v.table.Uoz[i]))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    void MakeViewsStale()
+    {
+        w->LineSeries1->clear();
+        w->Series1->clear();
+        w->StringGridLPG->SetCell(1, 1, QStringLiteral("stale"));
+        w->StringGridPetrol->SetCell(8, 10, QStringLiteral("stale"));
+    }
+
+private slots:
+    void init()
+    {
+        QLocale::setDefault(QLocale::c());
+        errors.clear();
+        messages.clear();
+        dialogs.clear();
+        chosen.clear();
+        SetErrorBoxHook([this](const QString& t) { errors << t; });
+        SetMessageHook([this](const QString& t) { messages << t; });
+        SetFileDialogHook([this](QFileDialog* dialog, QString& fileName) {
+            dialogs << dialog;
+            if (chosen.isEmpty())
+                return false;
+            fileName = chosen;
+            return true;
+        });
+        w = new TForm2;
+        Form2 = w;
+    }
+    void cleanup()
+    {
+        delete w;
+        w = nullptr;
+        Form2 = nullptr;
+        SetErrorBoxHook({});
+        SetMessageHook({});
+        SetFileDialogHook({});
+    }
+
+    void saveCommand()
+    {
+        LPGTable = SampleTable([](int i) { return i == 0 ? 12.5 : i / 4.0; });
+        PetrolTable = SampleTable([](int i) { return i == 0 ? 10.0 : -i / 8.0; });
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("abc"));
+        w->SignalInversionCheckBox->setChecked(true);
+        chosen = dir.filePath(QStringLiteral("saved.xml"));
+        MakeViewsStale();
+
+        w->N3->trigger();
+
+        QCOMPARE(errors, QStringList());
+        QCOMPARE(messages, QStringList());
+        QCOMPARE(dialogs, QList<QFileDialog*>{w->SaveDialog1});
+        QCOMPARE(w->SaveDialog1->nameFilters(), QStringList{QStringLiteral("Text Files (*.xml)")});
+        const QByteArray bytes = ReadAll(chosen);
+        QVERIFY(bytes.contains("<Settings Inversion=\"0\" Timeout=\"abc\">variator settings</Settings>"
+                               "<LPGmap>LPG map)))<LPGPoint UOZ0=\"12.5\">12500</LPGPoint>"));
+        QVERIFY(bytes.contains("<Petrolmap><PetrolPoint UOZ0=\"10\">10000</PetrolPoint>"));
+        QVERIFY(ViewsShowTables());
+    }
+
+    void openCommand()
+    {
+        const MapTable lpg = SampleTable([](int i) { return (i * 250 - 9000) / 1000.0; });
+        const MapTable petrol = SampleTable([](int i) { return (i % 9) * 1.125; });
+        const QString file = dir.filePath(QStringLiteral("open.xml"));
+        SaveMapFile(file, lpg, petrol, QStringLiteral("99"));
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("5"));
+        chosen = file;
+
+        w->N2->trigger();
+
+        QCOMPARE(errors, QStringList());
+        QCOMPARE(dialogs, QList<QFileDialog*>{w->OpenDialog1});
+        QCOMPARE(w->OpenDialog1->nameFilters(), QStringList{QStringLiteral("Text Files (*.xml)")});
+        QVERIFY(SameTable(LPGTable, lpg));
+        QVERIFY(SameTable(PetrolTable, petrol));
+        QVERIFY(ViewsShowTables());
+        QCOMPARE(w->StringGridLPG->Cell(1, 1), QStringLiteral("-9"));
+        QCOMPARE(w->StringGridLPG->Cell(8, 10), QStringLiteral("10.75"));
+        QCOMPARE(w->Series1->at(8), QPointF(800, 9.0));
+        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("5"));  // not read back
+    }
+
+    void cancelledDialogRefreshesAllViews_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::newRow("open") << true;
+        QTest::newRow("save") << false;
+    }
+    void cancelledDialogRefreshesAllViews()
+    {
+        QFETCH(bool, open);
+        FillTemplate(w);
+        LPGTable.Uoz[3] = -1.5;
+        const MapTable lpg = LPGTable;
+        const MapTable petrol = PetrolTable;
+        MakeViewsStale();
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+
+        (open ? w->N2 : w->N3)->trigger();
+
+        QCOMPARE(dialogs.size(), 1);
+        QCOMPARE(errors, QStringList());
+        QVERIFY(SameTable(LPGTable, lpg));
+        QVERIFY(SameTable(PetrolTable, petrol));
+        QVERIFY(ViewsShowTables());
+        QCOMPARE(w->StringGridLPG->Cell(1, 4), QStringLiteral("-1.5"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), files);
+    }
+
+    // A refused file shows the error box and leaves tables and views alone.
+    void failedOpen()
+    {
+        FillTemplate(w);
+        w->PageControl1Change();
+        QVERIFY(ViewsShowTables());
+        const MapTable lpg = LPGTable;
+        const MapTable petrol = PetrolTable;
+        const QString file = dir.filePath(QStringLiteral("broken.xml"));
+        SaveMapFile(file, SampleTable([](int) { return 1.0; }), SampleTable([](int) { return 2.0; }), QString());
+        QVERIFY(WriteAll(file, WithPointText(ReadAll(file), "PetrolPoint", 40, "abc")));
+        chosen = file;
+
+        w->N2->trigger();
+
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].startsWith(QStringLiteral("Cannot open map file '%1': ").arg(file)), qPrintable(errors[0]));
+        QVERIFY2(errors[0].contains(QStringLiteral("'abc'")), qPrintable(errors[0]));
+        QVERIFY(SameTable(LPGTable, lpg));
+        QVERIFY(SameTable(PetrolTable, petrol));
+        QVERIFY(ViewsShowTables());
+        QCOMPARE(w->StringGridLPG->Cell(1, 1), QStringLiteral("9"));
+        QCOMPARE(messages, QStringList());
+    }
+
+    void failedSave()
+    {
+        const QString plain = dir.filePath(QStringLiteral("plain"));
+        QVERIFY(WriteAll(plain, "x"));
+        chosen = plain + QStringLiteral("/map.xml");
+
+        w->N3->trigger();
+
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].startsWith(QStringLiteral("Cannot save map file '%1': ").arg(chosen)), qPrintable(errors[0]));
+        QCOMPARE(ReadAll(plain), QByteArray("x"));
+        QFile::remove(plain);
+    }
+};
+
+QTEST_MAIN(TestMapFileCommands)
+#include "tst_mapfile_commands.moc"
