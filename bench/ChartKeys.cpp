@@ -1,0 +1,54 @@
+// Time of one whole-map key edit on the LPG chart, the repaint of the chart
+// included, over 1000 presses on the offscreen platform.
+
+#include "ChartEditor.h"
+#include "ChartWidget.h"
+#include "Gui2.h"
+#include "MapStore.h"
+#include "TarvoApplication.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QKeyEvent>
+#include <QTabWidget>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TarvoApplication app(argc, argv);
+    Form2 = new TForm2;
+    Form2->show();
+    QCoreApplication::processEvents();
+    Form2->Button1Click();  // LPG map flat at 9 degrees
+    TChart* chart = Form2->ChartLPG;
+    QEnterEvent enter(QPointF(100, 100), QPointF(100, 100), QPointF(100, 100));
+    QCoreApplication::sendEvent(chart, &enter);
+    chart->grab();
+
+    const int presses = 1000;
+    std::vector<double> ms;
+    ms.reserve(presses);
+    QElapsedTimer timer;
+    for (int k = 0; k < presses; ++k) {
+        // Up and down in turn, so that the map stays within its limits.
+        const int key = k % 2 ? Qt::Key_Down : Qt::Key_Up;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        timer.start();
+        QCoreApplication::sendEvent(chart, &press);
+        QCoreApplication::processEvents();
+        chart->grab();
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    const bool moved = LPGTable.Uoz[0] == 9.0 && MouseInLPGChart == 1;
+    std::sort(ms.begin(), ms.end());
+    const double median = ms[ms.size() / 2];
+    const double p99 = ms[static_cast<size_t>(ms.size() * 0.99) - 1];
+    std::printf("chart key edit: median %.2f ms, p99 %.2f ms (%d presses)\n", median, p99, presses);
+    delete Form2;
+    Form2 = nullptr;
+    return moved ? 0 : 1;
+}

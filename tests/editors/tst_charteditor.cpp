@@ -1,0 +1,395 @@
+#include "Calculations.h"
+#include "ChartWidget.h"
+#include "EditorFixture.h"
+#include "NumberText.h"
+#include "StringGrid.h"
+#include "TarvoApplication.h"
+
+#include <QCheckBox>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QValueAxis>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QColor Red(255, 0, 0);
+const QColor Blue(0, 0, 255);
+
+MapTable Flat(double value)
+{
+    MapTable m{};
+    for (int i = 0; i < MapPoints; ++i) {
+        m.Rpm[i] = 100.0 * i;
+        m.Uoz[i] = value;
+    }
+    return m;
+}
+
+} // namespace
+
+class TestChartEditor : public QObject {
+    Q_OBJECT
+
+    EditorFixture f;
+
+    TChart* chart() const { return f.w->ChartLPG; }
+    QLineSeries* series() const { return f.w->LineSeries1; }
+
+    void PointerOverChart(TChart* c)
+    {
+        QTest::mouseMove(c, QPoint(c->width() / 2, c->height() / 2));
+        QCoreApplication::processEvents();
+    }
+    void Press(TChart* c, Qt::Key key, int times = 1)
+    {
+        for (int k = 0; k < times; ++k)
+            QTest::keyClick(c, key);
+    }
+    void SinglePoint(bool fine = false)
+    {
+        f.w->LPGFulMapMoveCheckBox->setChecked(false);
+        f.w->LPGSpeedCheckBox->setChecked(!fine);
+    }
+    // The chart and the table agree on every point.
+    void VerifyInStep(TChart* c, const MapTable& table)
+    {
+        QCOMPARE(c->MapSeries()->count(), MapPoints);
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(c->MapSeries()->at(i).x(), 100.0 * i);
+            QCOMPARE(c->MapSeries()->at(i).y(), table.Uoz[i]);
+        }
+    }
+    int ColouredPoints(TChart* c) const
+    {
+        int n = 0;
+        for (int i = 0; i < MapPoints; ++i)
+            n += c->PointColor(i).isValid();
+        return n;
+    }
+
+private slots:
+    void init() { f.Open(); }
+    void cleanup() { f.Close(); }
+
+    void guardsUseWholeDegreePart_data()
+    {
+        QTest::addColumn<double>("extreme");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<bool>("down");
+        // extreme is the largest value for the up guard and, negated, the
+        // smallest for the down guard.
+        QTest::newRow("31.9 by 0.5") << 31.9 << 0.5 << true << true;
+        QTest::newRow("31.4 by 0.5") << 31.4 << 0.5 << true << true;
+        QTest::newRow("32 by 0.01") << 32.0 << 0.01 << false << false;
+        QTest::newRow("32.4 by 0.01") << 32.4 << 0.01 << false << false;
+        QTest::newRow("31.99 by 0.99") << 31.99 << 0.99 << true << true;
+        QTest::newRow("31 by 1") << 31.0 << 1.0 << false << false;
+        QTest::newRow("below one") << 0.99 << 0.5 << true << true;
+        QTest::newRow("huge") << 1e300 << 0.5 << false << false;
+        QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << 0.5 << false << false;
+    }
+    void guardsUseWholeDegreePart()
+    {
+        QFETCH(double, extreme);
+        QFETCH(double, step);
+        QFETCH(bool, up);
+        QFETCH(bool, down);
+        MapTable m = Flat(0.25);
+        m.Uoz[40] = extreme;
+        QCOMPARE(CanShiftUp(m, step), up);
+        m.Uoz[40] = -extreme;
+        QCOMPARE(CanShiftDown(m, step), down);
+    }
+
+    void guardsStartFromZeroAndSkipNaN()
+    {
+        // All values below 1 (even all negative): M stays 0.
+        MapTable m = Flat(-20);
+        QVERIFY(CanShiftUp(m, 31.9));
+        QVERIFY(!CanShiftUp(m, 32));
+        m = Flat(20);
+        QVERIFY(CanShiftDown(m, 31.9));
+        QVERIFY(!CanShiftDown(m, 32));
+        m = Flat(std::numeric_limits<double>::quiet_NaN());
+        QVERIFY(CanShiftUp(m, 0.5));
+        QVERIFY(CanShiftDown(m, 0.5));
+    }
+
+    void firstKeyOnUnloadedChartLoadsIt()
+    {
+        LPGTable.Uoz[3] = 2;
+        QCOMPARE(series()->count(), 0);
+        PointerOverChart(chart());
+        QCOMPARE(MouseInLPGChart, 1);
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[0], 0.5);
+        QCOMPARE(LPGTable.Uoz[3], 2.5);
+        VerifyInStep(chart(), LPGTable);
+        QCOMPARE(PetrolTable.Uoz[0], 0.0);
+    }
+
+    void wholeMapUpLimit()
+    {
+        LPGTable.Uoz[7] = 31.9;
+        RefreshChart(f.w, QStringLiteral("LPG"));
+        PointerOverChart(chart());
+        QSignalSpy replaced(series(), &QXYSeries::pointsReplaced);
+        QSignalSpy onePoint(series(), &QXYSeries::pointReplaced);
+        Press(chart(), Qt::Key_Up);
+        // One redraw for the whole map.
+        QCOMPARE(replaced.size(), 1);
+        QCOMPARE(onePoint.size(), 0);
+        QCOMPARE(LPGTable.Uoz[7], 31.9 + 0.5);
+        QCOMPARE(LPGTable.Uoz[0], 0.5);
+        VerifyInStep(chart(), LPGTable);
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[7], 31.9 + 0.5);
+        f.w->LPGSpeedCheckBox->setChecked(false);
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[0], 0.5);
+        // Down is still allowed, by the fine step now.
+        Press(chart(), Qt::Key_Down);
+        QCOMPARE(LPGTable.Uoz[0], 0.5 - 0.01);
+        VerifyInStep(chart(), LPGTable);
+    }
+
+    void wholeMapDownLimit()
+    {
+        LPGTable.Uoz[70] = -31.9;
+        RefreshChart(f.w, QStringLiteral("LPG"));
+        PointerOverChart(chart());
+        Press(chart(), Qt::Key_Down);
+        QCOMPARE(LPGTable.Uoz[70], -31.9 - 0.5);
+        QCOMPARE(LPGTable.Uoz[69], -0.5);
+        Press(chart(), Qt::Key_Down);
+        QCOMPARE(LPGTable.Uoz[70], -31.9 - 0.5);
+        // Left and Right do nothing in whole-map mode.
+        Press(chart(), Qt::Key_Right);
+        QCOMPARE(SelectedLPGPoint, 0);
+        QCOMPARE(ColouredPoints(chart()), 0);
+        VerifyInStep(chart(), LPGTable);
+    }
+
+    void singlePointLimits()
+    {
+        LPGTable.Uoz[0] = 31.5;
+        LPGTable.Uoz[1] = 31.4;
+        LPGTable.Uoz[2] = -31.5;
+        RefreshChart(f.w, QStringLiteral("LPG"));
+        PointerOverChart(chart());
+        SinglePoint();
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[0], 31.5);
+        Press(chart(), Qt::Key_Right);
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[1], 31.9);
+        Press(chart(), Qt::Key_Right);
+        Press(chart(), Qt::Key_Down);
+        QCOMPARE(LPGTable.Uoz[2], -31.5);
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[2], -31.0);
+        QCOMPARE(LPGTable.Uoz[3], 0.0);
+        VerifyInStep(chart(), LPGTable);
+    }
+
+    void fineStepResidueShowsInExponentNotation()
+    {
+        RefreshChart(f.w, QStringLiteral("LPG"));
+        PointerOverChart(chart());
+        SinglePoint(true);
+        Press(chart(), Qt::Key_Up, 3);
+        QCOMPARE(LPGTable.Uoz[0], 0.01 + 0.01 + 0.01);
+        QCOMPARE(QString::number(LPGTable.Uoz[0]), QStringLiteral("0.03"));
+        Press(chart(), Qt::Key_Down, 3);
+        QVERIFY(LPGTable.Uoz[0] != 0.0);
+        QVERIFY(std::fabs(LPGTable.Uoz[0]) < 1e-15);
+        VerifyInStep(chart(), LPGTable);
+        f.ShowPage(f.w->TabSheetUOZGrid);
+        const QString text = f.w->StringGridLPG->Cell(1, 1);
+        QVERIFY2(text.contains(QLatin1Char('E')), qPrintable(text));
+        QCOMPARE(text, FloatToStr(LPGTable.Uoz[0]));
+    }
+
+    void leftRightSelectionAndColours()
+    {
+        RefreshChart(f.w, QStringLiteral("LPG"));
+        PointerOverChart(chart());
+        SinglePoint();
+        Press(chart(), Qt::Key_Left);
+        QCOMPARE(SelectedLPGPoint, 0);
+        QCOMPARE(ColouredPoints(chart()), 0);
+        Press(chart(), Qt::Key_Right);
+        QCOMPARE(SelectedLPGPoint, 1);
+        QCOMPARE(chart()->PointColor(0), Blue);
+        QCOMPARE(chart()->PointColor(1), Red);
+        SelectedLPGPoint = 78;
+        Press(chart(), Qt::Key_Right);
+        QCOMPARE(SelectedLPGPoint, 79);
+        QCOMPARE(chart()->PointColor(79), Red);
+        QCOMPARE(chart()->PointColor(78), Blue);
+        QCOMPARE(chart()->PointColor(1), Red);  // the mark moved by hand above stays
+        Press(chart(), Qt::Key_Right);
+        QCOMPARE(SelectedLPGPoint, 79);
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[79], 0.5);
+
+        // A reload drops the colours and keeps the selection.
+        f.ShowPage(f.w->TabSheetLPGmap);
+        QCOMPARE(ColouredPoints(chart()), 0);
+        QCOMPARE(SelectedLPGPoint, 79);
+        PointerOverChart(chart());
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[79], 1.0);
+        QCOMPARE(ColouredPoints(chart()), 0);
+        VerifyInStep(chart(), LPGTable);
+    }
+
+    void selectedPointIsDrawnRed()
+    {
+        for (int i = 0; i < MapPoints; ++i)
+            LPGTable.Uoz[i] = 10;
+        RefreshChart(f.w, QStringLiteral("LPG"));
+        PointerOverChart(chart());
+        SinglePoint();
+        SelectedLPGPoint = 39;
+        Press(chart(), Qt::Key_Right);
+        QCoreApplication::processEvents();
+        const QImage image = chart()->grab().toImage();
+        auto redAt = [&](int index) {
+            const QPoint p = chart()->PointPosition(index).toPoint();
+            const QColor c = image.pixelColor(p);
+            return c.red() > 200 && c.green() < 80 && c.blue() < 80;
+        };
+        QVERIFY(redAt(40));
+        QVERIFY(!redAt(39));
+        QVERIFY(!redAt(41));
+    }
+
+    void clickSelectsInSinglePointModeOnly()
+    {
+        for (int i = 0; i < MapPoints; ++i)
+            LPGTable.Uoz[i] = i % 2 ? 12 : 8;
+        RefreshChart(f.w, QStringLiteral("LPG"));
+        QCoreApplication::processEvents();
+        QTest::mouseClick(chart()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          chart()->PointPosition(20).toPoint());
+        QCOMPARE(SelectedLPGPoint, 0);
+        QCOMPARE(ColouredPoints(chart()), 0);
+        SinglePoint();
+        QTest::mouseClick(chart()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          chart()->PointPosition(20).toPoint());
+        QCOMPARE(SelectedLPGPoint, 20);
+        QCOMPARE(chart()->PointColor(20), Red);
+        QCOMPARE(chart()->PointColor(0), Blue);
+        QVERIFY(chart()->hasFocus());
+        QTest::mouseClick(chart()->viewport(), Qt::RightButton, Qt::NoModifier,
+                          chart()->PointPosition(57).toPoint());
+        QCOMPARE(SelectedLPGPoint, 57);
+        QCOMPARE(chart()->PointColor(57), Red);
+        QCOMPARE(chart()->PointColor(20), Blue);
+        // A click away from the points selects nothing.
+        QTest::mouseClick(chart()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          chart()->PointPosition(30).toPoint() + QPoint(0, 40));
+        QCOMPARE(SelectedLPGPoint, 57);
+    }
+
+    void keysIgnoredWithPointerOffChart()
+    {
+        RefreshChart(f.w, QStringLiteral("LPG"));
+        PointerOverChart(chart());
+        QCOMPARE(MouseInLPGChart, 1);
+        // A check box lies on the chart: moving onto it leaves the chart.
+        QCheckBox* box = f.w->LPGFulMapMoveCheckBox;
+        QTest::mouseMove(box, box->rect().center());
+        QCoreApplication::processEvents();
+        QCOMPARE(MouseInLPGChart, 0);
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[0], 0.0);
+        PointerOverChart(chart());
+        QCOMPARE(MouseInLPGChart, 1);
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[0], 0.5);
+        // Off the window altogether.
+        QTest::mouseMove(f.w->Button1, f.w->Button1->rect().center());
+        QCoreApplication::processEvents();
+        QCOMPARE(MouseInLPGChart, 0);
+        Press(chart(), Qt::Key_Up);
+        QCOMPARE(LPGTable.Uoz[0], 0.5);
+        // An unloaded chart stays unloaded when the key is ignored.
+        QCOMPARE(f.w->Series1->count(), 0);
+    }
+
+    void scaleBoxSetsAxisMinimum()
+    {
+        QCOMPARE(chart()->LeftAxis->min(), 0.0);
+        QCOMPARE(chart()->LeftAxis->max(), 35.0);
+        QCOMPARE(chart()->BottomAxis->min(), 0.0);
+        QCOMPARE(chart()->BottomAxis->max(), 8000.0);
+        QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
+        QCOMPARE(chart()->LeftAxis->min(), -35.0);
+        QCOMPARE(chart()->LeftAxis->max(), 35.0);
+        QCOMPARE(f.w->ChartPetrol->LeftAxis->min(), 0.0);
+        QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
+        QCOMPARE(chart()->LeftAxis->min(), 0.0);
+        f.w->PetrolScaleCheckBox->click();
+        QCOMPARE(f.w->ChartPetrol->LeftAxis->min(), -35.0);
+    }
+
+    void templateReloadsAllFourViews()
+    {
+        LPGTable.Uoz[5] = 3;
+        SelectedLPGPoint = 12;
+        SelectedPetrolPoint = 44;
+        QTest::mouseClick(f.w->Button1, Qt::LeftButton);
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(LPGTable.Uoz[i], 9.0);
+            QCOMPARE(PetrolTable.Uoz[i], 2.0);
+        }
+        VerifyInStep(f.w->ChartLPG, LPGTable);
+        VerifyInStep(f.w->ChartPetrol, PetrolTable);
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(f.w->StringGridLPG->Cell(i / 10 + 1, i % 10 + 1), QStringLiteral("9"));
+            QCOMPARE(f.w->StringGridPetrol->Cell(i / 10 + 1, i % 10 + 1), QStringLiteral("2"));
+        }
+        QCOMPARE(SelectedLPGPoint, 12);
+        QCOMPARE(SelectedPetrolPoint, 44);
+        QVERIFY(f.messages.isEmpty());
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    void pageChangeReloadsAllFourViews()
+    {
+        f.ShowPage(f.w->TabSheetPetrolmap);
+        PointerOverChart(f.w->ChartPetrol);
+        f.w->PetrolFulMapMoveCheckBox->setChecked(false);
+        Press(f.w->ChartPetrol, Qt::Key_Right);
+        Press(f.w->ChartPetrol, Qt::Key_Up);
+        QCOMPARE(PetrolTable.Uoz[1], 0.5);
+        QCOMPARE(LPGTable.Uoz[1], 0.0);
+        QCOMPARE(SelectedPetrolPoint, 1);
+        QCOMPARE(SelectedLPGPoint, 0);
+        QCOMPARE(f.w->ChartPetrol->PointColor(1), Red);
+        // The table of the map shows the edit at the next change of page.
+        QCOMPARE(f.w->StringGridPetrol->Cell(1, 2), QStringLiteral("0"));
+        LPGTable.Uoz[79] = -7.5;
+        f.ShowPage(f.w->TabSheetPetrolGrid);
+        QCOMPARE(f.w->StringGridPetrol->Cell(1, 2), QStringLiteral("0.5"));
+        QCOMPARE(f.w->StringGridLPG->Cell(8, 10), QStringLiteral("-7.5"));
+        VerifyInStep(f.w->ChartLPG, LPGTable);
+        VerifyInStep(f.w->ChartPetrol, PetrolTable);
+        QCOMPARE(ColouredPoints(f.w->ChartPetrol), 0);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    TarvoApplication app(argc, argv);
+    TestChartEditor test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_charteditor.moc"
