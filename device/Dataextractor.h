@@ -15,17 +15,39 @@ int UARTdataExchange(const QString& kind, unsigned char parameter, short data,
                      unsigned char interactive, bool* replyValid = nullptr);
 
 // Connection to the variator.
+// VariatorConnected is 1 after a successful handshake and keeps a second
+// connect from reopening the port. PortName holds the device path of the
+// most recently requested port number, "\\.\COM<n>" (empty for a number
+// whose decimal form does not fit three characters).
 extern unsigned char VariatorConnected;
 extern char PortName[16];
 
 void BuildPortName(int number);
+// Opens port `number` and shakes hands; 1 when the variator is connected by
+// this call. While already connected it returns 0 and changes nothing.
+// Numbers outside -99..999 are refused ("Неверный номер порта" when
+// interactive) without touching port or status.
 unsigned char ConnectVariator(int number, unsigned char interactive);
+// Closes the port and clears VariatorConnected; always 1.
 unsigned char DisconnectVariator();
+// Closes whatever is open, then tries the numbers first..end-1 silently and
+// stops at the first that answers, writing it into the port box. Always 0.
 int AutoSelectPort(int first, int end);
 
 // Transfers between the map store and the variator.
+// An exchange that gets no valid reply leaves the value it was meant to read
+// as it was; a map point counts as written only when a valid reply echoes it.
 void ReadLPGMap(MapTable& table);
 void ReadPetrolMap(MapTable& table);
 void WritePLGMap(MapTable& table);
 void WritePetrolMap(MapTable& table);
+// One write of the start timeout (parameter 166); returns what the exchange
+// returned. value must fit 16 bits; WriteDataClick checks that beforehand.
 int WriteStartTimeout(int value);
+
+// An advance in degrees as the signed thousandths that go on the wire:
+// truncated toward zero (12.3456 gives 12345, -4.0009 gives -4000), after the
+// representation error of the double has been absorbed, so that c / 1000.0
+// gives back c for every 16-bit code c. False when the result does not fit
+// -32768..32767 or the value is not a number.
+bool AdvanceToThousandths(double uoz, short* code);

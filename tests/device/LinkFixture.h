@@ -1,0 +1,119 @@
+#pragma once
+
+// Common ground of the connection and transfer tests: a private port alias
+// folder, a main window with recorded messages, and variator simulators that
+// are reached as COM<n> through their aliases.
+
+#include "ComPort.h"
+#include "Dataextractor.h"
+#include "Gui2.h"
+#include "MapStore.h"
+#include "Seams.h"
+#include "VariatorSim.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+// Records what a widget showed each time it was painted.
+class PaintRecorder : public QObject {
+public:
+    QStringList shown;
+    std::function<QString()> what;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && (shown.isEmpty() || shown.back() != what()))
+            shown << what();
+        return false;
+    }
+};
+
+class LinkFixture {
+public:
+    QTemporaryDir runtimeDir;
+    TForm2* w = nullptr;
+    QStringList messages;
+    QStringList errors;
+    // The caption of Label2 (or "hidden") at the moment each message was shown.
+    QStringList statusAtMessage;
+    std::vector<std::unique_ptr<VariatorSim>> sims;
+
+    // Points the port alias folder at a folder of the test's own.
+    void InitRuntime()
+    {
+        QVERIFY(runtimeDir.isValid());
+        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+        QDir().mkpath(QString::fromLocal8Bit(PortAliasFolder()));
+        QFile::setPermissions(QString::fromLocal8Bit(PortAliasFolder()),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(IsTrustedPortFolder(PortAliasFolder()));
+    }
+
+    void InitWindow()
+    {
+        messages.clear();
+        errors.clear();
+        statusAtMessage.clear();
+        SetMessageHook([this](const QString& t) {
+            messages << t;
+            statusAtMessage << (w && w->Label2->isVisibleTo(w) ? w->Label2->text() : QStringLiteral("hidden"));
+        });
+        SetErrorBoxHook([this](const QString& t) { errors << t; });
+        if (!VariatorPort)
+            VariatorPort = new ComPort;
+        VariatorConnected = 0;
+        PortName[0] = '\0';
+        InitMapStore();
+        w = new TForm2;
+        Form2 = w;
+    }
+
+    void CleanupWindow()
+    {
+        DisconnectVariator();
+        delete w;
+        w = nullptr;
+        Form2 = nullptr;
+        sims.clear();
+        QDir(QString::fromLocal8Bit(PortAliasFolder())).removeRecursively();
+        QDir().mkpath(QString::fromLocal8Bit(PortAliasFolder()));
+        QFile::setPermissions(QString::fromLocal8Bit(PortAliasFolder()),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        SetMessageHook({});
+        SetErrorBoxHook({});
+    }
+
+    // A simulator answering at once, reachable as COM<number>.
+    VariatorSim* AddSim(int number, bool instant = true)
+    {
+        sims.push_back(std::make_unique<VariatorSim>());
+        VariatorSim* sim = sims.back().get();
+        sim->SetInstant(instant);
+        std::string error;
+        if (!sim->Start(&error) || !sim->RegisterAlias(number, &error))
+            qFatal("simulator: %s", error.c_str());
+        return sim;
+    }
+
+    // COM<number> names a device that cannot be opened as a serial port, so
+    // an attempt on it fails at once whatever this machine has at /dev/ttyS*.
+    void AliasToNull(int number)
+    {
+        const QByteArray alias = PortAliasFolder() + "/com" + QByteArray::number(number);
+        ::unlink(alias.constData());
+        QVERIFY(::symlink("/dev/null", alias.constData()) == 0);
+    }
+
+    void ConnectTo(int number)
+    {
+        QCOMPARE(int(ConnectVariator(number, 0)), 1);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+    }
+};

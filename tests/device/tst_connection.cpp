@@ -1,0 +1,409 @@
+#include "LinkFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+const QString Prefix = QStringLiteral("Попытка подключения к com-порту");
+
+QString Path(int number)
+{
+    return QStringLiteral("\\\\.\\COM%1").arg(number);
+}
+
+} // namespace
+
+class TestConnection : public QObject, public LinkFixture {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitRuntime(); }
+    void init() { InitWindow(); }
+    void cleanup() { CleanupWindow(); }
+
+    void connectsToTheNumberInTheBox_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << "5";
+        QTest::newRow("leading zero") << "05";
+        QTest::newRow("leading space") << " 5";
+        QTest::newRow("hexadecimal") << "$5";
+    }
+    void connectsToTheNumberInTheBox()
+    {
+        QFETCH(QString, text);
+        VariatorSim* sim = AddSim(5);
+        w->ComboBox1->setEditText(text);
+        w->N9->trigger();
+
+        QCOMPARE(messages, QStringList{"Вариатор подключен"});
+        // The message comes before the status: the label was still hidden.
+        QCOMPARE(statusAtMessage, QStringList{"hidden"});
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QVERIFY(w->Label2->isVisibleTo(w));
+        QCOMPARE(int(VariatorConnected), 1);
+        QCOMPARE(QString::fromLatin1(PortName), Path(5));
+
+        const auto requests = sim->Requests();
+        QCOMPARE(int(requests.size()), 1);
+        const unsigned char handshake[6] = {0x55, 0xFF, 0x00, 0x0B, 0x33, 0xB6};
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(requests[0].bytes), 6),
+                 QByteArray(reinterpret_cast<const char*>(handshake), 6));
+    }
+
+    void portBoxThatIsNoIntegerGoesToTheErrorBox_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("letters") << "abc";
+        QTest::newRow("empty") << "";
+        QTest::newRow("trailing space") << "5 ";
+    }
+    void portBoxThatIsNoIntegerGoesToTheErrorBox()
+    {
+        QFETCH(QString, text);
+        VariatorSim* sim = AddSim(5);
+        w->ComboBox1->setEditText(text);
+        w->N9->trigger();
+        QCOMPARE(errors, QStringList{QStringLiteral("'%1' is not a valid integer value.").arg(text)});
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(sim->RequestCount(), 0);
+        QCOMPARE(PortName[0], '\0');
+        QVERIFY(!w->Label2->isVisibleTo(w));
+    }
+
+    void portNumbersThatAreRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("initial 0") << "0";
+        QTest::newRow("1000") << "1000";
+        QTest::newRow("-100") << "-100";
+        QTest::newRow("largest int") << "2147483647";
+        QTest::newRow("smallest int") << "-2147483648";
+    }
+    void portNumbersThatAreRefused()
+    {
+        QFETCH(QString, text);
+        w->ComboBox1->setEditText(text);
+        w->N9->trigger();
+        QCOMPARE(messages, QStringList{"Неверный номер порта"});
+        QVERIFY(errors.isEmpty());
+        QVERIFY(!w->Label2->isVisibleTo(w));
+        QVERIFY(!VariatorPort->IsOpen());
+        QCOMPARE(PortName[0], '\0');
+
+        // Called directly, the connect refuses those that do not fit.
+        if (text == QLatin1String("0"))
+            return;
+        messages.clear();
+        QCOMPARE(int(ConnectVariator(text.toInt(), 0)), 0);
+        QVERIFY(messages.isEmpty());
+        QVERIFY(!w->Label2->isVisibleTo(w));
+    }
+
+    void numbersThatNameNoDevice_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::newRow("-3") << -3;
+        QTest::newRow("-99") << -99;
+        QTest::newRow("999") << 999;
+        QTest::newRow("no alias, no device") << 200;
+    }
+    void numbersThatNameNoDevice()
+    {
+        QFETCH(int, number);
+        w->ComboBox1->setEditText(QString::number(number));
+        w->N9->trigger();
+        QCOMPARE(messages, QStringList{"Не удалось подключиться"});
+        QCOMPARE(statusAtMessage, QStringList{"hidden"});
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QVERIFY(w->Label2->isVisibleTo(w));
+        QCOMPARE(QString::fromLatin1(PortName), Path(number));
+        QVERIFY(!VariatorPort->IsOpen());
+        QCOMPARE(int(VariatorConnected), 0);
+    }
+
+    void silentPortIsLeftOpenUntilDisconnect()
+    {
+        // One interactive connect to a silent port: 7 s (T = 1000 ms).
+        VariatorSim* sim = AddSim(5);
+        SimFaultRule silent;
+        silent.fault = SimFault::Silent;
+        sim->AddFault(silent);
+        w->ComboBox1->setEditText(QStringLiteral("5"));
+        QElapsedTimer clock;
+        clock.start();
+        w->N9->trigger();
+        QVERIFY2(clock.elapsed() > 6000 && clock.elapsed() < 12000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(messages, QStringList{"Компорт открыт. Вариатор не подключен"});
+        QCOMPARE(statusAtMessage, QStringList{"hidden"});
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QVERIFY(VariatorPort->IsOpen());
+        QCOMPARE(int(VariatorConnected), 0);
+
+        // The variator wakes up, but the port is still held: no new connect.
+        sim->ClearFaults();
+        messages.clear();
+        w->N9->trigger();
+        QCOMPARE(messages, QStringList{"Не удалось подключиться"});
+        QVERIFY(VariatorPort->IsOpen());
+        QCOMPARE(sim->RequestCount(), 1);
+
+        messages.clear();
+        w->N12->trigger();
+        QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QVERIFY(!VariatorPort->IsOpen());
+
+        messages.clear();
+        w->N9->trigger();
+        QCOMPARE(messages, QStringList{"Вариатор подключен"});
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+    }
+
+    void connectWhileConnectedChangesOnlyThePath()
+    {
+        VariatorSim* sim = AddSim(5);
+        AddSim(6);
+        w->ComboBox1->setEditText(QStringLiteral("5"));
+        w->N9->trigger();
+        messages.clear();
+        statusAtMessage.clear();
+
+        w->ComboBox1->setEditText(QStringLiteral("6"));
+        w->N9->trigger();
+        QCOMPARE(messages, QStringList{"Вариатор уже подключен"});
+        QCOMPARE(QString::fromLatin1(PortName), Path(6));
+        QCOMPARE(int(VariatorConnected), 1);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(sims[1]->RequestCount(), 0);
+
+        // Nothing is connected by such a call: the result is 0, silently.
+        messages.clear();
+        QCOMPARE(int(ConnectVariator(7, 0)), 0);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(QString::fromLatin1(PortName), Path(7));
+        QCOMPARE(int(VariatorConnected), 1);
+
+        // The link still works.
+        QCOMPARE(UARTdataExchange(QStringLiteral("read"), 160, 1000, 1), 12);
+        QCOMPARE(sim->RequestCount(), 2);
+    }
+
+    void handshakeReplies_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("argument");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("error report with data 1") << int(SimFault::ErrorReport) << 1 << true;
+        QTest::newRow("error report with data 2") << int(SimFault::ErrorReport) << 2 << false;
+        QTest::newRow("bad checksum, data 1") << int(SimFault::BadChecksum) << 0 << true;
+        QTest::newRow("answer 2") << int(SimFault::WrongEcho) << 1 << false;
+        QTest::newRow("foreign header") << int(SimFault::ForeignHeader) << 0 << true;
+        QTest::newRow("short reply") << int(SimFault::Short) << 5 << false;
+    }
+    void handshakeReplies()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, argument);
+        QFETCH(bool, connects);
+        VariatorSim* sim = AddSim(5);
+        SimFaultRule rule;
+        rule.fault = SimFault(fault);
+        rule.argument = argument;
+        sim->AddFault(rule);
+        w->ComboBox1->setEditText(QStringLiteral("5"));
+        w->N9->trigger();
+        // The handshake itself is silent: only the connect's own message.
+        QCOMPARE(messages, QStringList{connects ? "Вариатор подключен" : "Компорт открыт. Вариатор не подключен"});
+        QCOMPARE(int(VariatorConnected), int(connects));
+        QCOMPARE(w->Label2->text(), connects ? QStringLiteral("Подключен") : QStringLiteral("Не подключен"));
+        QVERIFY(VariatorPort->IsOpen());
+    }
+
+    void searchFindsTheVariatorOnSeven()
+    {
+        // 1 to 4 and 6 fail at the open; 5 is a silent line, tried with the
+        // silent time-out (3.5 s, not 7 s); 7 answers.
+        AliasToNull(1);
+        AliasToNull(2);
+        AliasToNull(3);
+        AliasToNull(4);
+        AliasToNull(6);
+        VariatorSim* silentSim = AddSim(5);
+        SimFaultRule silent;
+        silent.fault = SimFault::Silent;
+        silentSim->AddFault(silent);
+        VariatorSim* sim = AddSim(7);
+
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->ProgressBar1->setRange(0, 79);
+        PaintRecorder label;
+        label.what = [this] { return w->LabelProgress->text(); };
+        PaintRecorder bar;
+        bar.what = [this] { return QString::number(w->ProgressBar1->value()); };
+        w->LabelProgress->installEventFilter(&label);
+        w->ProgressBar1->installEventFilter(&bar);
+
+        QElapsedTimer clock;
+        clock.start();
+        w->N4->trigger();
+        const qint64 elapsed = clock.elapsed();
+        w->LabelProgress->removeEventFilter(&label);
+        w->ProgressBar1->removeEventFilter(&bar);
+
+        QVERIFY2(elapsed > 3000 && elapsed < 6500, qPrintable(QString::number(elapsed)));
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("7"));
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(int(VariatorConnected), 1);
+        QCOMPARE(silentSim->RequestCount(), 1);
+        QCOMPARE(sim->RequestCount(), 1);
+        QStringList captions, positions;
+        for (int n = 1; n <= 7; ++n) {
+            captions << Prefix + QString::number(n);
+            positions << QString::number(n);
+        }
+        QCOMPARE(label.shown, captions);
+        // The first repaint also flushes the bar as just shown, before the
+        // first position is set.
+        QCOMPARE(bar.shown.mid(bar.shown.indexOf(QStringLiteral("1"))), positions);
+        QVERIFY(!w->ProgressBar1->isVisible());
+        QVERIFY(!w->LabelProgress->isVisible());
+        QCOMPARE(w->ProgressBar1->minimum(), 0);
+        QCOMPARE(w->ProgressBar1->maximum(), 79);
+    }
+
+    void searchClosesWhatIsOpenFirst()
+    {
+        // A port left open by a connect that got no answer: the search closes
+        // it and tries that number again.
+        VariatorSim* sim = AddSim(7);
+        SimFaultRule wrong;
+        wrong.fault = SimFault::WrongEcho;
+        wrong.argument = 1;
+        sim->AddFault(wrong);
+        QCOMPARE(int(ConnectVariator(7, 0)), 0);
+        QVERIFY(VariatorPort->IsOpen());
+        sim->ClearFaults();
+        AutoSelectPort(7, 8);
+        QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("7"));
+        QCOMPARE(int(VariatorConnected), 1);
+
+        // Started while connected, it finds the variator again.
+        w->ComboBox1->setEditText(QStringLiteral("0"));
+        AutoSelectPort(6, 9);
+        QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("7"));
+        QCOMPARE(int(VariatorConnected), 1);
+        QCOMPARE(sim->RequestCount(), 3);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void searchWithNoVariatorAnywhere()
+    {
+        // Every number that could name a real serial device of this machine
+        // is pointed at /dev/null, so that the full scan of 1..254 is fast
+        // here; on a machine with real ports each silent one costs 3.5 s.
+        for (int n = 1; n <= 96; ++n)
+            AliasToNull(n);
+        QElapsedTimer clock;
+        clock.start();
+        w->N4->trigger();
+        QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("0"));
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(QString::fromLatin1(PortName), Path(254));
+        QVERIFY(!VariatorPort->IsOpen());
+        QCOMPARE(int(VariatorConnected), 0);
+        QVERIFY(!w->ProgressBar1->isVisibleTo(w));
+        QVERIFY(!w->LabelProgress->isVisibleTo(w));
+        QCOMPARE(w->ProgressBar1->minimum(), 0);
+        QCOMPARE(w->ProgressBar1->maximum(), 79);
+    }
+
+    void disconnectWithNothingConnected()
+    {
+        w->N12->trigger();
+        QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QCOMPARE(statusAtMessage, QStringList{"Не подключен"});
+        QVERIFY(!VariatorPort->IsOpen());
+    }
+
+    void disconnectClosesTheLink()
+    {
+        AddSim(5);
+        ConnectTo(5);
+        w->N12->trigger();
+        QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QVERIFY(!VariatorPort->IsOpen());
+        QCOMPARE(int(VariatorConnected), 0);
+        // A fresh connect works again.
+        ConnectTo(5);
+    }
+
+    void closingTheWindow_data()
+    {
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("never connected") << false;
+        QTest::newRow("connected") << true;
+    }
+    void closingTheWindow()
+    {
+        QFETCH(bool, connected);
+        AddSim(5);
+        if (connected)
+            ConnectTo(5);
+        w->show();
+        QVERIFY(w->close());
+        QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QVERIFY(w->Label2->isVisibleTo(w));
+        QCOMPARE(w->Label2->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QVERIFY(!VariatorPort);
+        QCOMPARE(int(VariatorConnected), 0);
+        // The port is released: another holder can open the line now.
+        ComPort other;
+        QCOMPARE(other.Open("\\\\.\\COM5", 9600, 100), 1);
+    }
+
+    void messageBoxBlocksTheOtherCommands()
+    {
+        // With the real message box: while it is open, a click on the read
+        // button does not reach the window.
+        SetMessageHook({});
+        int clicks = 0;
+        connect(w->ReadData, &QPushButton::clicked, this, [&] { ++clicks; });
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QPoint readData = w->ReadData->mapTo(w, w->ReadData->rect().center());
+        bool sawBox = false;
+        QTimer::singleShot(50, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            sawBox = box && box->text() == QStringLiteral("Вариатор отключен")
+                && box->windowModality() == Qt::ApplicationModal;
+            QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, readData);
+            if (box)
+                box->button(QMessageBox::Ok)->click();
+        });
+        w->N12Click();
+        QVERIFY(sawBox);
+        QCOMPARE(clicks, 0);
+
+        // The same click without a box open does reach the button.
+        SetMessageHook([this](const QString& t) { messages << t; });
+        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, readData);
+        QCOMPARE(clicks, 1);
+        QCOMPARE(messages, QStringList{"Вариатор отключен"});
+    }
+};
+
+QTEST_MAIN(TestConnection)
+#include "tst_connection.moc"
