@@ -33,6 +33,7 @@ int DefaultArgument(SimFault fault)
     case SimFault::WrongEcho: return 1;
     case SimFault::Stray: return 2;
     case SimFault::Hangup: return 3;
+    case SimFault::Delay: return 1000;
     default: return 0;
     }
 }
@@ -52,6 +53,7 @@ const FaultKind FaultKinds[] = {
     {"stray", SimFault::Stray, "ARG stray bytes before the reply (1-64, default 2)"},
     {"hangup", SimFault::Hangup, "close the line after ARG bytes of the reply (0-5, default 3)"},
     {"foreign-header", SimFault::ForeignHeader, "reply byte 0 is 00 and byte 1 another parameter"},
+    {"delay", SimFault::Delay, "the reply starts ARG ms late (1-60000, default 1000)"},
 };
 
 bool ParseNumber(const std::string& text, long low, long high, int* value)
@@ -75,6 +77,7 @@ bool ArgumentInRange(SimFault fault, int argument)
     case SimFault::ErrorReport: return argument >= 0 && argument <= 0xFFFF;
     case SimFault::WrongEcho: return argument != 0 && argument >= -32768 && argument <= 32767;
     case SimFault::Stray: return argument >= 1 && argument <= 64;
+    case SimFault::Delay: return argument >= 1 && argument <= 60000;
     default: return true;
     }
 }
@@ -358,6 +361,7 @@ void VariatorSim::Answer(const unsigned char* request)
     SimFaultRule fault;
     int value = 0;
     bool errorReply = false;
+    bool handshake = false;
     {
         std::lock_guard<std::mutex> lock(mutex);
         requests.push_back(received);
@@ -372,6 +376,9 @@ void VariatorSim::Answer(const unsigned char* request)
             errorReply = true;
             value = SimErrorChecksum;
         } else if (parameter == SimHandshakeParameter) {
+            // Parameter byte 0 in the answer: an echo of 0xFF would read as
+            // an error report.
+            handshake = true;
             value = 1;
         } else if (!Stored(parameter) || (write && parameter == SimFirmwareParameter)) {
             errorReply = true;
@@ -386,6 +393,8 @@ void VariatorSim::Answer(const unsigned char* request)
     unsigned char reply[6] = {request[0], request[1], 0, 0, 0, 0};
     if (errorReply)
         reply[1] = 0xFF;
+    else if (handshake)
+        reply[1] = 0x00;
     switch (fault.fault) {
     case SimFault::WrongEcho:
         if (!errorReply)
@@ -423,6 +432,8 @@ void VariatorSim::Answer(const unsigned char* request)
         // The request took six character times to arrive on a real line.
         std::this_thread::sleep_for(ByteTime * 6);
     }
+    if (fault.fault == SimFault::Delay)
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault.argument));
     if (fault.fault == SimFault::Stray) {
         const std::vector<unsigned char> stray(size_t(fault.argument), StrayByte);
         Send(stray.data(), int(stray.size()));

@@ -17,7 +17,7 @@ const int SimLpgFirst = 80;            // LPG map points 80..159
 const int SimMapPoints = 80;
 const int SimFirmwareParameter = 160;  // read only
 const int SimStartTimeoutParameter = 166;
-const int SimHandshakeParameter = 255; // a read answers 1
+const int SimHandshakeParameter = 255; // answered with 1 (parameter byte 0)
 
 // Error codes of the variator's error reports (parameter byte 0xFF).
 const int SimErrorChecksum = 1;
@@ -33,6 +33,7 @@ enum class SimFault {
     Stray,         // `argument` stray bytes go out before the reply
     Hangup,        // the line is closed after `argument` bytes of the reply
     ForeignHeader, // byte 0 is 0x00 and byte 1 another parameter (checksum right)
+    Delay,         // the reply starts `argument` ms late
 };
 
 // One fault and the requests it applies to. All conditions must hold; the
