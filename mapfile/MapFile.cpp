@@ -28,7 +28,7 @@ const QString LPGMapName = QStringLiteral("LPGmap");
 const QString LPGPointName = QStringLiteral("LPGPoint");
 const QString PetrolMapName = QStringLiteral("Petrolmap");
 const QString PetrolPointName = QStringLiteral("PetrolPoint");
-const QString Point = QStringLiteral(".");
+const QString DecimalPoint = QStringLiteral(".");
 
 [[noreturn]] void FailSave(const QString& fileName, const QString& reason)
 {
@@ -142,9 +142,9 @@ void AddMap(QDomDocument& document, QDomElement& map, const QString& pointName,
     for (int i = 0; i < MapPoints; ++i) {
         QDomElement point = document.createElement(pointName);
         map.appendChild(point);
-        point.setAttribute(QString::asprintf("UOZ%.0f", table.Rpm[i]), FormatGeneral(table.Uoz[i], Point));
+        point.setAttribute(QString::asprintf("UOZ%.0f", table.Rpm[i]), FormatGeneral(table.Uoz[i], DecimalPoint));
         const double thousandths = table.Uoz[i] * 1000;
-        point.appendChild(document.createTextNode(FormatGeneral(thousandths, Point)));
+        point.appendChild(document.createTextNode(FormatGeneral(thousandths, DecimalPoint)));
     }
 }
 
