@@ -6,11 +6,16 @@ class TForm2;
 struct MapTable;
 
 // One request/reply exchange with the variator over VariatorPort.
-// kind is "read" or "write"; returns the data field of the frame buffer at the
-// end of the exchange as a signed 16-bit value. When interactive is nonzero,
-// failures are reported in message boxes. When replyValid is given, it is set
-// to true only for a complete reply with a correct checksum that is not an
-// error report.
+// kind is "read" or "write" (any other text is sent as a read); returns the
+// data field of the frame buffer at the end of the exchange as a signed 16-bit
+// value. When interactive is nonzero, failures are reported in message boxes.
+// When replyValid is given, it is set to true only for a complete reply with a
+// correct checksum that is not an error report.
+// What arrives without a request is discarded before the request goes out.
+// When the request cannot be sent, or fewer than six bytes come back before
+// the time-out ("Вариатор не отвечает"), the request's own data is returned:
+// so a silent or half-answering port never gives the handshake (data 11) its
+// 1, and callers of writes must look at replyValid, not at the echo alone.
 int UARTdataExchange(const QString& kind, unsigned char parameter, short data,
                      unsigned char interactive, bool* replyValid = nullptr);
 
