@@ -113,7 +113,10 @@ TForm2::TForm2()
     // 1. The window and its controls.
     setWindowTitle(QStringLiteral("Tarvo GUI"));
     QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"),
+    // Tahoma where it exists; elsewhere a sans face of similar width, so that the
+    // captions fit the controls laid out for Tahoma.
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans"),
                       QStringLiteral("Sans Serif")});
     font.setPointSize(8);
     setFont(font);

@@ -155,6 +155,18 @@ QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle mark
     chart->BottomAxis->setRange(0, 8000);
     chart->LeftAxis = new QValueAxis;
     chart->LeftAxis->setRange(0, 35);
+    // Grid lines every 1000 rpm and every 5 degrees, whole-number labels,
+    // also when the scale box extends the range to -35.
+    const struct {
+        QValueAxis* axis;
+        double interval;
+    } ticks[] = {{chart->BottomAxis, 1000.0}, {chart->LeftAxis, 5.0}};
+    for (const auto& t : ticks) {
+        t.axis->setTickType(QValueAxis::TicksDynamic);
+        t.axis->setTickAnchor(0.0);
+        t.axis->setTickInterval(t.interval);
+        t.axis->setLabelFormat(QStringLiteral("%d"));
+    }
     c->addAxis(chart->BottomAxis, Qt::AlignBottom);
     c->addAxis(chart->LeftAxis, Qt::AlignLeft);
 
