@@ -2,7 +2,9 @@
 //
 // Prints the device path of the line as the first line of its output,
 // registers the alias com<n> so that the program finds the line as COM n, and
-// answers requests until SIGINT or SIGTERM.
+// answers requests until SIGINT or SIGTERM. With --state-file, SIGUSR1 writes
+// the stored values to that file, for tests that drive the program from
+// outside.
 
 #include "VariatorSim.h"
 
@@ -27,6 +29,8 @@ void PrintHelp()
         "  --instant        answer at once instead of at the pace of 9600 baud\n"
         "  --trace          print every request and reply on standard error\n"
         "  --value=P:V      store V (thousandths for map points) in parameter P\n"
+        "  --state-file=F   on SIGUSR1 write the stored values to F: a line\n"
+        "                   \"requests N\", then \"P V\" for every parameter 0-255\n"
         "  --help           show this help\n"
         "\n"
         "Faults, for rehearsing a broken link:\n"
@@ -62,6 +66,21 @@ bool ParseInt(const char* text, int low, int high, int* value)
     return true;
 }
 
+// Writes the stored values next to path and renames the result over it, so
+// that a reader never sees a half-written file.
+void WriteState(const VariatorSim& sim, const std::string& path)
+{
+    const std::string temporary = path + ".tmp";
+    FILE* file = std::fopen(temporary.c_str(), "w");
+    if (!file)
+        return;
+    std::fprintf(file, "requests %d\n", sim.RequestCount());
+    for (int parameter = 0; parameter < 256; ++parameter)
+        std::fprintf(file, "%d %d\n", parameter, int(sim.Value(parameter)));
+    if (std::fclose(file) == 0)
+        std::rename(temporary.c_str(), path.c_str());
+}
+
 int Usage(const std::string& why)
 {
     std::fprintf(stderr, "variator-sim: %s (see --help)\n", why.c_str());
@@ -77,6 +96,7 @@ int main(int argc, char** argv)
     bool trace = false;
     std::vector<SimFaultRule> faults;
     std::vector<std::pair<int, int>> presets;
+    std::string stateFile;
 
     for (int i = 1; i < argc; ++i) {
         const char* value = nullptr;
@@ -96,6 +116,8 @@ int main(int argc, char** argv)
             if (!ParseSimFault(value, &rule, &error))
                 return Usage(error);
             faults.push_back(rule);
+        } else if ((value = OptionValue("--state-file", argc, argv, &i))) {
+            stateFile = value;
         } else if ((value = OptionValue("--value", argc, argv, &i))) {
             const char* colon = std::strchr(value, ':');
             int parameter = 0;
@@ -116,6 +138,8 @@ int main(int argc, char** argv)
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
     sigaddset(&stop, SIGHUP);
+    if (!stateFile.empty())
+        sigaddset(&stop, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -142,7 +166,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "variator-sim: no alias for COM%d: %s\n", com, error.c_str());
 
     int signal = 0;
-    while (sigwait(&stop, &signal) != 0) {
+    while (sigwait(&stop, &signal) != 0 || signal == SIGUSR1) {
+        if (signal == SIGUSR1)
+            WriteState(sim, stateFile);
+        signal = 0;
     }
     sim.Stop();
     return 0;
