@@ -18,7 +18,8 @@ cleanup() {
 trap cleanup EXIT
 
 # Transfer against a simulator that paces a real 9600-baud line.
-transfer=$(QT_QPA_PLATFORM=offscreen ./build/bench/bench-transfer 2>/dev/null | grep -E '^(read|write)' || true)
+transfer=$(QT_QPA_PLATFORM=offscreen ./build/bench/bench-transfer 2>/dev/null | sed -n '/^best of/,$p' \
+  | grep -E '^(read|write)' | sed -E 's/ +/ /g; s/^(read|write) /\1, /; s/exchanges:/exchanges, best of 3:/' || true)
 # Chart key edits, offscreen, repaint included.
 keys=$(QT_QPA_PLATFORM=offscreen ./build/bench/bench-chart-keys 2>/dev/null | grep -E '^chart key edit' || true)
 
