@@ -92,50 +92,52 @@ int StrToInt(const QString& text)
     return static_cast<int>(value);
 }
 
-double StrToFloat(const QString& text)
+bool TextToFloat(const QString& text, const QStringList& separators, double& value)
 {
-    const QString sep = DecimalSeparator();
     const QString t = text.trimmed();
     // Build a C-locale copy while checking the shape:
     // [sign] digits [sep digits] [(e|E) [sign] digits], at least one mantissa digit.
     QByteArray c;
     int pos = 0;
     const int n = t.size();
+    auto takeDigits = [&] {
+        int count = 0;
+        for (; pos < n && t[pos].unicode() >= '0' && t[pos].unicode() <= '9'; ++pos, ++count)
+            c.append(static_cast<char>(t[pos].unicode()));
+        return count;
+    };
     if (pos < n && (t[pos] == QLatin1Char('+') || t[pos] == QLatin1Char('-')))
         c.append(static_cast<char>(t[pos++].unicode()));
-    int digits = 0;
-    while (pos < n && t[pos].unicode() >= '0' && t[pos].unicode() <= '9') {
-        c.append(static_cast<char>(t[pos++].unicode()));
-        ++digits;
-    }
-    if (pos < n && t.mid(pos, sep.size()) == sep) {
-        pos += sep.size();
-        c.append('.');
-        while (pos < n && t[pos].unicode() >= '0' && t[pos].unicode() <= '9') {
-            c.append(static_cast<char>(t[pos++].unicode()));
-            ++digits;
+    int digits = takeDigits();
+    for (const QString& sep : separators) {
+        if (!sep.isEmpty() && t.mid(pos, sep.size()) == sep) {
+            pos += sep.size();
+            c.append('.');
+            digits += takeDigits();
+            break;
         }
     }
     if (digits == 0)
-        ThrowConvert(text, "floating point");
+        return false;
     if (pos < n && (t[pos] == QLatin1Char('e') || t[pos] == QLatin1Char('E'))) {
         c.append('e');
         ++pos;
         if (pos < n && (t[pos] == QLatin1Char('+') || t[pos] == QLatin1Char('-')))
             c.append(static_cast<char>(t[pos++].unicode()));
-        int expDigits = 0;
-        while (pos < n && t[pos].unicode() >= '0' && t[pos].unicode() <= '9') {
-            c.append(static_cast<char>(t[pos++].unicode()));
-            ++expDigits;
-        }
-        if (expDigits == 0)
-            ThrowConvert(text, "floating point");
+        if (takeDigits() == 0)
+            return false;
     }
     if (pos != n)
-        ThrowConvert(text, "floating point");
+        return false;
     bool ok = false;
-    const double value = QLocale::c().toDouble(QString::fromLatin1(c), &ok);
-    if (!ok || !std::isfinite(value))
+    value = QLocale::c().toDouble(QString::fromLatin1(c), &ok);
+    return ok && std::isfinite(value);
+}
+
+double StrToFloat(const QString& text)
+{
+    double value = 0.0;
+    if (!TextToFloat(text, {DecimalSeparator()}, value))
         ThrowConvert(text, "floating point");
     return value;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Number text under the user's regional settings (the default QLocale).
 // Conversion errors are thrown as std::runtime_error with the message the
@@ -16,6 +17,11 @@ int StrToInt(const QString& text);
 // optional exponent; spaces around the number are allowed. Anything else throws
 // "'<text>' is not a valid floating point value".
 double StrToFloat(const QString& text);
+
+// The same shape with any of the given decimal separators, without throwing:
+// returns false (value unspecified) when the text is not such a number or
+// does not fit a finite double.
+bool TextToFloat(const QString& text, const QStringList& separators, double& value);
 
 // A double in the general format: rounded to 15 significant digits, shortest
 // text, no trailing zeros, no grouping; exponent notation ("3.5E-18") only for

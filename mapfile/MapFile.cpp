@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QLocale>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 #include <algorithm>
@@ -179,40 +178,7 @@ QDomDocument MapDocument(const MapTable& lpg, const MapTable& petrol, const QStr
 // as the decimal separator, an optional exponent, optional white space.
 bool ParsePointText(const QString& text, double& value)
 {
-    const QString t = text.trimmed();
-    QByteArray c;
-    qsizetype pos = 0;
-    const qsizetype n = t.size();
-    auto isDigit = [&](qsizetype p) { return p < n && t[p] >= QLatin1Char('0') && t[p] <= QLatin1Char('9'); };
-    auto takeDigits = [&]() {
-        int count = 0;
-        for (; isDigit(pos); ++pos, ++count)
-            c.append(static_cast<char>(t[pos].unicode()));
-        return count;
-    };
-    if (pos < n && (t[pos] == QLatin1Char('+') || t[pos] == QLatin1Char('-')))
-        c.append(static_cast<char>(t[pos++].unicode()));
-    int mantissaDigits = takeDigits();
-    if (pos < n && (t[pos] == QLatin1Char('.') || t[pos] == QLatin1Char(','))) {
-        ++pos;
-        c.append('.');
-        mantissaDigits += takeDigits();
-    }
-    if (mantissaDigits == 0)
-        return false;
-    if (pos < n && (t[pos] == QLatin1Char('e') || t[pos] == QLatin1Char('E'))) {
-        ++pos;
-        c.append('e');
-        if (pos < n && (t[pos] == QLatin1Char('+') || t[pos] == QLatin1Char('-')))
-            c.append(static_cast<char>(t[pos++].unicode()));
-        if (takeDigits() == 0)
-            return false;
-    }
-    if (pos != n)
-        return false;
-    bool ok = false;
-    value = QLocale::c().toDouble(QLatin1String(c), &ok);
-    return ok && std::isfinite(value);
+    return TextToFloat(text, {QStringLiteral("."), QStringLiteral(",")}, value);
 }
 
 QString Quoted(const QString& text)
