@@ -193,13 +193,16 @@ chart_area=1170x760+50+190
 close_message_boxes() {
   local count=0 w
   for _ in 1 2 3 4 5; do
-    w=$(xdotool search --name '^Message$' 2>/dev/null | head -n1)
+    w=$(xdotool search --onlyvisible --name '^Message$' 2>/dev/null | head -n1)
     [ -n "$w" ] || break
     xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus "$w" 2>/dev/null
     sleep 0.3
     xdotool key Return
     count=$((count + 1))
-    sleep 0.7
+    for _ in $(seq 20); do
+      xdotool search --onlyvisible --name '^Message$' 2>/dev/null | grep -qx "$w" || break
+      sleep 0.25
+    done
   done
   echo "$count"
 }
@@ -207,7 +210,7 @@ close_message_boxes() {
 # Waits up to $2 seconds for a window named $1.
 wait_window() {
   for _ in $(seq $(($2 * 4))); do
-    xdotool search --name "$1" >/dev/null 2>&1 && return 0
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 && return 0
     sleep 0.25
   done
   return 1
@@ -238,9 +241,9 @@ if start_sim 7 sim-com7 --state-file="$logs/sim-com7.state"; then
     xdotool mousemove "${menu_connection[@]}" click 1; sleep 1
     xdotool mousemove "${menu_connect[@]}" click 1
     wait_window '^Message$' 20
-    sleep 0.5
-    import -window root "$logs/connected.png"
     boxes=$(close_message_boxes)
+    sleep 1
+    import -window root "$logs/connected.png"
     label=$(convert "$logs/connected.png" -crop "1x1+${status_label[0]}+${status_label[1]}" \
               -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info: 2>/dev/null)
     if [ "$(exchanges)" = 1 ] && [ "$boxes" = 1 ] && [ "$label" = "0,128,0" ]; then
@@ -253,7 +256,7 @@ if start_sim 7 sim-com7 --state-file="$logs/sim-com7.state"; then
     # 80 + 80 map points, the start timeout and the firmware version.
     for _ in $(seq 240); do
       [ "$(exchanges)" -ge 163 ] && break
-      xdotool search --name '^Message$' >/dev/null 2>&1 && break
+      xdotool search --onlyvisible --name '^Message$' >/dev/null 2>&1 && break
       sleep 0.5
     done
     sleep 2
