@@ -153,7 +153,7 @@ start_sim() {
 }
 
 # --- The serial port --------------------------------------------------------
-if start_sim 8 sim-com8 --fault=silent,param=1 --fault=short,3,param=2; then
+if start_sim 8 sim-com8 --fault=silent,param=1 --fault=short,3,param=2 --fault=delay,1000,param=3; then
   timeout 180 wine "$bin/comport_check.exe" '\\.\COM8' '\\.\COM99' > "$logs/comport_check.log" 2>&1
   status=$?
   cat "$logs/comport_check.log"

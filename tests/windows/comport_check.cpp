@@ -1,8 +1,9 @@
 // Checks ComPort on the Win32 communications API against variator-sim behind
 // a COM port. The simulator must run with
-//   --fault=silent,param=1 --fault=short,3,param=2
-// so that a read of parameter 1 is never answered and one of parameter 2 gets
-// only the first three bytes of its reply.
+//   --fault=silent,param=1 --fault=short,3,param=2 --fault=delay,1000,param=3
+// so that a read of parameter 1 is never answered, one of parameter 2 gets
+// only the first three bytes of its reply and one of parameter 3 is answered
+// a second late.
 //
 // Usage: comport_check <port path> <path naming no device>
 // Prints "PASS name" or "FAIL name: why" per case; exit status 1 on failure.
@@ -169,12 +170,29 @@ void ShortReply()
     const DWORD start = GetTickCount();
     EXPECT(port.Read(buffer, 6) == 0);
     const DWORD elapsed = GetTickCount() - start;
-    std::printf("     short read ended after %lu ms (at most 3500)\n", (unsigned long)elapsed);
-    EXPECT(elapsed < 30000);
+    std::printf("     short read ended after %lu ms (expected 500)\n", (unsigned long)elapsed);
+    // Ended by the gap after the third byte, not by the total time-out.
+    EXPECT(elapsed < 3000);
     EXPECT(buffer[0] == 0x55 && buffer[1] == 2);
     EXPECT(buffer[3] == 0xA4 && buffer[4] == 0xA5 && buffer[5] == 0xA6);
     EXPECT(port.Purge() == 1);
     EXPECT(Answers(port));
+    Report(name, true, "");
+}
+
+// The gap between bytes is counted from the first byte on: a reply that
+// starts a second late (T = 500) is still read whole within 6*T + T.
+void LateReply()
+{
+    const char* name = "a late reply within the total time-out is read";
+    ComPort port;
+    EXPECT(port.Open(device, 9600, 500) == 1);
+    unsigned char frame[6];
+    ReadRequest(3, frame);
+    EXPECT(port.Write(frame, 6) == 1);
+    EXPECT(port.Read(frame, 6) == 1);
+    EXPECT(frame[0] == 0x55 && frame[1] == 3);
+    EXPECT(Crc16(frame, 4) == uint16_t(frame[4] << 8 | frame[5]));
     Report(name, true, "");
 }
 
@@ -213,6 +231,7 @@ int main(int argc, char** argv)
     Exclusive();
     SilentPeer();
     ShortReply();
+    LateReply();
     NotASerialDevice();
     std::printf("comport_check: %d failed\n", failures);
     return failures ? 1 : 0;
