@@ -6,10 +6,7 @@
 #include <algorithm>
 
 #ifndef Q_OS_WIN
-#include <cstdlib>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 ComPort* VariatorPort = new ComPort;
