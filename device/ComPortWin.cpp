@@ -131,13 +131,3 @@ void DeleteVariatorPort()
     delete VariatorPort;
     VariatorPort = nullptr;
 }
-
-// Windows names its ports itself: "\\.\COM<n>" goes to CreateFileA as it is.
-QByteArray ResolvePortPath(const char* path)
-{
-    return path && *path ? QByteArray(path) : QByteArray();
-}
-
-QByteArray PortAliasFolder() { return QByteArray(); }
-
-bool IsTrustedPortFolder(const QByteArray&) { return false; }

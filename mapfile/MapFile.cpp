@@ -1,16 +1,10 @@
 #include "MapFile.h"
 
-#include "ChartEditor.h"
-#include "Gui2.h"
 #include "MapStore.h"
 #include "NumberText.h"
-#include "Seams.h"
-#include "TableEditor.h"
 
 #include <QDomDocument>
 #include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 #include <algorithm>
@@ -279,14 +273,6 @@ void RefuseDocumentType(const QString& fileName, const QByteArray& data)
     }
 }
 
-void RefreshMapViews(TForm2* window)
-{
-    RefreshChart(window, QStringLiteral("LPG"));
-    RefreshChart(window, QStringLiteral("Petrol"));
-    RefreshGrid(window, QStringLiteral("LPG"));
-    RefreshGrid(window, QStringLiteral("Petrol"));
-}
-
 } // namespace
 
 void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& petrol,
@@ -340,24 +326,4 @@ void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol)
 
     std::copy(std::begin(lpgUoz), std::end(lpgUoz), std::begin(lpg.Uoz));
     std::copy(std::begin(petrolUoz), std::end(petrolUoz), std::begin(petrol.Uoz));
-}
-
-// "Файл" / "Открыть"
-void TForm2::N2Click()
-{
-    OpenDialog1->setNameFilter(MapFileFilter);
-    QString fileName;
-    if (ExecuteFileDialog(OpenDialog1, fileName))
-        LoadMapFile(fileName, LPGTable, PetrolTable);
-    RefreshMapViews(this);
-}
-
-// "Файл" / "Сохранить"
-void TForm2::N3Click()
-{
-    SaveDialog1->setNameFilter(MapFileFilter);
-    QString fileName;
-    if (ExecuteFileDialog(SaveDialog1, fileName))
-        SaveMapFile(fileName, LPGTable, PetrolTable, EEditVariatorStartTimeout->text());
-    RefreshMapViews(this);
 }

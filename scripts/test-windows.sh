@@ -57,8 +57,8 @@ bash scripts/deps.sh --windows || die "install mingw-w64 and Wine"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 if [ ! -x build/sim/variator-sim ]; then
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null \
-    && cmake --build build -j"$(nproc)" --target variator-sim >/dev/null \
+  cmake --preset normal "${launcher[@]}" >/dev/null \
+    && cmake --build --preset normal -j"$(nproc)" --target variator-sim >/dev/null \
     || die "build variator-sim for Linux"
 fi
 sim=$root/build/sim/variator-sim
