@@ -54,6 +54,14 @@ add_dependencies(tarvo-windows-runtime ${TARVO_WINDOWS_PROGRAMS})
 
 install(TARGETS ${TARVO_WINDOWS_PROGRAMS} RUNTIME DESTINATION .)
 install(FILES packaging/README-Windows.txt DESTINATION .)
+# The mingw runtime comes with its symbols (libstdc++ alone is 23 MB of them).
+if(MINGW AND CMAKE_STRIP)
+  foreach(dll IN LISTS TARVO_RUNTIME_DLLS)
+    get_filename_component(name "${dll}" NAME)
+    install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${name}\")")
+  endforeach()
+endif()
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME tarvo-gui)

@@ -5,7 +5,7 @@
 # in as a COM port, on a private Xvfb and a private Wine prefix:
 #   - the serial port checks (comport_check.exe) against a simulator that
 #     falls silent or answers short on chosen parameters;
-#   - the real window: it appears, connects on COM 7, reads both maps and the
+#   - the real window, from the unpacked ZIP: it appears, connects on COM 7, reads both maps and the
 #     settings, and the chart fills; a screenshot is kept; closing it ends the
 #     program with status 0.
 #
@@ -92,12 +92,16 @@ else
 fi
 
 rm -f "$bin"/tarvo-gui-*.zip
+app=$bin
 if (cd "$bin" && cpack -G ZIP > "$out/cpack.log" 2>&1); then
   zip=$(ls "$bin"/tarvo-gui-*.zip 2>/dev/null | head -n1)
   listing=$(unzip -Z1 "$zip" 2>/dev/null || python3 -m zipfile -l "$zip")
   if grep -q 'tarvo-gui.exe' <<<"$listing" && grep -q 'platforms/qwindows.dll' <<<"$listing" \
      && grep -q 'README-Windows.txt' <<<"$listing" && grep -q 'libwinpthread-1.dll' <<<"$listing"; then
     pass "ZIP package $(basename "$zip")"
+    # The window is tried from the unpacked package: what users get.
+    rm -rf "$out/package"
+    python3 -m zipfile -e "$zip" "$out/package" && app=$(dirname "$(ls "$out"/package/*/tarvo-gui.exe)")
   else
     fail "ZIP package lacks the program, its DLLs or README-Windows.txt"
   fi
@@ -251,7 +255,8 @@ shot=$out/tarvo-gui-wine.png
 rm -f "$shot"
 if start_sim 7 sim-com7 --state-file="$logs/sim-com7.state"; then
   sim7=$sim_pid
-  (cd "$bin" && exec wine tarvo-gui.exe) > "$logs/tarvo-gui.log" 2>&1 &
+  echo "Starting $app/tarvo-gui.exe"
+  (cd "$app" && exec wine tarvo-gui.exe) > "$logs/tarvo-gui.log" 2>&1 &
   gui=$!
   pids+=($gui)
   if wait_window '^Tarvo GUI$' 90; then
