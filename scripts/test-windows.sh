@@ -4,10 +4,11 @@
 # the ZIP, and runs it under Wine with variator-sim (the Linux build's) linked
 # in as a COM port, on a private Xvfb and a private Wine prefix:
 #   - the serial port checks (comport_check.exe) against a simulator that
-#     falls silent or answers short on chosen parameters;
-#   - the real window, from the unpacked ZIP: it appears, connects on COM 7, reads both maps and the
-#     settings, and the chart fills; a screenshot is kept; closing it ends the
-#     program with status 0.
+#     falls silent, answers short or late on chosen parameters;
+#   - the Qt Test suites that need no pseudo-terminal;
+#   - the real window, from the unpacked ZIP: it appears, connects on COM 7,
+#     reads both maps and the settings, and the chart fills; a screenshot is
+#     kept; closing it ends the program with status 0.
 #
 # Everything goes into build-windows/ (TARVO_WINDOWS_BUILD overrides it). The
 # Windows Qt comes from TARVO_QT_WINDOWS=<unpacked folder> or is unpacked from
