@@ -210,6 +210,8 @@ port_box=(582 58)
 menu_connection=(42 31)
 menu_connect=(76 54)
 read_button=(94 91)
+write_button=(94 60)
+chart_empty=(640 300)     # inside the LPG chart, away from its points
 top_strip=1280x110+0+0     # the buttons, the port box and the status label
 chart_area=1170x760+50+190
 
@@ -250,7 +252,8 @@ blue_pixels() { count_pixels "$1" "$chart_area" 'rgb(0,0,255)'; }
 # The connected status label's green at the top of the window.
 green_pixels() { count_pixels "$1" "$top_strip" 'rgb(0,128,0)'; }
 
-exchanges() { grep -c ' -> 55 ' "$logs/sim-com7.trace" 2>/dev/null; }
+# Requests the simulator answered (reads and the handshake 55 ..., writes AA ...).
+exchanges() { grep ' -> ' "$logs/sim-com7.trace" 2>/dev/null | grep -vc 'no reply'; }
 
 shot=$out/tarvo-gui-wine.png
 rm -f "$shot"
@@ -310,6 +313,38 @@ if start_sim 7 sim-com7 --state-file="$logs/sim-com7.state"; then
       fail "the LPG chart does not fill ($after series pixels, $before before the read)"
     fi
     echo "Screenshot: $shot"
+
+    # The whole LPG map up by 0.5 degrees on the chart, then written back:
+    # every LPG point arrives 500 thousandths higher, the petrol map unchanged.
+    cp "$logs/sim-com7.state" "$logs/sim-com7.read.state" 2>/dev/null
+    # A click gives the chart the keyboard; the pointer stays over it.
+    xdotool mousemove "${chart_empty[@]}"; sleep 0.5
+    xdotool click 1; sleep 0.5
+    xdotool key Up; sleep 1
+    written_before=$(exchanges)
+    xdotool mousemove "${write_button[@]}" click 1
+    # 80 + 80 map points and the start timeout.
+    for _ in $(seq 240); do
+      [ "$(exchanges)" -ge $((written_before + 161)) ] && break
+      xdotool search --onlyvisible --name '^Message$' >/dev/null 2>&1 && break
+      sleep 0.5
+    done
+    sleep 1
+    import -window root "$logs/written.png"
+    boxes=$(close_message_boxes)
+    rm -f "$logs/sim-com7.state"
+    kill -USR1 "$sim7"
+    for _ in $(seq 20); do [ -s "$logs/sim-com7.state" ] && break; sleep 0.1; done
+    changed=$(awk 'NR == FNR { if ($1 != "requests") before[$1] = $2; next }
+                   $1 == "requests" { next }
+                   $1 >= 80 && $1 < 160 && $2 == before[$1] + 500 { up++ }
+                   ($1 < 80 || $1 >= 160) && $2 == before[$1] { same++ }
+                   END { print up + 0, same + 0 }' "$logs/sim-com7.read.state" "$logs/sim-com7.state" 2>/dev/null)
+    if [ "$(( $(exchanges) - written_before ))" = 161 ] && [ "$changed" = "80 176" ] && [ "$boxes" = 0 ]; then
+      pass "whole LPG map up 0.5 on the chart and written: 80 points 500 higher, the rest unchanged"
+    else
+      fail "edit and write: $(( $(exchanges) - written_before )) exchanges, up/unchanged '$changed', $boxes message boxes"
+    fi
 
     # Closing the window disconnects and says so; then the program ends.
     w=$(xdotool search --name '^Tarvo GUI$' | head -n1)
