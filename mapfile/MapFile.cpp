@@ -345,10 +345,10 @@ void ReadMaps(const QString& fileName, const QByteArray& data, MapRead& lpg, Map
                     break;
                 continue;
             }
-            const QString name = reader.name().toString();
+            const QStringView name = reader.name();
             if (depth == 1) {
                 if (name != RootName)
-                    refuse(QStringLiteral("the document element is <%1>, not <%2>").arg(name, RootName));
+                    refuse(QStringLiteral("the document element is <%1>, not <%2>").arg(name.toString(), RootName));
             } else if (depth == 2) {
                 if (name == QLatin1String("Settings")) {
                     if (seenSettings)
@@ -357,21 +357,23 @@ void ReadMaps(const QString& fileName, const QByteArray& data, MapRead& lpg, Map
                 } else if (name == lpg.name || name == petrol.name) {
                     map = name == lpg.name ? &lpg : &petrol;
                     if (map->seen)
-                        refuse(QStringLiteral("there is more than one <%1> element").arg(name));
+                        refuse(QStringLiteral("there is more than one <%1> element").arg(map->name));
                     map->seen = true;
                     map->count = 0;
                 } else {
-                    refuse(QStringLiteral("<%1> holds an element <%2>, which map files do not have").arg(RootName, name));
+                    refuse(QStringLiteral("<%1> holds an element <%2>, which map files do not have").arg(RootName, name.toString()));
                 }
             } else if (depth == 3 && inSettings) {
-                refuse(QStringLiteral("<Settings> holds an element <%1>").arg(name));
+                refuse(QStringLiteral("<Settings> holds an element <%1>").arg(name.toString()));
             } else if (depth == 3) {
                 if (name != map->pointName) {
                     refuse(QStringLiteral("<%1> holds an element <%2> that is not a <%3>")
-                               .arg(map->name, name, map->pointName));
+                               .arg(map->name, name.toString(), map->pointName));
                     continue;
                 }
-                ++map->count;
+                // Points beyond the 80th are only counted, for the message.
+                if (++map->count > MapPoints)
+                    continue;
                 const qsizetype attributes = reader.attributes().size();
                 if (attributes != 1)
                     refuse(QStringLiteral("<%1> %2 of <%3> has %4 attributes instead of one")
@@ -385,13 +387,15 @@ void ReadMaps(const QString& fileName, const QByteArray& data, MapRead& lpg, Map
                 refuse(QStringLiteral("<%1> %2 of <%3> holds an element <%4>")
                            .arg(map->pointName)
                            .arg(map->count)
-                           .arg(map->name, name));
+                           .arg(map->name, name.toString()));
             }
         } else if (token == QXmlStreamReader::EndElement) {
             --depth;
             if (!fault.isEmpty())
                 continue;
-            if (depth == 2 && inPoint) {
+            if (depth == 2 && map && map->count > MapPoints) {
+                continue;
+            } else if (depth == 2 && inPoint) {
                 inPoint = false;
                 double value = 0;
                 if (!ParsePointText(text, value))
