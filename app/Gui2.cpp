@@ -78,8 +78,29 @@ TUpDown::TUpDown(QWidget* parent, QLineEdit* associate, int min, int max, int po
         b->setFocusPolicy(Qt::NoFocus);
         b->setAutoRepeat(true);
     }
-    connect(UpButton, &QToolButton::clicked, this, [this] { SetPosition(this->position + 1); });
-    connect(DownButton, &QToolButton::clicked, this, [this] { SetPosition(this->position - 1); });
+    connect(UpButton, &QToolButton::clicked, this, [this] { Step(1); });
+    connect(DownButton, &QToolButton::clicked, this, [this] { Step(-1); });
+    if (associate)
+        associate->installEventFilter(this);
+}
+
+void TUpDown::Step(int delta)
+{
+    bool isInteger = false;
+    const int typed = associate ? associate->text().trimmed().toInt(&isInteger) : 0;
+    SetPosition((isInteger ? std::clamp(typed, min, max) : position) + delta);
+}
+
+bool TUpDown::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == associate && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Step(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TUpDown::SetPosition(int value)
@@ -99,9 +120,9 @@ void TUpDown::resizeEvent(QResizeEvent*)
 void TUpDown::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Up)
-        SetPosition(position + 1);
+        Step(1);
     else if (event->key() == Qt::Key_Down)
-        SetPosition(position - 1);
+        Step(-1);
     else
         QWidget::keyPressEvent(event);
 }

@@ -19,20 +19,25 @@ class QToolButton;
 class TChart;
 class TStringGrid;
 
-// Up-down spinner attached to an edit box: each click moves its position one
-// step within its range and writes the new position into the edit box.
+// Up-down spinner attached to an edit box: each click, and the Up and Down
+// keys in the box, step from the box's current integer (held within the
+// range; text that is not an integer counts as the last position) and write
+// the new position into the edit box.
 class TUpDown : public QWidget {
     Q_OBJECT
 public:
     TUpDown(QWidget* parent, QLineEdit* associate, int min, int max, int position);
     int Position() const { return position; }
     void SetPosition(int value);
+    // One step up (+1) or down (-1) from the box's current integer.
+    void Step(int delta);
     QToolButton* UpButton;
     QToolButton* DownButton;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLineEdit* associate;

@@ -380,6 +380,36 @@ private slots:
         QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("0"));
     }
 
+    // The spinner steps from what the box holds: a value read from the
+    // variator or typed in, held within 0..100; other text counts as the
+    // spinner's last position. Up and Down in the box step it too.
+    void upDownStepsFromTheBox()
+    {
+        QLineEdit* box = w->EEditVariatorStartTimeout;
+        const struct {
+            const char* text;
+            bool up;
+            const char* expected;
+        } cases[] = {{"30", true, "31"},  {"50", true, "51"},   {" 7 ", false, "6"}, {"150", true, "100"},
+                     {"150", false, "99"}, {"-5", false, "0"},  {"-5", true, "1"},   {"abc", true, "2"},
+                     {"", false, "1"},     {"1.5", true, "2"},  {"05", true, "6"}};
+        for (const auto& c : cases) {
+            box->setText(QString::fromLatin1(c.text));
+            QTest::mouseClick(c.up ? w->UpDownTimeout->UpButton : w->UpDownTimeout->DownButton, Qt::LeftButton);
+            QVERIFY2(box->text() == QLatin1String(c.expected), c.text);
+        }
+
+        box->setText(QStringLiteral("42"));
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(box->text(), QStringLiteral("43"));
+        box->setText(QStringLiteral("42"));
+        QTest::keyClick(box, Qt::Key_Down);
+        QCOMPARE(box->text(), QStringLiteral("41"));
+        QCOMPARE(w->UpDownTimeout->Position(), 41);
+        QTest::keyClick(box, Qt::Key_5);
+        QCOMPARE(box->text(), QStringLiteral("415"));  // other keys still type
+    }
+
     void typingIntoSettingsHasNoEffect()
     {
         const QString status = w->Label2->text();
