@@ -19,7 +19,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
+#include <QTranslator>
 #include <QToolButton>
 #include <stdexcept>
 
@@ -420,6 +423,42 @@ private slots:
         QVERIFY(errors.isEmpty());
         QCOMPARE(w->Label2->text(), status);
         QCOMPARE(LPGTable.Uoz[0], 0.0);
+    }
+
+    // Qt's own texts come in the user's language; the program's boxes keep
+    // their one "OK" whatever the language (here one where Qt's differs).
+    void qtTextsInTheUsersLanguage()
+    {
+        QTranslator* russian = InstallQtTranslations(QLocale(QLocale::Russian, QLocale::Russia));
+        if (!russian)
+            QSKIP("Qt's translations are not installed (Debian qt6-translations-l10n)");
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("Сохранить как"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Да"));
+        QCoreApplication::removeTranslator(russian);
+        delete russian;
+        QVERIFY(!InstallQtTranslations(QLocale(QLocale::Esperanto)));
+
+        QTranslator* chinese = InstallQtTranslations(QLocale(QLocale::Chinese, QLocale::China));
+        QVERIFY(chinese);
+        QVERIFY(QCoreApplication::translate("QPlatformTheme", "OK") != QLatin1String("OK"));
+        SetMessageHook({});
+        SetErrorBoxHook({});
+        QStringList buttons;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                for (QAbstractButton* b : box->buttons())
+                    buttons << b->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start(20);
+        ShowMessage(QStringLiteral("Вариатор подключен"));
+        ShowErrorBox(QStringLiteral("Ошибка."));
+        closer.stop();
+        QCoreApplication::removeTranslator(chinese);
+        delete chinese;
+        QCOMPARE(buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("OK")}));
     }
 
     void errorBoxFullStopRule()
