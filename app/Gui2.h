@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QString>
 
@@ -7,7 +8,6 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QFileDialog;
-class QLabel;
 class QLineEdit;
 class QLineSeries;
 class QMenu;
@@ -18,6 +18,27 @@ class QTabWidget;
 class QToolButton;
 class TChart;
 class TStringGrid;
+
+// A self-sizing label: whenever its caption or its font changes, it takes
+// the caption's width plus two pixels, keeping its left edge, top and height.
+// The caption is set through TLabel::setText (a call through a QLabel
+// pointer would not resize the label).
+class TLabel : public QLabel {
+    Q_OBJECT
+public:
+    TLabel(const QString& caption, QWidget* parent);
+    void setText(const QString& caption);
+    // Fits the width to the caption.
+    void FitCaption();
+
+protected:
+    void changeEvent(QEvent* event) override;
+};
+
+// The window's font: Tahoma 8 pt. A Tahoma installed on the system comes
+// first, else the one that Wine's fonts bring (Debian fonts-wine), else a
+// sans face of similar width.
+QFont WindowFont();
 
 // Up-down spinner attached to an edit box: each click, and the Up and Down
 // keys in the box, step from the box's current integer (held within the
@@ -62,8 +83,8 @@ public:
     QPushButton* WriteData;
     QPushButton* ReadData;
     QProgressBar* ProgressBar1;
-    QLabel* Label1;
-    QLabel* LabelProgress;
+    TLabel* Label1;
+    TLabel* LabelProgress;
     QComboBox* ComboBox1;
     QLabel* Label2;
     QPushButton* Button1;
@@ -77,12 +98,12 @@ public:
     QWidget* TabSheetPetrolGrid;
 
     // Variator settings page
-    QLabel* LabelVariatorStartTimeout;
+    TLabel* LabelVariatorStartTimeout;
     QLineEdit* EEditVariatorStartTimeout;
     TUpDown* UpDownTimeout;
-    QLabel* SignalInversionLabel;
+    TLabel* SignalInversionLabel;
     QCheckBox* SignalInversionCheckBox;
-    QLabel* Label3;
+    TLabel* Label3;
     QLineEdit* MicroCodeVersionEdit;
 
     // Chart pages

@@ -107,7 +107,7 @@ unsigned char DisconnectVariator()
 int AutoSelectPort(int first, int end)
 {
     QProgressBar* bar = Form2->ProgressBar1;
-    QLabel* label = Form2->LabelProgress;
+    TLabel* label = Form2->LabelProgress;
 
     // Whatever is open (a connected variator, or a port left open by a
     // connect that got no answer) is closed first, so that every number of

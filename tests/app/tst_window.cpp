@@ -9,7 +9,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,6 +83,7 @@ private slots:
         QWidget* c = FindControl(name);
         QVERIFY(c);
         QCOMPARE(c->parentWidget(), w->ClientArea);
+        FitLabelWidth(c, text, geometry);
         QCOMPARE(c->geometry(), geometry);
         QCOMPARE(c->isVisibleTo(w), visible);
         if (auto* b = qobject_cast<QPushButton*>(c))
@@ -186,6 +190,7 @@ private slots:
         QCOMPARE(c->parentWidget()->objectName(), page);
         // The pages are laid out by the tab control; compare in the design size.
         c->parentWidget()->resize(TForm2::PageWidth, TForm2::PageHeight);
+        FitLabelWidth(c, text, geometry);
         QCOMPARE(c->geometry(), geometry);
         if (auto* l = qobject_cast<QLabel*>(c))
             QCOMPARE(l->text(), text);
@@ -494,7 +499,62 @@ private slots:
         QCOMPARE(errors.last(), QStringLiteral("boom."));
     }
 
+    // The window is drawn in Tahoma; where Wine's Tahoma is installed and no
+    // other, that is the one the window uses.
+    void tahomaFont()
+    {
+        const bool wineTahoma = QFile::exists(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"));
+        if (!wineTahoma && !QFontDatabase::families().contains(QStringLiteral("Tahoma")))
+            QSKIP("no Tahoma on this system (Debian fonts-wine)");
+        QCOMPARE(QFontInfo(w->font()).family(), QStringLiteral("Tahoma"));
+        QCOMPARE(QFontInfo(w->Label1->font()).pixelSize(), 11);
+    }
+
+    // A label takes the width of each new caption, keeping its left edge, so
+    // the port being tried and the map being written are shown whole.
+    void labelsFollowTheirCaptions()
+    {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        TLabel* l = w->LabelProgress;
+        const QPoint topLeft = l->pos();
+        const int height = l->height();
+        for (const QString& caption : {QStringLiteral("Попытка подключения к com-порту254"),
+                                       QStringLiteral("Запись бензиновой карты в вариатор"), QStringLiteral("x")}) {
+            l->setText(caption);
+            QCOMPARE(l->pos(), topLeft);
+            QCOMPARE(l->height(), height);
+            QCOMPARE(l->width(), l->fontMetrics().horizontalAdvance(caption) + 2);
+            QVERIFY(l->fontMetrics().boundingRect(caption).width() <= l->width());
+        }
+        // The new width is the label's own from then on: a resize of the
+        // window keeps it, and a none-anchored label stays centred on its place.
+        l->setText(QStringLiteral("Запись бензиновой карты в вариатор"));
+        const int width = l->width();
+        const QPointF centre = QRectF(w->Label1->geometry()).center();
+        const int before = w->ClientArea->width();
+        const double fraction = centre.x() / before;
+        w->resize(w->width() + 300, w->height());
+        QTRY_COMPARE(w->ClientArea->width(), before + 300);
+        QCOMPARE(l->geometry(), QRect(topLeft, QSize(width, height)));
+        QVERIFY(qAbs(QRectF(w->Label1->geometry()).center().x() / w->ClientArea->width() - fraction) < 0.002);
+    }
+
 private:
+    // A self-sizing label is as wide as its caption plus two pixels; the
+    // design widths are those of the captions in Tahoma 8 pt, which Wine's
+    // Tahoma meets within three pixels.
+    void FitLabelWidth(QWidget* c, const QString& text, QRect& geometry)
+    {
+        auto* l = qobject_cast<TLabel*>(c);
+        if (!l)
+            return;
+        const int fitted = l->fontMetrics().horizontalAdvance(text) + 2;
+        if (QFontInfo(l->font()).family() == QLatin1String("Tahoma"))
+            QVERIFY2(qAbs(fitted - geometry.width()) <= 3, qPrintable(QString::number(fitted)));
+        geometry.setWidth(fitted);
+    }
+
     QWidget* FindControl(const QString& name)
     {
         const QMap<QString, QWidget*> controls{
