@@ -120,6 +120,16 @@ void TLabel::FitCaption()
     RebaseAnchors(this);
 }
 
+// A label that took a wider caption while hidden would be painted, when
+// shown, only as wide as it was before: the whole label is marked for the
+// next paint, which also comes when a transfer repaints its progress bar.
+void TLabel::setVisible(bool visible)
+{
+    QLabel::setVisible(visible);
+    if (visible)
+        update();
+}
+
 void TLabel::changeEvent(QEvent* event)
 {
     QLabel::changeEvent(event);

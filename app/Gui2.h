@@ -30,6 +30,7 @@ public:
     void setText(const QString& caption);
     // Fits the width to the caption.
     void FitCaption();
+    void setVisible(bool visible) override;
 
 protected:
     void changeEvent(QEvent* event) override;

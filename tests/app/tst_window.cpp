@@ -527,6 +527,24 @@ private slots:
             QCOMPARE(l->width(), l->fontMetrics().horizontalAdvance(caption) + 2);
             QVERIFY(l->fontMetrics().boundingRect(caption).width() <= l->width());
         }
+        // Set while hidden, as a transfer does before showing the label and
+        // repainting only the progress bar: on the screen the caption is whole.
+        l->setText(QStringLiteral("Запись газовой карты в вариатор"));
+        l->show();
+        QTest::qWait(50);
+        l->hide();
+        l->setText(QStringLiteral("Запись бензиновой карты в вариатор"));
+        l->show();
+        w->ProgressBar1->show();
+        RepaintNow(w->ProgressBar1);
+        // (the offscreen platform grabs what the window holds, not a new paint)
+        const QPoint at = l->mapTo(w, QPoint(0, 0));
+        const QImage shown = w->screen()
+                                 ->grabWindow(w->winId(), at.x(), at.y(), l->width(), l->height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown, l->grab().toImage().convertToFormat(QImage::Format_RGB32));
+
         // The new width is the label's own from then on: a resize of the
         // window keeps it, and a none-anchored label stays centred on its place.
         l->setText(QStringLiteral("Запись бензиновой карты в вариатор"));
