@@ -3,6 +3,7 @@
 #include "Anchors.h"
 #include "ChartEditor.h"
 #include "ChartWidget.h"
+#include "Dataextractor.h"
 #include "MapStore.h"
 #include "Seams.h"
 #include "StringGrid.h"
@@ -258,6 +259,9 @@ TForm2::TForm2()
     // 5. The status label: red "Не подключен", still hidden.
     SetLabelColour(Label2, QColor(255, 0, 0));
     Label2->setText(QStringLiteral("Не подключен"));
+
+    // What the device link reports is shown in message boxes.
+    SetMessageSink(ShowMessage);
 
     WireEvents();
 }

@@ -1,17 +1,11 @@
 #include "MapFile.h"
 
-#include "ChartEditor.h"
-#include "Gui2.h"
 #include "MapStore.h"
 #include "NumberText.h"
-#include "Seams.h"
-#include "TableEditor.h"
 
 #include <QDomDocument>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QSaveFile>
 #include <QStringConverter>
 #include <QXmlStreamReader>
@@ -457,14 +451,6 @@ void RefuseSpecialTarget(const QString& fileName)
     FailSave(fileName, QStringLiteral("it is %1, not a regular file; it is left as it is").arg(kind));
 }
 
-void RefreshMapViews(TForm2* window)
-{
-    RefreshChart(window, QStringLiteral("LPG"));
-    RefreshChart(window, QStringLiteral("Petrol"));
-    RefreshGrid(window, QStringLiteral("LPG"));
-    RefreshGrid(window, QStringLiteral("Petrol"));
-}
-
 } // namespace
 
 void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& petrol,
@@ -504,24 +490,4 @@ void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol)
     ReadMaps(fileName, data, lpgRead, petrolRead);
     std::copy(std::begin(lpgRead.uoz), std::end(lpgRead.uoz), std::begin(lpg.Uoz));
     std::copy(std::begin(petrolRead.uoz), std::end(petrolRead.uoz), std::begin(petrol.Uoz));
-}
-
-// "Файл" / "Открыть"
-void TForm2::N2Click()
-{
-    OpenDialog1->setNameFilter(MapFileFilter);
-    QString fileName;
-    if (ExecuteFileDialog(OpenDialog1, fileName))
-        LoadMapFile(fileName, LPGTable, PetrolTable);
-    RefreshMapViews(this);
-}
-
-// "Файл" / "Сохранить"
-void TForm2::N3Click()
-{
-    SaveDialog1->setNameFilter(MapFileFilter);
-    QString fileName;
-    if (ExecuteFileDialog(SaveDialog1, fileName))
-        SaveMapFile(fileName, LPGTable, PetrolTable, EEditVariatorStartTimeout->text());
-    RefreshMapViews(this);
 }
