@@ -177,15 +177,28 @@ fi
 # On the minimal platform (the Windows Qt has no offscreen one). The chart
 # editor's suite is left out: its cases that move the pointer onto the chart
 # with QTest::mouseMove fail on the minimal platform under Wine.
+# Of the window's suite, the two cases that hold the self-sizing labels to
+# the design widths in Tahoma are left out: Wine's GDI measures each caption
+# in Tahoma 8 pt about 10 px wider than that.
+declare -A leave_out=([tst_window]="topAreaLayout pageControls")
 cp -f "$qt/bin/Qt6Test.dll" "$bin/"
 for suite in tst_numbertext tst_window tst_tableeditor tst_mapfile_commands; do
   report=$logs/$suite.txt
+  functions=()
+  note=""
+  if [ -n "${leave_out[$suite]:-}" ]; then
+    for f in $(cd "$bin" && QT_QPA_PLATFORM=minimal timeout 120 wine "$suite.exe" -functions 2>/dev/null \
+                 | tr -d '\r' | sed -n 's/()$//p'); do
+      [[ " ${leave_out[$suite]} " == *" $f "* ]] || functions+=("$f")
+    done
+    note=" (left out: ${leave_out[$suite]})"
+  fi
   (cd "$bin" && QT_QPA_PLATFORM=minimal timeout 300 wine "$suite.exe" -o "$(winepath -w "$report"),txt" \
-     > "$logs/$suite.log" 2>&1)
+     "${functions[@]}" > "$logs/$suite.log" 2>&1)
   status=$?
   totals=$(grep '^Totals:' "$report" 2>/dev/null)
   if [ "$status" -eq 0 ] && [ -n "$totals" ]; then
-    pass "$suite.exe under Wine: ${totals#Totals: }"
+    pass "$suite.exe under Wine: ${totals#Totals: }$note"
   else
     grep -A3 '^FAIL' "$report" 2>/dev/null | head -n 20
     fail "$suite.exe under Wine: status $status, ${totals:-no totals}"
