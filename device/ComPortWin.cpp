@@ -14,7 +14,10 @@ namespace {
 const DWORD QueueSize = 1024;
 
 // 8N1, no flow control, DTR and RTS held off while the port is open. Built
-// from zero every time: the driver's previous settings never leak in.
+// from zero every time: the driver's previous settings never leak in. The
+// lines are switched off through these settings alone, not one by one with
+// EscapeCommFunction, which fails on a port that has no modem lines (a
+// pseudo-terminal under Wine); such a port is no reason to refuse the open.
 DCB LineSettings(int baudRate)
 {
     DCB dcb;
