@@ -6,6 +6,7 @@
 #include "MapStore.h"
 #include "Seams.h"
 #include "StringGrid.h"
+#include "Undo.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -169,6 +170,7 @@ TForm2::TForm2()
     Label2->setText(QStringLiteral("Не подключен"));
 
     WireEvents();
+    SetupUndo(this);
 }
 
 void TForm2::BuildTopArea()

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <exception>
 
 namespace {
@@ -10,11 +11,13 @@ const QString ApplicationTitle = QStringLiteral("Tarvo GUI");
 MessageHook messageHook;
 MessageHook errorBoxHook;
 FileDialogHook fileDialogHook;
+QuestionHook questionHook;
 }
 
 void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
 void SetErrorBoxHook(MessageHook hook) { errorBoxHook = std::move(hook); }
 void SetFileDialogHook(FileDialogHook hook) { fileDialogHook = std::move(hook); }
+void SetQuestionHook(QuestionHook hook) { questionHook = std::move(hook); }
 
 void ShowMessage(const QString& text)
 {
@@ -36,6 +39,18 @@ void ShowErrorBox(const QString& text)
     QMessageBox box(QMessageBox::Critical, ApplicationTitle, text, QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+}
+
+bool AskQuestion(const QString& text)
+{
+    if (questionHook)
+        return questionHook(text);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), text, QMessageBox::Yes | QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName)

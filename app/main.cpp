@@ -1,5 +1,6 @@
 #include "Gui2.h"
 #include "Seams.h"
+#include "Session.h"
 #include "TarvoApplication.h"
 
 #include <exception>
@@ -10,7 +11,10 @@ int main(int argc, char** argv)
     try {
         Form2 = new TForm2;
         Form2->show();
+        StartSession(Form2);
         app.exec();
+        // A normal end: nothing to recover next time.
+        EndSession();
     } catch (const std::exception& e) {
         ShowException(e);
     } catch (...) {

@@ -6,6 +6,7 @@
 #include "NumberText.h"
 #include "Seams.h"
 #include "TableEditor.h"
+#include "Undo.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -152,6 +153,8 @@ int WriteStartTimeout(int value)
 
 void TForm2::ReadDataClick()
 {
+    // Both maps read are one step.
+    const MapStep step(this, QStringLiteral("Чтение данных из вариатора"));
     if (!IsConnected(this)) {
         ShowMessage(QStringLiteral("Вариатор отключен"));
         return;

@@ -6,6 +6,7 @@
 #include "NumberText.h"
 #include "Seams.h"
 #include "TableEditor.h"
+#include "Undo.h"
 
 #include <QDomDocument>
 #include <QFile>
@@ -345,6 +346,7 @@ void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol)
 // "Файл" / "Открыть"
 void TForm2::N2Click()
 {
+    const MapStep step(this, QStringLiteral("Открыть"));
     OpenDialog1->setNameFilter(MapFileFilter);
     QString fileName;
     if (ExecuteFileDialog(OpenDialog1, fileName))
