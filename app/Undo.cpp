@@ -29,9 +29,6 @@ MapState CurrentState() { return {LPGTable, PetrolTable}; }
 
 bool SameBits(const MapState& a, const MapState& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// The tables as the last step (or undo, or redo) left them.
-MapState recorded;
-
 // Key presses on one chart share a run number until other input comes in
 // between; steps of the same run merge.
 int runNumber = 0;
@@ -43,7 +40,6 @@ void PutBack(TForm2* window, const MapState& state)
 {
     LPGTable = state.lpg;
     PetrolTable = state.petrol;
-    recorded = state;
     EndRun();
     ReloadMapViews(window);
 }
@@ -178,7 +174,6 @@ void ReloadMapViews(TForm2* window)
 
 void SetupUndo(TForm2* window)
 {
-    recorded = CurrentState();
     EndRun();
     runChart = nullptr;
 
@@ -213,16 +208,24 @@ void SetupUndo(TForm2* window)
     qApp->installEventFilter(new UndoInput(window));
 }
 
-void RecordMapStep(TForm2* window, const QString& text, StepKind kind)
+MapStep::MapStep(TForm2* window, const QString& text, StepKind kind)
+    : window(window)
+    , text(text)
+    , kind(kind)
+    , lpg(LPGTable)
+    , petrol(PetrolTable)
 {
+}
+
+MapStep::~MapStep()
+{
+    const MapState before{lpg, petrol};
     const MapState now = CurrentState();
-    if (SameBits(now, recorded)) {
-        if (kind == StepKind::Command)
-            EndRun();
-        return;
-    }
-    if (kind == StepKind::Command) {
+    if (kind == StepKind::Command)
         EndRun();
+    if (SameBits(now, before))
+        return;
+    if (kind == StepKind::Command) {
         runChart = nullptr;
     } else {
         QWidget* chart = kind == StepKind::LPGChartKey ? static_cast<QWidget*>(window->ChartLPG)
@@ -231,16 +234,7 @@ void RecordMapStep(TForm2* window, const QString& text, StepKind kind)
             EndRun();
         runChart = chart;
     }
-    const MapState before = recorded;
-    recorded = now;
     window->UndoStack->push(new MapStepCommand(window, text, before, now, kind));
+    if (kind == StepKind::Command)
+        EndRun();
 }
-
-MapStep::MapStep(TForm2* window, const QString& text, StepKind kind)
-    : window(window)
-    , text(text)
-    , kind(kind)
-{
-}
-
-MapStep::~MapStep() { RecordMapStep(window, text, kind); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MapStore.h"
+
 #include <QString>
 
 class TForm2;
@@ -19,13 +21,13 @@ enum class StepKind { Command, LPGChartKey, PetrolChartKey };
 
 // Creates the window's undo stack and the menu "Правка" after "Файл" with
 // "Отменить" (Ctrl+Z) and "Повторить" (Ctrl+Shift+Z, Ctrl+Y). The tables as
-// they are now are the state the first step starts from. The window's
-// constructor calls it once, after the map store has its initial values.
+// The window's constructor calls it once.
 void SetupUndo(TForm2* window);
 
-// Marks one command that may change the map store. When the command ends,
-// however it ends, a change of either table since the last step becomes one
-// step; a command that changed nothing adds none.
+// Marks one command that may change the map store: it keeps both tables as
+// they are when the command starts, and when the command ends, however it
+// ends, a change of either table becomes one step. A command that changed
+// nothing adds none.
 class MapStep {
 public:
     MapStep(TForm2* window, const QString& text, StepKind kind = StepKind::Command);
@@ -37,10 +39,9 @@ private:
     TForm2* window;
     QString text;
     StepKind kind;
+    MapTable lpg;
+    MapTable petrol;
 };
-
-// Records the change that the tables hold since the last step as one step.
-void RecordMapStep(TForm2* window, const QString& text, StepKind kind = StepKind::Command);
 
 // Reloads the LPG chart, the petrol chart, the LPG table and the petrol table.
 void ReloadMapViews(TForm2* window);
