@@ -64,7 +64,10 @@ void WriteNow()
     if (!writes.slot || writes.slot->file.isEmpty())
         return;
     QString error;
-    if (WriteRecoveryFile(*writes.slot, LPGTable, PetrolTable, writes.startTimeout(), &error)) {
+    // A start-timeout text that an XML file cannot hold must not cost the
+    // maps: they are then kept without it.
+    if (WriteRecoveryFile(*writes.slot, LPGTable, PetrolTable, writes.startTimeout(), &error)
+        || WriteRecoveryFile(*writes.slot, LPGTable, PetrolTable, QString(), nullptr)) {
         writes.reported = false;
     } else if (!writes.reported) {
         writes.reported = true;

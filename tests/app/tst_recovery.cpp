@@ -158,6 +158,11 @@ private slots:
         f.w->EEditVariatorStartTimeout->setText(QStringLiteral("12"));
         QTRY_VERIFY_WITH_TIMEOUT((ReadRecoveryFile(file, lpg, petrol, timeout), timeout == QStringLiteral("12")), 1000);
         QCOMPARE(lpg.Uoz[40], 0.0);
+        // A text no XML file can hold: the maps are still kept.
+        f.w->Button1Click();
+        f.w->EEditVariatorStartTimeout->setText(QStringLiteral("1\x01"));
+        QTRY_VERIFY_WITH_TIMEOUT((ReadRecoveryFile(file, lpg, petrol, timeout), lpg.Uoz[40] == 9.0), 1000);
+        QCOMPARE(timeout, QString());
 
         EndSession();
         QVERIFY(RecoveryFiles(folder).isEmpty());
