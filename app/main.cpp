@@ -3,6 +3,7 @@
 #include "Session.h"
 #include "TarvoApplication.h"
 
+#include <QTimer>
 #include <exception>
 
 int main(int argc, char** argv)
@@ -11,7 +12,9 @@ int main(int argc, char** argv)
     try {
         Form2 = new TForm2;
         Form2->show();
-        StartSession(Form2);
+        // Once the window is up and the event loop runs: the question about
+        // the last run's maps comes over the shown window.
+        QTimer::singleShot(0, Form2, [] { StartSession(Form2); });
         app.exec();
         // A normal end: nothing to recover next time.
         EndSession();
