@@ -1,5 +1,6 @@
 #include "Seams.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -12,6 +13,14 @@ MessageHook messageHook;
 MessageHook errorBoxHook;
 FileDialogHook fileDialogHook;
 QuestionHook questionHook;
+
+// The one button of the program's boxes reads "OK" in every language, as the
+// rest of the box does not follow Qt's translations either.
+void LiteralOK(QMessageBox& box)
+{
+    if (QAbstractButton* ok = box.button(QMessageBox::Ok))
+        ok->setText(QStringLiteral("OK"));
+}
 }
 
 void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
@@ -26,6 +35,7 @@ void ShowMessage(const QString& text)
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), text, QMessageBox::Ok);
+    LiteralOK(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
@@ -37,6 +47,7 @@ void ShowErrorBox(const QString& text)
         return;
     }
     QMessageBox box(QMessageBox::Critical, ApplicationTitle, text, QMessageBox::Ok);
+    LiteralOK(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

@@ -1,3 +1,4 @@
+#include "Frame.h"
 #include "LinkFixture.h"
 #include "NumberText.h"
 #include "StringGrid.h"
@@ -19,7 +20,7 @@ const QString Refused = QStringLiteral("Запись отменена: знач�
 
 int Data(const SimRequest& r)
 {
-    return int16_t(uint16_t((r.bytes[2] << 8) | r.bytes[3]));
+    return DataField(r.bytes);
 }
 
 // A code for every point that covers the sign and the extremes.
