@@ -1,9 +1,11 @@
 #include "Seams.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMetaObject>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <exception>
 
 namespace {
@@ -11,11 +13,21 @@ const QString ApplicationTitle = QStringLiteral("Tarvo GUI");
 MessageHook messageHook;
 MessageHook errorBoxHook;
 FileDialogHook fileDialogHook;
+QuestionHook questionHook;
+
+// The one button of the program's boxes reads "OK" in every language, as the
+// rest of the box does not follow Qt's translations either.
+void LiteralOK(QMessageBox& box)
+{
+    if (QAbstractButton* ok = box.button(QMessageBox::Ok))
+        ok->setText(QStringLiteral("OK"));
+}
 }
 
 void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
 void SetErrorBoxHook(MessageHook hook) { errorBoxHook = std::move(hook); }
 void SetFileDialogHook(FileDialogHook hook) { fileDialogHook = std::move(hook); }
+void SetQuestionHook(QuestionHook hook) { questionHook = std::move(hook); }
 
 void ShowMessage(const QString& text)
 {
@@ -24,6 +36,7 @@ void ShowMessage(const QString& text)
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), text, QMessageBox::Ok);
+    LiteralOK(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
@@ -35,8 +48,21 @@ void ShowErrorBox(const QString& text)
         return;
     }
     QMessageBox box(QMessageBox::Critical, ApplicationTitle, text, QMessageBox::Ok);
+    LiteralOK(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+}
+
+bool AskQuestion(const QString& text)
+{
+    if (questionHook)
+        return questionHook(text);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), text, QMessageBox::Yes | QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName)

@@ -1,14 +1,31 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
-class TForm2;
+class ComPort;
 struct MapTable;
+
+// The device link without a window: the exchange, the connection and the
+// transfers. Whatever they show goes to a message sink; whatever they paint
+// goes to a progress step or a status sink given by the caller.
+
+// Shows one message to the user and returns after it was seen.
+using MessageSink = std::function<void(const QString& text)>;
+// Takes the connection state "connected" or "disconnected".
+using StatusSink = std::function<void(const QString& key)>;
+// Called with the position (map point or port number) before each exchange.
+using ProgressStep = std::function<void(int position)>;
+
+// The sink of UARTdataExchange when interactive; the program installs
+// ShowMessage. While none is installed an interactive exchange is silent.
+void SetMessageSink(MessageSink sink);
+const MessageSink& LinkMessageSink();
 
 // One request/reply exchange with the variator over VariatorPort.
 // kind is "read" or "write" (any other text is sent as a read); returns the
 // data field of the frame buffer at the end of the exchange as a signed 16-bit
-// value. When interactive is nonzero, failures are reported in message boxes.
+// value. When interactive is nonzero, failures go to LinkMessageSink().
 // When replyValid is given, it is set to true only for a complete reply with a
 // correct checksum that is not an error report.
 // What arrives without a request is discarded before the request goes out.
@@ -18,6 +35,10 @@ struct MapTable;
 // 1, and callers of writes must look at replyValid, not at the echo alone.
 int UARTdataExchange(const QString& kind, unsigned char parameter, short data,
                      unsigned char interactive, bool* replyValid = nullptr);
+// The same exchange over a given port; failures go to messages unless it is
+// empty.
+int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, short data,
+                  const MessageSink& messages, bool* replyValid = nullptr);
 
 // Connection to the variator.
 // VariatorConnected is 1 after a successful handshake and keeps a second
@@ -28,24 +49,43 @@ extern unsigned char VariatorConnected;
 extern char PortName[16];
 
 void BuildPortName(int number);
-// Opens port `number` and shakes hands; 1 when the variator is connected by
-// this call. While already connected it returns 0 and changes nothing.
-// Numbers outside -99..999 are refused ("Неверный номер порта" when
-// interactive) without touching port or status.
-unsigned char ConnectVariator(int number, unsigned char interactive);
-// Closes the port and clears VariatorConnected; always 1.
+// Whether the decimal form of a port number fits the three characters that
+// the device path has room for (-99..999).
+bool PortNumberFits(int number);
+// Opens port `number` on port and shakes hands; 1 when the variator is
+// connected by this call. While already connected it returns 0 and changes
+// nothing. Numbers outside -99..999 are refused ("Неверный номер порта" when
+// interactive) without touching port or status. Messages only when
+// interactive; each change of the connection state goes to status.
+unsigned char ConnectPort(ComPort* port, int number, unsigned char interactive,
+                          const MessageSink& messages, const StatusSink& status);
+// Closes VariatorPort and clears VariatorConnected; always 1.
 unsigned char DisconnectVariator();
-// Closes whatever is open, then tries the numbers first..end-1 silently and
-// stops at the first that answers, writing it into the port box. Always 0.
-int AutoSelectPort(int first, int end);
+// Closes whatever is open, then tries the numbers first..end-1 silently
+// (step before each) and stops at the first that answers. True and *found
+// set when one answered.
+bool SearchPorts(ComPort* port, int first, int end, const ProgressStep& step,
+                 const StatusSink& status, int* found);
 
-// Transfers between the map store and the variator.
-// An exchange that gets no valid reply leaves the value it was meant to read
-// as it was; a map point counts as written only when a valid reply echoes it.
-void ReadLPGMap(MapTable& table);
-void ReadPetrolMap(MapTable& table);
-void WritePLGMap(MapTable& table);
-void WritePetrolMap(MapTable& table);
+// Transfers between a map table and the variator, over port, one exchange
+// per point with step(i) before point i. An exchange that gets no valid reply
+// leaves the value it was meant to read as it was; a map point counts as
+// written only when a valid reply echoes it, otherwise mismatch is shown and
+// the transfer goes on with the next point.
+void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const MessageSink& messages,
+                   const ProgressStep& step);
+void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
+                    const MessageSink& messages, const ProgressStep& step);
+// The message of a map point that the variator did not echo.
+extern const QString LPGWriteMismatch;
+extern const QString PetrolWriteMismatch;
+// Whether a value fits the 16-bit data field.
+bool FitsData(long long value);
+// The message that cancels a write before anything is sent.
+void RefuseWrite(const QString& where, const MessageSink& messages);
+// Checks every point of a map; on the first that does not fit shows the
+// refusal and returns false.
+bool MapFitsWire(const MapTable& table, const QString& mapName, const MessageSink& messages);
 // One write of the start timeout (parameter 166); returns what the exchange
 // returned. value must fit 16 bits; WriteDataClick checks that beforehand.
 int WriteStartTimeout(int value);

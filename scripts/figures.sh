@@ -6,10 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target tarvo-gui variator-sim bench-transfer bench-chart-keys >/dev/null
+cmake --preset normal >/dev/null
+cmake --build --preset normal -j"$(nproc)" --target tarvo-gui variator-sim bench-transfer bench-chart-keys >/dev/null
 
 work=$(mktemp -d)
+# The programs started here are killed: their recovery folder is a throw-away one.
+export XDG_STATE_HOME="$work/state"
 xvfb_pid=""
 cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true

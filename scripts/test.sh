@@ -7,14 +7,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=build
-args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+# The builds are the presets of CMakePresets.json: normal (build/) and
+# sanitize (build-asan/).
+preset=normal
 if [ "${1:-}" = "--sanitize" ]; then
-  build=build-asan
-  args=(-DCMAKE_BUILD_TYPE=Debug -DTARVO_SANITIZE=ON)
+  preset=sanitize
 fi
 
 bash scripts/deps.sh
-cmake -S . -B "$build" "${args[@]}" >/dev/null
-cmake --build "$build" -j"$(nproc)"
-ctest --test-dir "$build" --output-on-failure --timeout 900
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j"$(nproc)"
+ctest --preset "$preset"

@@ -1,7 +1,7 @@
 #include "VariatorSim.h"
 
 #include "ComPort.h"
-#include "Crc.h"
+#include "Frame.h"
 
 #include <cerrno>
 #include <chrono>
@@ -92,15 +92,8 @@ bool Applies(const SimFaultRule& rule, int number, int parameter)
 
 bool Stored(int parameter)
 {
-    return (parameter >= 0 && parameter < SimLpgFirst + SimMapPoints)
-        || parameter == SimFirmwareParameter || parameter == SimStartTimeoutParameter;
-}
-
-void PutChecksum(unsigned char* frame)
-{
-    const uint16_t crc = Crc16(frame, 4);
-    frame[4] = crc >> 8;
-    frame[5] = crc & 0xFF;
+    return (parameter >= 0 && parameter < LPGFirstParameter + MapPointParameters)
+        || parameter == FirmwareParameter || parameter == StartTimeoutParameter;
 }
 
 std::string Hex(const unsigned char* bytes, int n)
@@ -188,14 +181,14 @@ std::string SimFaultHelp()
 
 VariatorSim::VariatorSim()
 {
-    for (int i = 0; i < SimMapPoints; ++i) {
+    for (int i = 0; i < MapPointParameters; ++i) {
         // A plausible advance curve: rising with speed, then flat.
         const int petrol = i < 40 ? 2000 + i * 300 : 14000;
-        values[SimPetrolFirst + i] = int16_t(petrol);
-        values[SimLpgFirst + i] = int16_t(petrol + 3000);
+        values[PetrolFirstParameter + i] = int16_t(petrol);
+        values[LPGFirstParameter + i] = int16_t(petrol + 3000);
     }
-    values[SimFirmwareParameter] = 12;
-    values[SimStartTimeoutParameter] = 30;
+    values[FirmwareParameter] = 12;
+    values[StartTimeoutParameter] = 30;
 }
 
 VariatorSim::~VariatorSim()
@@ -352,12 +345,11 @@ void VariatorSim::Answer(const unsigned char* request)
 {
     SimRequest received;
     std::memcpy(received.bytes, request, 6);
-    const uint16_t crc = Crc16(request, 4);
-    received.checksumOk = request[4] == (crc >> 8) && request[5] == (crc & 0xFF);
+    received.checksumOk = ChecksumMatches(request);
 
     const int parameter = request[1];
-    const bool write = request[0] == 0xAA;
-    const int16_t data = int16_t(uint16_t((request[2] << 8) | request[3]));
+    const bool write = request[0] == WriteCommand;
+    const int16_t data = int16_t(DataField(request));
     SimFaultRule fault;
     int value = 0;
     bool errorReply = false;
@@ -374,15 +366,15 @@ void VariatorSim::Answer(const unsigned char* request)
         }
         if (!received.checksumOk) {
             errorReply = true;
-            value = SimErrorChecksum;
-        } else if (parameter == SimHandshakeParameter) {
+            value = int(ErrorCodeChecksum);
+        } else if (parameter == HandshakeParameter) {
             // Parameter byte 0 in the answer: an echo of 0xFF would read as
             // an error report.
             handshake = true;
-            value = 1;
-        } else if (!Stored(parameter) || (write && parameter == SimFirmwareParameter)) {
+            value = HandshakeAnswer;
+        } else if (!Stored(parameter) || (write && parameter == FirmwareParameter)) {
             errorReply = true;
-            value = SimErrorParameter;
+            value = int(ErrorCodeParameter);
         } else {
             if (write)
                 values[parameter] = data;
@@ -392,7 +384,7 @@ void VariatorSim::Answer(const unsigned char* request)
 
     unsigned char reply[6] = {request[0], request[1], 0, 0, 0, 0};
     if (errorReply)
-        reply[1] = 0xFF;
+        reply[1] = ErrorReportParameter;
     else if (handshake)
         reply[1] = 0x00;
     switch (fault.fault) {
@@ -401,7 +393,7 @@ void VariatorSim::Answer(const unsigned char* request)
             value += fault.argument;
         break;
     case SimFault::ErrorReport:
-        reply[1] = 0xFF;
+        reply[1] = ErrorReportParameter;
         value = fault.argument;
         break;
     case SimFault::ForeignHeader:
@@ -411,8 +403,7 @@ void VariatorSim::Answer(const unsigned char* request)
     default:
         break;
     }
-    reply[2] = (uint16_t(value) >> 8) & 0xFF;
-    reply[3] = uint16_t(value) & 0xFF;
+    SetDataField(reply, value);
     PutChecksum(reply);
     if (fault.fault == SimFault::BadChecksum)
         reply[5] ^= 0x5A;

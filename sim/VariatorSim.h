@@ -11,18 +11,6 @@
 #include <thread>
 #include <vector>
 
-// Parameter numbers the variator knows.
-const int SimPetrolFirst = 0;          // petrol map points 0..79
-const int SimLpgFirst = 80;            // LPG map points 80..159
-const int SimMapPoints = 80;
-const int SimFirmwareParameter = 160;  // read only
-const int SimStartTimeoutParameter = 166;
-const int SimHandshakeParameter = 255; // answered with 1 (parameter byte 0)
-
-// Error codes of the variator's error reports (parameter byte 0xFF).
-const int SimErrorChecksum = 1;
-const int SimErrorParameter = 2;
-
 enum class SimFault {
     None,
     Silent,        // no reply at all

@@ -4,7 +4,7 @@
 // a record of the messages shown.
 
 #include "ComPort.h"
-#include "Seams.h"
+#include "Dataextractor.h"
 #include "VariatorSim.h"
 
 #include <QStringList>
@@ -15,9 +15,9 @@ struct MessageLog {
     QStringList texts;
     MessageLog()
     {
-        SetMessageHook([this](const QString& text) { texts << text; });
+        SetMessageSink([this](const QString& text) { texts << text; });
     }
-    ~MessageLog() { SetMessageHook(nullptr); }
+    ~MessageLog() { SetMessageSink(nullptr); }
 };
 
 inline SimFaultRule Fault(SimFault fault, int argument = 0, int parameter = -1, int every = 0,

@@ -6,6 +6,7 @@
 
 #include "ComPort.h"
 #include "Dataextractor.h"
+#include "DeviceCommands.h"
 #include "Gui2.h"
 #include "MapStore.h"
 #include "Seams.h"

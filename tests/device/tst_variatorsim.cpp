@@ -1,4 +1,4 @@
-#include "Crc.h"
+#include "Frame.h"
 #include "Dataextractor.h"
 #include "DeviceTestSupport.h"
 
@@ -23,8 +23,8 @@ QByteArray Exchange(ComPort& port, const QByteArray& request)
 QByteArray Frame(const char* hex)
 {
     QByteArray frame = QByteArray::fromHex(hex);
-    const uint16_t crc = Crc16(reinterpret_cast<const unsigned char*>(frame.constData()), 4);
-    frame.append(char(crc >> 8)).append(char(crc & 0xFF));
+    frame.resize(FrameSize);
+    PutChecksum(reinterpret_cast<unsigned char*>(frame.data()));
     return frame;
 }
 

@@ -335,8 +335,11 @@ def answer_box(caption, expected, timeout=15.0, match=None):
     if w.name != caption or not ok:
         fail("box captioned '%s' with text '%s'" % (caption, expected),
              "box captioned '%s' with text '%s'" % (w.name, seen))
-    button = find(w, "push button", "OK")
-    click(button)
+    # One button; under a Russian locale Qt's own translation names it "ОК".
+    buttons = wait_until("the box's button", lambda: find_all(w, "push button"), 10)
+    if len(buttons) != 1 or buttons[0].name not in ("OK", "ОК"):
+        fail("one OK button", [b.name for b in buttons])
+    click(buttons[0])
     wait_until("the box '%s' to close" % seen, lambda: not top_windows(), 10)
     return seen
 

@@ -1,0 +1,44 @@
+#include "MapFile.h"
+
+#include "ChartEditor.h"
+#include "Gui2.h"
+#include "MapStore.h"
+#include "Seams.h"
+#include "TableEditor.h"
+#include "Undo.h"
+
+#include <QFileDialog>
+#include <QLineEdit>
+
+namespace {
+
+void RefreshMapViews(TForm2* window)
+{
+    RefreshChart(window, QStringLiteral("LPG"));
+    RefreshChart(window, QStringLiteral("Petrol"));
+    RefreshGrid(window, QStringLiteral("LPG"));
+    RefreshGrid(window, QStringLiteral("Petrol"));
+}
+
+} // namespace
+
+// "Файл" / "Открыть"
+void TForm2::N2Click()
+{
+    const MapStep step(this, QStringLiteral("Открыть"));
+    OpenDialog1->setNameFilter(MapFileFilter);
+    QString fileName;
+    if (ExecuteFileDialog(OpenDialog1, fileName))
+        LoadMapFile(fileName, LPGTable, PetrolTable);
+    RefreshMapViews(this);
+}
+
+// "Файл" / "Сохранить"
+void TForm2::N3Click()
+{
+    SaveDialog1->setNameFilter(MapFileFilter);
+    QString fileName;
+    if (ExecuteFileDialog(SaveDialog1, fileName))
+        SaveMapFile(fileName, LPGTable, PetrolTable, EEditVariatorStartTimeout->text());
+    RefreshMapViews(this);
+}
