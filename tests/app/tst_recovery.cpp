@@ -184,7 +184,7 @@ private slots:
             QCOMPARE(LPGTable.Uoz[i], lpg.Uoz[i]);
             QCOMPARE(PetrolTable.Uoz[i], petrol.Uoz[i]);
         }
-        QCOMPARE(f.w->StringGridPetrol->Cell(8, 10), FloatToStr(petrol.Uoz[79]));
+        QCOMPARE(f.w->StringGridPetrol->Cell(8, 10), QStringLiteral("19.875"));
         QCOMPARE(f.w->LineSeries1->at(3).y(), lpg.Uoz[3]);
         QCOMPARE(f.w->EEditVariatorStartTimeout->text(), QStringLiteral("33"));
         QVERIFY(!QFile::exists(orphan));

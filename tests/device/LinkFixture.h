@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLocale>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,6 +60,7 @@ public:
 
     void InitWindow()
     {
+        QLocale::setDefault(QLocale::c());
         messages.clear();
         errors.clear();
         statusAtMessage.clear();

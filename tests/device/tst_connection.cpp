@@ -280,6 +280,26 @@ private slots:
         QCOMPARE(w->ProgressBar1->maximum(), 79);
     }
 
+    void searchLeavesTheLinkOnItsOwnTimeout()
+    {
+        // The search opens each port with T = 500 ms; once the variator has
+        // answered, the link runs on T = 1000 ms: a silent exchange takes
+        // 7 * T = 7 s, not 3.5 s.
+        VariatorSim* sim = AddSim(7);
+        AutoSelectPort(7, 8);
+        QCOMPARE(int(VariatorConnected), 1);
+        SimFaultRule silent;
+        silent.fault = SimFault::Silent;
+        sim->AddFault(silent);
+        bool valid = true;
+        QElapsedTimer clock;
+        clock.start();
+        UARTdataExchange(QStringLiteral("read"), 160, 1000, 0, &valid);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY(!valid);
+        QVERIFY2(elapsed > 6000 && elapsed < 12000, qPrintable(QString::number(elapsed)));
+    }
+
     void searchClosesWhatIsOpenFirst()
     {
         // A port left open by a connect that got no answer: the search closes

@@ -117,10 +117,55 @@ private slots:
         QCOMPARE(w->LineSeries1->count(), MapPoints);
         QCOMPARE(w->LineSeries1->at(7).y(), LPGCode(7) / 1000.0);
         QCOMPARE(w->Series1->at(7).y(), PetrolCode(7) / 1000.0);
-        QCOMPARE(w->StringGridLPG->Cell(1, 1), FloatToStr(-0.001));
-        QCOMPARE(w->StringGridPetrol->Cell(1, 1), FloatToStr(20.0));
+        QCOMPARE(w->StringGridLPG->Cell(1, 1), QStringLiteral("-0.001"));
+        QCOMPARE(w->StringGridPetrol->Cell(1, 1), QStringLiteral("20"));
         QVERIFY(!w->ProgressBar1->isVisibleTo(w));
         QVERIFY(!w->LabelProgress->isVisibleTo(w));
+    }
+
+    void readPaintsTheBarForEveryPointOfEachMap()
+    {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        PaintRecorder bar;
+        bar.what = [this] { return QString::number(w->ProgressBar1->value()); };
+        w->ProgressBar1->installEventFilter(&bar);
+        w->ReadData->click();
+        w->ProgressBar1->removeEventFilter(&bar);
+
+        QVERIFY(messages.isEmpty());
+        QStringList positions;
+        for (int i = 0; i < MapPoints; ++i)
+            positions << QString::number(i);
+        QCOMPARE(bar.shown, positions + positions);
+        // A read shows the bar alone.
+        QVERIFY(!w->LabelProgress->isVisibleTo(w));
+        QVERIFY(!w->ProgressBar1->isVisibleTo(w));
+    }
+
+    void failedFirmwareReadKeepsItsBox_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("bad checksum") << int(SimFault::BadChecksum);
+        QTest::newRow("error report") << int(SimFault::ErrorReport);
+        QTest::newRow("silent") << int(SimFault::Silent);
+    }
+    void failedFirmwareReadKeepsItsBox()
+    {
+        // The start timeout arrives; the firmware version that follows it
+        // fails and must not take the start timeout's value or any other.
+        QFETCH(int, fault);
+        ShortenTimeouts();
+        sim->SetValue(166, 45);
+        sim->SetValue(160, 46);
+        sim->AddFault({SimFault(fault), 5, 160});
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("7"));
+        w->MicroCodeVersionEdit->setText(QStringLiteral("8"));
+        w->ReadData->click();
+
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("45"));
+        QCOMPARE(w->MicroCodeVersionEdit->text(), QStringLiteral("8"));
     }
 
     void fullWrite()
@@ -135,9 +180,21 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w));
         PaintRecorder bar;
         bar.what = [this] { return QString::number(w->ProgressBar1->value()); };
+        // The caption under the bar at each of its paints, and what the label
+        // itself painted.
+        PaintRecorder captionAtBar;
+        captionAtBar.what = [this] {
+            return w->LabelProgress->isVisible() ? w->LabelProgress->text() : QStringLiteral("hidden");
+        };
+        PaintRecorder label;
+        label.what = [this] { return w->LabelProgress->text(); };
         w->ProgressBar1->installEventFilter(&bar);
+        w->ProgressBar1->installEventFilter(&captionAtBar);
+        w->LabelProgress->installEventFilter(&label);
         w->WriteData->click();
         w->ProgressBar1->removeEventFilter(&bar);
+        w->ProgressBar1->removeEventFilter(&captionAtBar);
+        w->LabelProgress->removeEventFilter(&label);
 
         QVERIFY(messages.isEmpty());
         QVERIFY(errors.isEmpty());
@@ -165,6 +222,10 @@ private slots:
         for (int i = 0; i < MapPoints; ++i)
             positions << QString::number(i);
         QCOMPARE(bar.shown, positions + positions);
+        const QStringList captions{QStringLiteral("Запись газовой карты в вариатор"),
+                                   QStringLiteral("Запись бензиновой карты в вариатор")};
+        QCOMPARE(captionAtBar.shown, captions);
+        QCOMPARE(label.shown, captions);
         QCOMPARE(w->LabelProgress->text(), QStringLiteral("Запись бензиновой карты в вариатор"));
         QVERIFY(!w->ProgressBar1->isVisibleTo(w));
         QVERIFY(!w->LabelProgress->isVisibleTo(w));
@@ -263,7 +324,7 @@ private slots:
         stack->undo();
         QVERIFY(std::memcmp(&lpg, &LPGTable, sizeof lpg) == 0);
         QVERIFY(std::memcmp(&petrol, &PetrolTable, sizeof petrol) == 0);
-        QCOMPARE(w->StringGridPetrol->Cell(1, 2), FloatToStr(-0.01));
+        QCOMPARE(w->StringGridPetrol->Cell(1, 2), QStringLiteral("-0.01"));
         stack->redo();
         QCOMPARE(PetrolTable.Uoz[5], -1.005);
     }
@@ -463,10 +524,14 @@ private slots:
 
     void extremeTimeoutsGoOut()
     {
-        for (const char* text : {"32767", "-32768", "$7FFF", " 12"}) {
-            w->EEditVariatorStartTimeout->setText(QString::fromLatin1(text));
+        const struct {
+            const char* text;
+            int sent;
+        } cases[] = {{"32767", 32767}, {"-32768", -32768}, {"$7FFF", 32767}, {" 12", 12}};
+        for (const auto& c : cases) {
+            w->EEditVariatorStartTimeout->setText(QString::fromLatin1(c.text));
             w->WriteData->click();
-            QCOMPARE(int(sim->Value(166)), StrToInt(QString::fromLatin1(text)));
+            QCOMPARE(int(sim->Value(166)), c.sent);
         }
         QVERIFY(messages.isEmpty());
     }

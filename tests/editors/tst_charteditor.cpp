@@ -213,7 +213,14 @@ private slots:
         f.ShowPage(f.w->TabSheetUOZGrid);
         const QString text = f.w->StringGridLPG->Cell(1, 1);
         QVERIFY2(text.contains(QLatin1Char('E')), qPrintable(text));
-        QCOMPARE(text, FloatToStr(LPGTable.Uoz[0]));
+        // Read back independently: the text is the residue to fifteen
+        // significant digits.
+        bool ok = false;
+        const double shown = QLocale::c().toDouble(text, &ok);
+        QVERIFY(ok);
+        QVERIFY(std::fabs(shown - LPGTable.Uoz[0]) <= 1e-14 * std::fabs(LPGTable.Uoz[0]));
+        QVERIFY2(text.section(QLatin1Char('E'), 0, 0).remove(QLatin1Char('.')).remove(QLatin1Char('-')).size() <= 15,
+                 qPrintable(text));
     }
 
     void leftRightSelectionAndColours()
@@ -374,6 +381,33 @@ private slots:
         QCOMPARE(negative, fresh());
         QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
         QCOMPARE(onScreen(), before);
+    }
+
+    void eachChartFollowsItsOwnSpeedBox()
+    {
+        // The two pages' "Быстрое изменение" boxes set opposite ways: each
+        // chart steps by its own box.
+        for (bool lpgFast : {true, false}) {
+            InitMapStore();
+            RefreshChart(f.w, QStringLiteral("LPG"));
+            RefreshChart(f.w, QStringLiteral("Petrol"));
+            f.w->LPGFulMapMoveCheckBox->setChecked(false);
+            f.w->PetrolFulMapMoveCheckBox->setChecked(false);
+            f.w->LPGSpeedCheckBox->setChecked(lpgFast);
+            f.w->PetrolSpeedCheckBox->setChecked(!lpgFast);
+
+            f.ShowPage(f.w->TabSheetPetrolmap);
+            PointerOverChart(f.w->ChartPetrol);
+            Press(f.w->ChartPetrol, Qt::Key_Up);
+            QCOMPARE(PetrolTable.Uoz[0], lpgFast ? 0.01 : 0.5);
+            QCOMPARE(f.w->Series1->at(0).y(), lpgFast ? 0.01 : 0.5);
+
+            f.ShowPage(f.w->TabSheetLPGmap);
+            PointerOverChart(f.w->ChartLPG);
+            Press(f.w->ChartLPG, Qt::Key_Up);
+            QCOMPARE(LPGTable.Uoz[0], lpgFast ? 0.5 : 0.01);
+            QCOMPARE(PetrolTable.Uoz[0], lpgFast ? 0.01 : 0.5);
+        }
     }
 
     void templateReloadsAllFourViews()

@@ -185,16 +185,18 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("stored");
-        QTest::newRow("32") << "32" << true;
-        QTest::newRow("-32") << "-32" << true;
-        QTest::newRow("32.01") << "32.01" << false;
-        QTest::newRow("-32.5") << "-32.5" << false;
-        QTest::newRow("exponent") << "1e3" << false;
+        QTest::addColumn<double>("value");
+        QTest::newRow("32") << "32" << true << 32.0;
+        QTest::newRow("-32") << "-32" << true << -32.0;
+        QTest::newRow("32.01") << "32.01" << false << 4.5;
+        QTest::newRow("-32.5") << "-32.5" << false << 4.5;
+        QTest::newRow("exponent") << "1e3" << false << 4.5;
     }
     void boundsIncludedOutsideReverts()
     {
         QFETCH(QString, text);
         QFETCH(bool, stored);
+        QFETCH(double, value);
         LPGTable.Uoz[12] = 4.5;
         OpenLPGGrid();
         ClickCell(2, 3);  // point 12
@@ -203,7 +205,7 @@ private slots:
         Key(Qt::Key_Return);
         QVERIFY(f.errors.isEmpty());
         if (stored) {
-            QCOMPARE(LPGTable.Uoz[12], StrToFloat(text));
+            QCOMPARE(LPGTable.Uoz[12], value);
             QCOMPARE(grid->Cell(2, 3), text);
         } else {
             QCOMPARE(LPGTable.Uoz[12], 4.5);
@@ -214,7 +216,7 @@ private slots:
         Key(Qt::Key_Down);
         QCOMPARE(Current(), QPoint(2, 4));
         QCOMPARE(grid->Cell(2, 3), stored ? text : QStringLiteral("4.5"));
-        QCOMPARE(LPGTable.Uoz[12], stored ? StrToFloat(text) : 4.5);
+        QCOMPARE(LPGTable.Uoz[12], value);
     }
 
     void revertReplacesOtherTypedText()

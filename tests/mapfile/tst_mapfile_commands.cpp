@@ -5,6 +5,7 @@
 #include "Gui2.h"
 #include "MapFile.h"
 #include "MapFileSamples.h"
+#include "common/ShownNumber.h"
 #include "MapStore.h"
 #include "NumberText.h"
 #include "Seams.h"
@@ -44,7 +45,7 @@ class TestMapFileCommands : public QObject {
             for (int i = 0; i < MapPoints; ++i) {
                 if (v.series->at(i) != QPointF(v.table.Rpm[i], v.table.Uoz[i]))
                     return false;
-                if (v.grid->Cell(i / 10 + 1, i % 10 + 1) != FloatToStr(v.table.Uoz[i]))
+                if (!ShowsValue(v.grid->Cell(i / 10 + 1, i % 10 + 1), v.table.Uoz[i]))
                     return false;
             }
         }
