@@ -264,6 +264,7 @@ TForm2::TForm2()
     // What the device link reports is shown in message boxes.
     SetMessageSink(ShowMessage);
 
+    BuildMapViews(this);
     WireEvents();
     SetupUndo(this);
 }

@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "MapViews.h"
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -123,6 +125,10 @@ public:
     // Table pages
     TStringGrid* StringGridLPG;
     TStringGrid* StringGridPetrol;
+
+    // Each map's chart, check boxes, grid, table and editor state.
+    MapViews LPGViews;
+    MapViews PetrolViews;
 
     // Menu bar
     QMenuBar* MainMenu;

@@ -50,7 +50,7 @@ void OfferOrphan(TForm2* window, RecoverySlot& orphan)
         std::copy(std::begin(lpg.Uoz), std::end(lpg.Uoz), std::begin(LPGTable.Uoz));
         std::copy(std::begin(petrol.Uoz), std::end(petrol.Uoz), std::begin(PetrolTable.Uoz));
         window->EEditVariatorStartTimeout->setText(startTimeout);
-        ReloadMapViews(window);
+        RefreshAllViews(window);
     }
     ReleaseRecoverySlot(orphan, true);
 }

@@ -41,7 +41,7 @@ void PutBack(TForm2* window, const MapState& state)
     LPGTable = state.lpg;
     PetrolTable = state.petrol;
     EndRun();
-    ReloadMapViews(window);
+    RefreshAllViews(window);
 }
 
 class MapStepCommand : public QUndoCommand {
@@ -163,14 +163,6 @@ private:
 };
 
 } // namespace
-
-void ReloadMapViews(TForm2* window)
-{
-    RefreshChart(window, QStringLiteral("LPG"));
-    RefreshChart(window, QStringLiteral("Petrol"));
-    RefreshGrid(window, QStringLiteral("LPG"));
-    RefreshGrid(window, QStringLiteral("Petrol"));
-}
 
 void SetupUndo(TForm2* window)
 {

@@ -43,5 +43,3 @@ private:
     MapTable petrol;
 };
 
-// Reloads the LPG chart, the petrol chart, the LPG table and the petrol table.
-void ReloadMapViews(TForm2* window);

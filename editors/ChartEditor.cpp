@@ -3,6 +3,7 @@
 #include "Calculations.h"
 #include "Gui2.h"
 #include "MapStore.h"
+#include "MapViews.h"
 #include "TableEditor.h"
 #include "Undo.h"
 
@@ -25,31 +26,7 @@ constexpr double FastStep = 0.5;
 constexpr double FineStep = 0.01;
 constexpr double PointLimit = 32.0;
 
-// Everything one map's chart handlers work on.
-struct ChartMap {
-    TChart* chart;
-    QLineSeries* series;
-    MapTable* table;
-    int* selected;
-    unsigned char* mouseIn;
-    QCheckBox* speed;
-    QCheckBox* fullMap;
-    QCheckBox* scale;
-};
-
-ChartMap LPGChart(TForm2* w)
-{
-    return {w->ChartLPG,        w->LineSeries1,           &LPGTable,          &SelectedLPGPoint,
-            &MouseInLPGChart,   w->LPGSpeedCheckBox,      w->LPGFulMapMoveCheckBox, w->LPGScaleCheckBox};
-}
-
-ChartMap PetrolChart(TForm2* w)
-{
-    return {w->ChartPetrol,       w->Series1,                  &PetrolTable,          &SelectedPetrolPoint,
-            &MouseInPetrolChart,  w->PetrolSpeedCheckBox,      w->PetrolFulMapMoveCheckBox, w->PetrolScaleCheckBox};
-}
-
-void LoadChart(const ChartMap& m)
+void LoadChart(const MapViews& m)
 {
     QList<QPointF> points;
     points.reserve(MapPoints);
@@ -59,21 +36,21 @@ void LoadChart(const ChartMap& m)
     m.series->replace(points);
 }
 
-void SetPointColour(const ChartMap& m, int index, const QColor& colour)
+void SetPointColour(const MapViews& m, int index, const QColor& colour)
 {
     m.series->setPointConfiguration(index, QXYSeries::PointConfiguration::Color, colour);
 }
 
-void SelectPoint(const ChartMap& m, int index)
+void SelectPoint(const MapViews& m, int index)
 {
-    SetPointColour(m, *m.selected, SeriesColour);
-    *m.selected = index;
-    SetPointColour(m, *m.selected, SelectedColour);
+    SetPointColour(m, *m.selectedPoint, SeriesColour);
+    *m.selectedPoint = index;
+    SetPointColour(m, *m.selectedPoint, SelectedColour);
 }
 
 // Moves every point of the map by `delta`, chart and table alike, in one
 // redraw.
-void ShiftMap(const ChartMap& m, double delta)
+void ShiftMap(const MapViews& m, double delta)
 {
     QList<QPointF> points = m.series->points();
     for (int i = 0; i < MapPoints; ++i) {
@@ -83,7 +60,7 @@ void ShiftMap(const ChartMap& m, double delta)
     m.series->replace(points);
 }
 
-void ChartKeyDown(TForm2* window, const QString& selector, const ChartMap& m, int key)
+void ChartKeyDown(const MapViews& m, int key)
 {
     const double step = m.speed->isChecked() ? FastStep : FineStep;
     if (*m.mouseIn != 1)
@@ -91,7 +68,7 @@ void ChartKeyDown(TForm2* window, const QString& selector, const ChartMap& m, in
     // A chart that was never loaded shows no points: load it before the
     // first edit, so that the table never changes behind the chart.
     if (m.series->count() != MapPoints)
-        RefreshChart(window, selector);
+        LoadChart(m);
 
     if (m.fullMap->isChecked()) {
         if (key == Qt::Key_Up && CanShiftUp(*m.table, step))
@@ -101,7 +78,7 @@ void ChartKeyDown(TForm2* window, const QString& selector, const ChartMap& m, in
         return;
     }
 
-    const int p = *m.selected;
+    const int p = *m.selectedPoint;
     switch (key) {
     case Qt::Key_Up:
         if (m.table->Uoz[p] + step < PointLimit) {
@@ -130,7 +107,7 @@ void ChartKeyDown(TForm2* window, const QString& selector, const ChartMap& m, in
     }
 }
 
-void ChartClickSeries(const ChartMap& m, int valueIndex)
+void ChartClickSeries(const MapViews& m, int valueIndex)
 {
     if (m.fullMap->isChecked())
         return;
@@ -139,7 +116,7 @@ void ChartClickSeries(const ChartMap& m, int valueIndex)
     SelectPoint(m, valueIndex);
 }
 
-void ScaleBoxClick(const ChartMap& m)
+void ScaleBoxClick(const MapViews& m)
 {
     m.chart->LeftAxis->setMin(m.scale->isChecked() ? -35.0 : 0.0);
 }
@@ -182,27 +159,25 @@ QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle mark
 
 void RefreshChart(TForm2* window, const QString& selector)
 {
-    if (selector == QLatin1String("LPG"))
-        LoadChart(LPGChart(window));
-    else if (selector == QLatin1String("Petrol"))
-        LoadChart(PetrolChart(window));
+    if (const MapViews* m = ViewsOf(window, selector))
+        LoadChart(*m);
 }
 
 void TForm2::ChartLPGKeyDown(int key)
 {
     const MapStep step(this, QStringLiteral("Карта УОЗ для газа"), StepKind::LPGChartKey);
-    ChartKeyDown(this, QStringLiteral("LPG"), LPGChart(this), key);
+    ChartKeyDown(LPGViews, key);
 }
 
 void TForm2::ChartPetrolKeyDown(int key)
 {
     const MapStep step(this, QStringLiteral("Карта УОЗ для бензина"), StepKind::PetrolChartKey);
-    ChartKeyDown(this, QStringLiteral("Petrol"), PetrolChart(this), key);
+    ChartKeyDown(PetrolViews, key);
 }
 
 // Any mouse button selects.
-void TForm2::ChartLPGClickSeries(int valueIndex, Qt::MouseButton) { ChartClickSeries(LPGChart(this), valueIndex); }
-void TForm2::ChartPetrolClickSeries(int valueIndex, Qt::MouseButton) { ChartClickSeries(PetrolChart(this), valueIndex); }
+void TForm2::ChartLPGClickSeries(int valueIndex, Qt::MouseButton) { ChartClickSeries(LPGViews, valueIndex); }
+void TForm2::ChartPetrolClickSeries(int valueIndex, Qt::MouseButton) { ChartClickSeries(PetrolViews, valueIndex); }
 
 // The check boxes lie on top of the charts: moving onto one leaves the chart.
 void TForm2::ChartLPGMouseEnter() { MouseInLPGChart = 1; }
@@ -210,23 +185,17 @@ void TForm2::ChartLPGMouseLeave() { MouseInLPGChart = 0; }
 void TForm2::ChartPetrolMouseEnter() { MouseInPetrolChart = 1; }
 void TForm2::ChartPetrolMouseLeave() { MouseInPetrolChart = 0; }
 
-void TForm2::LPGScaleCheckBoxClick() { ScaleBoxClick(LPGChart(this)); }
-void TForm2::PetrolScaleCheckBoxClick() { ScaleBoxClick(PetrolChart(this)); }
+void TForm2::LPGScaleCheckBoxClick() { ScaleBoxClick(LPGViews); }
+void TForm2::PetrolScaleCheckBoxClick() { ScaleBoxClick(PetrolViews); }
 
 void TForm2::PageControl1Change()
 {
-    RefreshChart(this, QStringLiteral("LPG"));
-    RefreshChart(this, QStringLiteral("Petrol"));
-    RefreshGrid(this, QStringLiteral("LPG"));
-    RefreshGrid(this, QStringLiteral("Petrol"));
+    RefreshAllViews(this);
 }
 
 void TForm2::Button1Click()
 {
     const MapStep step(this, QStringLiteral("Шаблон данных"));
     FillTemplate(this);
-    RefreshChart(this, QStringLiteral("LPG"));
-    RefreshChart(this, QStringLiteral("Petrol"));
-    RefreshGrid(this, QStringLiteral("LPG"));
-    RefreshGrid(this, QStringLiteral("Petrol"));
+    RefreshAllViews(this);
 }

@@ -2,6 +2,7 @@
 
 #include "Gui2.h"
 #include "MapStore.h"
+#include "MapViews.h"
 #include "NumberText.h"
 #include "StringGrid.h"
 #include "Undo.h"
@@ -17,29 +18,12 @@ constexpr int DataCols = 8;   // columns 1..8: 1000 rpm each
 constexpr int DataRows = 10;  // rows 1..10: 100 rpm each
 constexpr double ValueLimit = 32.0;
 
-struct GridMap {
-    TStringGrid* grid;
-    MapTable* table;
-    int* col;
-    int* row;
-};
-
-bool SelectGrid(TForm2* w, const QString& selector, GridMap& m)
-{
-    if (selector == QLatin1String("LPG"))
-        m = {w->StringGridLPG, &LPGTable, &SelectedLPGCol, &SelectedLPGRow};
-    else if (selector == QLatin1String("Petrol"))
-        m = {w->StringGridPetrol, &PetrolTable, &SelectedPetrolCol, &SelectedPetrolRow};
-    else
-        return false;
-    return true;
-}
-
 void SelectCell(TForm2* window, const QString& selector, int col, int row)
 {
-    GridMap m;
-    if (!SelectGrid(window, selector, m))
+    const MapViews* views = ViewsOf(window, selector);
+    if (!views)
         return;
+    const MapViews& m = *views;
     // Stores the cell being left; a conversion error ends the handler here
     // and so stops the move.
     CommitGridCell(window, selector);
@@ -57,9 +41,10 @@ void GridKeyDown(TForm2* window, const QString& selector, int key)
 
 void RefreshGrid(TForm2* window, const QString& selector)
 {
-    GridMap m;
-    if (!SelectGrid(window, selector, m))
+    const MapViews* views = ViewsOf(window, selector);
+    if (!views)
         return;
+    const MapViews& m = *views;
     m.grid->SetFixedRows(1);
     m.grid->SetFixedCols(1);
     for (int r = 1; r <= DataRows; ++r)
@@ -72,9 +57,10 @@ void RefreshGrid(TForm2* window, const QString& selector)
 
 void CommitGridCell(TForm2* window, const QString& selector)
 {
-    GridMap m;
-    if (!SelectGrid(window, selector, m))
+    const MapViews* views = ViewsOf(window, selector);
+    if (!views)
         return;
+    const MapViews& m = *views;
     if (*m.col < 1)
         *m.col = 1;
     if (*m.row < 1)

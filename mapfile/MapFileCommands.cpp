@@ -3,24 +3,13 @@
 #include "ChartEditor.h"
 #include "Gui2.h"
 #include "MapStore.h"
+#include "MapViews.h"
 #include "Seams.h"
 #include "TableEditor.h"
 #include "Undo.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
-
-namespace {
-
-void RefreshMapViews(TForm2* window)
-{
-    RefreshChart(window, QStringLiteral("LPG"));
-    RefreshChart(window, QStringLiteral("Petrol"));
-    RefreshGrid(window, QStringLiteral("LPG"));
-    RefreshGrid(window, QStringLiteral("Petrol"));
-}
-
-} // namespace
 
 // "Файл" / "Открыть"
 void TForm2::N2Click()
@@ -30,7 +19,7 @@ void TForm2::N2Click()
     QString fileName;
     if (ExecuteFileDialog(OpenDialog1, fileName))
         LoadMapFile(fileName, LPGTable, PetrolTable);
-    RefreshMapViews(this);
+    RefreshAllViews(this);
 }
 
 // "Файл" / "Сохранить"
@@ -40,5 +29,5 @@ void TForm2::N3Click()
     QString fileName;
     if (ExecuteFileDialog(SaveDialog1, fileName))
         SaveMapFile(fileName, LPGTable, PetrolTable, EEditVariatorStartTimeout->text());
-    RefreshMapViews(this);
+    RefreshAllViews(this);
 }
