@@ -1,3 +1,4 @@
+#include "common/CoreTestBase.h"
 #include "NumberText.h"
 
 #include <QLocale>
@@ -23,7 +24,7 @@ QString ErrorOf(const std::function<void()>& f)
 class TestNumberText : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { QLocale::setDefault(QLocale::c()); }
+    void cleanup() { ResetCoreGlobals(); }
 
     void strToIntAccepts_data()
     {

@@ -196,19 +196,12 @@ private slots:
 
     void init()
     {
-        QLocale::setDefault(QLocale::c());
-        SelectedLPGCol = SelectedLPGRow = SelectedPetrolCol = SelectedPetrolRow = 0;
-        SelectedLPGPoint = SelectedPetrolPoint = 0;
-        MouseInLPGChart = MouseInPetrolChart = 0;
         link.InitWindow();
+        // The real boxes and dialogs.
         SetMessageHook({});
         SetErrorBoxHook({});
-        SetFileDialogHook({});
         w = link.w;
-        QCursor::setPos(QPoint(5000, 5000));
-        w->show();
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w));
+        link.ShowWindow();
         dialogs = new DialogAnswerer;
         dialogs->window = w;
     }

@@ -5,6 +5,7 @@
 #include "Seams.h"
 #include "StringGrid.h"
 #include "TarvoApplication.h"
+#include "common/WindowTestBase.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -29,33 +30,12 @@
 #include <QToolButton>
 #include <stdexcept>
 
-class TestWindow : public QObject {
+class TestWindow : public QObject, public WindowTestBase {
     Q_OBJECT
 
-    TForm2* w = nullptr;
-    QStringList messages;
-    QStringList errors;
-
 private slots:
-    void init()
-    {
-        messages.clear();
-        errors.clear();
-        SetMessageHook([this](const QString& t) { messages << t; });
-        SetErrorBoxHook([this](const QString& t) { errors << t; });
-        LPGTable = {};
-        PetrolTable = {};
-        w = new TForm2;
-        Form2 = w;
-    }
-    void cleanup()
-    {
-        delete w;
-        w = nullptr;
-        Form2 = nullptr;
-        SetMessageHook({});
-        SetErrorBoxHook({});
-    }
+    void init() { StartWindow(); }
+    void cleanup() { EndWindow(); }
 
     void topAreaLayout_data()
     {

@@ -4,18 +4,15 @@
 // folder, a main window with recorded messages, and variator simulators that
 // are reached as COM<n> through their aliases.
 
+#include "common/WindowTestBase.h"
+
 #include "ComPort.h"
-#include "Dataextractor.h"
 #include "DeviceCommands.h"
-#include "Gui2.h"
-#include "MapStore.h"
-#include "Seams.h"
 #include "VariatorSim.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QLocale>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,12 +34,9 @@ public:
     }
 };
 
-class LinkFixture {
+class LinkFixture : public WindowTestBase {
 public:
     QTemporaryDir runtimeDir;
-    TForm2* w = nullptr;
-    QStringList messages;
-    QStringList errors;
     // The caption of Label2 (or "hidden") at the moment each message was shown.
     QStringList statusAtMessage;
     std::vector<std::unique_ptr<VariatorSim>> sims;
@@ -60,37 +54,24 @@ public:
 
     void InitWindow()
     {
-        QLocale::setDefault(QLocale::c());
-        messages.clear();
-        errors.clear();
         statusAtMessage.clear();
-        SetMessageHook([this](const QString& t) {
-            messages << t;
+        onMessage = [this](const QString&) {
             statusAtMessage << (w && w->Label2->isVisibleTo(w) ? w->Label2->text() : QStringLiteral("hidden"));
-        });
-        SetErrorBoxHook([this](const QString& t) { errors << t; });
+        };
         if (!VariatorPort)
             VariatorPort = new ComPort;
-        VariatorConnected = 0;
-        PortName[0] = '\0';
-        InitMapStore();
-        w = new TForm2;
-        Form2 = w;
+        StartWindow();
     }
 
     void CleanupWindow()
     {
         DisconnectVariator();
-        delete w;
-        w = nullptr;
-        Form2 = nullptr;
+        EndWindow();
         sims.clear();
         QDir(QString::fromLocal8Bit(PortAliasFolder())).removeRecursively();
         QDir().mkpath(QString::fromLocal8Bit(PortAliasFolder()));
         QFile::setPermissions(QString::fromLocal8Bit(PortAliasFolder()),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        SetMessageHook({});
-        SetErrorBoxHook({});
     }
 
     // A simulator answering at once, reachable as COM<number>.

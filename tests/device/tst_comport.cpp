@@ -1,3 +1,4 @@
+#include "common/CoreTestBase.h"
 #include "Dataextractor.h"
 #include "DeviceTestSupport.h"
 
@@ -42,7 +43,11 @@ private slots:
 
     void cleanupTestCase() { sim.Stop(); }
 
-    void init() { sim.ClearFaults(); }
+    void init()
+    {
+        ResetCoreGlobals();
+        sim.ClearFaults();
+    }
 
     void stateRules()
     {

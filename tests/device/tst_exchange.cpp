@@ -1,3 +1,4 @@
+#include "common/CoreTestBase.h"
 #include "Crc.h"
 #include "Dataextractor.h"
 #include "DeviceTestSupport.h"
@@ -37,6 +38,7 @@ private slots:
 
     void init()
     {
+        ResetCoreGlobals();
         sim.ClearFaults();
         sim.ClearRequests();
         if (!VariatorPort->IsOpen())

@@ -1,3 +1,4 @@
+#include "common/CoreTestBase.h"
 #include "Frame.h"
 #include "Dataextractor.h"
 #include "DeviceTestSupport.h"
@@ -44,6 +45,7 @@ private slots:
 
     void init()
     {
+        ResetCoreGlobals();
         sim.ClearFaults();
         sim.ClearRequests();
     }

@@ -2,6 +2,7 @@
 // both decimal separators, the files the reader accepts and the ones it refuses
 // without touching the tables, failed saves and hostile files.
 
+#include "common/CoreTestBase.h"
 #include "MapFile.h"
 #include "MapFileSamples.h"
 #include "MapStore.h"
@@ -91,7 +92,7 @@ private slots:
         QVERIFY(!valid.isEmpty());
     }
 
-    void cleanup() { QLocale::setDefault(QLocale::c()); }
+    void cleanup() { ResetCoreGlobals(); }
 
     // The markup matches the documented example, extended to 80 points a map.
     void writerBytes()

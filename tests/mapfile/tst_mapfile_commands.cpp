@@ -6,6 +6,7 @@
 #include "MapFile.h"
 #include "MapFileSamples.h"
 #include "common/ShownNumber.h"
+#include "common/WindowTestBase.h"
 #include "MapStore.h"
 #include "NumberText.h"
 #include "Seams.h"
@@ -21,13 +22,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestMapFileCommands : public QObject {
+class TestMapFileCommands : public QObject, public WindowTestBase {
     Q_OBJECT
 
     QTemporaryDir dir;
-    TForm2* w = nullptr;
-    QStringList errors;
-    QStringList messages;
     QList<QFileDialog*> dialogs;
     QString chosen;  // empty: the dialog is cancelled
 
@@ -63,13 +61,9 @@ class TestMapFileCommands : public QObject {
 private slots:
     void init()
     {
-        QLocale::setDefault(QLocale::c());
-        errors.clear();
-        messages.clear();
         dialogs.clear();
         chosen.clear();
-        SetErrorBoxHook([this](const QString& t) { errors << t; });
-        SetMessageHook([this](const QString& t) { messages << t; });
+        StartWindow();
         SetFileDialogHook([this](QFileDialog* dialog, QString& fileName) {
             dialogs << dialog;
             if (chosen.isEmpty())
@@ -77,18 +71,8 @@ private slots:
             fileName = chosen;
             return true;
         });
-        w = new TForm2;
-        Form2 = w;
     }
-    void cleanup()
-    {
-        delete w;
-        w = nullptr;
-        Form2 = nullptr;
-        SetErrorBoxHook({});
-        SetMessageHook({});
-        SetFileDialogHook({});
-    }
+    void cleanup() { EndWindow(); }
 
     void saveCommand()
     {
