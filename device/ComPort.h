@@ -37,10 +37,14 @@ public:
     int Read(unsigned char* buffer, int n);
 
     bool IsOpen() const;
+    // How many bytes the last Read received: tells a silent line (0) from a
+    // reply that broke off.
+    int LastReadCount() const { return lastRead; }
 
 private:
     QSerialPort* port = nullptr;
     int timeout = 0;
+    int lastRead = 0;
 };
 
 extern ComPort* VariatorPort;
