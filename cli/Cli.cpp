@@ -404,7 +404,10 @@ public:
             return false;
         }
         if (!ok)
-            failures.push_back({where, messages + detail});
+            failures.push_back({where, messages + detail
+                                           + (outcome == ExchangeOutcome::ShortReply
+                                                  ? QStringLiteral(" (the reply broke off before its sixth byte)")
+                                                  : QString())});
         if (Interrupted()) {
             stopped = QStringLiteral("stopped by Ctrl+C");
             return false;
@@ -492,6 +495,7 @@ int Connect(const Options& o, Session& s, bool announce)
             return ExitDevice;
         }
         s.number = o.port;
+        PrintNote(QStringLiteral("COM%1: %2").arg(o.port).arg(message));
     }
     // From here on Ctrl+C lets the exchange in flight finish.
     CatchInterrupt();
@@ -500,6 +504,7 @@ int Connect(const Options& o, Session& s, bool announce)
 
 // ---------------------------------------------------------------- commands
 
+#ifndef _WIN32
 QByteArray TablePath(int number)
 {
     if (number >= 1 && number <= 32)
@@ -510,6 +515,7 @@ QByteArray TablePath(int number)
         return "/dev/ttyACM" + QByteArray::number(number - 65);
     return QByteArray();
 }
+#endif
 
 QString Known(const QString& text)
 {

@@ -7,6 +7,7 @@
 #include "MapStore.h"
 #include "PortPath.h"
 #include "VariatorSim.h"
+#include "device/DeviceTestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,22 +56,11 @@ public:
 
     VariatorSim* AddSim(int number, bool instant = true)
     {
-        sims.push_back(std::make_unique<VariatorSim>());
-        VariatorSim* sim = sims.back().get();
-        sim->SetInstant(instant);
-        std::string error;
-        if (!sim->Start(&error) || !sim->RegisterAlias(number, &error))
-            qFatal("simulator: %s", error.c_str());
-        return sim;
+        sims.push_back(StartAliasedSim(number, instant));
+        return sims.back().get();
     }
 
-    // COM<number> names a device that is no serial port: it fails at once.
-    void AliasToNull(int number)
-    {
-        const QByteArray alias = PortAliasFolder() + "/com" + QByteArray::number(number);
-        QFile::remove(QString::fromLocal8Bit(alias));
-        QVERIFY(QFile::link(QStringLiteral("/dev/null"), QString::fromLocal8Bit(alias)));
-    }
+    void AliasToNull(int number) { QVERIFY(AliasToDevNull(number)); }
 
     QString Path(const QString& name) const { return work.filePath(name); }
 

@@ -181,7 +181,8 @@ private slots:
         QTest::addColumn<int>("argument");
         QTest::addColumn<int>("parameter");
         QTest::addColumn<QString>("named");
-        QTest::newRow("short reply") << int(SimFault::Short) << 3 << 85 << "LPG map, 500 rpm (parameter 85)";
+        QTest::newRow("short reply") << int(SimFault::Short) << 3 << 85
+                                     << "LPG map, 500 rpm (parameter 85): UARTdataExchange: Вариатор не отвечает (the reply broke off before its sixth byte)";
         QTest::newRow("bad checksum") << int(SimFault::BadChecksum) << 0 << 3 << "petrol map, 300 rpm (parameter 3)";
         QTest::newRow("error report") << int(SimFault::ErrorReport) << 2 << 160 << "firmware version (parameter 160)";
         QTest::newRow("hangup") << int(SimFault::Hangup) << 3 << 100 << "LPG map, 2000 rpm (parameter 100)";
@@ -220,8 +221,8 @@ private slots:
     void readNamesEveryFailure()
     {
         VariatorSim* sim = f.AddSim(7);
-        sim->AddFault(Rule(SimFault::BadChecksum, 0, 81));
-        sim->AddFault(Rule(SimFault::ErrorReport, 1, 40));
+        sim->AddFault(Fault(SimFault::BadChecksum, 0, 81));
+        sim->AddFault(Fault(SimFault::ErrorReport, 1, 40));
         const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"),
                                   f.Path(QStringLiteral("never.xml"))});
         QCOMPARE(run.status, 1);
@@ -234,7 +235,7 @@ private slots:
     void silentVariatorStopsAtTheFirstPoint()
     {
         VariatorSim* sim = f.AddSim(7);
-        sim->AddFault(Rule(SimFault::Silent, 0, -1, 0, 1 + 20));  // from LPG point 19 on
+        sim->AddFault(Fault(SimFault::Silent, 0, -1, 0, 1 + 20));  // from LPG point 19 on
         const QString file = f.Path(QStringLiteral("silent.xml"));
         const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"), file});
         QCOMPARE(run.status, 1);
@@ -393,8 +394,8 @@ private slots:
         VariatorSim* sim = f.AddSim(7);
         StoreOldMaps(*sim);
         const int firstWrite = 1 + 162 + 1;
-        sim->AddFault(Rule(SimFault::WrongEcho, 1, 90, 0, firstWrite));
-        sim->AddFault(Rule(SimFault::ErrorReport, 2, 5, 0, firstWrite));
+        sim->AddFault(Fault(SimFault::WrongEcho, 1, 90, 0, firstWrite));
+        sim->AddFault(Fault(SimFault::ErrorReport, 2, 5, 0, firstWrite));
         const QString file = NewFile(QStringLiteral("echo.xml"));
         const CliRun run = f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file});
         QCOMPARE(run.status, 1);
@@ -504,17 +505,6 @@ private slots:
         QVERIFY(!shown.contains("read: 20/162"));
     }
 
-private:
-    static SimFaultRule Rule(SimFault fault, int argument, int parameter, int every = 0, int from = 0)
-    {
-        SimFaultRule rule;
-        rule.fault = fault;
-        rule.argument = argument;
-        rule.parameter = parameter;
-        rule.every = every;
-        rule.from = from;
-        return rule;
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)
