@@ -42,8 +42,13 @@ public:
     int LastReadCount() const { return lastRead; }
 
 private:
+#ifdef _WIN32
+    // The communications handle, INVALID_HANDLE_VALUE while closed.
+    void* handle;
+#else
     QSerialPort* port = nullptr;
     int timeout = 0;
+#endif
     int lastRead = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "MapStore.h"
 #include "Seams.h"
 #include "TableEditor.h"
+#include "Undo.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -24,6 +25,7 @@ void RefreshMapViews(TForm2* window)
 // "Файл" / "Открыть"
 void TForm2::N2Click()
 {
+    const MapStep step(this, QStringLiteral("Открыть"));
     OpenDialog1->setNameFilter(MapFileFilter);
     QString fileName;
     if (ExecuteFileDialog(OpenDialog1, fileName))

@@ -10,6 +10,8 @@ cmake --preset normal >/dev/null
 cmake --build --preset normal -j"$(nproc)" --target tarvo-gui variator-sim bench-transfer bench-chart-keys >/dev/null
 
 work=$(mktemp -d)
+# The programs started here are killed: their recovery folder is a throw-away one.
+export XDG_STATE_HOME="$work/state"
 xvfb_pid=""
 cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
