@@ -4,6 +4,8 @@
 // with the tool, simulators reached as COM<n>, and runs of the real
 // executable with its exit status and both output streams.
 
+#include "common/CoreTestBase.h"
+
 #include "MapStore.h"
 #include "PortPath.h"
 #include "VariatorSim.h"
@@ -50,6 +52,7 @@ public:
 
     void Cleanup()
     {
+        ResetCoreGlobals();
         sims.clear();
         ResetAliases();
     }

@@ -3,23 +3,28 @@
 
 #include "CliFixture.h"
 #include "Frame.h"
-#include "Gui2.h"
-#include "NumberText.h"
-#include "Seams.h"
 #include "StringGrid.h"
+#include "common/ShownNumber.h"
+#include "common/WindowTestBase.h"
 
 #include <QAction>
 #include <QFileDialog>
 #include <QLineSeries>
 #include <QLocale>
 
-class TestCliWindow : public QObject {
+class TestCliWindow : public QObject, public WindowTestBase {
     Q_OBJECT
 
     CliFixture f;
 
 private slots:
     void initTestCase() { f.InitRuntime(); }
+    void init() { StartWindow(); }
+    void cleanup()
+    {
+        EndWindow();
+        f.Cleanup();
+    }
 
     void readFileOpensInTheWindow()
     {
@@ -32,35 +37,28 @@ private slots:
         const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"), file});
         QCOMPARE(run.status, 0);
 
-        QLocale::setDefault(QLocale::c());
-        QStringList errors;
-        SetErrorBoxHook([&](const QString& t) { errors << t; });
         SetFileDialogHook([&](QFileDialog*, QString& fileName) {
             fileName = file;
             return true;
         });
-        TForm2 window;
-        Form2 = &window;
-        window.N2->trigger();
+        w->N2->trigger();
         QCOMPARE(errors, QStringList());
+        QVERIFY(messages.isEmpty());
 
         const struct {
             int first;
             TStringGrid* grid;
             QLineSeries* series;
-        } maps[] = {{LPGFirstParameter, window.StringGridLPG, window.LineSeries1},
-                    {PetrolFirstParameter, window.StringGridPetrol, window.Series1}};
+        } maps[] = {{LPGFirstParameter, w->StringGridLPG, w->LineSeries1},
+                    {PetrolFirstParameter, w->StringGridPetrol, w->Series1}};
         for (const auto& m : maps) {
             QCOMPARE(m.series->count(), MapPoints);
             for (int i = 0; i < MapPoints; ++i) {
                 const double degrees = sim->Value(m.first + i) / 1000.0;
-                QCOMPARE(m.grid->Cell(i / 10 + 1, i % 10 + 1), FloatToStr(degrees));
+                QVERIFY(ShowsValue(m.grid->Cell(i / 10 + 1, i % 10 + 1), degrees));
                 QCOMPARE(m.series->at(i), QPointF(100.0 * i, degrees));
             }
         }
-        Form2 = nullptr;
-        SetErrorBoxHook({});
-        SetFileDialogHook({});
     }
 };
 

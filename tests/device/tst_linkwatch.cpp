@@ -1,6 +1,8 @@
 // How an exchange ended, as the transfers' watchers see it, and a watcher
 // ending a transfer after any exchange.
 
+#include "common/CoreTestBase.h"
+
 #include "Dataextractor.h"
 #include "DeviceTestSupport.h"
 #include "Frame.h"
@@ -26,6 +28,7 @@ private slots:
     }
     void init()
     {
+        ResetCoreGlobals();
         sim.ClearFaults();
         sim.ClearRequests();
     }
