@@ -22,6 +22,14 @@ void Show(const MessageSink& messages, const QString& text)
         messages(text);
 }
 
+// The progress step of point i, to run while its exchange is on the line.
+WireStep PointStep(const ProgressStep& step, int i)
+{
+    if (!step)
+        return WireStep();
+    return [&step, i] { step(i); };
+}
+
 } // namespace
 
 bool FitsData(long long value)
@@ -33,11 +41,9 @@ void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const Mes
                    const ProgressStep& step)
 {
     for (int i = 0; i < MapPoints; ++i) {
-        if (step)
-            step(i);
         bool valid = false;
         const int value = ExchangeFrame(port, ReadKind, static_cast<unsigned char>(firstParameter + i),
-                                        MapReadData, messages, &valid);
+                                        MapReadData, messages, &valid, PointStep(step, i));
         if (valid)
             table.Uoz[i] = value / 1000.0;
     }
@@ -47,17 +53,17 @@ void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, co
                     const MessageSink& messages, const ProgressStep& step)
 {
     for (int i = 0; i < MapPoints; ++i) {
-        if (step)
-            step(i);
         short code = 0;
         if (!AdvanceToThousandths(table.Uoz[i], &code)) {
             // Never sent: it would not fit the data field.
+            if (step)
+                step(i);
             Show(messages, mismatch);
             continue;
         }
         bool valid = false;
         const int echo = ExchangeFrame(port, WriteKind, static_cast<unsigned char>(firstParameter + i), code,
-                                       messages, &valid);
+                                       messages, &valid, PointStep(step, i));
         if (!valid || echo != code)
             Show(messages, mismatch);
     }
