@@ -112,6 +112,7 @@ public:
     QAction* N5;
     QAction* N6;
 
+    // Null until OpenDialog / SaveDialog first builds them.
     QFileDialog* OpenDialog1;
     QFileDialog* SaveDialog1;
 
@@ -168,3 +169,6 @@ void FillTemplate(TForm2* window);
 
 // Repaints a control at once, while the event loop is not running.
 void RepaintNow(QWidget* widget);
+// The window's file dialogs, built on first use and kept.
+QFileDialog* OpenDialog(TForm2* window);
+QFileDialog* SaveDialog(TForm2* window);
