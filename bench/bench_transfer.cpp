@@ -58,10 +58,10 @@ void Report(const char* what, int exchanges, const std::vector<double>& program,
     std::vector<double> ratios;
     for (size_t k = 0; k < program.size(); ++k)
         ratios.push_back(program[k] / bare[k]);
-    std::printf("%s, %d exchanges, %s, best of %d: program %.1f ms, bare client %.1f ms, ratio %.3f "
-                "(median of pairs %.3f), %+.3f ms an exchange; line limit %.1f ms\n",
-                what, exchanges, qPrintable(QGuiApplication::platformName()), int(program.size()), p, b, p / b,
-                Median(ratios), (p - b) / exchanges, exchanges * ExchangeLimitMs);
+    std::printf("%s, %d exchanges, %s, best of %d: ratio %.3f (median of pairs %.3f), program %.1f ms, "
+                "bare client %.1f ms, %+.3f ms an exchange, line limit %.1f ms\n",
+                what, exchanges, qPrintable(QGuiApplication::platformName()), int(program.size()), p / b,
+                Median(ratios), p, b, (p - b) / exchanges, exchanges * ExchangeLimitMs);
 }
 
 // The codes the program sends for a map, as the bare client sends them too.
