@@ -12,7 +12,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,6 +30,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <type_traits>
 
 TForm2* Form2 = nullptr;
 
@@ -36,13 +39,23 @@ namespace {
 const QSize WindowDesign(TForm2::DesignWidth, TForm2::DesignHeight);
 const QSize PageDesign(TForm2::PageWidth, TForm2::PageHeight);
 
+// Places a control at its design geometry; a self-sizing label then takes
+// the width of its caption.
 template <class W>
 W* Place(W* widget, int left, int top, int width, int height, Anchor anchor, QSize design)
 {
     widget->setGeometry(left, top, width, height);
     SetAnchors(widget, anchor, design);
+    if constexpr (std::is_base_of_v<TLabel, W>)
+        widget->FitCaption();
     return widget;
 }
+
+// Where Wine's Tahoma is found: Debian's fonts-wine, Fedora's wine-tahoma-fonts.
+const char* const WineTahomaFiles[] = {
+    "/usr/share/wine/fonts/tahoma.ttf",       "/usr/share/wine/fonts/tahomabd.ttf",
+    "/usr/share/fonts/wine-tahoma-fonts/tahoma.ttf", "/usr/share/fonts/wine-tahoma-fonts/tahomabd.ttf",
+};
 
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& text, bool checked)
 {
@@ -63,6 +76,70 @@ void SetLabelColour(QLabel* label, const QColor& background)
 
 // ---------------------------------------------------------------------------
 
+QFont WindowFont()
+{
+    static const bool tahomaLoaded = [] {
+        const QString tahoma = QStringLiteral("Tahoma");
+        if (QFontDatabase::families().contains(tahoma))
+            return true;
+        bool loaded = false;
+        for (const char* file : WineTahomaFiles) {
+            const QString path = QString::fromLatin1(file);
+            if (QFile::exists(path))
+                loaded |= QFontDatabase::applicationFontFamilies(QFontDatabase::addApplicationFont(path)).contains(tahoma);
+        }
+        return loaded;
+    }();
+    (void)tahomaLoaded;
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Sans Serif")});
+    font.setPointSize(8);
+    return font;
+}
+
+// ---------------------------------------------------------------------------
+
+TLabel::TLabel(const QString& caption, QWidget* parent)
+    : QLabel(caption, parent)
+{
+}
+
+void TLabel::setText(const QString& caption)
+{
+    QLabel::setText(caption);
+    FitCaption();
+}
+
+void TLabel::FitCaption()
+{
+    const int fitted = fontMetrics().horizontalAdvance(text()) + 2;
+    if (fitted == width())
+        return;
+    resize(fitted, height());
+    RebaseAnchors(this);
+}
+
+// A label that took a wider caption while hidden would be painted, when
+// shown, only as wide as it was before: the whole label is marked for the
+// next paint, which also comes when a transfer repaints its progress bar.
+void TLabel::setVisible(bool visible)
+{
+    QLabel::setVisible(visible);
+    if (visible)
+        update();
+}
+
+void TLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        FitCaption();
+}
+
+// ---------------------------------------------------------------------------
+
 TUpDown::TUpDown(QWidget* parent, QLineEdit* associate, int min, int max, int position)
     : QWidget(parent)
     , associate(associate)
@@ -79,8 +156,29 @@ TUpDown::TUpDown(QWidget* parent, QLineEdit* associate, int min, int max, int po
         b->setFocusPolicy(Qt::NoFocus);
         b->setAutoRepeat(true);
     }
-    connect(UpButton, &QToolButton::clicked, this, [this] { SetPosition(this->position + 1); });
-    connect(DownButton, &QToolButton::clicked, this, [this] { SetPosition(this->position - 1); });
+    connect(UpButton, &QToolButton::clicked, this, [this] { Step(1); });
+    connect(DownButton, &QToolButton::clicked, this, [this] { Step(-1); });
+    if (associate)
+        associate->installEventFilter(this);
+}
+
+void TUpDown::Step(int delta)
+{
+    bool isInteger = false;
+    const int typed = associate ? associate->text().trimmed().toInt(&isInteger) : 0;
+    SetPosition((isInteger ? std::clamp(typed, min, max) : position) + delta);
+}
+
+bool TUpDown::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == associate && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Step(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TUpDown::SetPosition(int value)
@@ -100,9 +198,9 @@ void TUpDown::resizeEvent(QResizeEvent*)
 void TUpDown::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Up)
-        SetPosition(position + 1);
+        Step(1);
     else if (event->key() == Qt::Key_Down)
-        SetPosition(position - 1);
+        Step(-1);
     else
         QWidget::keyPressEvent(event);
 }
@@ -113,14 +211,7 @@ TForm2::TForm2()
 {
     // 1. The window and its controls.
     setWindowTitle(QStringLiteral("Tarvo GUI"));
-    QFont font;
-    // Tahoma where it exists; elsewhere a sans face of similar width, so that the
-    // captions fit the controls laid out for Tahoma.
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans"),
-                      QStringLiteral("Sans Serif")});
-    font.setPointSize(8);
-    setFont(font);
+    setFont(WindowFont());
 
     ClientArea = new QWidget(this);
     ClientArea->setObjectName(QStringLiteral("ClientArea"));
@@ -183,9 +274,9 @@ void TForm2::BuildTopArea()
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setFocusPolicy(Qt::NoFocus);
     ProgressBar1->hide();
-    Label1 = Place(new QLabel(QStringLiteral("Выберите номер COM порта"), c), 331, 0, 142, 13, Anchor::None,
+    Label1 = Place(new TLabel(QStringLiteral("Выберите номер COM порта"), c), 331, 0, 142, 13, Anchor::None,
                    WindowDesign);
-    LabelProgress = Place(new QLabel(QStringLiteral("Выберите номер ком порта"), c), 416, 29, 137, 13,
+    LabelProgress = Place(new TLabel(QStringLiteral("Выберите номер ком порта"), c), 416, 29, 137, 13,
                           Anchor::LeftTop, WindowDesign);
     LabelProgress->hide();
     ComboBox1 = Place(new QComboBox(c), 491, 0, 41, 21, Anchor::None, WindowDesign);
@@ -226,16 +317,16 @@ void TForm2::BuildTopArea()
 void TForm2::BuildSettingsPage()
 {
     QWidget* p = TabSheetVariatorSettings;
-    LabelVariatorStartTimeout = Place(new QLabel(QStringLiteral("Время до включения вариатора"), p), 24, 56,
+    LabelVariatorStartTimeout = Place(new TLabel(QStringLiteral("Время до включения вариатора"), p), 24, 56,
                                       163, 13, Anchor::LeftTop, PageDesign);
     EEditVariatorStartTimeout = Place(new QLineEdit(QStringLiteral("0"), p), 224, 53, 25, 21, Anchor::LeftTop,
                                       PageDesign);
     UpDownTimeout = Place(new TUpDown(p, EEditVariatorStartTimeout, 0, 100, 0), 249, 53, 16, 21,
                           Anchor::LeftTop, PageDesign);
-    SignalInversionLabel = Place(new QLabel(QStringLiteral("Инверсия сигнала"), p), 24, 104, 91, 13,
+    SignalInversionLabel = Place(new TLabel(QStringLiteral("Инверсия сигнала"), p), 24, 104, 91, 13,
                                  Anchor::LeftTop, PageDesign);
     SignalInversionCheckBox = Place(new QCheckBox(p), 224, 103, 25, 17, Anchor::LeftTop, PageDesign);
-    Label3 = Place(new QLabel(QStringLiteral("Версия прошивки"), p), 24, 160, 88, 13, Anchor::LeftTop,
+    Label3 = Place(new TLabel(QStringLiteral("Версия прошивки"), p), 24, 160, 88, 13, Anchor::LeftTop,
                    PageDesign);
     MicroCodeVersionEdit = Place(new QLineEdit(QStringLiteral("0"), p), 224, 152, 81, 21, Anchor::LeftTop,
                                  PageDesign);

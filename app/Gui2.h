@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QString>
 
@@ -7,7 +8,6 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QFileDialog;
-class QLabel;
 class QLineEdit;
 class QLineSeries;
 class QMenu;
@@ -19,20 +19,47 @@ class QToolButton;
 class TChart;
 class TStringGrid;
 
-// Up-down spinner attached to an edit box: each click moves its position one
-// step within its range and writes the new position into the edit box.
+// A self-sizing label: whenever its caption or its font changes, it takes
+// the caption's width plus two pixels, keeping its left edge, top and height.
+// The caption is set through TLabel::setText (a call through a QLabel
+// pointer would not resize the label).
+class TLabel : public QLabel {
+    Q_OBJECT
+public:
+    TLabel(const QString& caption, QWidget* parent);
+    void setText(const QString& caption);
+    // Fits the width to the caption.
+    void FitCaption();
+    void setVisible(bool visible) override;
+
+protected:
+    void changeEvent(QEvent* event) override;
+};
+
+// The window's font: Tahoma 8 pt. A Tahoma installed on the system comes
+// first, else the one that Wine's fonts bring (Debian fonts-wine), else a
+// sans face of similar width.
+QFont WindowFont();
+
+// Up-down spinner attached to an edit box: each click, and the Up and Down
+// keys in the box, step from the box's current integer (held within the
+// range; text that is not an integer counts as the last position) and write
+// the new position into the edit box.
 class TUpDown : public QWidget {
     Q_OBJECT
 public:
     TUpDown(QWidget* parent, QLineEdit* associate, int min, int max, int position);
     int Position() const { return position; }
     void SetPosition(int value);
+    // One step up (+1) or down (-1) from the box's current integer.
+    void Step(int delta);
     QToolButton* UpButton;
     QToolButton* DownButton;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLineEdit* associate;
@@ -57,8 +84,8 @@ public:
     QPushButton* WriteData;
     QPushButton* ReadData;
     QProgressBar* ProgressBar1;
-    QLabel* Label1;
-    QLabel* LabelProgress;
+    TLabel* Label1;
+    TLabel* LabelProgress;
     QComboBox* ComboBox1;
     QLabel* Label2;
     QPushButton* Button1;
@@ -72,12 +99,12 @@ public:
     QWidget* TabSheetPetrolGrid;
 
     // Variator settings page
-    QLabel* LabelVariatorStartTimeout;
+    TLabel* LabelVariatorStartTimeout;
     QLineEdit* EEditVariatorStartTimeout;
     TUpDown* UpDownTimeout;
-    QLabel* SignalInversionLabel;
+    TLabel* SignalInversionLabel;
     QCheckBox* SignalInversionCheckBox;
-    QLabel* Label3;
+    TLabel* Label3;
     QLineEdit* MicroCodeVersionEdit;
 
     // Chart pages

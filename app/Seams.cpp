@@ -1,5 +1,6 @@
 #include "Seams.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -10,6 +11,14 @@ const QString ApplicationTitle = QStringLiteral("Tarvo GUI");
 MessageHook messageHook;
 MessageHook errorBoxHook;
 FileDialogHook fileDialogHook;
+
+// The one button of the program's boxes reads "OK" in every language, as the
+// rest of the box does not follow Qt's translations either.
+void LiteralOK(QMessageBox& box)
+{
+    if (QAbstractButton* ok = box.button(QMessageBox::Ok))
+        ok->setText(QStringLiteral("OK"));
+}
 }
 
 void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
@@ -23,6 +32,7 @@ void ShowMessage(const QString& text)
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), text, QMessageBox::Ok);
+    LiteralOK(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
@@ -34,6 +44,7 @@ void ShowErrorBox(const QString& text)
         return;
     }
     QMessageBox box(QMessageBox::Critical, ApplicationTitle, text, QMessageBox::Ok);
+    LiteralOK(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

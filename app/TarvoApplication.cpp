@@ -2,7 +2,21 @@
 
 #include "Seams.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <exception>
+
+QTranslator* InstallQtTranslations(const QLocale& locale)
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && QCoreApplication::installTranslator(translator))
+        return translator;
+    delete translator;
+    return nullptr;
+}
 
 TarvoApplication::TarvoApplication(int& argc, char** argv)
     : QApplication(argc, argv)
@@ -10,6 +24,7 @@ TarvoApplication::TarvoApplication(int& argc, char** argv)
     // No display name: Qt would append it to every window caption, and the
     // message boxes must read "Message" alone.
     setApplicationName(QStringLiteral("tarvo-gui"));
+    InstallQtTranslations(QLocale::system());
 }
 
 bool TarvoApplication::notify(QObject* receiver, QEvent* event)

@@ -28,7 +28,7 @@ unsigned char ConnectVariator(int number, unsigned char interactive)
 int AutoSelectPort(int first, int end)
 {
     QProgressBar* bar = Form2->ProgressBar1;
-    QLabel* label = Form2->LabelProgress;
+    TLabel* label = Form2->LabelProgress;
 
     bar->setValue(0);
     label->setText(ScanCaption);

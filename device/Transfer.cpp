@@ -36,7 +36,7 @@ void ReadMap(MapTable& table, int firstParameter)
 void WriteMap(const MapTable& table, int firstParameter, const QString& caption, const QString& mismatch)
 {
     QProgressBar* bar = Form2->ProgressBar1;
-    QLabel* label = Form2->LabelProgress;
+    TLabel* label = Form2->LabelProgress;
     bar->setVisible(true);
     label->setText(caption);
     label->setVisible(true);

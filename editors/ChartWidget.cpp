@@ -42,6 +42,10 @@ TChart::TChart(QWidget* parent)
     : QChartView(parent)
 {
     setFocusPolicy(Qt::ClickFocus);
+    // The point markers reach beyond the area that the series reports as
+    // changed, and a new axis range relabels the axis: repainting only the
+    // reported areas would leave old markers and labels on the screen.
+    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
 }
 
 void TChart::SetMapSeries(QXYSeries* mapSeries, MarkerStyle markerStyle)

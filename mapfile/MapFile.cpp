@@ -5,12 +5,19 @@
 
 #include <QDomDocument>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStringConverter>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 const QString MapFileFilter = QStringLiteral("Text Files (*.xml)");
 
@@ -183,64 +190,6 @@ QString Quoted(const QString& text)
     return QLatin1Char('\'') + text.left(Shown) + QStringLiteral("...'");
 }
 
-// The one child element of root named name.
-QDomElement MapElement(const QString& fileName, const QDomElement& root, const QString& name)
-{
-    QDomElement found;
-    for (QDomElement e = root.firstChildElement(name); !e.isNull(); e = e.nextSiblingElement(name)) {
-        if (!found.isNull())
-            FailLoad(fileName, QStringLiteral("there is more than one <%1> element").arg(name));
-        found = e;
-    }
-    if (found.isNull())
-        FailLoad(fileName, QStringLiteral("there is no <%1> element").arg(name));
-    return found;
-}
-
-// The advance values of one map element: its point elements in document order,
-// each with the advance in thousandths of a degree as its text. Text, comments
-// and processing instructions between the points are passed over.
-void ReadMap(const QString& fileName, const QDomElement& map, const QString& pointName,
-             double (&uoz)[MapPoints])
-{
-    const QString mapName = map.tagName();
-    int count = 0;
-    for (QDomNode node = map.firstChild(); !node.isNull(); node = node.nextSibling()) {
-        if (!node.isElement())
-            continue;
-        const QDomElement point = node.toElement();
-        if (point.tagName() != pointName)
-            FailLoad(fileName, QStringLiteral("<%1> holds an element <%2> that is not a <%3>")
-                                   .arg(mapName, point.tagName(), pointName));
-        ++count;
-        if (count > MapPoints)
-            continue;
-        QString text;
-        for (QDomNode child = point.firstChild(); !child.isNull(); child = child.nextSibling()) {
-            if (child.isText())  // CDATA sections included
-                text += child.nodeValue();
-            else if (child.isElement())
-                FailLoad(fileName, QStringLiteral("<%1> %2 of <%3> holds an element <%4>")
-                                       .arg(pointName)
-                                       .arg(count)
-                                       .arg(mapName, child.toElement().tagName()));
-        }
-        double value = 0;
-        if (!ParsePointText(text, value))
-            FailLoad(fileName, QStringLiteral("the text %1 of <%2> %3 of <%4> is not a number")
-                                   .arg(Quoted(text), pointName)
-                                   .arg(count)
-                                   .arg(mapName));
-        uoz[count - 1] = value / 1000;
-    }
-    if (count != MapPoints)
-        FailLoad(fileName, QStringLiteral("<%1> holds %2 <%3> elements instead of %4")
-                               .arg(mapName)
-                               .arg(count)
-                               .arg(pointName)
-                               .arg(MapPoints));
-}
-
 // The bytes of the file, refusing files over the size limit without reading
 // them whole.
 QByteArray ReadMapFileBytes(const QString& fileName)
@@ -259,18 +208,247 @@ QByteArray ReadMapFileBytes(const QString& fileName)
     return data;
 }
 
-// Map files never carry a document type declaration; refusing one before the
-// document is built keeps entity expansion and external entities out.
-void RefuseDocumentType(const QString& fileName, const QByteArray& data)
+// Most attributes one element of a map file may carry; the program writes at
+// most two. The XML parser checks an element's attributes against each other,
+// at a cost that grows with the square of their number, so the limit is
+// enforced on the raw markup before the parser sees it.
+constexpr int MaxAttributes = 8;
+
+// Deepest nesting that is parsed on after the file's shape has already been
+// refused (so that a file that is not XML at all is still reported as such);
+// the shape itself allows three levels.
+constexpr int MaxParsedDepth = 16;
+
+const QString DocumentTypeRefused =
+    QStringLiteral("the file has a document type declaration, which map files do not use");
+
+// Looks over the markup without parsing it: refuses a document type
+// declaration (no entity is ever declared, expanded or fetched) and an
+// element with more than MaxAttributes attributes. Comments, CDATA sections
+// and processing instructions are passed over. On well-formed text the scan
+// sees exactly the parser's markup; on malformed text it may go astray, and
+// the parser then reports the fault.
+template <typename Char>
+void CheckMarkup(const QString& fileName, const Char* text, qsizetype size)
+{
+    auto at = [&](qsizetype i, const char* s) {
+        for (qsizetype k = 0; s[k]; ++k)
+            if (i + k >= size || text[i + k] != static_cast<Char>(s[k]))
+                return false;
+        return true;
+    };
+    auto past = [&](qsizetype i, const char* end) {
+        for (; i < size; ++i)
+            if (text[i] == static_cast<Char>(end[0]) && at(i, end))
+                return i + static_cast<qsizetype>(std::strlen(end));
+        return size;
+    };
+    qsizetype i = 0;
+    while (i < size) {
+        if (text[i] != '<') {
+            ++i;
+        } else if (at(i, "<!--")) {
+            i = past(i + 4, "-->");
+        } else if (at(i, "<![CDATA[")) {
+            i = past(i + 9, "]]>");
+        } else if (at(i, "<?")) {
+            i = past(i + 2, "?>");
+        } else if (at(i, "<!DOCTYPE")) {
+            FailLoad(fileName, DocumentTypeRefused);
+        } else {
+            // A start or end tag: one '=' outside the quoted values per attribute.
+            int attributes = 0;
+            Char quote = 0;
+            for (++i; i < size; ++i) {
+                const Char c = text[i];
+                if (quote) {
+                    if (c == quote)
+                        quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '=') {
+                    if (++attributes > MaxAttributes)
+                        FailLoad(fileName, QStringLiteral("an element has more than %1 attributes").arg(MaxAttributes));
+                } else if (c == '>') {
+                    ++i;
+                    break;
+                } else if (c == '<') {
+                    break;
+                }
+            }
+        }
+    }
+}
+
+void CheckMarkup(const QString& fileName, const QByteArray& data)
+{
+    // Files in UTF-16 or UTF-32 are scanned as decoded text, all others as
+    // bytes (the markup characters are ASCII in every other encoding).
+    const auto encoding = QStringConverter::encodingForData(data, u'<');
+    if (encoding && *encoding != QStringConverter::Utf8) {
+        QStringDecoder decode(*encoding);
+        const QString text = decode(data);
+        CheckMarkup(fileName, text.utf16(), text.size());
+    } else {
+        CheckMarkup(fileName, data.constData(), data.size());
+    }
+}
+
+// One map element of the file as it streams in.
+struct MapRead {
+    QString name;       // LPGmap or Petrolmap
+    QString pointName;  // LPGPoint or PetrolPoint
+    double uoz[MapPoints] = {};
+    int count = 0;      // point elements seen so far
+    bool seen = false;
+};
+
+// Reads the advance values of both maps while checking the file's shape as
+// it streams through the parser; no document model is built. The shape: the
+// document element <variatorTarvo> holds <LPGmap> and <Petrolmap> once each
+// and at most one <Settings>, in any order; <Settings> holds text only; each
+// map holds its 80 point elements (<LPGPoint> or <PetrolPoint>), each with one
+// attribute and the advance in thousandths of a degree as its text. Text,
+// comments and processing instructions between the elements are passed over,
+// and so are comments inside a point's text. A file that is not well-formed
+// is reported as such before any fault of its shape.
+void ReadMaps(const QString& fileName, const QByteArray& data, MapRead& lpg, MapRead& petrol)
 {
     QXmlStreamReader reader(data);
+    reader.setNamespaceProcessing(false);
+    QString fault;  // the first fault of the shape
+    auto refuse = [&fault](const QString& reason) {
+        if (fault.isEmpty())
+            fault = reason;
+    };
+    int depth = 0;
+    bool seenSettings = false;
+    bool inSettings = false;
+    MapRead* map = nullptr;  // the map element being read
+    bool inPoint = false;
+    QString text;  // of the point being read
+
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::DTD)
-            FailLoad(fileName, QStringLiteral("the file has a document type declaration, which map files do not use"));
-        if (token == QXmlStreamReader::StartElement || token == QXmlStreamReader::Invalid)
-            return;  // a malformed prolog is reported by the parser below
+            FailLoad(fileName, DocumentTypeRefused);
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (!fault.isEmpty()) {
+                if (depth > MaxParsedDepth)
+                    break;
+                continue;
+            }
+            const QStringView name = reader.name();
+            if (depth == 1) {
+                if (name != RootName)
+                    refuse(QStringLiteral("the document element is <%1>, not <%2>").arg(name.toString(), RootName));
+            } else if (depth == 2) {
+                if (name == QLatin1String("Settings")) {
+                    if (seenSettings)
+                        refuse(QStringLiteral("there is more than one <Settings> element"));
+                    seenSettings = inSettings = true;
+                } else if (name == lpg.name || name == petrol.name) {
+                    map = name == lpg.name ? &lpg : &petrol;
+                    if (map->seen)
+                        refuse(QStringLiteral("there is more than one <%1> element").arg(map->name));
+                    map->seen = true;
+                    map->count = 0;
+                } else {
+                    refuse(QStringLiteral("<%1> holds an element <%2>, which map files do not have").arg(RootName, name.toString()));
+                }
+            } else if (depth == 3 && inSettings) {
+                refuse(QStringLiteral("<Settings> holds an element <%1>").arg(name.toString()));
+            } else if (depth == 3) {
+                if (name != map->pointName) {
+                    refuse(QStringLiteral("<%1> holds an element <%2> that is not a <%3>")
+                               .arg(map->name, name.toString(), map->pointName));
+                    continue;
+                }
+                // Points beyond the 80th are only counted, for the message.
+                if (++map->count > MapPoints)
+                    continue;
+                const qsizetype attributes = reader.attributes().size();
+                if (attributes != 1)
+                    refuse(QStringLiteral("<%1> %2 of <%3> has %4 attributes instead of one")
+                               .arg(map->pointName)
+                               .arg(map->count)
+                               .arg(map->name)
+                               .arg(attributes));
+                inPoint = true;
+                text.clear();
+            } else {
+                refuse(QStringLiteral("<%1> %2 of <%3> holds an element <%4>")
+                           .arg(map->pointName)
+                           .arg(map->count)
+                           .arg(map->name, name.toString()));
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+            if (!fault.isEmpty())
+                continue;
+            if (depth == 2 && map && map->count > MapPoints) {
+                continue;
+            } else if (depth == 2 && inPoint) {
+                inPoint = false;
+                double value = 0;
+                if (!ParsePointText(text, value))
+                    refuse(QStringLiteral("the text %1 of <%2> %3 of <%4> is not a number")
+                               .arg(Quoted(text), map->pointName)
+                               .arg(map->count)
+                               .arg(map->name));
+                else if (map->count <= MapPoints)
+                    map->uoz[map->count - 1] = value / 1000;
+            } else if (depth == 1 && inSettings) {
+                inSettings = false;
+            } else if (depth == 1 && map) {
+                if (map->count != MapPoints)
+                    refuse(QStringLiteral("<%1> holds %2 <%3> elements instead of %4")
+                               .arg(map->name)
+                               .arg(map->count)
+                               .arg(map->pointName)
+                               .arg(MapPoints));
+                map = nullptr;
+            }
+        } else if (token == QXmlStreamReader::Characters && inPoint && fault.isEmpty()) {
+            text += reader.text();  // CDATA sections and references included
+        }
     }
+    if (reader.hasError())
+        FailLoad(fileName, QStringLiteral("the file is not well-formed XML (line %1, column %2: %3)")
+                               .arg(reader.lineNumber())
+                               .arg(reader.columnNumber())
+                               .arg(reader.errorString()));
+    if (!fault.isEmpty())
+        FailLoad(fileName, fault);
+    for (const MapRead* m : {&lpg, &petrol})
+        if (!m->seen)
+            FailLoad(fileName, QStringLiteral("there is no <%1> element").arg(m->name));
+}
+
+// The save writes a new file beside the old one and renames it over the old
+// one; a device, a pipe or a socket under the name would be replaced by a
+// regular file. A symbolic link to a regular file saves into its target.
+void RefuseSpecialTarget(const QString& fileName)
+{
+    const QFileInfo target(fileName);  // follows symbolic links
+    if (!target.exists() || target.isFile())
+        return;
+    if (target.isDir())
+        FailSave(fileName, QStringLiteral("it is a folder, not a file"));
+    QString kind = QStringLiteral("a device, a pipe or a socket");
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (::stat(QFile::encodeName(fileName).constData(), &st) == 0) {
+        if (S_ISFIFO(st.st_mode))
+            kind = QStringLiteral("a named pipe");
+        else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+            kind = QStringLiteral("a device");
+        else if (S_ISSOCK(st.st_mode))
+            kind = QStringLiteral("a socket");
+    }
+#endif
+    FailSave(fileName, QStringLiteral("it is %1, not a regular file; it is left as it is").arg(kind));
 }
 
 } // namespace
@@ -281,6 +459,8 @@ void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& p
     if (!IsXmlText(startTimeout))
         FailSave(fileName, QStringLiteral("the start timeout text holds a character that an XML file cannot hold"));
     const QByteArray bytes = Serialised(MapDocument(lpg, petrol, startTimeout));
+
+    RefuseSpecialTarget(fileName);
 
     // Written unbuffered and in a loop: a short write is retried, so that a
     // full disk shows up as an error of the next write, with its reason,
@@ -304,26 +484,10 @@ void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& p
 void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol)
 {
     const QByteArray data = ReadMapFileBytes(fileName);
-    RefuseDocumentType(fileName, data);
-
-    QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(data, false, &message, &line, &column))
-        FailLoad(fileName, QStringLiteral("the file is not well-formed XML (line %1, column %2: %3)")
-                               .arg(line)
-                               .arg(column)
-                               .arg(message));
-    const QDomElement root = document.documentElement();
-    if (root.tagName() != RootName)
-        FailLoad(fileName, QStringLiteral("the document element is <%1>, not <%2>").arg(root.tagName(), RootName));
-
-    double lpgUoz[MapPoints];
-    double petrolUoz[MapPoints];
-    ReadMap(fileName, MapElement(fileName, root, LPGMapName), LPGPointName, lpgUoz);
-    ReadMap(fileName, MapElement(fileName, root, PetrolMapName), PetrolPointName, petrolUoz);
-
-    std::copy(std::begin(lpgUoz), std::end(lpgUoz), std::begin(lpg.Uoz));
-    std::copy(std::begin(petrolUoz), std::end(petrolUoz), std::begin(petrol.Uoz));
+    CheckMarkup(fileName, data);
+    MapRead lpgRead{LPGMapName, LPGPointName};
+    MapRead petrolRead{PetrolMapName, PetrolPointName};
+    ReadMaps(fileName, data, lpgRead, petrolRead);
+    std::copy(std::begin(lpgRead.uoz), std::end(lpgRead.uoz), std::begin(lpg.Uoz));
+    std::copy(std::begin(petrolRead.uoz), std::end(petrolRead.uoz), std::begin(petrol.Uoz));
 }

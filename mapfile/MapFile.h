@@ -22,11 +22,13 @@ constexpr qint64 MaxMapFileSize = 4 * 1024 * 1024;
 // Writes both maps and the start-timeout text to fileName. The file is
 // replaced only when the whole document has been written; on any failure the
 // previous file stays as it was and std::runtime_error names the file and the
-// reason.
+// reason. A name that stands for a folder, a device, a pipe or a socket is
+// refused and left as it is; a symbolic link to a file saves into its target.
 void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& petrol,
                  const QString& startTimeout);
 
 // Reads both maps from fileName into the Uoz values of the tables. The whole
-// file is checked first: on any fault std::runtime_error names the file and
-// the fault, and neither table is touched.
+// file is checked first, its shape as it streams in: on any fault
+// std::runtime_error names the file and the fault, and neither table is
+// touched.
 void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol);

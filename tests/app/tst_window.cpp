@@ -9,7 +9,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +22,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
+#include <QTranslator>
 #include <QToolButton>
 #include <stdexcept>
 
@@ -77,6 +83,7 @@ private slots:
         QWidget* c = FindControl(name);
         QVERIFY(c);
         QCOMPARE(c->parentWidget(), w->ClientArea);
+        FitLabelWidth(c, text, geometry);
         QCOMPARE(c->geometry(), geometry);
         QCOMPARE(c->isVisibleTo(w), visible);
         if (auto* b = qobject_cast<QPushButton*>(c))
@@ -190,6 +197,7 @@ private slots:
         QCOMPARE(c->parentWidget()->objectName(), page);
         // The pages are laid out by the tab control; compare in the design size.
         c->parentWidget()->resize(TForm2::PageWidth, TForm2::PageHeight);
+        FitLabelWidth(c, text, geometry);
         QCOMPARE(c->geometry(), geometry);
         if (auto* l = qobject_cast<QLabel*>(c))
             QCOMPARE(l->text(), text);
@@ -387,6 +395,36 @@ private slots:
         QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("0"));
     }
 
+    // The spinner steps from what the box holds: a value read from the
+    // variator or typed in, held within 0..100; other text counts as the
+    // spinner's last position. Up and Down in the box step it too.
+    void upDownStepsFromTheBox()
+    {
+        QLineEdit* box = w->EEditVariatorStartTimeout;
+        const struct {
+            const char* text;
+            bool up;
+            const char* expected;
+        } cases[] = {{"30", true, "31"},  {"50", true, "51"},   {" 7 ", false, "6"}, {"150", true, "100"},
+                     {"150", false, "99"}, {"-5", false, "0"},  {"-5", true, "1"},   {"abc", true, "2"},
+                     {"", false, "1"},     {"1.5", true, "2"},  {"05", true, "6"}};
+        for (const auto& c : cases) {
+            box->setText(QString::fromLatin1(c.text));
+            QTest::mouseClick(c.up ? w->UpDownTimeout->UpButton : w->UpDownTimeout->DownButton, Qt::LeftButton);
+            QVERIFY2(box->text() == QLatin1String(c.expected), c.text);
+        }
+
+        box->setText(QStringLiteral("42"));
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(box->text(), QStringLiteral("43"));
+        box->setText(QStringLiteral("42"));
+        QTest::keyClick(box, Qt::Key_Down);
+        QCOMPARE(box->text(), QStringLiteral("41"));
+        QCOMPARE(w->UpDownTimeout->Position(), 41);
+        QTest::keyClick(box, Qt::Key_5);
+        QCOMPARE(box->text(), QStringLiteral("415"));  // other keys still type
+    }
+
     void typingIntoSettingsHasNoEffect()
     {
         const QString status = w->Label2->text();
@@ -397,6 +435,42 @@ private slots:
         QVERIFY(errors.isEmpty());
         QCOMPARE(w->Label2->text(), status);
         QCOMPARE(LPGTable.Uoz[0], 0.0);
+    }
+
+    // Qt's own texts come in the user's language; the program's boxes keep
+    // their one "OK" whatever the language (here one where Qt's differs).
+    void qtTextsInTheUsersLanguage()
+    {
+        QTranslator* russian = InstallQtTranslations(QLocale(QLocale::Russian, QLocale::Russia));
+        if (!russian)
+            QSKIP("Qt's translations are not installed (Debian qt6-translations-l10n)");
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("Сохранить как"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Да"));
+        QCoreApplication::removeTranslator(russian);
+        delete russian;
+        QVERIFY(!InstallQtTranslations(QLocale(QLocale::Esperanto)));
+
+        QTranslator* chinese = InstallQtTranslations(QLocale(QLocale::Chinese, QLocale::China));
+        QVERIFY(chinese);
+        QVERIFY(QCoreApplication::translate("QPlatformTheme", "OK") != QLatin1String("OK"));
+        SetMessageHook({});
+        SetErrorBoxHook({});
+        QStringList buttons;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                for (QAbstractButton* b : box->buttons())
+                    buttons << b->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start(20);
+        ShowMessage(QStringLiteral("Вариатор подключен"));
+        ShowErrorBox(QStringLiteral("Ошибка."));
+        closer.stop();
+        QCoreApplication::removeTranslator(chinese);
+        delete chinese;
+        QCOMPARE(buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("OK")}));
     }
 
     void errorBoxFullStopRule()
@@ -432,7 +506,80 @@ private slots:
         QCOMPARE(errors.last(), QStringLiteral("boom."));
     }
 
+    // The window is drawn in Tahoma; where Wine's Tahoma is installed and no
+    // other, that is the one the window uses.
+    void tahomaFont()
+    {
+        const bool wineTahoma = QFile::exists(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"));
+        if (!wineTahoma && !QFontDatabase::families().contains(QStringLiteral("Tahoma")))
+            QSKIP("no Tahoma on this system (Debian fonts-wine)");
+        QCOMPARE(QFontInfo(w->font()).family(), QStringLiteral("Tahoma"));
+        QCOMPARE(QFontInfo(w->Label1->font()).pixelSize(), 11);
+    }
+
+    // A label takes the width of each new caption, keeping its left edge, so
+    // the port being tried and the map being written are shown whole.
+    void labelsFollowTheirCaptions()
+    {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        TLabel* l = w->LabelProgress;
+        const QPoint topLeft = l->pos();
+        const int height = l->height();
+        for (const QString& caption : {QStringLiteral("Попытка подключения к com-порту254"),
+                                       QStringLiteral("Запись бензиновой карты в вариатор"), QStringLiteral("x")}) {
+            l->setText(caption);
+            QCOMPARE(l->pos(), topLeft);
+            QCOMPARE(l->height(), height);
+            QCOMPARE(l->width(), l->fontMetrics().horizontalAdvance(caption) + 2);
+            QVERIFY(l->fontMetrics().boundingRect(caption).width() <= l->width());
+        }
+        // Set while hidden, as a transfer does before showing the label and
+        // repainting only the progress bar: on the screen the caption is whole.
+        l->setText(QStringLiteral("Запись газовой карты в вариатор"));
+        l->show();
+        QTest::qWait(50);
+        l->hide();
+        l->setText(QStringLiteral("Запись бензиновой карты в вариатор"));
+        l->show();
+        w->ProgressBar1->show();
+        RepaintNow(w->ProgressBar1);
+        // (the offscreen platform grabs what the window holds, not a new paint)
+        const QPoint at = l->mapTo(w, QPoint(0, 0));
+        const QImage shown = w->screen()
+                                 ->grabWindow(w->winId(), at.x(), at.y(), l->width(), l->height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown, l->grab().toImage().convertToFormat(QImage::Format_RGB32));
+
+        // The new width is the label's own from then on: a resize of the
+        // window keeps it, and a none-anchored label stays centred on its place.
+        l->setText(QStringLiteral("Запись бензиновой карты в вариатор"));
+        const int width = l->width();
+        const QPointF centre = QRectF(w->Label1->geometry()).center();
+        const int before = w->ClientArea->width();
+        const double fraction = centre.x() / before;
+        w->resize(w->width() + 300, w->height());
+        QTRY_COMPARE(w->ClientArea->width(), before + 300);
+        QCOMPARE(l->geometry(), QRect(topLeft, QSize(width, height)));
+        QVERIFY(qAbs(QRectF(w->Label1->geometry()).center().x() / w->ClientArea->width() - fraction) < 0.002);
+    }
+
 private:
+    // A self-sizing label is as wide as its caption plus two pixels; the
+    // design widths are those of the captions in Tahoma 8 pt, which Wine's
+    // Tahoma meets within three pixels.
+    void FitLabelWidth(QWidget* c, const QString& text, QRect& geometry)
+    {
+        auto* l = qobject_cast<TLabel*>(c);
+        if (!l)
+            return;
+        const int fitted = l->fontMetrics().horizontalAdvance(text) + 2;
+        if (QFontInfo(l->font()).family() == QLatin1String("Tahoma"))
+            QVERIFY2(qAbs(fitted - geometry.width()) <= 3, qPrintable(QString::number(fitted)));
+        geometry.setWidth(fitted);
+    }
+
     QWidget* FindControl(const QString& name)
     {
         const QMap<QString, QWidget*> controls{

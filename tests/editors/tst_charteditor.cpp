@@ -6,6 +6,7 @@
 #include "TarvoApplication.h"
 
 #include <QCheckBox>
+#include <QScreen>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -338,6 +339,41 @@ private slots:
         QCOMPARE(chart()->LeftAxis->min(), 0.0);
         f.w->PetrolScaleCheckBox->click();
         QCOMPARE(f.w->ChartPetrol->LeftAxis->min(), -35.0);
+    }
+
+    // What is on the screen after the scale box is ticked and unticked is what
+    // a fresh paint of the chart shows: no old axis labels, no ghost markers.
+    void scaleBoxRepaintsTheWholeChart()
+    {
+        f.w->Button1->click();
+        TChart* c = chart();
+        // The part of the chart inside the window and below the check boxes
+        // that lie on top of it, in window coordinates.
+        const QPoint at = c->viewport()->mapTo(f.w, QPoint(0, 0));
+        const int below = f.w->LPGScaleCheckBox->mapTo(f.w, QPoint(0, f.w->LPGScaleCheckBox->height())).y() + 4;
+        const QRect page(f.w->TabSheetLPGmap->mapTo(f.w, QPoint(0, 0)), f.w->TabSheetLPGmap->size());
+        QRect area = QRect(at, c->viewport()->size()).intersected(page.adjusted(2, 0, -2, -2));
+        area.setTop(below);
+        auto onScreen = [this, area] {
+            QTest::qWait(100);
+            // What the window system holds for the window (the offscreen
+            // platform grabs the window's backing store), not a new paint.
+            return f.w->screen()
+                ->grabWindow(f.w->winId(), area.x(), area.y(), area.width(), area.height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        auto fresh = [c, area, at] {
+            return c->viewport()->grab(area.translated(-at)).toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        const QImage before = onScreen();
+        QCOMPARE(before, fresh());
+        QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
+        const QImage negative = onScreen();
+        QVERIFY(negative != before);
+        QCOMPARE(negative, fresh());
+        QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
+        QCOMPARE(onScreen(), before);
     }
 
     void templateReloadsAllFourViews()

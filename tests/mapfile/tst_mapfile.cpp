@@ -18,6 +18,8 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
@@ -264,6 +266,15 @@ private slots:
         QTest::newRow("no range check") << WithPointText(valid, "LPGPoint", 4, "40000") << 4 << 40.0;
         QTest::newRow("CDATA") << WithPointText(valid, "LPGPoint", 4, "<![CDATA[2500]]>") << 4 << 2.5;
         QTest::newRow("character reference") << WithPointText(valid, "LPGPoint", 4, "&#51;000") << 4 << 3.0;
+        QByteArray utf16 = valid;
+        utf16.replace("encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
+        const QString utf16Text = QString::fromUtf8(utf16);
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(utf16Text.utf16()), utf16Text.size() * 2)
+                                << 0 << first;
+        QByteArray markupInComments = valid;
+        markupInComments.replace("LPG map)))", "LPG map)))<!-- <x a='1' b='2' c=3 d=4 e=5 f=6 g=7 h=8 i=9> <!DOCTYPE -->"
+                                               "<?pi a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9?><![CDATA[ <x a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9> ]]>");
+        QTest::newRow("markup in comments") << markupInComments << 0 << first;
         QTest::newRow("comment inside point") << WithPointText(valid, "LPGPoint", 4, "12<!-- x -->500") << 4 << 12.5;
     }
     void accepted()
@@ -322,7 +333,19 @@ private slots:
         QTest::newRow("other root") << root << "<tarvo>";
         QByteArray nested = valid;
         nested.replace("<variatorTarvo>", "<variatorTarvo><x>").replace("</variatorTarvo>", "</x></variatorTarvo>");
-        QTest::newRow("maps one level down") << nested << "no <LPGmap>";
+        QTest::newRow("maps one level down") << nested << "<variatorTarvo> holds an element <x>";
+        QByteArray twoAttributes = valid;
+        twoAttributes.replace("<PetrolPoint UOZ0=", "<PetrolPoint extra=\"1\" UOZ0=");
+        QTest::newRow("point with two attributes") << twoAttributes << "<PetrolPoint> 1 of <Petrolmap> has 2 attributes";
+        QByteArray noAttribute = valid;
+        noAttribute.replace(PointElement(valid, "LPGPoint", 2), "<LPGPoint>1000</LPGPoint>");
+        QTest::newRow("point without attribute") << noAttribute << "<LPGPoint> 3 of <LPGmap> has 0 attributes";
+        QByteArray settingsChild = valid;
+        settingsChild.replace("variator settings</Settings>", "<v/></Settings>");
+        QTest::newRow("element in Settings") << settingsChild << "<Settings> holds an element <v>";
+        QByteArray attributeBomb = valid;
+        attributeBomb.replace("<variatorTarvo>", "<variatorTarvo a1='' a2='' a3='' a4='' a5='' a6='' a7='' a8='' a9=''>");
+        QTest::newRow("nine attributes") << attributeBomb << "more than 8 attributes";
 
         QTest::newRow("empty file") << QByteArray() << "not well-formed";
         QTest::newRow("truncated") << valid.left(valid.size() - 10) << "not well-formed";
@@ -401,6 +424,48 @@ private slots:
         QVERIFY(SameTable(lpg, Sentinel(500)));
     }
 
+    // Files built to keep the parser busy are refused as they stream in, long
+    // before a document model could be built; printed for the figures.
+    void hostileShapes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("fault");
+        QByteArray attributes;
+        for (int i = 0; attributes.size() < 3500000; ++i)
+            attributes += " a" + QByteArray::number(i) + "=\"1\"";
+        QTest::newRow("3.5 MB of attributes") << WithPointText(valid, "LPGPoint", 0, "<v" + attributes + "/>")
+                                                << "more than 8 attributes";
+        QByteArray onRoot = valid;
+        onRoot.replace("<variatorTarvo>", "<variatorTarvo" + attributes + ">");
+        QTest::newRow("attributes on the root") << onRoot << "more than 8 attributes";
+        QTest::newRow("700 KB of nesting") << WithPointText(valid, "LPGPoint", 0, QByteArray("<n>").repeated(233000))
+                                           << "<LPGPoint> 1 of <LPGmap> holds an element <n>";
+        QByteArray deepRoot = QByteArray("<variatorTarvo>") + QByteArray("<n>").repeated(1390000);
+        QTest::newRow("4 MiB of nesting") << deepRoot << "holds an element <n>";
+        QByteArray points = valid;
+        points.replace("</Petrolmap>", PointElement(valid, "PetrolPoint", 0).repeated(100000) + "</Petrolmap>");
+        QTest::newRow("100,000 points") << points << "100080 <PetrolPoint> elements";
+    }
+    void hostileShapes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, fault);
+        QVERIFY(bytes.size() <= MaxMapFileSize);
+        MapTable lpg = Sentinel(500);
+        MapTable petrol = Sentinel(600);
+        QElapsedTimer timer;
+        timer.start();
+        const QString error = TryLoad(bytes, lpg, petrol);
+        const qint64 elapsed = timer.elapsed();
+        qInfo("%s: %lld bytes refused in %lld ms", QTest::currentDataTag(), static_cast<long long>(bytes.size()),
+              static_cast<long long>(elapsed));
+        QVERIFY2(error.contains(QStringLiteral("'%1'").arg(path)), qPrintable(error));
+        QVERIFY2(error.contains(fault), qPrintable(error));
+        QVERIFY(SameTable(lpg, Sentinel(500)));
+        QVERIFY(SameTable(petrol, Sentinel(600)));
+        QVERIFY2(elapsed < 10000, "the parser was kept busy");  // sanity bound only
+    }
+
     void sizeLimit()
     {
         // A valid file padded with a comment just under the limit still loads.
@@ -410,7 +475,10 @@ private slots:
         QCOMPARE(padded.size(), MaxMapFileSize);
         MapTable lpg = Sentinel(500);
         MapTable petrol = Sentinel(600);
+        QElapsedTimer timer;
+        timer.start();
         QString error = TryLoad(padded, lpg, petrol);
+        qInfo("a 4 MiB file loaded in %lld ms", static_cast<long long>(timer.elapsed()));
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QVERIFY(SameTable(lpg, validLPG));
 
@@ -488,6 +556,52 @@ private slots:
             QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
             QCOMPARE(ReadAll(lockedFile), valid);
         }
+    }
+#endif
+
+#ifdef Q_OS_UNIX
+    // A name that stands for a pipe or a device is refused and left as it is;
+    // a symbolic link to a regular file saves into its target.
+    void saveOntoSomethingThatIsNotAFile()
+    {
+        const QString fifo = Path(QStringLiteral("pipe.xml"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QStringList targets{fifo};
+        QString device = QStringLiteral("/dev/full");
+        if (geteuid() == 0) {
+            // As root the rename would succeed: use a device node of our own.
+            device = Path(QStringLiteral("full.xml"));
+            QCOMPARE(mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 7)), 0);
+        }
+        targets << device;
+        const QString linkToFifo = Path(QStringLiteral("link-to-pipe.xml"));
+        QVERIFY(QFile::link(fifo, linkToFifo));
+        targets << linkToFifo;
+        for (const QString& target : targets) {
+            QString error;
+            try {
+                SaveMapFile(target, validLPG, validPetrol, QStringLiteral("0"));
+            } catch (const std::runtime_error& e) {
+                error = What(e);
+            }
+            QVERIFY2(error.startsWith(QStringLiteral("Cannot save map file '%1': it is a ").arg(target)), qPrintable(error));
+            QVERIFY2(error.contains(QStringLiteral("not a regular file")), qPrintable(error));
+        }
+        struct stat st {};
+        QCOMPARE(stat(QFile::encodeName(fifo).constData(), &st), 0);
+        QVERIFY(S_ISFIFO(st.st_mode));
+        QCOMPARE(stat(QFile::encodeName(device).constData(), &st), 0);
+        QVERIFY(S_ISCHR(st.st_mode));
+        QVERIFY(QFileInfo(linkToFifo).isSymLink());
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.xml.*")}, QDir::Files | QDir::Hidden), QStringList());
+
+        const QString real = Path(QStringLiteral("real.xml"));
+        QVERIFY(WriteAll(real, "old"));
+        const QString link = Path(QStringLiteral("link.xml"));
+        QVERIFY(QFile::link(real, link));
+        SaveMapFile(link, validLPG, validPetrol, QStringLiteral("7"));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(ReadAll(real), valid);
     }
 #endif
 
