@@ -7,6 +7,7 @@
 #include "MapStore.h"
 #include "Seams.h"
 #include "StringGrid.h"
+#include "Undo.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -259,6 +260,7 @@ TForm2::TForm2()
     SetMessageSink(ShowMessage);
 
     WireEvents();
+    SetupUndo(this);
 }
 
 void TForm2::BuildTopArea()

@@ -15,6 +15,7 @@ class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
+class QUndoStack;
 class QToolButton;
 class TChart;
 class TStringGrid;
@@ -138,6 +139,11 @@ public:
     QAction* N7;
     QAction* N5;
     QAction* N6;
+    // "Правка": undo and redo of the map store
+    QMenu* N14;
+    QAction* N15;
+    QAction* N16;
+    QUndoStack* UndoStack;
 
     // Null until OpenDialog / SaveDialog first builds them.
     QFileDialog* OpenDialog1;

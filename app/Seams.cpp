@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <exception>
 
 namespace {
@@ -11,6 +12,7 @@ const QString ApplicationTitle = QStringLiteral("Tarvo GUI");
 MessageHook messageHook;
 MessageHook errorBoxHook;
 FileDialogHook fileDialogHook;
+QuestionHook questionHook;
 
 // The one button of the program's boxes reads "OK" in every language, as the
 // rest of the box does not follow Qt's translations either.
@@ -24,6 +26,7 @@ void LiteralOK(QMessageBox& box)
 void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
 void SetErrorBoxHook(MessageHook hook) { errorBoxHook = std::move(hook); }
 void SetFileDialogHook(FileDialogHook hook) { fileDialogHook = std::move(hook); }
+void SetQuestionHook(QuestionHook hook) { questionHook = std::move(hook); }
 
 void ShowMessage(const QString& text)
 {
@@ -47,6 +50,18 @@ void ShowErrorBox(const QString& text)
     LiteralOK(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+}
+
+bool AskQuestion(const QString& text)
+{
+    if (questionHook)
+        return questionHook(text);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), text, QMessageBox::Yes | QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName)

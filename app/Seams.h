@@ -16,15 +16,22 @@ void ShowMessage(const QString& text);
 // button, the application's title as caption. The text is shown as given.
 void ShowErrorBox(const QString& text);
 
+// A question to the user with the buttons "Да" and "Нет": caption "Message",
+// no icon, no owner window, application-modal. Returns true for "Да"; "Нет"
+// and closing the box give false.
+bool AskQuestion(const QString& text);
+
 // Runs a file dialog. Returns true and sets fileName when the user chose a file.
 bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName);
 
 // Test hooks. An empty function restores the real dialog.
 using MessageHook = std::function<void(const QString& text)>;
+using QuestionHook = std::function<bool(const QString& text)>;
 using FileDialogHook = std::function<bool(QFileDialog* dialog, QString& fileName)>;
 void SetMessageHook(MessageHook hook);
 void SetErrorBoxHook(MessageHook hook);
 void SetFileDialogHook(FileDialogHook hook);
+void SetQuestionHook(QuestionHook hook);
 
 // The text of the error box for an exception message: a full stop is appended
 // when the last character comes after '.' in character code order.

@@ -1,7 +1,9 @@
 #include "Gui2.h"
 #include "Seams.h"
+#include "Session.h"
 #include "TarvoApplication.h"
 
+#include <QTimer>
 #include <exception>
 
 int main(int argc, char** argv)
@@ -10,7 +12,12 @@ int main(int argc, char** argv)
     try {
         Form2 = new TForm2;
         Form2->show();
+        // Once the window is up and the event loop runs: the question about
+        // the last run's maps comes over the shown window.
+        QTimer::singleShot(0, Form2, [] { StartSession(Form2); });
         app.exec();
+        // A normal end: nothing to recover next time.
+        EndSession();
     } catch (const std::exception& e) {
         ShowException(e);
     } catch (...) {

@@ -39,8 +39,13 @@ public:
     bool IsOpen() const;
 
 private:
+#ifdef _WIN32
+    // The communications handle, INVALID_HANDLE_VALUE while closed.
+    void* handle;
+#else
     QSerialPort* port = nullptr;
     int timeout = 0;
+#endif
 };
 
 extern ComPort* VariatorPort;

@@ -8,6 +8,7 @@
 #include "NumberText.h"
 #include "Seams.h"
 #include "TableEditor.h"
+#include "Undo.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -67,6 +68,8 @@ void WritePetrolMap(MapTable& table)
 
 void TForm2::ReadDataClick()
 {
+    // Both maps read are one step.
+    const MapStep step(this, QStringLiteral("Чтение данных из вариатора"));
     if (!IsConnected(this)) {
         ShowMessage(QStringLiteral("Вариатор отключен"));
         return;

@@ -4,6 +4,7 @@
 #include "Gui2.h"
 #include "MapStore.h"
 #include "TableEditor.h"
+#include "Undo.h"
 
 #include <QChart>
 #include <QCheckBox>
@@ -187,8 +188,17 @@ void RefreshChart(TForm2* window, const QString& selector)
         LoadChart(PetrolChart(window));
 }
 
-void TForm2::ChartLPGKeyDown(int key) { ChartKeyDown(this, QStringLiteral("LPG"), LPGChart(this), key); }
-void TForm2::ChartPetrolKeyDown(int key) { ChartKeyDown(this, QStringLiteral("Petrol"), PetrolChart(this), key); }
+void TForm2::ChartLPGKeyDown(int key)
+{
+    const MapStep step(this, QStringLiteral("Карта УОЗ для газа"), StepKind::LPGChartKey);
+    ChartKeyDown(this, QStringLiteral("LPG"), LPGChart(this), key);
+}
+
+void TForm2::ChartPetrolKeyDown(int key)
+{
+    const MapStep step(this, QStringLiteral("Карта УОЗ для бензина"), StepKind::PetrolChartKey);
+    ChartKeyDown(this, QStringLiteral("Petrol"), PetrolChart(this), key);
+}
 
 // Any mouse button selects.
 void TForm2::ChartLPGClickSeries(int valueIndex, Qt::MouseButton) { ChartClickSeries(LPGChart(this), valueIndex); }
@@ -213,6 +223,7 @@ void TForm2::PageControl1Change()
 
 void TForm2::Button1Click()
 {
+    const MapStep step(this, QStringLiteral("Шаблон данных"));
     FillTemplate(this);
     RefreshChart(this, QStringLiteral("LPG"));
     RefreshChart(this, QStringLiteral("Petrol"));

@@ -4,6 +4,7 @@
 #include "MapStore.h"
 #include "NumberText.h"
 #include "StringGrid.h"
+#include "Undo.h"
 
 int SelectedLPGCol = 0;
 int SelectedLPGRow = 0;
@@ -88,10 +89,28 @@ void CommitGridCell(TForm2* window, const QString& selector)
         RefreshGrid(window, selector);
 }
 
-void TForm2::StringGridLPGSelectCell(int col, int row, bool&) { SelectCell(this, QStringLiteral("LPG"), col, row); }
-void TForm2::StringGridPetrolSelectCell(int col, int row, bool&) { SelectCell(this, QStringLiteral("Petrol"), col, row); }
+void TForm2::StringGridLPGSelectCell(int col, int row, bool&)
+{
+    const MapStep step(this, QStringLiteral("Таблица УОЗ для газа"));
+    SelectCell(this, QStringLiteral("LPG"), col, row);
+}
+
+void TForm2::StringGridPetrolSelectCell(int col, int row, bool&)
+{
+    const MapStep step(this, QStringLiteral("Таблица УОЗ для бензина"));
+    SelectCell(this, QStringLiteral("Petrol"), col, row);
+}
 
 // Enter commits and the selection stays; the grid's own handling of every key
 // follows.
-void TForm2::StringGridLPGKeyDown(int key) { GridKeyDown(this, QStringLiteral("LPG"), key); }
-void TForm2::StringGridPetrolKeyDown(int key) { GridKeyDown(this, QStringLiteral("Petrol"), key); }
+void TForm2::StringGridLPGKeyDown(int key)
+{
+    const MapStep step(this, QStringLiteral("Таблица УОЗ для газа"));
+    GridKeyDown(this, QStringLiteral("LPG"), key);
+}
+
+void TForm2::StringGridPetrolKeyDown(int key)
+{
+    const MapStep step(this, QStringLiteral("Таблица УОЗ для бензина"));
+    GridKeyDown(this, QStringLiteral("Petrol"), key);
+}

@@ -5,6 +5,7 @@
 #include "MapStore.h"
 #include "Seams.h"
 #include "TableEditor.h"
+#include "Undo.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -24,6 +25,7 @@ void RefreshMapViews(TForm2* window)
 // "Файл" / "Открыть"
 void TForm2::N2Click()
 {
+    const MapStep step(this, QStringLiteral("Открыть"));
     QFileDialog* dialog = OpenDialog(this);
     dialog->setNameFilter(MapFileFilter);
     QString fileName;

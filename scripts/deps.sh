@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need.
-# Does nothing when they are all present already.
+# Does nothing when they are all present already. --windows adds what the
+# Windows build and its run under Wine need (scripts/test-windows.sh).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,9 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   python3 python3-pyatspi python3-gi gir1.2-atspi-2.0 at-spi2-core dbus dbus-x11 python3-xlib
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine xz-utils)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -15,6 +15,8 @@ cmake --build --preset normal -j"$(nproc)" --target tarvo-gui variator-sim bench
   bench-startup bench-bare-window >/dev/null
 
 work=$(mktemp -d)
+# The programs started here are killed: their recovery folder is a throw-away one.
+export XDG_STATE_HOME="$work/state"
 xvfb_pid=""
 cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true

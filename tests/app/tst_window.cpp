@@ -229,14 +229,17 @@ private slots:
 
     void menuBar()
     {
+        // The menus in their order; "Правка" (undo and redo) comes after "Файл".
         const QList<QAction*> top = w->MainMenu->actions();
-        QCOMPARE(top.size(), 4);
+        QCOMPARE(top.size(), 5);
         QCOMPARE(top[0]->text(), QStringLiteral("Подключение"));
         QCOMPARE(top[1]->text(), QStringLiteral("Файл"));
-        QCOMPARE(top[2]->text(), QStringLiteral("Обновление"));
-        QCOMPARE(top[3]->text(), QStringLiteral("Справка"));
-        QVERIFY(!top[2]->menu());
+        QCOMPARE(top[2]->text(), QStringLiteral("Правка"));
+        QCOMPARE(top[3]->text(), QStringLiteral("Обновление"));
+        QCOMPARE(top[4]->text(), QStringLiteral("Справка"));
+        QCOMPARE(top[2]->menu(), w->N14);
         QVERIFY(!top[3]->menu());
+        QVERIFY(!top[4]->menu());
 
         const QList<QAction*> conn = w->N8->actions();
         QCOMPARE(conn.size(), 6);

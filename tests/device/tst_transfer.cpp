@@ -9,7 +9,9 @@
 #include <QPushButton>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QUndoStack>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -326,6 +328,37 @@ private slots:
             QCOMPARE(LPGTable.Uoz[i], code(i) / 1000.0);
             QCOMPARE(PetrolTable.Uoz[i], code(80 + i) / 1000.0);
         }
+    }
+
+    // A read is one step that undo takes back exactly, both maps at once; a
+    // write changes no map and adds no step.
+    void readIsOneStepWriteNone()
+    {
+        for (int i = 0; i < MapPoints; ++i) {
+            LPGTable.Uoz[i] = 0.1 * i;
+            PetrolTable.Uoz[i] = -0.01 * i;
+        }
+        const MapTable lpg = LPGTable;
+        const MapTable petrol = PetrolTable;
+        QUndoStack* stack = w->UndoStack;
+        w->WriteData->click();
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(stack->count(), 0);
+        QVERIFY(std::memcmp(&lpg, &LPGTable, sizeof lpg) == 0);
+
+        for (int i = 0; i < MapPoints; ++i) {
+            sim->SetValue(80 + i, int16_t(1000 + i));
+            sim->SetValue(i, int16_t(-1000 - i));
+        }
+        w->ReadData->click();
+        QCOMPARE(stack->count(), 1);
+        QCOMPARE(LPGTable.Uoz[5], 1.005);
+        stack->undo();
+        QVERIFY(std::memcmp(&lpg, &LPGTable, sizeof lpg) == 0);
+        QVERIFY(std::memcmp(&petrol, &PetrolTable, sizeof petrol) == 0);
+        QCOMPARE(w->StringGridPetrol->Cell(1, 2), FloatToStr(-0.01));
+        stack->redo();
+        QCOMPARE(PetrolTable.Uoz[5], -1.005);
     }
 
     void notConnectedCaptions_data()

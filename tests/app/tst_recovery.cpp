@@ -1,0 +1,299 @@
+// Recovery after a crash: the recovery folder, the slots of programs running
+// at the same time, the delayed writes, and the offer at the next start with
+// its answers, through the seams and with the real question box.
+
+#include "editors/EditorFixture.h"
+
+#include "MapFile.h"
+#include "NumberText.h"
+#include "Recovery.h"
+#include "Session.h"
+#include "StringGrid.h"
+#include "Undo.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUndoStack>
+
+namespace {
+
+QStringList RecoveryFiles(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral("recovery-*.xml")}, QDir::Files, QDir::Name);
+}
+
+// Leaves the maps in the folder as a program that was killed leaves them: a
+// recovery file whose slot no running program holds.
+QString LeaveOrphan(const QString& folder, const MapTable& lpg, const MapTable& petrol, const QString& timeout)
+{
+    RecoverySlot slot;
+    if (!ClaimRecoverySlot(folder, slot))
+        return QString();
+    if (!WriteRecoveryFile(slot, lpg, petrol, timeout, nullptr))
+        return QString();
+    const QString file = slot.file;
+    ReleaseRecoverySlot(slot, false);
+    return file;
+}
+
+MapTable Edited(double base)
+{
+    MapTable t;
+    for (int i = 0; i < MapPoints; ++i) {
+        t.Rpm[i] = 100.0 * i;
+        t.Uoz[i] = base + i * 0.125;
+    }
+    return t;
+}
+
+} // namespace
+
+class TestRecovery : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir state;
+    QString folder;
+    EditorFixture f;
+    QStringList questions;
+    bool answer = true;
+
+    void StartWindow()
+    {
+        f.Open();
+        InitMapStore();
+        questions.clear();
+        SetQuestionHook([this](const QString& text) {
+            questions << text;
+            return answer;
+        });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(state.isValid());
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        folder = RecoveryFolder();
+    }
+    void init() { QDir(folder).removeRecursively(); }
+    void cleanup()
+    {
+        EndSession();
+        if (f.w)
+            f.Close();
+        SetQuestionHook({});
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    }
+
+    void folderFollowsXdgStateHome()
+    {
+        QCOMPARE(folder, state.path() + QStringLiteral("/tarvo-gui"));
+        const QString home = QDir::homePath() + QStringLiteral("/.local/state/tarvo-gui");
+        qputenv("XDG_STATE_HOME", "relative/state");
+        QCOMPARE(RecoveryFolder(), home);
+        qunsetenv("XDG_STATE_HOME");
+        QCOMPARE(RecoveryFolder(), home);
+    }
+
+    // Two programs at once write two files; neither is an orphan while both
+    // run, and the file of the one that is gone is offered, never the other's.
+    void runningProgramsDoNotMix()
+    {
+        RecoverySlot a, b;
+        QVERIFY(ClaimRecoverySlot(folder, a));
+        QVERIFY(ClaimRecoverySlot(folder, b));
+        QVERIFY(a.file != b.file);
+        QVERIFY(WriteRecoveryFile(a, Edited(1), Edited(2), QStringLiteral("7"), nullptr));
+        QVERIFY(WriteRecoveryFile(b, Edited(3), Edited(4), QStringLiteral("8"), nullptr));
+        RecoverySlot orphan;
+        QVERIFY(!TakeRecoveryOrphan(folder, orphan));
+
+        ReleaseRecoverySlot(a, false);  // gone without a normal end
+        QVERIFY(TakeRecoveryOrphan(folder, orphan));
+        MapTable lpg{}, petrol{};
+        QString timeout;
+        ReadRecoveryFile(orphan.file, lpg, petrol, timeout);
+        QCOMPARE(lpg.Uoz[9], Edited(1).Uoz[9]);
+        QCOMPARE(timeout, QStringLiteral("7"));
+        // Held while offered: a program starting meanwhile neither takes it
+        // nor claims its slot.
+        RecoverySlot other, c;
+        QVERIFY(!TakeRecoveryOrphan(folder, other));
+        QVERIFY(ClaimRecoverySlot(folder, c));
+        QVERIFY(c.file != orphan.file && c.file != b.file);
+        ReleaseRecoverySlot(orphan, true);
+        ReleaseRecoverySlot(b, true);
+        ReleaseRecoverySlot(c, true);
+        QVERIFY(RecoveryFiles(folder).isEmpty());
+    }
+
+    // The file follows every change within a second, never on the key press
+    // itself; a normal end removes it.
+    void writtenSoonAfterEveryChange()
+    {
+        StartWindow();
+        StartSession(f.w);
+        QVERIFY(questions.isEmpty());
+        QVERIFY(RecoveryFiles(folder).isEmpty());
+        f.ShowPage(f.w->TabSheetLPGmap);
+        MouseInLPGChart = 1;
+        QTest::keyClick(f.w->ChartLPG, Qt::Key_Up);
+        QVERIFY(RecoveryFiles(folder).isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(RecoveryFiles(folder).size(), 1, 1000);
+        const QString file = folder + QLatin1Char('/') + RecoveryFiles(folder).first();
+        MapTable lpg{}, petrol{};
+        QString timeout;
+        ReadRecoveryFile(file, lpg, petrol, timeout);
+        QCOMPARE(lpg.Uoz[40], 0.5);
+        QCOMPARE(timeout, QStringLiteral("0"));
+
+        f.w->UndoStack->undo();
+        f.w->EEditVariatorStartTimeout->setText(QStringLiteral("12"));
+        QTRY_VERIFY_WITH_TIMEOUT((ReadRecoveryFile(file, lpg, petrol, timeout), timeout == QStringLiteral("12")), 1000);
+        QCOMPARE(lpg.Uoz[40], 0.0);
+        // A text no XML file can hold: the maps are still kept.
+        f.w->Button1Click();
+        f.w->EEditVariatorStartTimeout->setText(QStringLiteral("1\x01"));
+        QTRY_VERIFY_WITH_TIMEOUT((ReadRecoveryFile(file, lpg, petrol, timeout), lpg.Uoz[40] == 9.0), 1000);
+        QCOMPARE(timeout, QString());
+
+        EndSession();
+        QVERIFY(RecoveryFiles(folder).isEmpty());
+    }
+
+    // "Да" loads the maps and the start-timeout text as one step that undo
+    // takes back; the file is then this run's own.
+    void yesRestoresAsOneStep()
+    {
+        const MapTable lpg = Edited(-5), petrol = Edited(10);
+        const QString orphan = LeaveOrphan(folder, lpg, petrol, QStringLiteral("33"));
+        QVERIFY(!orphan.isEmpty());
+        StartWindow();
+        StartSession(f.w);
+        QCOMPARE(questions, QStringList{RecoveryQuestion});
+        QCOMPARE(RecoveryQuestion,
+                 QStringLiteral("Предыдущий сеанс завершился некорректно. Восстановить несохранённые карты?"));
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(LPGTable.Uoz[i], lpg.Uoz[i]);
+            QCOMPARE(PetrolTable.Uoz[i], petrol.Uoz[i]);
+        }
+        QCOMPARE(f.w->StringGridPetrol->Cell(8, 10), FloatToStr(petrol.Uoz[79]));
+        QCOMPARE(f.w->LineSeries1->at(3).y(), lpg.Uoz[3]);
+        QCOMPARE(f.w->EEditVariatorStartTimeout->text(), QStringLiteral("33"));
+        QVERIFY(!QFile::exists(orphan));
+        // Written back at once under this run's slot.
+        QTRY_COMPARE_WITH_TIMEOUT(RecoveryFiles(folder).size(), 1, 1000);
+
+        QCOMPARE(f.w->UndoStack->count(), 1);
+        f.w->UndoStack->undo();
+        QCOMPARE(LPGTable.Uoz[3], 0.0);
+        QCOMPARE(PetrolTable.Uoz[79], 0.0);
+    }
+
+    void noDeletesAndInitialMapsAreNotOffered()
+    {
+        answer = false;
+        const QString orphan = LeaveOrphan(folder, Edited(1), Edited(1), QStringLiteral("0"));
+        StartWindow();
+        StartSession(f.w);
+        answer = true;
+        QCOMPARE(questions.size(), 1);
+        QVERIFY(!QFile::exists(orphan));
+        QCOMPARE(LPGTable.Uoz[7], 0.0);
+        QCOMPARE(f.w->UndoStack->count(), 0);
+        EndSession();
+        f.Close();
+
+        MapTable initial{};
+        for (int i = 0; i < MapPoints; ++i)
+            initial.Rpm[i] = 100.0 * i;
+        const QString plain = LeaveOrphan(folder, initial, initial, QStringLiteral("5"));
+        StartWindow();
+        StartSession(f.w);
+        QVERIFY(questions.isEmpty());
+        QVERIFY(!QFile::exists(plain));
+    }
+
+    // A damaged file is reported and deleted without a question, and nothing
+    // of it reaches the maps: not garbage, and not the half of a good file.
+    void damagedFileIsReportedAndDeleted_data()
+    {
+        QTest::addColumn<bool>("half");
+        QTest::newRow("not XML") << false;
+        QTest::newRow("cut short") << true;
+    }
+    void damagedFileIsReportedAndDeleted()
+    {
+        QFETCH(bool, half);
+        const QString file = LeaveOrphan(folder, Edited(2), Edited(3), QStringLiteral("1"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::ReadWrite));
+        const QByteArray good = out.readAll();
+        out.resize(0);
+        out.write(half ? good.left(good.size() / 2) + "</LPGmap></variatorTarvo>" : QByteArray("not maps\n"));
+        out.close();
+        StartWindow();
+        StartSession(f.w);
+        QVERIFY(questions.isEmpty());
+        QCOMPARE(f.errors.size(), 1);
+        QVERIFY2(f.errors[0].startsWith(QStringLiteral("Cannot open map file '%1'").arg(file)), qPrintable(f.errors[0]));
+        QVERIFY(!QFile::exists(file));
+        for (int i = 0; i < MapPoints; ++i)
+            QCOMPARE(LPGTable.Uoz[i], 0.0);
+        QCOMPARE(f.w->UndoStack->count(), 0);
+    }
+
+    // The real box: caption "Message", the buttons "Да" and "Нет".
+    void realQuestionBox()
+    {
+        for (const bool yes : {true, false}) {
+            QString seen, caption;
+            QStringList buttons;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                seen = box->text();
+                caption = box->windowTitle();
+                for (QAbstractButton* b : box->buttons())
+                    buttons << b->text();
+                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+            });
+            QCOMPARE(AskQuestion(RecoveryQuestion), yes);
+            QCOMPARE(seen, RecoveryQuestion);
+            QCOMPARE(caption, QStringLiteral("Message"));
+            buttons.sort();
+            QCOMPARE(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
+        }
+    }
+
+    // The real error box for a damaged file, closed by the test.
+    void damagedFileWithTheRealErrorBox()
+    {
+        const QString file = LeaveOrphan(folder, Edited(2), Edited(3), QStringLiteral("1"));
+        QFile(file).resize(10);
+        StartWindow();
+        SetErrorBoxHook({});
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen = box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        StartSession(f.w);
+        QVERIFY2(seen.startsWith(QStringLiteral("Cannot open map file")), qPrintable(seen));
+        QVERIFY(questions.isEmpty());
+        QVERIFY(!QFile::exists(file));
+    }
+};
+
+QTEST_MAIN(TestRecovery)
+#include "tst_recovery.moc"
