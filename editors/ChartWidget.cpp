@@ -7,6 +7,7 @@
 #include <QLegendMarker>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QXYSeries>
@@ -132,9 +133,11 @@ int TChart::PointAt(const QPointF& pos) const
 
 void TChart::keyPressEvent(QKeyEvent* event)
 {
+    const QPointer<TChart> alive(this);
     if (OnKeyDown)
         OnKeyDown(event->key());
-    QChartView::keyPressEvent(event);
+    if (alive)
+        QChartView::keyPressEvent(event);
 }
 
 void TChart::mousePressEvent(QMouseEvent* event)
@@ -142,8 +145,11 @@ void TChart::mousePressEvent(QMouseEvent* event)
     setFocus(Qt::MouseFocusReason);
     if (OnClickSeries) {
         const int index = PointAt(event->position());
+        const QPointer<TChart> alive(this);
         if (index >= 0)
             OnClickSeries(index, event->button());
+        if (!alive)
+            return;
     }
     QChartView::mousePressEvent(event);
 }
