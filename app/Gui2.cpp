@@ -4,9 +4,11 @@
 #include "ChartEditor.h"
 #include "ChartWidget.h"
 #include "Dataextractor.h"
+#include "MapCompare.h"
 #include "MapStore.h"
 #include "Seams.h"
 #include "StringGrid.h"
+#include "ReferenceView.h"
 #include "Undo.h"
 
 #include <QAction>
@@ -249,6 +251,7 @@ TForm2::TForm2()
 
     // 2. The map store.
     InitMapStore();
+    ClearMapReferences();
 
     // 3., 4. The port box: text "0", list "1".."254".
     ComboBox1->setEditText(QStringLiteral("0"));
@@ -266,6 +269,7 @@ TForm2::TForm2()
 
     WireEvents();
     SetupUndo(this);
+    SetupReferenceView(this);
 }
 
 void TForm2::BuildTopArea()

@@ -144,6 +144,11 @@ public:
     QAction* N15;
     QAction* N16;
     QUndoStack* UndoStack;
+    // "Вид": whether the maps' references are shown
+    QMenu* N17 = nullptr;
+    QAction* N18 = nullptr;
+    // "Подключение" / "Сравнить с вариатором"
+    QAction* N19 = nullptr;
 
     QFileDialog* OpenDialog1;
     QFileDialog* SaveDialog1;
@@ -157,6 +162,7 @@ public:
     void N9Click();
     void N4Click();
     void N12Click();
+    void N19Click();
     void N2Click();
     void N3Click();
     void PageControl1Change();

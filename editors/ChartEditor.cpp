@@ -3,6 +3,7 @@
 #include "Calculations.h"
 #include "Gui2.h"
 #include "MapStore.h"
+#include "ReferenceView.h"
 #include "TableEditor.h"
 #include "Undo.h"
 
@@ -186,6 +187,7 @@ void RefreshChart(TForm2* window, const QString& selector)
         LoadChart(LPGChart(window));
     else if (selector == QLatin1String("Petrol"))
         LoadChart(PetrolChart(window));
+    ShowChartReference(window, selector);
 }
 
 void TForm2::ChartLPGKeyDown(int key)

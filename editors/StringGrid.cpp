@@ -153,6 +153,28 @@ void TStringGrid::SetCurrentSilently(int col, int row)
     silent = false;
 }
 
+const QColor TStringGrid::MarkColour(255, 236, 160);
+
+void TStringGrid::SetCellMarked(int col, int row, bool marked)
+{
+    QTableWidgetItem* it = item(row, col);
+    if (!it || IsFixed(col, row) || CellMarked(col, row) == marked)
+        return;
+    if (marked)
+        it->setBackground(MarkColour);
+    else
+        it->setData(Qt::BackgroundRole, QVariant());
+}
+
+bool TStringGrid::CellMarked(int col, int row) const
+{
+    const QTableWidgetItem* it = item(row, col);
+    if (!it || IsFixed(col, row))
+        return false;
+    const QVariant background = it->data(Qt::BackgroundRole);
+    return background.isValid() && background.value<QBrush>().color() == MarkColour;
+}
+
 QLineEdit* TStringGrid::Editor() const
 {
     return editor;

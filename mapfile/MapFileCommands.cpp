@@ -2,6 +2,7 @@
 
 #include "ChartEditor.h"
 #include "Gui2.h"
+#include "MapCompare.h"
 #include "MapStore.h"
 #include "Seams.h"
 #include "TableEditor.h"
@@ -20,6 +21,14 @@ void RefreshMapViews(TForm2* window)
     RefreshGrid(window, QStringLiteral("Petrol"));
 }
 
+// The maps as opened or saved become their references; a refused file or
+// a failed save ends the command before this.
+void SetMapReferences()
+{
+    SetMapReference(LPGReference, LPGTable);
+    SetMapReference(PetrolReference, PetrolTable);
+}
+
 } // namespace
 
 // "Файл" / "Открыть"
@@ -28,8 +37,10 @@ void TForm2::N2Click()
     const MapStep step(this, QStringLiteral("Открыть"));
     OpenDialog1->setNameFilter(MapFileFilter);
     QString fileName;
-    if (ExecuteFileDialog(OpenDialog1, fileName))
+    if (ExecuteFileDialog(OpenDialog1, fileName)) {
         LoadMapFile(fileName, LPGTable, PetrolTable);
+        SetMapReferences();
+    }
     RefreshMapViews(this);
 }
 
@@ -38,7 +49,9 @@ void TForm2::N3Click()
 {
     SaveDialog1->setNameFilter(MapFileFilter);
     QString fileName;
-    if (ExecuteFileDialog(SaveDialog1, fileName))
+    if (ExecuteFileDialog(SaveDialog1, fileName)) {
         SaveMapFile(fileName, LPGTable, PetrolTable, EEditVariatorStartTimeout->text());
+        SetMapReferences();
+    }
     RefreshMapViews(this);
 }
