@@ -411,8 +411,17 @@ void TForm2::BuildMenu()
 void TForm2::WireEvents()
 {
     // Each handler runs under RunHandler: an exception that escapes it is shown
-    // in the error box and the program goes on.
+    // in the error box and the program goes on. Menu items and buttons run
+    // their handlers from Qt's own signals, which allow a modal loop inside
+    // them; the handlers' messages open there, in the order the commands
+    // give them.
     auto on = [this](auto handler) { return [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); }; };
+    // Handlers called from inside a widget's own event code (keys, clicks,
+    // cell moves, page and text changes) run under RunEventHandler: the widget
+    // learns of a failure at once, and the error box opens after the event.
+    auto inEvent = [this](auto handler) {
+        return [this, handler] { RunEventHandler([this, handler] { (this->*handler)(); }); };
+    };
 
     connect(Button1, &QPushButton::clicked, this, on(&TForm2::Button1Click));
     connect(ReadData, &QPushButton::clicked, this, on(&TForm2::ReadDataClick));
@@ -422,36 +431,40 @@ void TForm2::WireEvents()
     connect(N12, &QAction::triggered, this, on(&TForm2::N12Click));
     connect(N2, &QAction::triggered, this, on(&TForm2::N2Click));
     connect(N3, &QAction::triggered, this, on(&TForm2::N3Click));
-    connect(PageControl1, &QTabWidget::currentChanged, this, on(&TForm2::PageControl1Change));
-    connect(LPGScaleCheckBox, &QCheckBox::toggled, this, on(&TForm2::LPGScaleCheckBoxClick));
-    connect(PetrolScaleCheckBox, &QCheckBox::toggled, this, on(&TForm2::PetrolScaleCheckBoxClick));
-    connect(EEditVariatorStartTimeout, &QLineEdit::textChanged, this, on(&TForm2::EEditVariatorStartTimeoutChange));
-    connect(MicroCodeVersionEdit, &QLineEdit::textChanged, this, on(&TForm2::EEditVariatorStartTimeoutChange));
+    connect(PageControl1, &QTabWidget::currentChanged, this, inEvent(&TForm2::PageControl1Change));
+    connect(LPGScaleCheckBox, &QCheckBox::toggled, this, inEvent(&TForm2::LPGScaleCheckBoxClick));
+    connect(PetrolScaleCheckBox, &QCheckBox::toggled, this, inEvent(&TForm2::PetrolScaleCheckBoxClick));
+    // Also reached from the spinner's buttons and keys, through the text it writes.
+    connect(EEditVariatorStartTimeout, &QLineEdit::textChanged, this,
+            inEvent(&TForm2::EEditVariatorStartTimeoutChange));
+    connect(MicroCodeVersionEdit, &QLineEdit::textChanged, this, inEvent(&TForm2::EEditVariatorStartTimeoutChange));
 
-    ChartLPG->OnKeyDown = [this](int key) { RunHandler([&] { ChartLPGKeyDown(key); }); };
+    ChartLPG->OnKeyDown = [this](int key) { RunEventHandler([&] { ChartLPGKeyDown(key); }); };
     ChartLPG->OnClickSeries = [this](int index, Qt::MouseButton button) {
-        RunHandler([&] { ChartLPGClickSeries(index, button); });
+        RunEventHandler([&] { ChartLPGClickSeries(index, button); });
     };
-    ChartLPG->OnMouseEnter = [this] { RunHandler([&] { ChartLPGMouseEnter(); }); };
-    ChartLPG->OnMouseLeave = [this] { RunHandler([&] { ChartLPGMouseLeave(); }); };
-    ChartPetrol->OnKeyDown = [this](int key) { RunHandler([&] { ChartPetrolKeyDown(key); }); };
+    ChartLPG->OnMouseEnter = [this] { RunEventHandler([&] { ChartLPGMouseEnter(); }); };
+    ChartLPG->OnMouseLeave = [this] { RunEventHandler([&] { ChartLPGMouseLeave(); }); };
+    ChartPetrol->OnKeyDown = [this](int key) { RunEventHandler([&] { ChartPetrolKeyDown(key); }); };
     ChartPetrol->OnClickSeries = [this](int index, Qt::MouseButton button) {
-        RunHandler([&] { ChartPetrolClickSeries(index, button); });
+        RunEventHandler([&] { ChartPetrolClickSeries(index, button); });
     };
-    ChartPetrol->OnMouseEnter = [this] { RunHandler([&] { ChartPetrolMouseEnter(); }); };
-    ChartPetrol->OnMouseLeave = [this] { RunHandler([&] { ChartPetrolMouseLeave(); }); };
+    ChartPetrol->OnMouseEnter = [this] { RunEventHandler([&] { ChartPetrolMouseEnter(); }); };
+    ChartPetrol->OnMouseLeave = [this] { RunEventHandler([&] { ChartPetrolMouseLeave(); }); };
 
-    // A select-cell handler that ends with an exception stops the move.
+    // A select-cell handler that ends with an exception stops the move; a
+    // key-down handler that ends with one stops the key there, as the
+    // exception would.
     StringGridLPG->OnSelectCell = [this](int col, int row, bool& canSelect) {
-        if (!RunHandler([&] { StringGridLPGSelectCell(col, row, canSelect); }))
+        if (!RunEventHandler([&] { StringGridLPGSelectCell(col, row, canSelect); }))
             canSelect = false;
     };
-    StringGridLPG->OnKeyDown = [this](int key) { RunHandler([&] { StringGridLPGKeyDown(key); }); };
+    StringGridLPG->OnKeyDown = [this](int key) { return RunEventHandler([&] { StringGridLPGKeyDown(key); }); };
     StringGridPetrol->OnSelectCell = [this](int col, int row, bool& canSelect) {
-        if (!RunHandler([&] { StringGridPetrolSelectCell(col, row, canSelect); }))
+        if (!RunEventHandler([&] { StringGridPetrolSelectCell(col, row, canSelect); }))
             canSelect = false;
     };
-    StringGridPetrol->OnKeyDown = [this](int key) { RunHandler([&] { StringGridPetrolKeyDown(key); }); };
+    StringGridPetrol->OnKeyDown = [this](int key) { return RunEventHandler([&] { StringGridPetrolKeyDown(key); }); };
 }
 
 void TForm2::showEvent(QShowEvent* event)

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QMetaObject>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -92,6 +93,16 @@ void ShowUnknownException()
     ShowErrorBox(QString());
 }
 
+void ShowErrorBoxLater(const QString& text)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        ShowErrorBox(text);
+        return;
+    }
+    QMetaObject::invokeMethod(app, [text] { ShowErrorBox(text); }, Qt::QueuedConnection);
+}
+
 bool RunHandler(const std::function<void()>& handler)
 {
     try {
@@ -101,6 +112,19 @@ bool RunHandler(const std::function<void()>& handler)
         ShowException(e);
     } catch (...) {
         ShowUnknownException();
+    }
+    return false;
+}
+
+bool RunEventHandler(const std::function<void()>& handler)
+{
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& e) {
+        ShowErrorBoxLater(ErrorBoxText(QString::fromUtf8(e.what())));
+    } catch (...) {
+        ShowErrorBoxLater(QString());
     }
     return false;
 }

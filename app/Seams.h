@@ -44,3 +44,16 @@ void ShowUnknownException();
 // Runs one event handler; an exception that escapes it is shown in the error
 // box. Returns false when the handler ended with an exception.
 bool RunHandler(const std::function<void()>& handler);
+
+// Runs one handler that a widget calls while it is still delivering one of
+// its events (a key, a click, a move of the current cell). An exception that
+// escapes it ends the handler as under RunHandler, but the error box opens
+// only after the event has returned to the event loop: no modal loop runs
+// while the widget is still inside its own event code, where the box's loop
+// could close or free it. The widget learns of the failure at once (false)
+// and decides what it means for the event, such as refusing a cell move.
+bool RunEventHandler(const std::function<void()>& handler);
+
+// Shows the error box once control is back in the event loop; boxes queued
+// one after another open in that order.
+void ShowErrorBoxLater(const QString& text);

@@ -32,9 +32,11 @@ bool TarvoApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        ShowException(e);
+        // The receiver may still be inside its own event code: the box opens
+        // once the event loop has control again.
+        ShowErrorBoxLater(ErrorBoxText(QString::fromUtf8(e.what())));
     } catch (...) {
-        ShowUnknownException();
+        ShowErrorBoxLater(QString());
     }
     return false;
 }

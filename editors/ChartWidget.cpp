@@ -8,6 +8,7 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QXYSeries>
@@ -178,9 +179,11 @@ int TChart::PointAt(const QPointF& pos) const
 
 void TChart::keyPressEvent(QKeyEvent* event)
 {
+    const QPointer<TChart> alive(this);
     if (OnKeyDown)
         OnKeyDown(event->key());
-    QChartView::keyPressEvent(event);
+    if (alive)
+        QChartView::keyPressEvent(event);
 }
 
 void TChart::mousePressEvent(QMouseEvent* event)
@@ -188,8 +191,11 @@ void TChart::mousePressEvent(QMouseEvent* event)
     setFocus(Qt::MouseFocusReason);
     if (OnClickSeries) {
         const int index = PointAt(event->position());
+        const QPointer<TChart> alive(this);
         if (index >= 0)
             OnClickSeries(index, event->button());
+        if (!alive)
+            return;
     }
     QChartView::mousePressEvent(event);
 }

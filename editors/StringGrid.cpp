@@ -1,5 +1,6 @@
 #include "StringGrid.h"
 
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -68,9 +69,23 @@ protected:
     {
         if (event->type() == QEvent::KeyPress && object == grid->editor) {
             grid->editorKey = event;
-            if (grid->OnKeyDown)
-                grid->OnKeyDown(static_cast<QKeyEvent*>(event)->key());
+            if (grid->OnKeyDown) {
+                const QPointer<QObject> alive(object);
+                const bool goOn = grid->OnKeyDown(static_cast<QKeyEvent*>(event)->key());
+                // The handler may have closed the editor; a key it stopped
+                // goes no further.
+                if (!alive || !goOn) {
+                    grid->editorKey = nullptr;
+                    return true;
+                }
+            }
         }
+        // The editor stays open while the window is inactive, behind a message
+        // box or another program: its text stays as typed and it has the
+        // focus again when the window comes back.
+        if (event->type() == QEvent::FocusOut && object == grid->editor
+            && static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+            return false;
         return QStyledItemDelegate::eventFilter(object, event);
     }
 
@@ -242,8 +257,16 @@ void TStringGrid::keyPressEvent(QKeyEvent* event)
     // reported by the editor.
     const bool fromEditor = event == editorKey && state() == EditingState;
     editorKey = nullptr;
-    if (!fromEditor && OnKeyDown)
-        OnKeyDown(event->key());
+    if (!fromEditor && OnKeyDown) {
+        const QPointer<TStringGrid> alive(this);
+        const bool goOn = OnKeyDown(event->key());
+        if (!alive)
+            return;
+        if (!goOn) {
+            event->accept();
+            return;
+        }
+    }
     QTableWidget::keyPressEvent(event);
 }
 
@@ -255,7 +278,11 @@ void TStringGrid::mousePressEvent(QMouseEvent* event)
         return;
     }
     if (index.isValid() && index != currentIndex()) {
-        if (!AskSelect(index)) {
+        const QPointer<TStringGrid> alive(this);
+        const bool move = AskSelect(index);
+        if (!alive)
+            return;
+        if (!move) {
             setFocus(Qt::MouseFocusReason);
             return;
         }

@@ -24,8 +24,9 @@ public:
     // the move happens only if canSelect is still true afterwards.
     std::function<void(int col, int row, bool& canSelect)> OnSelectCell;
     // Fired for every key pressed in the grid, also while the cell editor is
-    // open (Qt key code).
-    std::function<void(int key)> OnKeyDown;
+    // open (Qt key code). Returning false stops the key there: neither the
+    // editor nor the grid handles it.
+    std::function<bool(int key)> OnKeyDown;
 
     int FixedRows() const { return fixedRows; }
     int FixedCols() const { return fixedCols; }

@@ -510,6 +510,9 @@ private slots:
         } thrower;
         QEvent e(QEvent::User);
         QVERIFY(!QCoreApplication::sendEvent(&thrower, &e));
+        // The box opens once the event has returned.
+        QCOMPARE(errors.size(), 2);
+        QCoreApplication::processEvents();
         QCOMPARE(errors.last(), QStringLiteral("boom."));
     }
 

@@ -41,6 +41,8 @@ struct EditorFixture {
 
     void Close()
     {
+        // An error box still waiting for the event loop belongs to this test.
+        QCoreApplication::processEvents();
         delete w;
         w = nullptr;
         Form2 = nullptr;

@@ -35,6 +35,7 @@ class TestTableEditor : public QObject {
     {
         const QRect r = grid->visualRect(grid->model()->index(row, col));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+        QCoreApplication::processEvents();
     }
     QPoint Current() const { return QPoint(grid->currentColumn(), grid->currentRow()); }
     QString BadText(const QString& text) const
@@ -156,7 +157,11 @@ private slots:
         Key(Qt::Key_Return);
         QCOMPARE(f.errors.size(), 3);
         QCOMPARE(LPGTable.Uoz[0], 6.0);
+        // The editor stays open on the typed text.
+        QVERIFY(grid->Editor());
+        QCOMPARE(grid->Cell(1, 1), QStringLiteral("x"));
         // Corrected, the move goes through and commits.
+        Key(Qt::Key_A, Qt::ControlModifier);
         Type(QStringLiteral("2"));
         QCOMPARE(grid->Cell(1, 1), QStringLiteral("2"));
         ClickCell(3, 3);

@@ -1,0 +1,535 @@
+// The program's handlers with the real message boxes, error boxes and file
+// dialogs: each box runs its own modal loop, as it does for the user, and is
+// answered from inside that loop by a timer. Faults that the hooks hide (a
+// widget used after a modal loop closed it, a box shown twice, a box that
+// opens at the wrong moment) show here.
+
+#include "ChartEditor.h"
+#include "ChartWidget.h"
+#include "MapFile.h"
+#include "NumberText.h"
+#include "StringGrid.h"
+#include "TableEditor.h"
+#include "TarvoApplication.h"
+#include "device/LinkFixture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <stdexcept>
+
+namespace {
+
+struct ShownBox {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon;
+    bool owned;
+    QString status; // caption of Label2 while the box was up, or "hidden"
+};
+
+// Answers every real dialog the program opens: OK on a message box, the
+// chosen file (or Cancel) in a file dialog.
+class DialogAnswerer : public QObject {
+public:
+    QList<ShownBox> boxes;
+    QString fileToChoose;
+    int fileDialogs = 0;
+    TForm2* window = nullptr;
+
+    DialogAnswerer()
+    {
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, this, [this] { Answer(); });
+        timer.start();
+    }
+
+    QStringList Texts() const
+    {
+        QStringList out;
+        for (const ShownBox& b : boxes)
+            out << b.text;
+        return out;
+    }
+
+private:
+    QTimer timer;
+    QFileDialog* lastDialog = nullptr;
+
+    void Answer()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            QString status = QStringLiteral("hidden");
+            if (window && window->Label2->isVisibleTo(window))
+                status = window->Label2->text();
+            boxes << ShownBox{box->windowTitle(), box->text(), box->icon(), box->parentWidget() != nullptr, status};
+            if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+                ok->click();
+            else
+                box->reject();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            // A dialog that refuses the file stays open: it is cancelled on
+            // the next round, so that the test cannot hang in it.
+            if (dialog == lastDialog && dialog->isVisible()) {
+                dialog->reject();
+                return;
+            }
+            lastDialog = dialog;
+            ++fileDialogs;
+            if (fileToChoose.isEmpty()) {
+                dialog->reject();
+            } else {
+                // As the user does: the folder, then the name typed into the
+                // file name box, then the dialog's own accept.
+                const QFileInfo file(fileToChoose);
+                dialog->setDirectory(file.absolutePath());
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    name->setText(file.fileName());
+                static_cast<QDialog*>(dialog)->accept();
+            }
+            if (!dialog->isVisible())
+                lastDialog = nullptr;
+        }
+    }
+};
+
+enum class Commit { Enter, KeypadEnter, Tab, Click, Down, Up };
+enum class Outcome { Stored, Reverted, Error, Nothing };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Commit)
+Q_DECLARE_METATYPE(Outcome)
+
+class TestRealDialogs : public QObject {
+    Q_OBJECT
+
+    LinkFixture link;
+    TForm2* w = nullptr;
+    DialogAnswerer* dialogs = nullptr;
+    QTemporaryDir files;
+
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWidget* target = QApplication::focusWidget();
+        QVERIFY(target);
+        QTest::keyClick(target, key, modifiers);
+        QCoreApplication::processEvents();
+    }
+    void Type(const QString& text)
+    {
+        for (QChar ch : text) {
+            QWidget* target = QApplication::focusWidget();
+            QVERIFY(target);
+            QTest::keyClick(target, ch.toLatin1());
+            QCoreApplication::processEvents();
+        }
+    }
+    static void ClickCell(TStringGrid* grid, int col, int row)
+    {
+        const QRect r = grid->visualRect(grid->model()->index(row, col));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+        QCoreApplication::processEvents();
+    }
+    static QPoint Current(TStringGrid* grid) { return QPoint(grid->currentColumn(), grid->currentRow()); }
+    static QString BadText(const QString& text)
+    {
+        return QStringLiteral("'%1' is not a valid floating point value.").arg(text);
+    }
+    void ShowPage(QWidget* page)
+    {
+        QTabWidget* tabs = w->PageControl1;
+        if (tabs->currentWidget() == page)
+            tabs->setCurrentIndex(tabs->indexOf(page) == 0 ? 1 : 0);
+        tabs->setCurrentWidget(page);
+        QCoreApplication::processEvents();
+    }
+    void WaitForNoModal()
+    {
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCoreApplication::processEvents();
+    }
+    // After a box the user comes back to the window.
+    void BackToWindow()
+    {
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+    }
+    void Do(TStringGrid* grid, Commit how)
+    {
+        switch (how) {
+        case Commit::Enter: Key(Qt::Key_Return); break;
+        case Commit::KeypadEnter: Key(Qt::Key_Enter, Qt::KeypadModifier); break;
+        case Commit::Tab: Key(Qt::Key_Tab); break;
+        case Commit::Click: ClickCell(grid, 4, 5); break;
+        case Commit::Down: Key(Qt::Key_Down); break;
+        case Commit::Up: Key(Qt::Key_Up); break;
+        }
+        WaitForNoModal();
+    }
+    static QPoint Target(Commit how)
+    {
+        switch (how) {
+        case Commit::Click: return QPoint(4, 5);
+        case Commit::Down: return QPoint(2, 4);
+        case Commit::Up: return QPoint(2, 2);
+        default: return QPoint(2, 3);
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        link.InitRuntime();
+        QVERIFY(files.isValid());
+    }
+
+    void init()
+    {
+        QLocale::setDefault(QLocale::c());
+        SelectedLPGCol = SelectedLPGRow = SelectedPetrolCol = SelectedPetrolRow = 0;
+        SelectedLPGPoint = SelectedPetrolPoint = 0;
+        MouseInLPGChart = MouseInPetrolChart = 0;
+        link.InitWindow();
+        SetMessageHook({});
+        SetErrorBoxHook({});
+        SetFileDialogHook({});
+        w = link.w;
+        QCursor::setPos(QPoint(5000, 5000));
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        dialogs = new DialogAnswerer;
+        dialogs->window = w;
+    }
+
+    void cleanup()
+    {
+        WaitForNoModal();
+        delete dialogs;
+        dialogs = nullptr;
+        link.CleanupWindow();
+        w = nullptr;
+        QLocale::setDefault(QLocale::c());
+    }
+
+    // Every way of committing a cell, on both grids, with text that is stored,
+    // text out of range and text that is no number. A failed commit shows the
+    // error box once, after the key or click, and leaves the cursor on the
+    // cell with the text as typed; the corrected text then commits.
+    void gridCommitsWithRealBoxes_data()
+    {
+        QTest::addColumn<bool>("petrol");
+        QTest::addColumn<bool>("russian");
+        QTest::addColumn<Commit>("how");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Outcome>("outcome");
+
+        const QString digits3000(3000, QLatin1Char('7'));
+        const struct {
+            const char* name;
+            QString text;
+            bool russian;
+            Outcome outcome;
+        } enterTexts[] = {
+            {"12.5", QStringLiteral("12.5"), false, Outcome::Stored},
+            {"32.01", QStringLiteral("32.01"), false, Outcome::Reverted},
+            {"abc", QStringLiteral("abc"), false, Outcome::Error},
+            {"empty", QString(), false, Outcome::Error},
+            {"blank", QStringLiteral(" "), false, Outcome::Error},
+            {"1e999", QStringLiteral("1e999"), false, Outcome::Error},
+            {"nan", QStringLiteral("nan"), false, Outcome::Error},
+            {"0x10", QStringLiteral("0x10"), false, Outcome::Error},
+            {"--1", QStringLiteral("--1"), false, Outcome::Error},
+            {"1 000", QStringLiteral("1 000"), false, Outcome::Error},
+            {"3000 digits", digits3000, false, Outcome::Error},
+            {"ru 12,5", QStringLiteral("12,5"), true, Outcome::Stored},
+            {"ru 3.5", QStringLiteral("3.5"), true, Outcome::Error},
+        };
+        const struct {
+            const char* name;
+            Commit how;
+        } enterKeys[] = {{"Enter", Commit::Enter}, {"keypad Enter", Commit::KeypadEnter}};
+        const struct {
+            const char* name;
+            Commit how;
+        } moves[] = {{"Tab", Commit::Tab}, {"click", Commit::Click}, {"Down", Commit::Down}, {"Up", Commit::Up}};
+
+        for (bool petrol : {false, true}) {
+            const char* map = petrol ? "petrol" : "LPG";
+            for (const auto& k : enterKeys)
+                for (const auto& t : enterTexts)
+                    QTest::addRow("%s %s %s", map, k.name, t.name) << petrol << t.russian << k.how << t.text << t.outcome;
+            for (const auto& m : moves)
+                for (const auto& t : {enterTexts[0], enterTexts[1], enterTexts[2], enterTexts[12]}) {
+                    // Tab leaves the grid without committing anything.
+                    const Outcome outcome = m.how == Commit::Tab ? Outcome::Nothing : t.outcome;
+                    QTest::addRow("%s %s %s", map, m.name, t.name) << petrol << t.russian << m.how << t.text << outcome;
+                }
+        }
+    }
+    void gridCommitsWithRealBoxes()
+    {
+        QFETCH(bool, petrol);
+        QFETCH(bool, russian);
+        QFETCH(Commit, how);
+        QFETCH(QString, text);
+        QFETCH(Outcome, outcome);
+        if (russian)
+            QLocale::setDefault(QLocale(QLocale::Russian));
+        MapTable& table = petrol ? PetrolTable : LPGTable;
+        table.Uoz[12] = 4.5;
+        TStringGrid* grid = petrol ? w->StringGridPetrol : w->StringGridLPG;
+        ShowPage(petrol ? w->TabSheetPetrolGrid : w->TabSheetUOZGrid);
+        grid->setFocus();
+        ClickCell(grid, 2, 3); // point 12
+        QCOMPARE(Current(grid), QPoint(2, 3));
+        QVERIFY(dialogs->boxes.isEmpty());
+
+        Key(Qt::Key_F2);
+        QVERIFY(grid->Editor());
+        grid->Editor()->setText(text);
+        Do(grid, how);
+
+        const QString oldText = russian ? QStringLiteral("4,5") : QStringLiteral("4.5");
+        switch (outcome) {
+        case Outcome::Nothing:
+            QVERIFY(dialogs->boxes.isEmpty());
+            QCOMPARE(table.Uoz[12], 4.5);
+            QCOMPARE(Current(grid), QPoint(2, 3));
+            return;
+        case Outcome::Stored:
+            QVERIFY(dialogs->boxes.isEmpty());
+            QCOMPARE(table.Uoz[12], StrToFloat(text));
+            QCOMPARE(grid->Cell(2, 3), text);
+            QCOMPARE(Current(grid), Target(how));
+            return;
+        case Outcome::Reverted:
+            QVERIFY(dialogs->boxes.isEmpty());
+            QCOMPARE(table.Uoz[12], 4.5);
+            QCOMPARE(grid->Cell(2, 3), oldText);
+            QCOMPARE(Current(grid), Target(how));
+            return;
+        case Outcome::Error:
+            break;
+        }
+
+        QCOMPARE(dialogs->boxes.size(), 1);
+        const ShownBox box = dialogs->boxes.first();
+        QCOMPARE(box.text, BadText(text));
+        QCOMPARE(box.caption, QStringLiteral("Tarvo GUI"));
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(table.Uoz[12], 4.5);
+        QCOMPARE(Current(grid), QPoint(2, 3));
+        QCOMPARE(grid->Cell(2, 3), text);
+        BackToWindow();
+        if (how == Commit::Enter || how == Commit::KeypadEnter) {
+            // Enter stopped where it failed: the editor is still open and has
+            // the focus again.
+            QVERIFY(grid->Editor());
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(grid->Editor()));
+        }
+        // The program carries on: the corrected text commits the same way.
+        if (!grid->Editor())
+            Key(Qt::Key_F2);
+        QVERIFY(grid->Editor());
+        Key(Qt::Key_A, Qt::ControlModifier);
+        Type(QStringLiteral("7"));
+        Do(grid, how);
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(table.Uoz[12], 7.0);
+        QCOMPARE(Current(grid), Target(how));
+    }
+
+    // Moving away from bad text again and again reports it each time, one box
+    // per attempt, and never moves.
+    void everyAttemptToLeaveBadTextShowsOneBox()
+    {
+        ShowPage(w->TabSheetUOZGrid);
+        TStringGrid* grid = w->StringGridLPG;
+        grid->setFocus();
+        Type(QStringLiteral("abc"));
+        Key(Qt::Key_Down);
+        WaitForNoModal();
+        BackToWindow();
+        ClickCell(grid, 5, 5);
+        WaitForNoModal();
+        BackToWindow();
+        Key(Qt::Key_F2);
+        Key(Qt::Key_Return);
+        WaitForNoModal();
+        QCOMPARE(dialogs->Texts(), QStringList(3, BadText(QStringLiteral("abc"))));
+        QCOMPARE(Current(grid), QPoint(1, 1));
+        QCOMPARE(LPGTable.Uoz[0], 0.0);
+    }
+
+    // Chart keys run no box of their own; a key handler that fails shows the
+    // error box after the key, and the chart goes on taking keys.
+    void chartKeysWithRealBoxes()
+    {
+        ShowPage(w->TabSheetLPGmap);
+        TChart* chart = w->ChartLPG;
+        QTest::mouseMove(chart, chart->rect().center());
+        QCoreApplication::processEvents();
+        QCOMPARE(MouseInLPGChart, 1);
+        chart->setFocus();
+        QTest::keyClick(chart, Qt::Key_Up);
+        QCoreApplication::processEvents();
+        QCOMPARE(LPGTable.Uoz[40], 0.5);
+        QVERIFY(dialogs->boxes.isEmpty());
+
+        const auto wired = chart->OnKeyDown;
+        chart->OnKeyDown = [&](int key) {
+            RunEventHandler([&] {
+                wired(key);
+                throw std::runtime_error("chart key failed");
+            });
+        };
+        QTest::keyClick(chart, Qt::Key_Up);
+        WaitForNoModal();
+        QCOMPARE(dialogs->Texts(), QStringList{QStringLiteral("chart key failed.")});
+        QCOMPARE(dialogs->boxes.first().icon, QMessageBox::Critical);
+        QCOMPARE(LPGTable.Uoz[40], 1.0);
+        chart->OnKeyDown = wired;
+        BackToWindow();
+        QTest::mouseMove(chart, chart->rect().center() + QPoint(5, 5));
+        QCoreApplication::processEvents();
+        QCOMPARE(MouseInLPGChart, 1);
+        QTest::keyClick(chart, Qt::Key_Down);
+        QCoreApplication::processEvents();
+        QCOMPARE(LPGTable.Uoz[40], 0.5);
+        QCOMPARE(dialogs->boxes.size(), 1);
+    }
+
+    // Connect, read, write and disconnect over the simulator: every message in
+    // a real box, without owner, captioned "Message", with no icon, and the
+    // status changing only after the box was closed.
+    void connectAndTransfersWithRealBoxes()
+    {
+        VariatorSim* sim = link.AddSim(5);
+        for (int i = 0; i < MapPoints; ++i) {
+            sim->SetValue(i, int16_t(1000 + i));
+            sim->SetValue(80 + i, int16_t(2000 + i));
+        }
+        sim->SetValue(166, 15);
+
+        w->ComboBox1->setEditText(QStringLiteral("abc"));
+        w->N9->trigger();
+        WaitForNoModal();
+        QCOMPARE(dialogs->Texts(), QStringList{QStringLiteral("'abc' is not a valid integer value.")});
+        QCOMPARE(dialogs->boxes.last().caption, QStringLiteral("Tarvo GUI"));
+
+        w->ReadData->click();
+        WaitForNoModal();
+        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Вариатор отключен"));
+
+        w->ComboBox1->setEditText(QStringLiteral("5"));
+        w->N9->trigger();
+        WaitForNoModal();
+        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Вариатор подключен"));
+        QCOMPARE(dialogs->boxes.last().status, QStringLiteral("hidden"));
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        w->N9->trigger();
+        WaitForNoModal();
+        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Вариатор уже подключен"));
+
+        const int before = dialogs->boxes.size();
+        w->ReadData->click();
+        WaitForNoModal();
+        QCOMPARE(dialogs->boxes.size(), before);
+        QCOMPARE(LPGTable.Uoz[3], 2.003);
+        QCOMPARE(PetrolTable.Uoz[3], 1.003);
+        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("15"));
+
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("70000"));
+        w->WriteData->click();
+        WaitForNoModal();
+        QCOMPARE(dialogs->boxes.last().text,
+                 QStringLiteral("Запись отменена: значение вне допустимого диапазона (время до включения вариатора)"));
+
+        sim->AddFault({SimFault::WrongEcho, 1, 85});
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("9"));
+        w->WriteData->click();
+        WaitForNoModal();
+        QCOMPARE(dialogs->boxes.last().text,
+                 QStringLiteral("WritePLGMap: функция UARTdataExchange возвращает неверное значение"));
+        QCOMPARE(int(sim->Value(166)), 9);
+
+        w->N12->trigger();
+        WaitForNoModal();
+        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Вариатор отключен"));
+        QCOMPARE(dialogs->boxes.last().status, QStringLiteral("Не подключен"));
+
+        for (const ShownBox& b : dialogs->boxes) {
+            QVERIFY(!b.owned);
+            if (b.caption == QStringLiteral("Message"))
+                QCOMPARE(b.icon, QMessageBox::NoIcon);
+            else
+                QCOMPARE(b.icon, QMessageBox::Critical);
+        }
+    }
+
+    // Save and Open through the real file dialogs; a file that is no map file
+    // ends in the real error box and changes nothing.
+    void openAndSaveWithRealDialogs()
+    {
+        FillTemplate(w);
+        LPGTable.Uoz[7] = -3.25;
+        const QString saved = files.filePath(QStringLiteral("maps.xml"));
+        dialogs->fileToChoose = saved;
+        w->N3->trigger();
+        WaitForNoModal();
+        QCOMPARE(dialogs->fileDialogs, 1);
+        QVERIFY(dialogs->boxes.isEmpty());
+        QVERIFY(QFile::exists(saved));
+
+        InitMapStore();
+        w->N2->trigger();
+        WaitForNoModal();
+        QCOMPARE(dialogs->fileDialogs, 2);
+        QVERIFY(dialogs->boxes.isEmpty());
+        QCOMPARE(LPGTable.Uoz[7], -3.25);
+        QCOMPARE(PetrolTable.Uoz[7], 2.0);
+        QCOMPARE(w->StringGridLPG->Cell(1, 8), QStringLiteral("-3.25"));
+
+        const QString junk = files.filePath(QStringLiteral("junk.xml"));
+        {
+            QFile f(junk);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("not a map\n");
+        }
+        dialogs->fileToChoose = junk;
+        w->N2->trigger();
+        WaitForNoModal();
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QVERIFY2(dialogs->boxes[0].text.startsWith(QStringLiteral("Cannot open map file '%1'").arg(junk)),
+                 qPrintable(dialogs->boxes[0].text));
+        QCOMPARE(dialogs->boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(LPGTable.Uoz[7], -3.25);
+
+        // Cancel: nothing opened, nothing shown.
+        dialogs->fileToChoose.clear();
+        w->N2->trigger();
+        WaitForNoModal();
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QCOMPARE(LPGTable.Uoz[7], -3.25);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    TarvoApplication app(argc, argv);
+    TestRealDialogs test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_realdialogs.moc"
