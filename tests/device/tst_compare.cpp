@@ -198,15 +198,6 @@ private slots:
         RefreshGrid(w, QStringLiteral("LPG"));
         QCOMPARE(Marked(w->StringGridLPG), QList<int>{12});
         QCOMPARE(Marked(w->StringGridPetrol), QList<int>{0});
-
-        // Written, the maps match again.
-        messages.clear();
-        w->WriteData->click();
-        QCOMPARE(messages, QStringList());
-        w->N19->trigger();
-        QCOMPARE(messages, QStringList{"Карты совпадают с вариатором"});
-        QCOMPARE(Marked(w->StringGridLPG), QList<int>());
-        QCOMPARE(Marked(w->StringGridPetrol), QList<int>());
     }
 
     // An exchange that fails is reported as a read reports it, and its point

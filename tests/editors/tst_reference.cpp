@@ -18,7 +18,6 @@
 #include <QScatterSeries>
 #include <QTemporaryDir>
 #include <QUndoStack>
-#include <cmath>
 #include <limits>
 
 namespace {
@@ -260,8 +259,8 @@ private slots:
         QCOMPARE(LPGTable.Uoz[0], 4.0);
     }
 
-    // Grey, dashed, no markers, behind the map series and its coloured
-    // points; a point without a reference value leaves a gap.
+    // Grey, dashed, no markers, on the map's axes, behind the map series and
+    // its coloured points; a point without a reference value leaves a gap.
     void lineIsGreyDashedBehindTheMap()
     {
         TForm2* w = f.w;
@@ -278,15 +277,23 @@ private slots:
         SelectedLPGPoint = 59;
         QTest::keyClick(chart, Qt::Key_Right);  // point 60 red, 59 blue
 
-        const QList<QList<QPointF>> runs = Line(chart);
+        QList<QList<QPointF>> runs = Line(chart);
         QCOMPARE(runs.size(), 2);
         QCOMPARE(runs[0].size(), 30);
         QCOMPARE(runs[1].size(), 47);
         QCOMPARE(runs[1].first(), QPointF(3300, 20.0));
+        // A third run needs a new line, made while the red point has its own
+        // series.
+        LPGReference.Uoz[50] = std::numeric_limits<double>::quiet_NaN();
+        ShowChartReference(w, QStringLiteral("LPG"));
+        runs = Line(chart);
+        QCOMPARE(runs.size(), 3);
+        QCOMPARE(runs[2].first(), QPointF(5100, 20.0));
         for (QLineSeries* line : chart->ReferenceLines()) {
             QCOMPARE(line->pen().color(), QColor(128, 128, 128));
             QCOMPARE(line->pen().style(), Qt::DashLine);
             QVERIFY(!line->pointsVisible());
+            QCOMPARE(line->attachedAxes().size(), 2);
         }
         // Drawn first: every reference line comes before the map series and
         // the series of its coloured points.
@@ -294,35 +301,14 @@ private slots:
         const int map = order.indexOf(chart->MapSeries());
         for (QLineSeries* line : chart->ReferenceLines())
             QVERIFY(order.indexOf(line) < map);
+        QVERIFY(order.size() > map + 1);
         for (int k = map + 1; k < order.size(); ++k)
             QVERIFY(qobject_cast<QScatterSeries*>(order[k]));
-        QCOMPARE(chart->PointColor(60), QColor(255, 0, 0));
-        QCOMPARE(chart->PointColor(59), QColor(0, 0, 255));
-
-        // On the screen: grey along the line at 22 degrees, nothing in the
-        // gap, the map's red point on top where the line passes over it.
-        for (int i = 0; i < MapPoints; ++i)
-            LPGReference.Uoz[i] = i >= 59 && i <= 61 ? 10.0 : 22.0;
-        for (int i = 30; i <= 32; ++i)
-            LPGReference.Uoz[i] = std::numeric_limits<double>::quiet_NaN();
-        ShowChartReference(w, QStringLiteral("LPG"));
+        // Added again, the red point is still drawn where it belongs.
         QCoreApplication::processEvents();
-        const QImage image = chart->grab().toImage();
-        auto greyNear = [&](int index, double y) {
-            const QPointF at = chart->mapFromScene(chart->chart()->mapToScene(
-                chart->chart()->mapToPosition(QPointF(100.0 * index + 50, y), chart->MapSeries())));
-            int grey = 0;
-            for (int dx = -8; dx <= 8; ++dx)
-                for (int dy = -1; dy <= 1; ++dy) {
-                    const QColor c = image.pixelColor(at.toPoint() + QPoint(dx, dy));
-                    grey += std::abs(c.red() - c.blue()) < 20 && c.red() > 90 && c.red() < 190;
-                }
-            return grey > 0;
-        };
-        QVERIFY(greyNear(10, 22.0));
-        QVERIFY(!greyNear(31, 22.0));  // the gap
-        const QColor onSelected = image.pixelColor(chart->PointPosition(60).toPoint());
-        QVERIFY(onSelected.red() > 200 && onSelected.green() < 80 && onSelected.blue() < 80);
+        const QColor drawn = chart->grab().toImage().pixelColor(chart->PointPosition(60).toPoint());
+        QVERIFY(drawn.red() > 200 && drawn.green() < 80 && drawn.blue() < 80);
+        QCOMPARE(chart->PointColor(59), QColor(0, 0, 255));
     }
 
 private:
