@@ -149,6 +149,7 @@ int ComPort::Write(const unsigned char* buffer, int n)
 
 int ComPort::Read(unsigned char* buffer, int n)
 {
+    lastRead = 0;
     if (!port)
         return 0;
     if (n <= 0)
@@ -164,6 +165,7 @@ int ComPort::Read(unsigned char* buffer, int n)
             const qint64 got = port->read(reinterpret_cast<char*>(buffer) + received, n - received);
             if (got > 0) {
                 received += int(got);
+                lastRead = received;
                 lastByte = clock.elapsed();
             }
             if (received == n)

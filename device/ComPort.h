@@ -37,6 +37,9 @@ public:
     int Read(unsigned char* buffer, int n);
 
     bool IsOpen() const;
+    // How many bytes the last Read received: tells a silent line (0) from a
+    // reply that broke off.
+    int LastReadCount() const { return lastRead; }
 
 private:
 #ifdef _WIN32
@@ -46,6 +49,7 @@ private:
     QSerialPort* port = nullptr;
     int timeout = 0;
 #endif
+    int lastRead = 0;
 };
 
 extern ComPort* VariatorPort;

@@ -118,12 +118,14 @@ int ComPort::Write(const unsigned char* buffer, int n)
 
 int ComPort::Read(unsigned char* buffer, int n)
 {
+    lastRead = 0;
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
     if (n <= 0)
         return 1;
     DWORD received = 0;
     const BOOL ok = ReadFile(handle, buffer, DWORD(n), &received, nullptr);
+    lastRead = int(received);
     return ok && received == DWORD(n) ? 1 : 0;
 }
 

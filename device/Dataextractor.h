@@ -35,10 +35,22 @@ const MessageSink& LinkMessageSink();
 // 1, and callers of writes must look at replyValid, not at the echo alone.
 int UARTdataExchange(const QString& kind, unsigned char parameter, short data,
                      unsigned char interactive, bool* replyValid = nullptr);
+
+// How one exchange ended.
+enum class ExchangeOutcome {
+    Valid,        // a complete reply with a correct checksum, not an error report
+    NotSent,      // the request could not be sent
+    NoReply,      // not a single byte came back before the time-out
+    ShortReply,   // the reply broke off before its sixth byte
+    BadChecksum,  // the reply's checksum is wrong
+    ErrorReport,  // the variator sent an error report
+};
+
 // The same exchange over a given port; failures go to messages unless it is
-// empty.
+// empty. When outcome is given, it is set to how the exchange ended.
 int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, short data,
-                  const MessageSink& messages, bool* replyValid = nullptr);
+                  const MessageSink& messages, bool* replyValid = nullptr,
+                  ExchangeOutcome* outcome = nullptr);
 
 // Connection to the variator.
 // VariatorConnected is 1 after a successful handshake and keeps a second
@@ -67,15 +79,29 @@ unsigned char DisconnectVariator();
 bool SearchPorts(ComPort* port, int first, int end, const ProgressStep& step,
                  const StatusSink& status, int* found);
 
+// One exchange of a map transfer, as its watcher sees it.
+struct PointExchange {
+    int point = 0;          // 0..79
+    int parameter = 0;
+    ExchangeOutcome outcome = ExchangeOutcome::Valid;
+    int value = 0;          // what the exchange returned (a write: the echo)
+    short sent = 0;         // a write: the code sent
+    bool ok = false;        // a read: a valid reply; a write: a valid reply echoing the code
+};
+// Called after each exchange of a transfer; false ends the transfer there.
+using PointWatch = std::function<bool(const PointExchange& exchange)>;
+
 // Transfers between a map table and the variator, over port, one exchange
 // per point with step(i) before point i. An exchange that gets no valid reply
 // leaves the value it was meant to read as it was; a map point counts as
 // written only when a valid reply echoes it, otherwise mismatch is shown and
-// the transfer goes on with the next point.
+// the transfer goes on with the next point. watch, when given, sees every
+// exchange and may end the transfer after it.
 void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const MessageSink& messages,
-                   const ProgressStep& step);
+                   const ProgressStep& step, const PointWatch& watch = PointWatch());
 void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
-                    const MessageSink& messages, const ProgressStep& step);
+                    const MessageSink& messages, const ProgressStep& step,
+                    const PointWatch& watch = PointWatch());
 // The message of a map point that the variator did not echo.
 extern const QString LPGWriteMismatch;
 extern const QString PetrolWriteMismatch;

@@ -27,10 +27,13 @@ int UARTdataExchange(const QString& kind, unsigned char parameter, short data,
 }
 
 int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, short data,
-                  const MessageSink& messages, bool* replyValid)
+                  const MessageSink& messages, bool* replyValid, ExchangeOutcome* outcome)
 {
     if (replyValid)
         *replyValid = false;
+    ExchangeOutcome ignored;
+    ExchangeOutcome& ended = outcome ? *outcome : ignored;
+    ended = ExchangeOutcome::NotSent;
 
     unsigned char frame[FrameSize];
     BuildFrame(frame, kind == QLatin1String("write") ? WriteCommand : ReadCommand, parameter, data);
@@ -47,6 +50,7 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
     }
 
     if (!port->Read(frame, FrameSize)) {
+        ended = port->LastReadCount() == 0 ? ExchangeOutcome::NoReply : ExchangeOutcome::ShortReply;
         // No complete reply before the time-out. The buffer may mix reply and
         // request bytes, so its data field means nothing; the request's own
         // data is returned instead (for the handshake that is 11, never 1).
@@ -56,12 +60,14 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
     }
 
     if (!ChecksumMatches(frame)) {
+        ended = ExchangeOutcome::BadChecksum;
         if (messages)
             messages(QStringLiteral("UARTdataExchange: Ошибка контрольной суммы пакета, принятого от вариатора"));
         return DataField(frame);
     }
 
     if (IsErrorReport(frame)) {
+        ended = ExchangeOutcome::ErrorReport;
         const unsigned code = ErrorCode(frame);
         if (messages) {
             if (code == ErrorCodeChecksum)
@@ -75,6 +81,7 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
         return DataField(frame);
     }
 
+    ended = ExchangeOutcome::Valid;
     if (replyValid)
         *replyValid = true;
     return DataField(frame);

@@ -30,21 +30,25 @@ bool FitsData(long long value)
 }
 
 void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const MessageSink& messages,
-                   const ProgressStep& step)
+                   const ProgressStep& step, const PointWatch& watch)
 {
     for (int i = 0; i < MapPoints; ++i) {
         if (step)
             step(i);
-        bool valid = false;
-        const int value = ExchangeFrame(port, ReadKind, static_cast<unsigned char>(firstParameter + i),
-                                        MapReadData, messages, &valid);
-        if (valid)
-            table.Uoz[i] = value / 1000.0;
+        PointExchange done;
+        done.point = i;
+        done.parameter = firstParameter + i;
+        done.value = ExchangeFrame(port, ReadKind, static_cast<unsigned char>(done.parameter), MapReadData,
+                                   messages, &done.ok, &done.outcome);
+        if (done.ok)
+            table.Uoz[i] = done.value / 1000.0;
+        if (watch && !watch(done))
+            return;
     }
 }
 
 void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
-                    const MessageSink& messages, const ProgressStep& step)
+                    const MessageSink& messages, const ProgressStep& step, const PointWatch& watch)
 {
     for (int i = 0; i < MapPoints; ++i) {
         if (step)
@@ -55,11 +59,18 @@ void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, co
             Show(messages, mismatch);
             continue;
         }
+        PointExchange done;
+        done.point = i;
+        done.parameter = firstParameter + i;
+        done.sent = code;
         bool valid = false;
-        const int echo = ExchangeFrame(port, WriteKind, static_cast<unsigned char>(firstParameter + i), code,
-                                       messages, &valid);
-        if (!valid || echo != code)
+        done.value = ExchangeFrame(port, WriteKind, static_cast<unsigned char>(done.parameter), code, messages,
+                                   &valid, &done.outcome);
+        done.ok = valid && done.value == code;
+        if (!done.ok)
             Show(messages, mismatch);
+        if (watch && !watch(done))
+            return;
     }
 }
 

@@ -491,3 +491,27 @@ void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol)
     std::copy(std::begin(lpgRead.uoz), std::end(lpgRead.uoz), std::begin(lpg.Uoz));
     std::copy(std::begin(petrolRead.uoz), std::end(petrolRead.uoz), std::begin(petrol.Uoz));
 }
+
+QString MapFileStartTimeout(const QString& fileName)
+{
+    const QByteArray data = ReadMapFileBytes(fileName);
+    CheckMarkup(fileName, data);
+    QXmlStreamReader reader(data);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (depth == 2 && reader.name() == QLatin1String("Settings"))
+                return reader.attributes().value(QLatin1String("Timeout")).toString();
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
+    if (reader.hasError())
+        FailLoad(fileName, QStringLiteral("the file is not well-formed XML (line %1, column %2: %3)")
+                               .arg(reader.lineNumber())
+                               .arg(reader.columnNumber())
+                               .arg(reader.errorString()));
+    return QString();
+}

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Prints the program's figures in one table: transfer times against the
-# 9600-baud line limit, chart key-edit latency, start-up time to the first
-# shown window and peak memory. Builds into build/ first.
+# 9600-baud line limit, tarvo-cli's read and writes beside a bare client,
+# chart key-edit latency, start-up time to the first shown window and peak
+# memory. Builds into build/ first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
 cmake --preset normal >/dev/null
-cmake --build --preset normal -j"$(nproc)" --target tarvo-gui variator-sim bench-transfer bench-chart-keys >/dev/null
+cmake --build --preset normal -j"$(nproc)" --target tarvo-gui tarvo-cli variator-sim bench-transfer bench-chart-keys bench-cli >/dev/null
 
 work=$(mktemp -d)
 # The programs started here are killed: their recovery folder is a throw-away one.
@@ -22,6 +23,8 @@ trap cleanup EXIT
 # Transfer against a simulator that paces a real 9600-baud line.
 transfer=$(QT_QPA_PLATFORM=offscreen ./build/bench/bench-transfer 2>/dev/null | sed -n '/^best of/,$p' \
   | grep -E '^(read|write)' | sed -E 's/ +/ /g; s/^(read|write) /\1, /; s/exchanges:/exchanges, best of 3:/' || true)
+# tarvo-cli as a program beside the bare client over the same paced simulator.
+cli=$(./build/bench/bench-cli 2>/dev/null | grep -E '^tarvo-cli' || true)
 # Chart key edits, offscreen, repaint included.
 keys=$(QT_QPA_PLATFORM=offscreen ./build/bench/bench-chart-keys 2>/dev/null | grep -E '^chart key edit' || true)
 
@@ -53,6 +56,7 @@ rss_kb=$(tail -n1 "$work/rss")
 echo "| figure | value |"
 echo "|---|---|"
 while IFS= read -r line; do [ -n "$line" ] && echo "| ${line%%:*} | ${line#*: } |"; done <<< "$transfer"
+while IFS= read -r line; do [ -n "$line" ] && echo "| ${line%%:*} | ${line#*: } |"; done <<< "$cli"
 while IFS= read -r line; do [ -n "$line" ] && echo "| ${line%%:*} | ${line#*: } |"; done <<< "$keys"
 echo "| start-up to first shown window (median of 5, Xvfb) | ${startup} ms |"
 echo "| peak memory, window shown and idle | $(( rss_kb / 1024 )) MiB |"

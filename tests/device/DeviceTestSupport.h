@@ -7,8 +7,10 @@
 #include "Dataextractor.h"
 #include "VariatorSim.h"
 
+#include <QFile>
 #include <QStringList>
 #include <QTest>
+#include <memory>
 
 // Collects every message instead of showing it.
 struct MessageLog {
@@ -46,4 +48,25 @@ inline bool StartSim(VariatorSim& sim)
 inline QByteArray Bytes(const SimRequest& request)
 {
     return QByteArray(reinterpret_cast<const char*>(request.bytes), 6);
+}
+
+// A simulator reachable as COM<number> through its alias in the port folder;
+// ends the test run when that is impossible.
+inline std::unique_ptr<VariatorSim> StartAliasedSim(int number, bool instant)
+{
+    auto sim = std::make_unique<VariatorSim>();
+    sim->SetInstant(instant);
+    std::string error;
+    if (!sim->Start(&error) || !sim->RegisterAlias(number, &error))
+        qFatal("simulator: %s", error.c_str());
+    return sim;
+}
+
+// Makes COM<number> name a device that cannot be opened as a serial port, so
+// that an attempt on it fails at once whatever this machine has at /dev/ttyS*.
+inline bool AliasToDevNull(int number)
+{
+    const QString alias = QString::fromLocal8Bit(PortAliasFolder() + "/com" + QByteArray::number(number));
+    QFile::remove(alias);
+    return QFile::link(QStringLiteral("/dev/null"), alias);
 }

@@ -6,6 +6,7 @@
 
 #include "ComPort.h"
 #include "Dataextractor.h"
+#include "DeviceTestSupport.h"
 #include "DeviceCommands.h"
 #include "Gui2.h"
 #include "MapStore.h"
@@ -94,22 +95,15 @@ public:
     // A simulator answering at once, reachable as COM<number>.
     VariatorSim* AddSim(int number, bool instant = true)
     {
-        sims.push_back(std::make_unique<VariatorSim>());
-        VariatorSim* sim = sims.back().get();
-        sim->SetInstant(instant);
-        std::string error;
-        if (!sim->Start(&error) || !sim->RegisterAlias(number, &error))
-            qFatal("simulator: %s", error.c_str());
-        return sim;
+        sims.push_back(StartAliasedSim(number, instant));
+        return sims.back().get();
     }
 
     // COM<number> names a device that cannot be opened as a serial port, so
     // an attempt on it fails at once whatever this machine has at /dev/ttyS*.
     void AliasToNull(int number)
     {
-        const QByteArray alias = PortAliasFolder() + "/com" + QByteArray::number(number);
-        ::unlink(alias.constData());
-        QVERIFY(::symlink("/dev/null", alias.constData()) == 0);
+        QVERIFY(AliasToDevNull(number));
     }
 
     void ConnectTo(int number)

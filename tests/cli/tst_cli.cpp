@@ -1,0 +1,511 @@
+// tarvo-cli run as a program against simulated variators on pseudo-terminals:
+// every command, every exit status, faults of the link, files that must never
+// be written half, refused writes that send nothing, the backup and Ctrl+C.
+
+#include "CliFixture.h"
+#include "Frame.h"
+#include "MapFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <csignal>
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+namespace {
+
+// A recognisable map on the device: LPG point i holds 100 * i + 7, petrol
+// point i holds -50 * i (thousandths).
+int OldLPG(int i) { return 100 * i + 7; }
+int OldPetrol(int i) { return -50 * i; }
+
+void StoreOldMaps(VariatorSim& sim)
+{
+    StoreMap(sim, LPGFirstParameter, OldLPG);
+    StoreMap(sim, PetrolFirstParameter, OldPetrol);
+    sim.SetValue(StartTimeoutParameter, 45);
+    sim.SetValue(FirmwareParameter, 12);
+}
+
+// Parameters of the requests the simulator received, and how many were writes.
+QList<int> Parameters(const VariatorSim& sim)
+{
+    QList<int> list;
+    for (const SimRequest& r : sim.Requests())
+        list << r.bytes[1];
+    return list;
+}
+
+int Writes(const VariatorSim& sim)
+{
+    int n = 0;
+    for (const SimRequest& r : sim.Requests())
+        n += r.bytes[0] == WriteCommand;
+    return n;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// The order of a full read: handshake, LPG, petrol, start timeout, firmware.
+QList<int> FullReadOrder()
+{
+    QList<int> order{HandshakeParameter};
+    for (int i = 0; i < MapPoints; ++i)
+        order << LPGFirstParameter + i;
+    for (int i = 0; i < MapPoints; ++i)
+        order << PetrolFirstParameter + i;
+    order << StartTimeoutParameter << FirmwareParameter;
+    return order;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+    CliFixture f;
+
+    // A map file with new values: LPG 12.5 + i/4, petrol -i/8, Timeout text.
+    QString NewFile(const QString& name, const QString& timeout = QStringLiteral("55"),
+                    double lpg1200 = 12.5 + 12 / 4.0)
+    {
+        const QString path = f.Path(name);
+        MapTable lpg = CliTable([](int i) { return 12.5 + i / 4.0; });
+        lpg.Uoz[12] = lpg1200;
+        const MapTable petrol = CliTable([](int i) { return -i / 8.0; });
+        SaveMapFile(path, lpg, petrol, timeout);
+        return path;
+    }
+
+private slots:
+    void initTestCase() { f.InitRuntime(); }
+    void cleanup() { f.Cleanup(); }
+
+    void usageAndBadInputExitTwo()
+    {
+        QCOMPARE(f.Run({QStringLiteral("--version")}).out, QStringLiteral("tarvo-cli 1.0.0\n"));
+        const CliRun help = f.Run({QStringLiteral("--help")});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.contains(QLatin1String("tarvo-cli write  (--port N | --auto) FILE.xml")));
+
+        const struct {
+            QStringList arguments;
+            const char* says;
+        } cases[] = {
+            {{}, "no command given"},
+            {{"flash", "--port", "7", "a.xml"}, "unknown command flash"},
+            {{"read", "a.xml"}, "read needs either --port N or --auto"},
+            {{"read", "--port", "7", "--auto", "a.xml"}, "read needs either --port N or --auto"},
+            {{"read", "--port", "0", "a.xml"}, "--port 0: Неверный номер порта"},
+            {{"read", "--port", "1000", "a.xml"}, "--port 1000: Неверный номер порта"},
+            {{"read", "--port", "abc", "a.xml"}, "--port: 'abc' is not a valid integer value"},
+            {{"read", "--port"}, "--port needs a value"},
+            {{"read", "--port", "7", "--fast", "a.xml"}, "unknown option --fast"},
+            {{"diff", "a.xml"}, "diff takes 2 file names"},
+            {{"verify", "--port", "7", "--no-verify", "a.xml"}, "--timeout, --backup and --no-verify belong to write"},
+            {{"write", "--port", "7", "--json", "a.xml"}, "--json belongs to read, verify and diff"},
+            {{"ports", "--port", "7"}, "ports takes no port"},
+        };
+        for (const auto& c : cases) {
+            const CliRun run = f.Run(c.arguments);
+            QVERIFY2(run.status == 2, qPrintable(c.arguments.join(' ')));
+            QVERIFY2(run.err.startsWith(QLatin1String("tarvo-cli: ") + QString::fromUtf8(c.says)), qPrintable(run.err));
+            QCOMPARE(run.out, QString());
+        }
+    }
+
+    void portsListsTheSimulator()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        const CliRun run = f.Run({QStringLiteral("ports")});
+        QCOMPARE(run.status, 0);
+        const QString device = QFileInfo(QString::fromStdString(sim->DevicePath())).canonicalFilePath();
+        QVERIFY2(run.out.contains(QStringLiteral("COM7\t%1\talias\t").arg(device)), qPrintable(run.out));
+        QCOMPARE(sim->RequestCount(), 0);  // listing never talks to a port
+    }
+
+    void readSavesEverythingInTheWindowsOrder()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        StoreOldMaps(*sim);
+        sim->SetValue(LPGFirstParameter + 1, -1);       // 0xFFFF is -0.001
+        sim->SetValue(PetrolFirstParameter + 2, -32768);
+        const QString file = f.Path(QStringLiteral("read.xml"));
+
+        const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.lines(), (QStringList{QStringLiteral("saved ") + file, QStringLiteral("timeout 45"),
+                                           QStringLiteral("firmware 12")}));
+        QVERIFY(run.err.contains(QLatin1String("read: 162/162")));
+        QCOMPARE(Parameters(*sim), FullReadOrder());
+        for (const SimRequest& r : sim->Requests()) {
+            QCOMPARE(r.bytes[0], ReadCommand);
+            const int data = DataField(r.bytes);
+            QCOMPARE(data, r.bytes[1] == HandshakeParameter ? HandshakeData
+                           : r.bytes[1] >= FirmwareParameter ? SettingReadData : MapReadData);
+        }
+
+        MapTable lpg = CliTable([](int) { return 99.0; });
+        MapTable petrol = lpg;
+        LoadMapFile(file, lpg, petrol);
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(lpg.Uoz[i], (i == 1 ? -1 : OldLPG(i)) / 1000.0);
+            QCOMPARE(petrol.Uoz[i], (i == 2 ? -32768 : OldPetrol(i)) / 1000.0);
+        }
+        QCOMPARE(MapFileStartTimeout(file), QStringLiteral("45"));
+
+        // --json: the same result as one object.
+        const CliRun json = f.Run({QStringLiteral("read"), QStringLiteral("--port=7"), file, QStringLiteral("--json")});
+        QCOMPARE(json.status, 0);
+        QCOMPARE(json.lines().size(), 1);
+        const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        QCOMPARE(o.value(QLatin1String("port")).toInt(), 7);
+        QCOMPARE(o.value(QLatin1String("timeout")).toInt(), 45);
+        QCOMPARE(o.value(QLatin1String("firmware")).toInt(), 12);
+        QCOMPARE(o.value(QLatin1String("lpg")).toArray().at(79).toDouble(), OldLPG(79) / 1000.0);
+        QCOMPARE(o.value(QLatin1String("petrol")).toArray().at(2).toDouble(), -32.768);
+    }
+
+    // Any exchange without a valid reply: exit 1, the point named, and the
+    // file that was there before stays byte for byte, with no leftovers.
+    void readNeverWritesAPartialFile_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("argument");
+        QTest::addColumn<int>("parameter");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("short reply") << int(SimFault::Short) << 3 << 85
+                                     << "LPG map, 500 rpm (parameter 85): UARTdataExchange: Вариатор не отвечает (the reply broke off before its sixth byte)";
+        QTest::newRow("bad checksum") << int(SimFault::BadChecksum) << 0 << 3 << "petrol map, 300 rpm (parameter 3)";
+        QTest::newRow("error report") << int(SimFault::ErrorReport) << 2 << 160 << "firmware version (parameter 160)";
+        QTest::newRow("hangup") << int(SimFault::Hangup) << 3 << 100 << "LPG map, 2000 rpm (parameter 100)";
+    }
+    void readNeverWritesAPartialFile()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, argument);
+        QFETCH(int, parameter);
+        QFETCH(QString, named);
+        VariatorSim* sim = f.AddSim(7);
+        SimFaultRule rule;
+        rule.fault = SimFault(fault);
+        rule.argument = argument;
+        rule.parameter = parameter;
+        sim->AddFault(rule);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("car.xml"));
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("what was here before");
+        old.close();
+
+        const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(named), qPrintable(run.err));
+        QVERIFY(run.err.contains(QStringLiteral("tarvo-cli: '%1' was not written").arg(file)));
+        QCOMPARE(run.out, QString());
+        QCOMPARE(ReadAll(file), QByteArray("what was here before"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("car.xml")});
+        if (rule.fault != SimFault::Hangup)
+            QCOMPARE(sim->RequestCount(), 1 + 162);  // collected, not stopped
+    }
+
+    // Failures other than silence are collected and all named at the end.
+    void readNamesEveryFailure()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        sim->AddFault(Fault(SimFault::BadChecksum, 0, 81));
+        sim->AddFault(Fault(SimFault::ErrorReport, 1, 40));
+        const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"),
+                                  f.Path(QStringLiteral("never.xml"))});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.contains(QStringLiteral("tarvo-cli: LPG map, 100 rpm (parameter 81): UARTdataExchange: Ошибка контрольной суммы пакета, принятого от вариатора")));
+        QVERIFY(run.err.contains(QStringLiteral("tarvo-cli: petrol map, 4000 rpm (parameter 40): UARTdataExchange: Вариатор сообщает о получении пакета с неверной контрольной суммой")));
+        QVERIFY(!QFile::exists(f.Path(QStringLiteral("never.xml"))));
+    }
+
+    // A silent variator: the first exchange without any reply ends the read.
+    void silentVariatorStopsAtTheFirstPoint()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        sim->AddFault(Fault(SimFault::Silent, 0, -1, 0, 1 + 20));  // from LPG point 19 on
+        const QString file = f.Path(QStringLiteral("silent.xml"));
+        const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("tarvo-cli: no reply from the variator at LPG map, 1900 rpm (parameter 99)")),
+                 qPrintable(run.err));
+        QCOMPARE(sim->RequestCount(), 1 + 20);  // nothing after the silent one
+        QVERIFY(!QFile::exists(file));
+    }
+
+    void autoFindsThePortAndSaysWhich()
+    {
+        f.AliasToNull(1);
+        f.AliasToNull(2);
+        VariatorSim* sim = f.AddSim(3);
+        StoreOldMaps(*sim);
+        const QString file = f.Path(QStringLiteral("auto.xml"));
+        const CliRun run = f.Run({QStringLiteral("verify"), QStringLiteral("--auto"), NewFile(QStringLiteral("auto.xml"))});
+        QCOMPARE(run.status, 3);
+        QCOMPARE(run.lines().value(0), QStringLiteral("port 3"));
+
+        // No variator anywhere: every number tried, exit 1.
+        f.Cleanup();
+        for (int n = 1; n <= 254; ++n)
+            f.AliasToNull(n);
+        const CliRun none = f.Run({QStringLiteral("read"), QStringLiteral("--auto"), file});
+        QCOMPARE(none.status, 1);
+        QVERIFY(none.err.contains(QLatin1String("tarvo-cli: no variator answered on COM1 to COM254")));
+        QCOMPARE(none.out, QString());
+    }
+
+    void noVariatorOnThePort()
+    {
+        f.AliasToNull(9);
+        const CliRun run = f.Run({QStringLiteral("verify"), QStringLiteral("--port"), QStringLiteral("9"),
+                                  NewFile(QStringLiteral("nine.xml"))});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.contains(QStringLiteral("tarvo-cli: COM9: Не удалось подключиться")));
+    }
+
+    void writeBacksUpWritesAndReadsBack()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        StoreOldMaps(*sim);
+        const QString file = NewFile(QStringLiteral("golf.xml"), QStringLiteral("55"), 12.3456);
+
+        const CliRun run = f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QCOMPARE(run.status, 0);
+        const QStringList lines = run.lines();
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(QRegularExpression(QStringLiteral("^backup .*/golf\\.before-\\d{8}-\\d{6}\\.xml$")).match(lines[0]).hasMatch(),
+                 qPrintable(lines[0]));
+        QCOMPARE(lines[1], QStringLiteral("written 160 points, start timeout 55"));
+        QCOMPARE(lines[2], QStringLiteral("verified 160 points"));
+
+        // The backup holds what the variator held, timeout included.
+        const QString backup = lines[0].mid(7);
+        MapTable lpg = CliTable([](int) { return 0.0; });
+        MapTable petrol = lpg;
+        LoadMapFile(backup, lpg, petrol);
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(lpg.Uoz[i], OldLPG(i) / 1000.0);
+            QCOMPARE(petrol.Uoz[i], OldPetrol(i) / 1000.0);
+        }
+        QCOMPARE(MapFileStartTimeout(backup), QStringLiteral("45"));
+
+        // The variator holds the new maps, encoded as the window encodes them.
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(int(sim->Value(LPGFirstParameter + i)), i == 12 ? 12345 : 12500 + 250 * i);
+            QCOMPARE(int(sim->Value(PetrolFirstParameter + i)), -125 * i);
+        }
+        QCOMPARE(int(sim->Value(StartTimeoutParameter)), 55);
+        // Handshake, backup read, 161 writes (LPG, petrol, timeout), read-back.
+        const QList<int> order = Parameters(*sim);
+        QCOMPARE(order.size(), 1 + 162 + 161 + 160);
+        QCOMPARE(order.mid(0, 163), FullReadOrder());
+        QCOMPARE(order.mid(163, 161), FullReadOrder().mid(1, 160) << StartTimeoutParameter);
+        QCOMPARE(order.mid(324), FullReadOrder().mid(1, 160));
+        QCOMPARE(Writes(*sim), 161);
+
+        // --no-verify and --timeout; --backup names the backup.
+        sim->ClearRequests();
+        const QString named = f.Path(QStringLiteral("kept.xml"));
+        const CliRun quick = f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file,
+                                    QStringLiteral("--no-verify"), QStringLiteral("--timeout"), QStringLiteral("-1"),
+                                    QStringLiteral("--backup"), named});
+        QCOMPARE(quick.status, 0);
+        QCOMPARE(quick.lines(), (QStringList{QStringLiteral("backup ") + named,
+                                              QStringLiteral("written 160 points, start timeout -1")}));
+        QCOMPARE(sim->RequestCount(), 1 + 162 + 161);
+        QCOMPARE(int(sim->Value(StartTimeoutParameter)), -1);
+        QCOMPARE(MapFileStartTimeout(named), QStringLiteral("55"));
+    }
+
+    // Nothing that would not fit the wire goes out: not a single frame, not
+    // even the handshake, and no backup.
+    void refusedWriteSendsNoFrame_data()
+    {
+        QTest::addColumn<QString>("timeout");
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<double>("lpg1200");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("map point") << "55" << QStringList() << 40.0
+                                   << "Запись отменена: значение вне допустимого диапазона (карта газа, 1200 об/мин)";
+        QTest::newRow("timeout too large") << "55" << QStringList{"--timeout", "70000"} << 1.0
+                                           << "Запись отменена: значение вне допустимого диапазона (время до включения вариатора)";
+        QTest::newRow("file timeout not a number") << "abc" << QStringList() << 1.0
+                                                   << "start timeout (Timeout in ";
+        QTest::newRow("--timeout not a number") << "55" << QStringList{"--timeout", "7s"} << 1.0
+                                                << "start timeout (--timeout): '7s' is not a valid integer value; give --timeout T";
+    }
+    void refusedWriteSendsNoFrame()
+    {
+        QFETCH(QString, timeout);
+        QFETCH(QStringList, extra);
+        QFETCH(double, lpg1200);
+        QFETCH(QString, says);
+        VariatorSim* sim = f.AddSim(7);
+        QTemporaryDir dir;
+        MapTable lpg = CliTable([](int) { return 1.0; });
+        lpg.Uoz[12] = lpg1200;
+        const QString file = dir.filePath(QStringLiteral("bad.xml"));
+        SaveMapFile(file, lpg, lpg, timeout);
+
+        const CliRun run = f.Run(QStringList{QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file} + extra);
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.startsWith(QStringLiteral("tarvo-cli: ") + says), qPrintable(run.err));
+        QCOMPARE(sim->RequestCount(), 0);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("bad.xml")});
+    }
+
+    void unreadableFilesExitTwo()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        const QString broken = f.Path(QStringLiteral("broken.xml"));
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<variatorTarvo><Settings");
+        file.close();
+        for (const QString& command : {QStringLiteral("write"), QStringLiteral("verify")}) {
+            const CliRun run = f.Run({command, QStringLiteral("--port"), QStringLiteral("7"), broken});
+            QCOMPARE(run.status, 2);
+            QVERIFY2(run.err.startsWith(QStringLiteral("tarvo-cli: Cannot open map file '%1'").arg(broken)), qPrintable(run.err));
+        }
+        const CliRun diff = f.Run({QStringLiteral("diff"), broken, f.Path(QStringLiteral("missing.xml"))});
+        QCOMPARE(diff.status, 2);
+        const CliRun read = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"),
+                                   f.Path(QStringLiteral("no/such/folder/x.xml"))});
+        QCOMPARE(read.status, 2);
+        QVERIFY(read.err.startsWith(QLatin1String("tarvo-cli: cannot write ")));
+        QCOMPARE(sim->RequestCount(), 0);
+    }
+
+    // Wrong echoes and error reports do not stop a write; all are named.
+    void writeCollectsBadEchoes()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        StoreOldMaps(*sim);
+        const int firstWrite = 1 + 162 + 1;
+        sim->AddFault(Fault(SimFault::WrongEcho, 1, 90, 0, firstWrite));
+        sim->AddFault(Fault(SimFault::ErrorReport, 2, 5, 0, firstWrite));
+        const QString file = NewFile(QStringLiteral("echo.xml"));
+        const CliRun run = f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("tarvo-cli: LPG map, 1000 rpm (parameter 90): WritePLGMap: функция UARTdataExchange возвращает неверное значение (sent 15000, echo 15001)")),
+                 qPrintable(run.err));
+        QVERIFY(run.err.contains(QStringLiteral("tarvo-cli: petrol map, 500 rpm (parameter 5): UARTdataExchange: Вариатор сообщает о получении пакета с неверным параметром; WritePetrolMap: функция UARTdataExchange возвращает неверное значение")));
+        QVERIFY(run.err.contains(QStringLiteral("160 of 160 map points went out, the start timeout went out")));
+        QCOMPARE(Writes(*sim), 161);
+        QCOMPARE(int(sim->Value(LPGFirstParameter + 79)), 12500 + 250 * 79);
+        QVERIFY(!run.out.contains(QLatin1String("verified")));
+    }
+
+    void verifyAndDiffReportEachDifferingPoint()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        const QString file = NewFile(QStringLiteral("v.xml"));
+        QCOMPARE(f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file,
+                        QStringLiteral("--no-verify")}).status, 0);
+        const CliRun equal = f.Run({QStringLiteral("verify"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QCOMPARE(equal.status, 0);
+        QCOMPARE(equal.lines(), QStringList{QStringLiteral("equal 160 points")});
+
+        sim->SetValue(LPGFirstParameter + 12, 4350);
+        sim->SetValue(PetrolFirstParameter + 79, 1);
+        const CliRun differ = f.Run({QStringLiteral("verify"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QCOMPARE(differ.status, 3);
+        QCOMPARE(differ.lines(), (QStringList{QStringLiteral("LPG 1200 15.5 4.35"), QStringLiteral("Petrol 7900 -9.875 0.001"),
+                                              QStringLiteral("different 2 of 160 points")}));
+        const CliRun json = f.Run({QStringLiteral("verify"), QStringLiteral("--port"), QStringLiteral("7"), file,
+                                   QStringLiteral("--json")});
+        QCOMPARE(json.status, 3);
+        const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        QCOMPARE(o.value(QLatin1String("equal")).toBool(), false);
+        const QJsonObject first = o.value(QLatin1String("differences")).toArray().at(0).toObject();
+        QCOMPARE(first.value(QLatin1String("map")).toString(), QStringLiteral("LPG"));
+        QCOMPARE(first.value(QLatin1String("rpm")).toInt(), 1200);
+        QCOMPARE(first.value(QLatin1String("file")).toDouble(), 15.5);
+        QCOMPARE(first.value(QLatin1String("device")).toDouble(), 4.35);
+
+        // diff: the same comparison between files; 12.3456 and 12.345 go on
+        // the wire as the same code and count as equal.
+        const QString a = NewFile(QStringLiteral("a.xml"), QStringLiteral("1"), 12.3456);
+        const QString b = NewFile(QStringLiteral("b.xml"), QStringLiteral("2"), 12.345);
+        const CliRun same = f.Run({QStringLiteral("diff"), a, b});
+        QCOMPARE(same.status, 0);
+        QCOMPARE(same.lines(), QStringList{QStringLiteral("equal 160 points")});
+        const CliRun other = f.Run({QStringLiteral("diff"), a, file, QStringLiteral("--json")});
+        QCOMPARE(other.status, 3);
+        const QJsonObject d = QJsonDocument::fromJson(other.out.toUtf8()).object();
+        QCOMPARE(d.value(QLatin1String("differences")).toArray().size(), 1);
+        QCOMPARE(d.value(QLatin1String("differences")).toArray().at(0).toObject().value(QLatin1String("a")).toDouble(), 12.3456);
+    }
+
+    // Ctrl+C in the middle of a write: the exchange in flight completes, the
+    // tool says how many points went out (exactly the writes the variator
+    // got), the backup is on disk, exit 1.
+    void ctrlCStopsAfterTheExchangeInFlight()
+    {
+        VariatorSim* sim = f.AddSim(7, false);  // paced like a 9600-baud line
+        StoreOldMaps(*sim);
+        const QString file = NewFile(QStringLiteral("stop.xml"));
+        const CliRun run = f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file},
+                                 [&](QProcess& process) {
+                                     QTRY_VERIFY_WITH_TIMEOUT(sim->RequestCount() >= 1 + 162 + 30, 20000);
+                                     ::kill(pid_t(process.processId()), SIGINT);
+                                 });
+        QCOMPARE(run.status, 1);
+        const int written = Writes(*sim);
+        QVERIFY(written >= 30 && written < 160);
+        QVERIFY2(run.err.contains(QStringLiteral("tarvo-cli: stopped by Ctrl+C")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("%1 of 160 map points went out, the start timeout did not").arg(written)),
+                 qPrintable(run.err));
+        for (int i = 0; i < MapPoints; ++i)
+            QCOMPARE(int(sim->Value(LPGFirstParameter + i)), i < written ? 12500 + 250 * i : OldLPG(i));
+        QCOMPARE(int(sim->Value(StartTimeoutParameter)), 45);
+        QVERIFY(run.out.startsWith(QLatin1String("backup ")));
+        QVERIFY(QFile::exists(run.lines().at(0).mid(7)));
+    }
+
+    // On a terminal the progress is a bar redrawn in place with the count.
+    void progressBarOnATerminal()
+    {
+        f.AddSim(7);
+        int master = -1;
+        int slave = -1;
+        QVERIFY(::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
+        QProcess process;
+        process.setProgram(QStringLiteral(TARVO_CLI_PATH));
+        process.setArguments({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"),
+                              f.Path(QStringLiteral("tty.xml"))});
+        process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+        process.start();
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        QByteArray shown;
+        char buffer[4096];
+        while (!process.waitForFinished(20)) {
+            for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+                shown.append(buffer, int(n));
+        }
+        ::close(slave);
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+            shown.append(buffer, int(n));
+        ::close(master);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(shown.contains("\rread [###############...............] 81/162"), shown.right(200).constData());
+        QVERIFY(shown.contains("\rread [##############################] 162/162"));
+        QVERIFY(!shown.contains("read: 20/162"));
+    }
+
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,68 @@
+// A file written by tarvo-cli read opens in the window ("Файл" → "Открыть")
+// with the values the variator held, in both grids and both charts.
+
+#include "CliFixture.h"
+#include "Frame.h"
+#include "Gui2.h"
+#include "NumberText.h"
+#include "Seams.h"
+#include "StringGrid.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QLineSeries>
+#include <QLocale>
+
+class TestCliWindow : public QObject {
+    Q_OBJECT
+
+    CliFixture f;
+
+private slots:
+    void initTestCase() { f.InitRuntime(); }
+
+    void readFileOpensInTheWindow()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        // Codes that a careless encoding would bend: odd thousandths, both
+        // ends of the 16-bit range, -0.001.
+        StoreMap(*sim, LPGFirstParameter, [](int i) { return i == 0 ? 32767 : i == 1 ? -32768 : 4350 - 1117 * i; });
+        StoreMap(*sim, PetrolFirstParameter, [](int i) { return i == 5 ? -1 : 333 * i - 9001; });
+        const QString file = f.Path(QStringLiteral("from-cli.xml"));
+        const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QCOMPARE(run.status, 0);
+
+        QLocale::setDefault(QLocale::c());
+        QStringList errors;
+        SetErrorBoxHook([&](const QString& t) { errors << t; });
+        SetFileDialogHook([&](QFileDialog*, QString& fileName) {
+            fileName = file;
+            return true;
+        });
+        TForm2 window;
+        Form2 = &window;
+        window.N2->trigger();
+        QCOMPARE(errors, QStringList());
+
+        const struct {
+            int first;
+            TStringGrid* grid;
+            QLineSeries* series;
+        } maps[] = {{LPGFirstParameter, window.StringGridLPG, window.LineSeries1},
+                    {PetrolFirstParameter, window.StringGridPetrol, window.Series1}};
+        for (const auto& m : maps) {
+            QCOMPARE(m.series->count(), MapPoints);
+            for (int i = 0; i < MapPoints; ++i) {
+                const double degrees = sim->Value(m.first + i) / 1000.0;
+                QCOMPARE(m.grid->Cell(i / 10 + 1, i % 10 + 1), FloatToStr(degrees));
+                QCOMPARE(m.series->at(i), QPointF(100.0 * i, degrees));
+            }
+        }
+        Form2 = nullptr;
+        SetErrorBoxHook({});
+        SetFileDialogHook({});
+    }
+};
+
+QTEST_MAIN(TestCliWindow)
+#include "tst_cli_window.moc"
