@@ -227,16 +227,11 @@ TForm2::TForm2()
     BuildChartPages();
     BuildGridPages();
 
-    OpenDialog1 = new QFileDialog(this);
-    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1->setDefaultSuffix(QStringLiteral("xml"));
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1->setFileMode(QFileDialog::AnyFile);
-    SaveDialog1->setDefaultSuffix(QStringLiteral("xml"));
+    // OpenDialog1 and SaveDialog1 are built on first use (OpenDialog,
+    // SaveDialog): the two file dialogs would cost more start-up time than
+    // the whole rest of the window.
+    OpenDialog1 = nullptr;
+    SaveDialog1 = nullptr;
 
     // Keyboard order among the window's direct controls.
     setTabOrder(Button1, ReadData);
@@ -526,6 +521,30 @@ void FillTemplate(TForm2* window)
         LPGTable.Uoz[i] = 9.0;
         PetrolTable.Uoz[i] = 2.0;
     }
+}
+
+QFileDialog* OpenDialog(TForm2* window)
+{
+    if (!window->OpenDialog1) {
+        window->OpenDialog1 = new QFileDialog(window);
+        window->OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+        window->OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        window->OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+        window->OpenDialog1->setDefaultSuffix(QStringLiteral("xml"));
+    }
+    return window->OpenDialog1;
+}
+
+QFileDialog* SaveDialog(TForm2* window)
+{
+    if (!window->SaveDialog1) {
+        window->SaveDialog1 = new QFileDialog(window);
+        window->SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+        window->SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+        window->SaveDialog1->setFileMode(QFileDialog::AnyFile);
+        window->SaveDialog1->setDefaultSuffix(QStringLiteral("xml"));
+    }
+    return window->SaveDialog1;
 }
 
 void RepaintNow(QWidget* widget)

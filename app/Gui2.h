@@ -150,6 +150,7 @@ public:
     // "Подключение" / "Сравнить с вариатором"
     QAction* N19 = nullptr;
 
+    // Null until OpenDialog / SaveDialog first builds them.
     QFileDialog* OpenDialog1;
     QFileDialog* SaveDialog1;
 
@@ -207,3 +208,6 @@ void FillTemplate(TForm2* window);
 
 // Repaints a control at once, while the event loop is not running.
 void RepaintNow(QWidget* widget);
+// The window's file dialogs, built on first use and kept.
+QFileDialog* OpenDialog(TForm2* window);
+QFileDialog* SaveDialog(TForm2* window);

@@ -1,10 +1,17 @@
 #pragma once
 
 // The yardstick of the transfer figures: a bare client that makes the same
-// exchanges as the program with nothing around them: plain termios (raw,
-// 9600 baud, 8N1), each six-byte request written, the six reply bytes waited
-// for with poll(), the next request at once. No purge, no Qt, no checks
-// beyond the reply's checksum.
+// exchanges as the program with nothing around them. It opens the line with
+// plain termios (raw, 9600 baud, 8N1), writes each six-byte request, waits for
+// the six reply bytes with poll() and goes on with the next request at once:
+// no purge, no window, no checks beyond the frame's checksum.
+//
+// Typical use, against a simulator in the same run:
+//     BareLine line;
+//     BareOpen(&line, sim.DevicePath().c_str());
+//     const BareResult r = BareRun(&line, FullReadRequests());
+//     // r.ms, r.valid
+//     BareClose(&line);
 
 #include <vector>
 
@@ -25,12 +32,13 @@ struct BareResult {
     int valid = 0;       // complete replies with a correct checksum
 };
 
-// Opens a device path (an alias is followed) at 9600 baud, raw. 1 on success.
+// Opens a device path (also an alias: it is followed) at 9600 baud, raw.
+// 1 on success, 0 on failure.
 int BareOpen(BareLine* line, const char* path);
 void BareClose(BareLine* line);
 
-// One exchange: writes the request and reads six bytes into reply. 1 when six
-// bytes arrived before timeoutMs passed without a byte.
+// One exchange: discards nothing, writes the request, reads six bytes into
+// reply. 1 when six bytes arrived before timeoutMs passed without a byte.
 int BareExchange(BareLine* line, const unsigned char* request, unsigned char* reply, int timeoutMs = 1000);
 
 // Runs the requests in order, one exchange each, and times the whole series.

@@ -1,8 +1,14 @@
-// Time of a full read (162 exchanges) and a full write (161 exchanges) against
-// the variator simulator pacing a real 9600-baud line, beside the line's own
-// limit: 12 bytes of 10 bits each way and back, 12.5 ms an exchange. The
-// progress bar is repainted on the offscreen platform as on screen.
+// A full read (162 exchanges) and a full write (161 exchanges) by the program,
+// each beside a bare client (BareClient) making the same exchanges over the
+// same simulator in the same run. The simulator paces a real 9600-baud line:
+// 12 characters of 10 bits, 12.5 ms an exchange. The ratio program / bare
+// client is what the program adds to the line's own time.
+//
+// The platform is the one Qt is given (QT_QPA_PLATFORM), offscreen when none
+// is: run it under Xvfb with QT_QPA_PLATFORM=xcb to see the program as the
+// user does, the progress bar painted on a real X server.
 
+#include "BareClient.h"
 #include "ComPort.h"
 #include "Dataextractor.h"
 #include "DeviceCommands.h"
@@ -13,19 +19,22 @@
 #include "VariatorSim.h"
 
 #include <QCoreApplication>
-#include <QProgressBar>
-#include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
 namespace {
 
 const double ExchangeLimitMs = 12.0 * 10.0 / 9600.0 * 1000.0;  // 12.5 ms
-const int Runs = 3;
+const int Runs = 5;
+const int ComNumber = 5;
 
 double TimeMs(const std::function<void()>& command)
 {
@@ -35,18 +44,39 @@ double TimeMs(const std::function<void()>& command)
     return timer.nsecsElapsed() / 1e6;
 }
 
-void Report(const char* what, int exchanges, double ms)
+double Median(std::vector<double> v)
 {
-    const double limit = exchanges * ExchangeLimitMs;
-    std::printf("%-6s %3d exchanges: %8.1f ms, line limit %8.1f ms, ratio %.3f, %+.3f ms an exchange\n", what,
-                exchanges, ms, limit, ms / limit, (ms - limit) / exchanges);
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// One figure: the program beside the bare client over the best runs of each.
+void Report(const char* what, int exchanges, const std::vector<double>& program, const std::vector<double>& bare)
+{
+    const double p = *std::min_element(program.begin(), program.end());
+    const double b = *std::min_element(bare.begin(), bare.end());
+    std::vector<double> ratios;
+    for (size_t k = 0; k < program.size(); ++k)
+        ratios.push_back(program[k] / bare[k]);
+    std::printf("%s, %d exchanges, %s, best of %d: ratio %.3f (median of pairs %.3f), program %.1f ms, "
+                "bare client %.1f ms, %+.3f ms an exchange, line limit %.1f ms\n",
+                what, exchanges, qPrintable(QGuiApplication::platformName()), int(program.size()), p / b,
+                Median(ratios), p, b, (p - b) / exchanges, exchanges * ExchangeLimitMs);
+}
+
+// The codes the program sends for a map, as the bare client sends them too.
+void Codes(const MapTable& table, short* codes)
+{
+    for (int i = 0; i < MapPoints; ++i)
+        AdvanceToThousandths(table.Uoz[i], &codes[i]);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     TarvoApplication app(argc, argv);
@@ -59,7 +89,7 @@ int main(int argc, char** argv)
 
     VariatorSim sim;
     std::string error;
-    if (!sim.Start(&error) || !sim.RegisterAlias(5, &error)) {
+    if (!sim.Start(&error) || !sim.RegisterAlias(ComNumber, &error)) {
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }
@@ -67,45 +97,42 @@ int main(int argc, char** argv)
     Form2 = new TForm2;
     Form2->show();
     QCoreApplication::processEvents();
-    if (!ConnectVariator(5, 0)) {
-        std::fprintf(stderr, "no variator on COM5\n");
-        return 1;
-    }
 
-    double bestRead = 1e9, bestWrite = 1e9;
+    std::vector<double> programRead, programWrite, bareRead, bareWrite;
+    int bareValid = 0, bareExchanges = 0;
     for (int run = 0; run < Runs; ++run) {
-        const double read = TimeMs([] { Form2->ReadDataClick(); });
-        Report("read", 162, read);
-        const double write = TimeMs([] { Form2->WriteDataClick(); });
-        Report("write", 161, write);
-        bestRead = std::min(bestRead, read);
-        bestWrite = std::min(bestWrite, write);
-    }
-    std::printf("best of %d:\n", Runs);
-    Report("read", 162, bestRead);
-    Report("write", 161, bestWrite);
-
-    // Where the time beyond the line goes: the bare exchanges, without the
-    // window, and the progress repaint alone.
-    const double bare = TimeMs([] {
-        for (int k = 0; k < 162; ++k)
-            UARTdataExchange(QStringLiteral("read"), static_cast<unsigned char>(k % 160), 100, 1);
-    });
-    Report("bare", 162, bare);
-    {
-        // The simulator writes the last reply byte 11.46 ms after a request
-        // and is ready for the next one 12.5 ms after it: what one exchange
-        // takes beyond 11.46 ms is the program's and the scheduler's share.
-        std::vector<double> each;
-        for (int k = 0; k < 162; ++k) {
-            each.push_back(TimeMs([k] {
-                UARTdataExchange(QStringLiteral("read"), static_cast<unsigned char>(k % 160), 100, 1);
-            }));
+        // The bare client has the line to itself while it runs.
+        DisconnectVariator();
+        BareLine line;
+        if (!BareOpen(&line, sim.DevicePath().c_str())) {
+            std::fprintf(stderr, "bare client: cannot open %s\n", sim.DevicePath().c_str());
+            return 1;
         }
-        std::sort(each.begin(), each.end());
-        std::printf("one exchange: min %.3f ms, median %.3f ms, p90 %.3f ms, max %.3f ms\n", each.front(),
-                    each[each.size() / 2], each[each.size() * 9 / 10], each.back());
+        short lpg[MapPoints], petrol[MapPoints];
+        Codes(LPGTable, lpg);
+        Codes(PetrolTable, petrol);
+        const short timeout = short(Form2->EEditVariatorStartTimeout->text().toInt());
+        const BareResult r = BareRun(&line, FullReadRequests());
+        const BareResult w = BareRun(&line, FullWriteRequests(lpg, petrol, timeout));
+        BareClose(&line);
+        bareRead.push_back(r.ms);
+        bareWrite.push_back(w.ms);
+        bareValid += r.valid + w.valid;
+        bareExchanges += r.exchanges + w.exchanges;
+
+        if (!ConnectVariator(ComNumber, 0)) {
+            std::fprintf(stderr, "no variator on COM%d\n", ComNumber);
+            return 1;
+        }
+        programRead.push_back(TimeMs([] { Form2->ReadDataClick(); }));
+        programWrite.push_back(TimeMs([] { Form2->WriteDataClick(); }));
     }
+    Report("read", 162, programRead, bareRead);
+    Report("write", 161, programWrite, bareWrite);
+    if (bareValid != bareExchanges)
+        std::fprintf(stderr, "bare client: %d of %d replies valid\n", bareValid, bareExchanges);
+
+    // Where time could go: the progress repaint alone.
     const int repaints = 1000;
     const double paint = TimeMs([] {
         for (int k = 0; k < repaints; ++k) {
@@ -121,5 +148,5 @@ int main(int argc, char** argv)
     delete Form2;
     Form2 = nullptr;
     sim.Stop();
-    return messages == 0 ? 0 : 1;
+    return messages == 0 && bareValid == bareExchanges ? 0 : 1;
 }

@@ -14,8 +14,11 @@ struct MapTable;
 using MessageSink = std::function<void(const QString& text)>;
 // Takes the connection state "connected" or "disconnected".
 using StatusSink = std::function<void(const QString& key)>;
-// Called with the position (map point or port number) before each exchange.
+// Called with the position (map point or port number) of each exchange.
 using ProgressStep = std::function<void(int position)>;
+// Called by an exchange once its request went out (or failed to), before the
+// reply is awaited: what it does costs no time while the reply is on the line.
+using WireStep = std::function<void()>;
 
 // The sink of UARTdataExchange when interactive; the program installs
 // ShowMessage. While none is installed an interactive exchange is silent.
@@ -48,9 +51,11 @@ enum class ExchangeOutcome {
 
 // The same exchange over a given port; failures go to messages unless it is
 // empty. When outcome is given, it is set to how the exchange ended.
+// whileOnWire, when given, runs once right after the request was written
+// (also when writing it failed), before any message of the exchange.
 int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, short data,
                   const MessageSink& messages, bool* replyValid = nullptr,
-                  ExchangeOutcome* outcome = nullptr);
+                  ExchangeOutcome* outcome = nullptr, const WireStep& whileOnWire = {});
 
 // Connection to the variator.
 // VariatorConnected is 1 after a successful handshake and keeps a second
@@ -92,7 +97,9 @@ struct PointExchange {
 using PointWatch = std::function<bool(const PointExchange& exchange)>;
 
 // Transfers between a map table and the variator, over port, one exchange
-// per point with step(i) before point i. An exchange that gets no valid reply
+// per point. step(i) runs once for point i while its request is on the line
+// (after the request went out, before its reply is read and before any
+// message of the point), so a repaint there costs no transfer time. An exchange that gets no valid reply
 // leaves the value it was meant to read as it was; a map point counts as
 // written only when a valid reply echoes it, otherwise mismatch is shown and
 // the transfer goes on with the next point. watch, when given, sees every

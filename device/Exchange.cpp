@@ -27,7 +27,8 @@ int UARTdataExchange(const QString& kind, unsigned char parameter, short data,
 }
 
 int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, short data,
-                  const MessageSink& messages, bool* replyValid, ExchangeOutcome* outcome)
+                  const MessageSink& messages, bool* replyValid, ExchangeOutcome* outcome,
+                  const WireStep& whileOnWire)
 {
     if (replyValid)
         *replyValid = false;
@@ -43,7 +44,12 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
     if (port)
         port->Purge();
 
-    if (!port || !port->Write(frame, FrameSize)) {
+    const bool sent = port && port->Write(frame, FrameSize);
+    // The request now takes six character times to reach the variator and
+    // the reply six more to come back: time enough for the caller's own work.
+    if (whileOnWire)
+        whileOnWire();
+    if (!sent) {
         if (messages)
             messages(QStringLiteral("Невозможно отправить запрос вариатору. Com-port не удается открыть или отправить ему данные"));
         return data;

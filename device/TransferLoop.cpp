@@ -22,6 +22,14 @@ void Show(const MessageSink& messages, const QString& text)
         messages(text);
 }
 
+// The progress step of point i, to run while its exchange is on the line.
+WireStep PointStep(const ProgressStep& step, int i)
+{
+    if (!step)
+        return WireStep();
+    return [&step, i] { step(i); };
+}
+
 } // namespace
 
 bool FitsData(long long value)
@@ -33,13 +41,11 @@ void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const Mes
                    const ProgressStep& step, const PointWatch& watch)
 {
     for (int i = 0; i < MapPoints; ++i) {
-        if (step)
-            step(i);
         PointExchange done;
         done.point = i;
         done.parameter = firstParameter + i;
         done.value = ExchangeFrame(port, ReadKind, static_cast<unsigned char>(done.parameter), MapReadData,
-                                   messages, &done.ok, &done.outcome);
+                                   messages, &done.ok, &done.outcome, PointStep(step, i));
         if (done.ok)
             table.Uoz[i] = done.value / 1000.0;
         if (watch && !watch(done))
@@ -51,11 +57,11 @@ void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, co
                     const MessageSink& messages, const ProgressStep& step, const PointWatch& watch)
 {
     for (int i = 0; i < MapPoints; ++i) {
-        if (step)
-            step(i);
         short code = 0;
         if (!AdvanceToThousandths(table.Uoz[i], &code)) {
             // Never sent: it would not fit the data field.
+            if (step)
+                step(i);
             Show(messages, mismatch);
             continue;
         }
@@ -65,7 +71,7 @@ void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, co
         done.sent = code;
         bool valid = false;
         done.value = ExchangeFrame(port, WriteKind, static_cast<unsigned char>(done.parameter), code, messages,
-                                   &valid, &done.outcome);
+                                   &valid, &done.outcome, PointStep(step, i));
         done.ok = valid && done.value == code;
         if (!done.ok)
             Show(messages, mismatch);

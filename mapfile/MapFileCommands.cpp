@@ -35,9 +35,10 @@ void SetMapReferences()
 void TForm2::N2Click()
 {
     const MapStep step(this, QStringLiteral("Открыть"));
-    OpenDialog1->setNameFilter(MapFileFilter);
+    QFileDialog* dialog = OpenDialog(this);
+    dialog->setNameFilter(MapFileFilter);
     QString fileName;
-    if (ExecuteFileDialog(OpenDialog1, fileName)) {
+    if (ExecuteFileDialog(dialog, fileName)) {
         LoadMapFile(fileName, LPGTable, PetrolTable);
         SetMapReferences();
     }
@@ -47,9 +48,10 @@ void TForm2::N2Click()
 // "Файл" / "Сохранить"
 void TForm2::N3Click()
 {
-    SaveDialog1->setNameFilter(MapFileFilter);
+    QFileDialog* dialog = SaveDialog(this);
+    dialog->setNameFilter(MapFileFilter);
     QString fileName;
-    if (ExecuteFileDialog(SaveDialog1, fileName)) {
+    if (ExecuteFileDialog(dialog, fileName)) {
         SaveMapFile(fileName, LPGTable, PetrolTable, EEditVariatorStartTimeout->text());
         SetMapReferences();
     }

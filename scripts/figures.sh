@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Prints the program's figures in one table: transfer times against the
-# 9600-baud line limit, tarvo-cli's read and writes beside a bare client,
-# chart key-edit latency, start-up time to the first shown window and peak
-# memory. Builds into build/ first.
+# Prints the program's figures in one table, each as a ratio to a yardstick
+# measured in the same run, with how it was measured beside it: transfers
+# against a bare client over the same simulator, start-up and memory against
+# a bare Qt window with two charts and two 81-column tables, and the chart
+# key-edit latency. Figures are taken where the user sees the program, on a
+# real X server (a private Xvfb), and offscreen where that helps to compare.
+# tarvo-cli's read and writes are set beside the same bare client.
+# Builds into build/ first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
 cmake --preset normal >/dev/null
-cmake --build --preset normal -j"$(nproc)" --target tarvo-gui tarvo-cli variator-sim bench-transfer bench-chart-keys bench-cli >/dev/null
+cmake --build --preset normal -j"$(nproc)" --target tarvo-gui tarvo-cli variator-sim bench-transfer bench-chart-keys \
+  bench-cli bench-startup bench-bare-window >/dev/null
 
 work=$(mktemp -d)
 # The programs started here are killed: their recovery folder is a throw-away one.
@@ -20,45 +25,70 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Transfer against a simulator that paces a real 9600-baud line.
-transfer=$(QT_QPA_PLATFORM=offscreen ./build/bench/bench-transfer 2>/dev/null | sed -n '/^best of/,$p' \
-  | grep -E '^(read|write)' | sed -E 's/ +/ /g; s/^(read|write) /\1, /; s/exchanges:/exchanges, best of 3:/' || true)
-# tarvo-cli as a program beside the bare client over the same paced simulator.
-cli=$(./build/bench/bench-cli 2>/dev/null | grep -E '^tarvo-cli' || true)
-# Chart key edits, offscreen, repaint included.
-keys=$(QT_QPA_PLATFORM=offscreen ./build/bench/bench-chart-keys 2>/dev/null | grep -E '^chart key edit' || true)
-
-# Start-up to the first shown window, under Xvfb, median of 5 runs; peak memory
-# (maximum resident set) of the program shown and idle for two seconds.
 exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1280x800x24 >/dev/null 2>&1 &
+Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 display=""
 for _ in $(seq 50); do
   read -r -t 0.1 -u "$fd" display || true
   [ -n "$display" ] && break
 done
+[ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$display"
-starts=()
-for _ in 1 2 3 4 5; do
-  t0=$(date +%s%N)
-  ./build/tarvo-gui >/dev/null 2>&1 &
-  pid=$!
-  xdotool search --sync --onlyvisible --name '^Tarvo GUI$' >/dev/null
-  t1=$(date +%s%N)
-  starts+=($(( (t1 - t0) / 1000000 )))
-  kill "$pid"; wait "$pid" 2>/dev/null || true
-done
-startup=$(printf '%s\n' "${starts[@]}" | sort -n | sed -n 3p)
-/usr/bin/time -f '%M' -o "$work/rss" bash -c './build/tarvo-gui >/dev/null 2>&1 & p=$!; sleep 2; kill $p; wait $p' 2>/dev/null || true
-rss_kb=$(tail -n1 "$work/rss")
 
-echo "| figure | value |"
-echo "|---|---|"
-while IFS= read -r line; do [ -n "$line" ] && echo "| ${line%%:*} | ${line#*: } |"; done <<< "$transfer"
-while IFS= read -r line; do [ -n "$line" ] && echo "| ${line%%:*} | ${line#*: } |"; done <<< "$cli"
-while IFS= read -r line; do [ -n "$line" ] && echo "| ${line%%:*} | ${line#*: } |"; done <<< "$keys"
-echo "| start-up to first shown window (median of 5, Xvfb) | ${startup} ms |"
-echo "| peak memory, window shown and idle | $(( rss_kb / 1024 )) MiB |"
+rows=()
+# row FIGURE HOW VALUE
+row() { rows+=("| $1 | $2 | $3 |"); }
+
+# Transfers: the program's full read and write beside a bare termios client
+# making the same exchanges over the same simulator, which paces a real
+# 9600-baud line (12.5 ms an exchange).
+for platform in xcb offscreen; do
+  where="Xvfb"
+  [ "$platform" = offscreen ] && where="offscreen"
+  while IFS= read -r line; do
+    [[ "$line" =~ ^(read|write),\ ([0-9]+)\ exchanges,\ [a-z]+,\ best\ of\ ([0-9]+):\ (.*)$ ]] || continue
+    row "full ${BASH_REMATCH[1]}, ${BASH_REMATCH[2]} exchanges" \
+      "$where; program / bare client on the same simulator pacing 9600 baud, same run, best of ${BASH_REMATCH[3]} each" \
+      "${BASH_REMATCH[4]}"
+  done < <(QT_QPA_PLATFORM=$platform ./build/bench/bench-transfer 2>/dev/null || true)
+done
+
+# Start-up: from the fork to the X server's map event of the first top-level
+# window, the program and the bare window in turn.
+start=$(QT_QPA_PLATFORM=xcb ./build/bench/bench-startup 15 ./build/tarvo-gui ./build/bench/bench-bare-window || true)
+if [[ "$start" =~ median\ of\ ([0-9]+):\ (.*),\ ratio\ ([0-9.]+)$ ]]; then
+  row "start-up to first shown window" \
+    "Xvfb; fork to the X server's MapNotify (an event wait, no polling), program / bare window with two charts and two 81-column tables, in turn, median of ${BASH_REMATCH[1]} each" \
+    "ratio ${BASH_REMATCH[3]}: ${BASH_REMATCH[2]}"
+fi
+
+# tarvo-cli as a program beside the bare client over the same paced simulator.
+while IFS= read -r line; do
+  [ -n "$line" ] && row "${line%%:*}" "tarvo-cli / bare client on the same simulator pacing 9600 baud, same run" "${line#*: }"
+done < <(./build/bench/bench-cli 2>/dev/null | grep -E '^tarvo-cli' || true)
+
+# Chart key edits: one whole-map Up or Down on the LPG chart, repaint included.
+for platform in xcb offscreen; do
+  where="Xvfb"
+  [ "$platform" = offscreen ] && where="offscreen"
+  keys=$(QT_QPA_PLATFORM=$platform ./build/bench/bench-chart-keys 2>/dev/null | grep -E '^chart key edit' || true)
+  [ -n "$keys" ] && row "chart key edit" "$where; key event to the chart repainted, 1000 presses (one frame is 16 ms)" "${keys#*: }"
+done
+
+# Peak memory (maximum resident set), shown and idle for two seconds.
+rss() {
+  /usr/bin/time -f '%M' -o "$work/rss" bash -c "QT_QPA_PLATFORM=xcb $1 >/dev/null 2>&1 & p=\$!; sleep 2; kill \$p; wait \$p" \
+    2>/dev/null || true
+  tail -n1 "$work/rss"
+}
+program_kb=$(rss ./build/tarvo-gui)
+bare_kb=$(rss ./build/bench/bench-bare-window)
+row "peak memory, window shown and idle" "Xvfb; maximum resident set over 2 s, program / bare window" \
+  "ratio $(awk -v p="$program_kb" -v b="$bare_kb" 'BEGIN { printf "%.2f", p / b }'): program $(( program_kb / 1024 )) MiB, bare window $(( bare_kb / 1024 )) MiB"
+
+echo "| figure | how measured | value |"
+echo "|---|---|---|"
+printf '%s\n' "${rows[@]}"
 echo
-echo "Measured on: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(. /etc/os-release; echo "$PRETTY_NAME")"
+echo "Measured on $(date -u +%Y-%m-%d): $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(. /etc/os-release; echo "$PRETTY_NAME"), load $(cut -d' ' -f1 /proc/loadavg)"

@@ -444,10 +444,15 @@ void VariatorSim::Send(const unsigned char* bytes, int n)
         (void)!::write(master, bytes, size_t(n));
         return;
     }
+    // A character is received once its stop bit is through, one character
+    // time after it started: the last byte of a reply arrives 6 character
+    // times after the first one started, and the line is then free at once,
+    // as a real one is. (Writing each byte at the start of its time would let
+    // the program's own work between exchanges hide in the last character.)
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < n; ++i) {
-        (void)!::write(master, bytes + i, 1);
         std::this_thread::sleep_until(start + ByteTime * (i + 1));
+        (void)!::write(master, bytes + i, 1);
     }
 }
 

@@ -7,6 +7,8 @@
 #include <QLineSeries>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QUndoStack>
 #include <cmath>
 #include <cstring>
@@ -168,6 +170,97 @@ private slots:
         QCOMPARE(w->LabelProgress->text(), QStringLiteral("Запись бензиновой карты в вариатор"));
         QVERIFY(!w->ProgressBar1->isVisibleTo(w));
         QVERIFY(!w->LabelProgress->isVisibleTo(w));
+    }
+
+    // The bar of point i is painted once request i is on the line and before
+    // its reply is taken: each paint waits for the simulator to have received
+    // exactly the requests up to that point's own. The frames and their order
+    // stay those of a read and a write, and each map shows 0..79.
+    void progressPaintedWhileRequestOnLine()
+    {
+        sim->SetValue(166, 30);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        int offset = 0;       // requests of the command before the current map
+        int last = -1;        // the position painted last
+        QStringList early;    // paints that came before their request went out
+        PaintRecorder bar;
+        bar.what = [&] {
+            const int i = w->ProgressBar1->value();
+            if (i < last)
+                offset = MapPoints; // the second map
+            last = i;
+            const int expected = offset + i + 1;
+            QElapsedTimer clock;
+            clock.start();
+            while (sim->RequestCount() < expected && early.isEmpty() && clock.elapsed() < 1000)
+                QThread::usleep(100);
+            if (sim->RequestCount() != expected)
+                early << QStringLiteral("%1 with %2 requests").arg(i).arg(sim->RequestCount());
+            return QString::number(i);
+        };
+        QStringList positions;
+        for (int i = 0; i < MapPoints; ++i)
+            positions << QString::number(i);
+
+        w->ProgressBar1->installEventFilter(&bar);
+        w->ReadData->click();
+        QCOMPARE(early, QStringList());
+        QCOMPARE(bar.shown, positions + positions);
+        auto requests = sim->Requests();
+        QCOMPARE(int(requests.size()), 162);
+        for (int k = 0; k < 162; ++k) {
+            const int parameter = k < 80 ? 80 + k : k < 160 ? k - 80 : k == 160 ? 166 : 160;
+            unsigned char frame[FrameSize];
+            BuildFrame(frame, ReadCommand, static_cast<unsigned char>(parameter), k < 160 ? 100 : 1000);
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(requests[k].bytes), FrameSize),
+                     QByteArray(reinterpret_cast<const char*>(frame), FrameSize));
+        }
+
+        sim->ClearRequests();
+        bar.shown.clear();
+        offset = 0;
+        last = -1;
+        w->WriteData->click();
+        w->ProgressBar1->removeEventFilter(&bar);
+        QCOMPARE(early, QStringList());
+        QCOMPARE(bar.shown, positions + positions);
+        requests = sim->Requests();
+        QCOMPARE(int(requests.size()), 161);
+        for (int k = 0; k < 161; ++k) {
+            const int parameter = k < 80 ? 80 + k : k < 160 ? k - 80 : 166;
+            unsigned char frame[FrameSize];
+            BuildFrame(frame, WriteCommand, static_cast<unsigned char>(parameter), sim->Value(parameter));
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(requests[k].bytes), FrameSize),
+                     QByteArray(reinterpret_cast<const char*>(frame), FrameSize));
+        }
+        QVERIFY(messages.isEmpty());
+    }
+
+    // A point whose exchange fails shows its message after its bar position
+    // was painted, as before: the message of point 3 comes with the bar at 3.
+    void progressPaintedBeforeTheMessageOfItsPoint()
+    {
+        ShortenTimeouts();
+        SimFaultRule rule;
+        rule.fault = SimFault::Silent;
+        rule.parameter = 80 + 3;
+        sim->AddFault(rule);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        PaintRecorder bar;
+        bar.what = [this] { return QString::number(w->ProgressBar1->value()); };
+        QStringList barAtMessage;
+        SetMessageHook([&](const QString& text) {
+            messages << text;
+            barAtMessage << (bar.shown.isEmpty() ? QString() : bar.shown.back());
+        });
+        w->ProgressBar1->installEventFilter(&bar);
+        w->ReadData->click();
+        w->ProgressBar1->removeEventFilter(&bar);
+        QCOMPARE(messages, QStringList{QStringLiteral("UARTdataExchange: Вариатор не отвечает")});
+        QCOMPARE(barAtMessage, QStringList{QStringLiteral("3")});
+        QCOMPARE(sim->RequestCount(), 162);
     }
 
     void encodingTruncatesTowardZero_data()
