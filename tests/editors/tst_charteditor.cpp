@@ -374,6 +374,16 @@ private slots:
         QCOMPARE(negative, fresh());
         QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
         QCOMPARE(onScreen(), before);
+
+        // Key edits repaint only what changed; that too must leave nothing
+        // behind: the whole map moved, then one point moved and recoloured.
+        PointerOverChart(c);
+        Press(c, Qt::Key_Up, 3);
+        QCOMPARE(onScreen(), fresh());
+        f.w->LPGFulMapMoveCheckBox->setChecked(false);
+        Press(c, Qt::Key_Right, 7);
+        Press(c, Qt::Key_Down, 5);
+        QCOMPARE(onScreen(), fresh());
     }
 
     void templateReloadsAllFourViews()
