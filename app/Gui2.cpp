@@ -4,9 +4,11 @@
 #include "ChartEditor.h"
 #include "ChartWidget.h"
 #include "Dataextractor.h"
+#include "MapCompare.h"
 #include "MapStore.h"
 #include "Seams.h"
 #include "StringGrid.h"
+#include "ReferenceView.h"
 #include "Undo.h"
 
 #include <QAction>
@@ -244,6 +246,7 @@ TForm2::TForm2()
 
     // 2. The map store.
     InitMapStore();
+    ClearMapReferences();
 
     // 3., 4. The port box: text "0", list "1".."254".
     ComboBox1->setEditText(QStringLiteral("0"));
@@ -262,6 +265,7 @@ TForm2::TForm2()
     BuildMapViews(this);
     WireEvents();
     SetupUndo(this);
+    SetupReferenceView(this);
 }
 
 void TForm2::BuildTopArea()

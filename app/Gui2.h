@@ -150,6 +150,11 @@ public:
     QAction* N15;
     QAction* N16;
     QUndoStack* UndoStack;
+    // "Вид": whether the maps' references are shown
+    QMenu* N17 = nullptr;
+    QAction* N18 = nullptr;
+    // "Подключение" / "Сравнить с вариатором"
+    QAction* N19 = nullptr;
 
     // Null until OpenDialog / SaveDialog first builds them.
     QFileDialog* OpenDialog1;
@@ -164,6 +169,7 @@ public:
     void N9Click();
     void N4Click();
     void N12Click();
+    void N19Click();
     void N2Click();
     void N3Click();
     void PageControl1Change();

@@ -1,11 +1,14 @@
 // Time of one whole-map key edit on the LPG chart, the repaint of the chart,
 // the undo step and the recovery file writes included, over 1000 presses on
-// the platform Qt is given (QT_QPA_PLATFORM), offscreen when none is.
+// the platform Qt is given (QT_QPA_PLATFORM), offscreen when none is, with
+// the map's reference line drawn beside it.
 
 #include "ChartEditor.h"
 #include "ChartWidget.h"
 #include "Gui2.h"
+#include "MapCompare.h"
 #include "MapStore.h"
+#include "ReferenceView.h"
 #include "Session.h"
 #include "TarvoApplication.h"
 
@@ -32,6 +35,12 @@ int main(int argc, char** argv)
     StartSession(Form2);
     QCoreApplication::processEvents();
     Form2->Button1Click();  // LPG map flat at 9 degrees
+    // A reference curve crossing the map, as after a read.
+    MapTable reference = LPGTable;
+    for (int i = 0; i < MapPoints; ++i)
+        reference.Uoz[i] = 4.0 + i / 8.0;
+    SetMapReference(LPGReference, reference);
+    ShowReferences(Form2);
     TChart* chart = Form2->ChartLPG;
     QEnterEvent enter(QPointF(100, 100), QPointF(100, 100), QPointF(100, 100));
     QCoreApplication::sendEvent(chart, &enter);

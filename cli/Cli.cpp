@@ -4,6 +4,7 @@
 #include "Console.h"
 #include "Dataextractor.h"
 #include "Frame.h"
+#include "MapCompare.h"
 #include "MapFile.h"
 #include "MapStore.h"
 #include "NumberText.h"
@@ -233,19 +234,6 @@ QString PointName(int firstParameter, int point)
         .arg(firstParameter + point);
 }
 
-// Two advances are the same when they go on the wire as the same code; a
-// value that does not fit the wire is the same only as itself.
-bool SameAdvance(double a, double b)
-{
-    short codeA = 0;
-    short codeB = 0;
-    const bool fitsA = AdvanceToThousandths(a, &codeA);
-    const bool fitsB = AdvanceToThousandths(b, &codeB);
-    if (fitsA && fitsB)
-        return codeA == codeB;
-    return !fitsA && !fitsB && a == b;
-}
-
 struct Difference {
     QString map;
     int rpm;
@@ -257,11 +245,10 @@ QVector<Difference> Compare(const MapTable& lpgA, const MapTable& petrolA, const
                             const MapTable& petrolB)
 {
     QVector<Difference> differences;
+    // The window's comparison: the same code on the wire is the same point.
     const auto compare = [&](const QString& map, const MapTable& a, const MapTable& b) {
-        for (int i = 0; i < MapPoints; ++i) {
-            if (!SameAdvance(a.Uoz[i], b.Uoz[i]))
-                differences.push_back({map, i * RpmStep, a.Uoz[i], b.Uoz[i]});
-        }
+        for (int i : DifferingPoints(a, b))
+            differences.push_back({map, i * RpmStep, a.Uoz[i], b.Uoz[i]});
     };
     compare(QStringLiteral("LPG"), lpgA, lpgB);
     compare(QStringLiteral("Petrol"), petrolA, petrolB);

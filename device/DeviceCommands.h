@@ -11,7 +11,10 @@ unsigned char ConnectVariator(int number, unsigned char interactive);
 // stops at the first that answers, writing it into the port box. Always 0.
 int AutoSelectPort(int first, int end);
 
-void ReadLPGMap(MapTable& table);
-void ReadPetrolMap(MapTable& table);
+// A read map: every point that arrived goes into table, the others keep their
+// values; values, when given, receives the map as the variator gave it, NaN
+// at each point whose exchange failed.
+void ReadLPGMap(MapTable& table, MapTable* values = nullptr);
+void ReadPetrolMap(MapTable& table, MapTable* values = nullptr);
 void WritePLGMap(MapTable& table);
 void WritePetrolMap(MapTable& table);

@@ -4,8 +4,10 @@
 #include "ComPort.h"
 #include "Frame.h"
 #include "Gui2.h"
+#include "MapCompare.h"
 #include "MapStore.h"
 #include "NumberText.h"
+#include "ReferenceView.h"
 #include "Seams.h"
 #include "TableEditor.h"
 #include "Undo.h"
@@ -13,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -26,12 +30,31 @@ void ShowPoint(int i)
     RepaintNow(bar);
 }
 
-void ReadMap(MapTable& table, int firstParameter)
+// One map as the variator gives it, with the progress bar: NaN at a point
+// whose exchange failed.
+MapTable ReadVariatorMap(int firstParameter)
 {
+    MapTable read;
+    for (int i = 0; i < MapPoints; ++i) {
+        read.Rpm[i] = 100.0 * i;
+        read.Uoz[i] = std::numeric_limits<double>::quiet_NaN();
+    }
     QProgressBar* bar = Form2->ProgressBar1;
     bar->setVisible(true);
-    ReadMapPoints(VariatorPort, table, firstParameter, ShowMessage, ShowPoint);
+    ReadMapPoints(VariatorPort, read, firstParameter, ShowMessage, ShowPoint);
     bar->setVisible(false);
+    return read;
+}
+
+// Every point that arrived goes into the table; the others keep their values.
+void ReadMap(MapTable& table, int firstParameter, MapTable* values)
+{
+    const MapTable read = ReadVariatorMap(firstParameter);
+    for (int i = 0; i < MapPoints; ++i)
+        if (!std::isnan(read.Uoz[i]))
+            table.Uoz[i] = read.Uoz[i];
+    if (values)
+        *values = read;
 }
 
 void WriteMap(const MapTable& table, int firstParameter, const QString& caption, const QString& mismatch)
@@ -53,8 +76,8 @@ bool IsConnected(const TForm2* window)
 
 } // namespace
 
-void ReadLPGMap(MapTable& table) { ReadMap(table, LPGFirstParameter); }
-void ReadPetrolMap(MapTable& table) { ReadMap(table, PetrolFirstParameter); }
+void ReadLPGMap(MapTable& table, MapTable* values) { ReadMap(table, LPGFirstParameter, values); }
+void ReadPetrolMap(MapTable& table, MapTable* values) { ReadMap(table, PetrolFirstParameter, values); }
 
 void WritePLGMap(MapTable& table)
 {
@@ -75,11 +98,15 @@ void TForm2::ReadDataClick()
         return;
     }
 
-    ReadLPGMap(LPGTable);
+    // What was read becomes each map's reference before its views reload.
+    MapTable read;
+    ReadLPGMap(LPGTable, &read);
+    SetMapReference(LPGReference, read);
     RefreshChart(this, QStringLiteral("LPG"));
     RefreshGrid(this, QStringLiteral("LPG"));
 
-    ReadPetrolMap(PetrolTable);
+    ReadPetrolMap(PetrolTable, &read);
+    SetMapReference(PetrolReference, read);
     RefreshChart(this, QStringLiteral("Petrol"));
     RefreshGrid(this, QStringLiteral("Petrol"));
 
@@ -114,4 +141,23 @@ void TForm2::WriteDataClick()
     WritePLGMap(LPGTable);
     WritePetrolMap(PetrolTable);
     WriteStartTimeout(startTimeout);
+}
+
+// "Подключение" / "Сравнить с вариатором": reads both maps with the map
+// exchanges of the read command into a copy of their own, never into the map
+// store, makes that copy the reference of both maps and says what differs. A
+// point whose exchange failed (reported as a read reports it) counts as
+// differing.
+void TForm2::N19Click()
+{
+    if (!IsConnected(this)) {
+        ShowMessage(QStringLiteral("Вариатор отключен"));
+        return;
+    }
+    const MapTable lpg = ReadVariatorMap(LPGFirstParameter);
+    const MapTable petrol = ReadVariatorMap(PetrolFirstParameter);
+    SetMapReference(LPGReference, lpg);
+    SetMapReference(PetrolReference, petrol);
+    ShowReferences(this);
+    ShowMessage(ComparisonMessage(DifferingPoints(LPGTable, lpg), DifferingPoints(PetrolTable, petrol)));
 }

@@ -4,6 +4,7 @@
 #include "Gui2.h"
 #include "MapStore.h"
 #include "MapViews.h"
+#include "ReferenceView.h"
 #include "TableEditor.h"
 #include "Undo.h"
 
@@ -161,6 +162,7 @@ void RefreshChart(TForm2* window, const QString& selector)
 {
     if (const MapViews* m = ViewsOf(window, selector))
         LoadChart(*m);
+    ShowChartReference(window, selector);
 }
 
 void TForm2::ChartLPGKeyDown(int key)

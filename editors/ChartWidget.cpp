@@ -5,6 +5,7 @@
 #include <QAbstractAxis>
 #include <QKeyEvent>
 #include <QLegendMarker>
+#include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -101,6 +102,51 @@ void TChart::UpdateColouredPoints()
     for (auto it = colouredPoints.cbegin(); it != colouredPoints.cend(); ++it)
         if (!byColour.contains(it.key()) && it.value()->count() > 0)
             it.value()->clear();
+}
+
+void TChart::SetReferenceLine(const QList<QList<QPointF>>& runs)
+{
+    if (!series)
+        return;
+    if (referenceLines.size() < runs.size()) {
+        while (referenceLines.size() < runs.size()) {
+            auto* line = new QLineSeries(this);
+            QPen pen(QColor(128, 128, 128), 2, Qt::DashLine);
+            line->setPen(pen);
+            line->setPointsVisible(false);
+            chart()->addSeries(line);
+            for (QAbstractAxis* axis : series->attachedAxes())
+                line->attachAxis(axis);
+            for (QLegendMarker* marker : chart()->legend()->markers(line))
+                marker->setVisible(false);
+            referenceLines.append(line);
+        }
+        KeepMapSeriesInFront();
+    }
+    for (int k = 0; k < referenceLines.size(); ++k) {
+        if (k < runs.size())
+            referenceLines[k]->replace(runs[k]);
+        else if (referenceLines[k]->count() > 0)
+            referenceLines[k]->clear();
+    }
+}
+
+// The chart draws its series in the order they were added: the map series
+// and its coloured points are added again after a new reference line.
+void TChart::KeepMapSeriesInFront()
+{
+    QList<QXYSeries*> front{series};
+    for (QScatterSeries* marks : std::as_const(colouredPoints))
+        front.append(marks);
+    for (QXYSeries* s : front) {
+        const QList<QAbstractAxis*> axes = s->attachedAxes();
+        chart()->removeSeries(s);
+        chart()->addSeries(s);
+        for (QAbstractAxis* axis : axes)
+            s->attachAxis(axis);
+        for (QLegendMarker* marker : chart()->legend()->markers(s))
+            marker->setVisible(false);
+    }
 }
 
 QPointF TChart::PointPosition(int index) const

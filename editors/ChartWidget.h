@@ -5,6 +5,7 @@
 #include <QRgb>
 #include <functional>
 
+class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
 class QXYSeries;
@@ -52,6 +53,14 @@ public:
 
     static constexpr int MarkerSize = 10;
 
+    // The reference line: grey, dashed, without markers, behind the map
+    // series and its coloured points, through each run of points given (a
+    // gap between runs is left empty). No runs: no line.
+    void SetReferenceLine(const QList<QList<QPointF>>& runs);
+    // The series that draw the reference line, one a run; those beyond the
+    // runs given last are empty.
+    const QList<QLineSeries*>& ReferenceLines() const { return referenceLines; }
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -60,9 +69,11 @@ protected:
 
 private:
     void UpdateColouredPoints();
+    void KeepMapSeriesInFront();
 
     QXYSeries* series = nullptr;
     MarkerStyle style = MarkerStyle::Diamond;
     // One scatter series per point colour, holding the points of that colour.
     QHash<QRgb, QScatterSeries*> colouredPoints;
+    QList<QLineSeries*> referenceLines;
 };

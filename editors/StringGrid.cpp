@@ -168,6 +168,39 @@ void TStringGrid::SetCurrentSilently(int col, int row)
     silent = false;
 }
 
+const QColor TStringGrid::MarkColour(255, 236, 160);
+
+void TStringGrid::SetCellMarked(int col, int row, bool marked)
+{
+    QTableWidgetItem* it = item(row, col);
+    if (!it || IsFixed(col, row) || CellMarked(col, row) == marked)
+        return;
+    // The view refreshes an editor open on a changed cell from the cell's
+    // text: what was typed stays.
+    QLineEdit* open = editor && editorIndex.isValid() && editorIndex.row() == row && editorIndex.column() == col
+        ? editor.data()
+        : nullptr;
+    const QString typed = open ? open->text() : QString();
+    const int cursor = open ? open->cursorPosition() : 0;
+    if (marked)
+        it->setBackground(MarkColour);
+    else
+        it->setData(Qt::BackgroundRole, QVariant());
+    if (open && open->text() != typed) {
+        open->setText(typed);
+        open->setCursorPosition(cursor);
+    }
+}
+
+bool TStringGrid::CellMarked(int col, int row) const
+{
+    const QTableWidgetItem* it = item(row, col);
+    if (!it || IsFixed(col, row))
+        return false;
+    const QVariant background = it->data(Qt::BackgroundRole);
+    return background.isValid() && background.value<QBrush>().color() == MarkColour;
+}
+
 QLineEdit* TStringGrid::Editor() const
 {
     return editor;

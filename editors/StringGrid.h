@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QTableWidget>
@@ -39,6 +40,12 @@ public:
     QString Cell(int col, int row) const;
     // Sets the text of a cell; an editor open on it shows the new text.
     void SetCell(int col, int row, const QString& text);
+
+    // Marks a cell with a light background, or takes the mark away; the text
+    // stays as it is.
+    void SetCellMarked(int col, int row, bool marked);
+    bool CellMarked(int col, int row) const;
+    static const QColor MarkColour;
 
     // The open cell editor, or null.
     QLineEdit* Editor() const;

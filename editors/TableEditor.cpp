@@ -4,6 +4,7 @@
 #include "MapStore.h"
 #include "MapViews.h"
 #include "NumberText.h"
+#include "ReferenceView.h"
 #include "StringGrid.h"
 #include "Undo.h"
 
@@ -53,6 +54,7 @@ void RefreshGrid(TForm2* window, const QString& selector)
         m.grid->SetCell(c, 0, QString::number((c - 1) * 1000));
     for (int i = 0; i < MapPoints; ++i)
         m.grid->SetCell(i / DataRows + 1, i % DataRows + 1, FloatToStr(m.table->Uoz[i]));
+    ShowGridMarks(window, selector);
 }
 
 void CommitGridCell(TForm2* window, const QString& selector)
@@ -69,9 +71,10 @@ void CommitGridCell(TForm2* window, const QString& selector)
     // NaN fails both comparisons and counts as outside.
     const bool inRange = value >= -ValueLimit && value <= ValueLimit;
     const bool inGrid = *m.col <= DataCols && *m.row <= DataRows;
-    if (inRange && inGrid)
+    if (inRange && inGrid) {
         m.table->Uoz[(*m.col - 1) * DataRows + (*m.row - 1)] = value;
-    else
+        ShowGridMarks(window, selector);
+    } else
         RefreshGrid(window, selector);
 }
 

@@ -2,6 +2,7 @@
 
 #include "ChartEditor.h"
 #include "Gui2.h"
+#include "MapCompare.h"
 #include "MapStore.h"
 #include "MapViews.h"
 #include "Seams.h"
@@ -11,6 +12,18 @@
 #include <QFileDialog>
 #include <QLineEdit>
 
+namespace {
+
+// The maps as opened or saved become their references; a refused file or
+// a failed save ends the command before this.
+void SetMapReferences()
+{
+    SetMapReference(LPGReference, LPGTable);
+    SetMapReference(PetrolReference, PetrolTable);
+}
+
+} // namespace
+
 // "Файл" / "Открыть"
 void TForm2::N2Click()
 {
@@ -18,8 +31,10 @@ void TForm2::N2Click()
     QFileDialog* dialog = OpenDialog(this);
     dialog->setNameFilter(MapFileFilter);
     QString fileName;
-    if (ExecuteFileDialog(dialog, fileName))
+    if (ExecuteFileDialog(dialog, fileName)) {
         LoadMapFile(fileName, LPGTable, PetrolTable);
+        SetMapReferences();
+    }
     RefreshAllViews(this);
 }
 
@@ -29,7 +44,9 @@ void TForm2::N3Click()
     QFileDialog* dialog = SaveDialog(this);
     dialog->setNameFilter(MapFileFilter);
     QString fileName;
-    if (ExecuteFileDialog(dialog, fileName))
+    if (ExecuteFileDialog(dialog, fileName)) {
         SaveMapFile(fileName, LPGTable, PetrolTable, EEditVariatorStartTimeout->text());
+        SetMapReferences();
+    }
     RefreshAllViews(this);
 }

@@ -209,25 +209,35 @@ private slots:
 
     void menuBar()
     {
-        // The menus in their order; "Правка" (undo and redo) comes after "Файл".
+        // The menus in their order; "Правка" (undo and redo) comes after
+        // "Файл", "Вид" (the reference maps) after "Правка".
         const QList<QAction*> top = w->MainMenu->actions();
-        QCOMPARE(top.size(), 5);
+        QCOMPARE(top.size(), 6);
         QCOMPARE(top[0]->text(), QStringLiteral("Подключение"));
         QCOMPARE(top[1]->text(), QStringLiteral("Файл"));
         QCOMPARE(top[2]->text(), QStringLiteral("Правка"));
-        QCOMPARE(top[3]->text(), QStringLiteral("Обновление"));
-        QCOMPARE(top[4]->text(), QStringLiteral("Справка"));
+        QCOMPARE(top[3]->text(), QStringLiteral("Вид"));
+        QCOMPARE(top[4]->text(), QStringLiteral("Обновление"));
+        QCOMPARE(top[5]->text(), QStringLiteral("Справка"));
         QCOMPARE(top[2]->menu(), w->N14);
-        QVERIFY(!top[3]->menu());
+        QCOMPARE(top[3]->menu(), w->N17);
         QVERIFY(!top[4]->menu());
+        QVERIFY(!top[5]->menu());
+        const QList<QAction*> view = w->N17->actions();
+        QCOMPARE(view.size(), 1);
+        QCOMPARE(view[0]->text(), QStringLiteral("Показывать исходную карту"));
+        QVERIFY(view[0]->isCheckable() && view[0]->isChecked());
 
+        // "Сравнить с вариатором" follows the items of "Подключение".
         const QList<QAction*> conn = w->N8->actions();
-        QCOMPARE(conn.size(), 6);
+        QCOMPARE(conn.size(), 7);
         QCOMPARE(conn[0]->text(), QStringLiteral("Подключиться"));
         QVERIFY(conn[1]->isSeparator());
         QCOMPARE(conn[2]->text(), QStringLiteral("Автовыбор"));
         QVERIFY(conn[3]->isSeparator() && conn[4]->isSeparator());
         QCOMPARE(conn[5]->text(), QStringLiteral("Отключиться"));
+        QCOMPARE(conn[6]->text(), QStringLiteral("Сравнить с вариатором"));
+        QCOMPARE(conn[6], w->N19);
         QVERIFY(w->N8->separatorsCollapsible());
 
         const QList<QAction*> file = w->N1->actions();
@@ -246,6 +256,7 @@ private slots:
         plainConn.addAction(QStringLiteral("Автовыбор"));
         plainConn.addSeparator();
         plainConn.addAction(QStringLiteral("Отключиться"));
+        plainConn.addAction(QStringLiteral("Сравнить с вариатором"));
         QCOMPARE(w->N8->sizeHint().height(), plainConn.sizeHint().height());
         QMenu plainFile;
         plainFile.setFont(w->N1->font());

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class TForm2;
+
+// Each map beside its reference (MapCompare.h): the reference as a grey
+// dashed line on the map's chart, and a light background on every cell of
+// the map's table whose value differs from it, while "Вид" / "Показывать
+// исходную карту" is ticked. The views draw it whenever they are reloaded;
+// a committed cell updates its table's marks at once.
+
+// Creates the menu "Вид" after "Правка" with the checkable item "Показывать
+// исходную карту", ticked, and the item "Сравнить с вариатором" at the end of
+// "Подключение". The window's constructor calls it once.
+void SetupReferenceView(TForm2* window);
+
+// Whether the references are shown.
+bool ReferenceShown(const TForm2* window);
+
+// Draws the reference line on the chart of the map named by selector ("LPG"
+// or "Petrol"), or takes it away.
+void ShowChartReference(TForm2* window, const QString& selector);
+// Marks the cells of the map's table that differ from its reference.
+void ShowGridMarks(TForm2* window, const QString& selector);
+// Both, for both maps, without reloading the views.
+void ShowReferences(TForm2* window);

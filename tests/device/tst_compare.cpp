@@ -1,0 +1,255 @@
+// "Подключение" / "Сравнить с вариатором" over the simulator, the reference a
+// read leaves, and the comparison's message.
+
+#include "Frame.h"
+#include "LinkFixture.h"
+#include "MapCompare.h"
+#include "ChartWidget.h"
+#include "StringGrid.h"
+#include "TableEditor.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QUndoStack>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+const QString Disconnected = QStringLiteral("Вариатор отключен");
+
+int LPGCode(int i) { return 4350 + 25 * i; }
+int PetrolCode(int i) { return -3000 + 101 * i; }
+
+bool SameBits(const MapTable& a, const MapTable& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+} // namespace
+
+class TestCompare : public QObject, public LinkFixture {
+    Q_OBJECT
+
+    VariatorSim* sim = nullptr;
+
+    // Connected to a simulator on COM6 holding both code curves, with the map
+    // store holding the same values.
+    void Connect()
+    {
+        sim = AddSim(6);
+        for (int i = 0; i < MapPoints; ++i) {
+            sim->SetValue(LPGFirstParameter + i, int16_t(LPGCode(i)));
+            sim->SetValue(PetrolFirstParameter + i, int16_t(PetrolCode(i)));
+            LPGTable.Uoz[i] = LPGCode(i) / 1000.0;
+            PetrolTable.Uoz[i] = PetrolCode(i) / 1000.0;
+        }
+        ConnectTo(6);
+        sim->ClearRequests();
+        messages.clear();
+    }
+    QList<int> Marked(TStringGrid* grid)
+    {
+        QList<int> points;
+        for (int i = 0; i < MapPoints; ++i)
+            if (grid->CellMarked(i / 10 + 1, i % 10 + 1))
+                points << i;
+        return points;
+    }
+    int LinePoints(TChart* chart)
+    {
+        int n = 0;
+        for (QLineSeries* s : chart->ReferenceLines())
+            n += s->count();
+        return n;
+    }
+
+private slots:
+    void initTestCase() { InitRuntime(); }
+    void init()
+    {
+        InitWindow();
+        Connect();
+    }
+    void cleanup() { CleanupWindow(); }
+
+    void comparisonMessage_data()
+    {
+        QTest::addColumn<QList<int>>("lpg");
+        QTest::addColumn<QList<int>>("petrol");
+        QTest::addColumn<QString>("text");
+        QList<int> eleven;
+        for (int i = 0; i < 11; ++i)
+            eleven << 69 + i;
+        QTest::newRow("equal") << QList<int>() << QList<int>() << "Карты совпадают с вариатором";
+        QTest::newRow("both") << QList<int>{12, 13} << QList<int>{0}
+                              << "Отличаются точек: 3 (газ: 1200, 1300 об/мин; бензин: 0 об/мин)";
+        QTest::newRow("gas only") << QList<int>{79} << QList<int>() << "Отличаются точек: 1 (газ: 7900 об/мин)";
+        QTest::newRow("petrol only") << QList<int>() << QList<int>{5, 6}
+                                     << "Отличаются точек: 2 (бензин: 500, 600 об/мин)";
+        QTest::newRow("ten listed, eleven counted")
+            << eleven << QList<int>{1}
+            << "Отличаются точек: 12 (газ: 6900, 7000, 7100, 7200, 7300, 7400, 7500, 7600, 7700, 7800, …"
+               " об/мин; бензин: 100 об/мин)";
+        QTest::newRow("exactly ten") << eleven.mid(1) << QList<int>()
+                                     << "Отличаются точек: 10 (газ: 7000, 7100, 7200, 7300, 7400, 7500, 7600,"
+                                        " 7700, 7800, 7900 об/мин)";
+    }
+    void comparisonMessage()
+    {
+        QFETCH(QList<int>, lpg);
+        QFETCH(QList<int>, petrol);
+        QFETCH(QString, text);
+        QCOMPARE(ComparisonMessage(lpg, petrol), text);
+    }
+
+    // Two advances are the same when they go out as the same code.
+    void sameAdvanceIsTheSameCode()
+    {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        double residue = 0;
+        for (int k = 0; k < 3; ++k)
+            residue += 0.01;
+        for (int k = 0; k < 3; ++k)
+            residue -= 0.01;
+        QVERIFY(residue != 0.0);
+        QVERIFY(SameAdvance(residue, 0.0));
+        QVERIFY(SameAdvance(4.35, 4350 / 1000.0));
+        QVERIFY(SameAdvance(12.3456, 12.345));
+        QVERIFY(!SameAdvance(12.346, 12.345));
+        QVERIFY(!SameAdvance(-0.001, 0.0));
+        QVERIFY(SameAdvance(40.0, 40.0));    // beyond the wire, as doubles
+        QVERIFY(!SameAdvance(40.0, 32.767));
+        QVERIFY(!SameAdvance(nan, nan));
+        QVERIFY(!SameAdvance(nan, 0.0));
+    }
+
+    // A read makes what it read the reference; a point whose exchange failed
+    // has none and is marked.
+    void readSetsTheReference()
+    {
+        sim->AddFault({SimFault::BadChecksum, 0, LPGFirstParameter + 3});
+        LPGTable.Uoz[3] = 1.5;
+        sim->SetValue(PetrolFirstParameter + 7, 1234);
+        w->ReadData->click();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(LPGReference.exists && PetrolReference.exists);
+        QVERIFY(std::isnan(LPGReference.Uoz[3]));
+        QCOMPARE(LPGTable.Uoz[3], 1.5);  // kept, as a failed read keeps it
+        QCOMPARE(LPGReference.Uoz[4], LPGCode(4) / 1000.0);
+        QCOMPARE(PetrolReference.Uoz[7], 1.234);
+        QCOMPARE(PetrolTable.Uoz[7], 1.234);
+        QCOMPARE(Marked(w->StringGridLPG), QList<int>{3});
+        QCOMPARE(Marked(w->StringGridPetrol), QList<int>());
+        QCOMPARE(w->ChartLPG->ReferenceLines().size(), 2);
+        QCOMPARE(LinePoints(w->ChartLPG), MapPoints - 1);
+        QCOMPARE(LinePoints(w->ChartPetrol), MapPoints);
+    }
+
+    // Equal maps: the one message, the read command's 160 map exchanges, and
+    // neither the map store, the undo steps, the settings nor a typed cell
+    // touched.
+    void compareWhenEqual()
+    {
+        RefreshGrid(w, QStringLiteral("LPG"));
+        w->StringGridLPG->SetCell(4, 4, QStringLiteral("typed"));
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("7"));
+        const MapTable lpg = LPGTable;
+        const MapTable petrol = PetrolTable;
+        const int steps = w->UndoStack->count();
+
+        w->N19->trigger();
+
+        QCOMPARE(messages, QStringList{"Карты совпадают с вариатором"});
+        QCOMPARE(errors, QStringList());
+        const auto requests = sim->Requests();
+        QCOMPARE(int(requests.size()), 160);
+        for (int k = 0; k < 160; ++k) {
+            QCOMPARE(int(requests[k].bytes[0]), 0x55);
+            QCOMPARE(int(requests[k].bytes[1]), k < 80 ? LPGFirstParameter + k : PetrolFirstParameter + k - 80);
+            QCOMPARE(DataField(requests[k].bytes), 100);
+        }
+        QVERIFY(SameBits(LPGTable, lpg));
+        QVERIFY(SameBits(PetrolTable, petrol));
+        QCOMPARE(w->UndoStack->count(), steps);
+        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("7"));
+        QCOMPARE(w->StringGridLPG->Cell(4, 4), QStringLiteral("typed"));
+        QVERIFY(!w->ProgressBar1->isVisibleTo(w));
+        QCOMPARE(LinePoints(w->ChartLPG), MapPoints);
+        QCOMPARE(Marked(w->StringGridLPG), QList<int>());
+    }
+
+    // One point changed in the map store, one in the variator: both named,
+    // the variator's values become the reference, the store keeps its own.
+    void compareAfterChangedPoints()
+    {
+        LPGTable.Uoz[12] += 0.5;
+        sim->SetValue(PetrolFirstParameter + 0, 999);
+        w->N19->trigger();
+        QCOMPARE(messages, QStringList{"Отличаются точек: 2 (газ: 1200 об/мин; бензин: 0 об/мин)"});
+        QCOMPARE(LPGTable.Uoz[12], LPGCode(12) / 1000.0 + 0.5);
+        QCOMPARE(PetrolTable.Uoz[0], PetrolCode(0) / 1000.0);
+        QCOMPARE(LPGReference.Uoz[12], LPGCode(12) / 1000.0);
+        QCOMPARE(PetrolReference.Uoz[0], 0.999);
+        RefreshGrid(w, QStringLiteral("LPG"));
+        QCOMPARE(Marked(w->StringGridLPG), QList<int>{12});
+        QCOMPARE(Marked(w->StringGridPetrol), QList<int>{0});
+    }
+
+    // An exchange that fails is reported as a read reports it, and its point
+    // counts as differing.
+    void compareWithAFailingPoint()
+    {
+        sim->AddFault({SimFault::ErrorReport, 5, PetrolFirstParameter + 5});
+        const MapTable petrol = PetrolTable;
+        w->N19->trigger();
+        QCOMPARE(messages, QStringList({"UARTdataExchange: Вариатор отвечает параметром 0xFF с кодом ошибки 5",
+                                        "Отличаются точек: 1 (бензин: 500 об/мин)"}));
+        QCOMPARE(sim->RequestCount(), 160);
+        QVERIFY(SameBits(PetrolTable, petrol));
+        QVERIFY(std::isnan(PetrolReference.Uoz[5]));
+        QCOMPARE(Marked(w->StringGridPetrol), QList<int>{5});
+        QCOMPARE(LinePoints(w->ChartPetrol), MapPoints - 1);
+    }
+
+    void compareWhenNotConnected()
+    {
+        w->N19->trigger();
+        messages.clear();
+        const double before = LPGReference.Uoz[0];
+        sim->ClearRequests();
+        w->N12Click();
+        messages.clear();
+        w->N19->trigger();
+        QCOMPARE(messages, QStringList{Disconnected});
+        QCOMPARE(sim->RequestCount(), 0);
+        QCOMPARE(LPGReference.Uoz[0], before);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+    }
+
+    // With the real message box, closed by a timer.
+    void compareShowsARealBox()
+    {
+        SetMessageHook({});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        LPGTable.Uoz[0] = 0;
+        QString shown;
+        QTimer::singleShot(50, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                QCOMPARE(box->windowTitle(), QStringLiteral("Message"));
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        w->N19->trigger();
+        QCOMPARE(shown, QStringLiteral("Отличаются точек: 1 (газ: 0 об/мин)"));
+    }
+};
+
+QTEST_MAIN(TestCompare)
+#include "tst_compare.moc"
