@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QXmlStreamReader>
 #include <QtGlobal>
 #include <stdexcept>
 
@@ -28,27 +27,6 @@ std::unique_ptr<QLockFile> TryLock(const QString& name)
     if (!lock->tryLock(0))
         return nullptr;
     return lock;
-}
-
-// The start-timeout text of a map file, "" when it has none.
-QString TimeoutText(const QString& fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    QXmlStreamReader reader(&file);
-    int depth = 0;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            ++depth;
-            if (depth == 2 && reader.name() == QLatin1String("Settings"))
-                return reader.attributes().value(QLatin1String("Timeout")).toString();
-        } else if (token == QXmlStreamReader::EndElement) {
-            --depth;
-        }
-    }
-    return QString();
 }
 
 struct Writes {
@@ -156,7 +134,7 @@ int WriteRecoveryFile(const RecoverySlot& slot, const MapTable& lpg, const MapTa
 void ReadRecoveryFile(const QString& fileName, MapTable& lpg, MapTable& petrol, QString& startTimeout)
 {
     LoadMapFile(fileName, lpg, petrol);
-    startTimeout = TimeoutText(fileName);
+    startTimeout = MapFileStartTimeout(fileName);
 }
 
 void StartRecoveryWrites(RecoverySlot* slot, std::function<QString()> startTimeout)

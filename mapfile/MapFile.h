@@ -34,7 +34,7 @@ void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& p
 void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol);
 
 // The Timeout attribute of the file's <Settings> element, as written (empty
-// when the file has none). The window never reads it back; the command-line
-// tool writes it to the variator. Throws std::runtime_error like LoadMapFile
+// when the file has none). Open never reads it back; the recovery restore and
+// the command-line tool do. Throws std::runtime_error like LoadMapFile
 // when the file cannot be read or parsed.
 QString MapFileStartTimeout(const QString& fileName);
