@@ -21,7 +21,6 @@ Exit status 77: a tool it needs is missing.
 import argparse
 import os
 import signal
-import subprocess
 import sys
 import time
 import xml.etree.ElementTree as ET
@@ -30,8 +29,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_window as ui  # noqa: E402
 from e2e_checks import check_grid  # noqa: E402
 from e2e_harness import Run, fail, missing_tools, prepare_session, run_main, wait_until  # noqa: E402
-from e2e_window import (box_text, click, click_at, expect_message, expect_no_box, extents, find,  # noqa: E402
-                        find_all, key, main_frame, top_windows, type_text, use_program, xdo)
+from e2e_window import (box_text, click, click_at, expect_no_box, extents, find,  # noqa: E402
+                        find_all, key, main_frame, top_windows, type_text, use_program)
 
 QUESTION = "Предыдущий сеанс завершился некорректно. Восстановить несохранённые карты?"
 POINTS = 80
@@ -73,41 +72,6 @@ def answer_question(run, button):
         fail("the buttons Да and Нет", names)
     click(find(w, "push button", button))
     wait_until("the question to close", lambda: not top_windows(), 10)
-
-
-def send_close(run, p):
-    """WM_DELETE_WINDOW to program p's main window only."""
-    from Xlib import X, display, protocol
-    ids = [int(i) for i in xdo("search", "--all", "--onlyvisible", "--pid", p.pid, "--name", "^Tarvo GUI$").split()]
-    if not ids:
-        fail("the main window of pid %d" % p.pid, "none")
-    dpy = display.Display(run.env["DISPLAY"])
-    proto = dpy.intern_atom("WM_PROTOCOLS")
-    delete = dpy.intern_atom("WM_DELETE_WINDOW")
-    for wid in ids:
-        w = dpy.create_resource_object("window", wid)
-        w.send_event(protocol.event.ClientMessage(window=w, client_type=proto,
-                                                  data=(32, [delete, X.CurrentTime, 0, 0, 0])),
-                     event_mask=X.NoEventMask)
-    # A round trip before hanging up: the X server has then handled the
-    # request. Closing the connection straight after the flush lets the server
-    # drop the request unread now and then, and the close never arrives.
-    dpy.sync()
-    dpy.close()
-
-
-def close_normally(run, p):
-    """Closes program p's window as a window manager would, once; OK on its
-    closing box."""
-    send_close(run, p)
-    wait_until("the close to show a message box", top_windows, 10)
-    expect_message("Вариатор отключен")
-    try:
-        code = p.wait(timeout=15)
-    except subprocess.TimeoutExpired:
-        fail("the program to end after the close", "still running")
-    if code != 0:
-        fail("exit status 0", code)
 
 
 def kill(p):
@@ -176,7 +140,7 @@ def scenario(run):
     expect_no_box(1.5)
     click(win_b.button("Шаблон данных"))
     wait_until("two recovery files", lambda: len(recovery_files(run)) == 2, 5)
-    close_normally(run, b)
+    ui.close_and_expect_end(run, b, b.pid)
     if recovery_files(run) != [a_file] or file_lpg(a_file) != edited:
         fail("only A's file with A's maps after B's close", recovery_files(run))
 
@@ -195,7 +159,7 @@ def scenario(run):
     check_grid(win, [2000] * POINTS, "petrol after redoing the restore")
     wait_until("C's own file in place of A's",
                lambda: len(recovery_files(run)) == 1 and recovery_files(run)[0] != a_file, 5)
-    close_normally(run, c)
+    ui.close_and_expect_end(run, c, c.pid)
     if recovery_files(run):
         fail("no recovery file after C's normal close", recovery_files(run))
 
@@ -211,7 +175,7 @@ def scenario(run):
         fail("the file deleted after Нет", recovery_files(run))
     win.page("Таблица УОЗ для газа")
     check_grid(win, [0] * POINTS, "LPG after Нет")
-    close_normally(run, e)
+    ui.close_and_expect_end(run, e, e.pid)
 
 
 def main():

@@ -16,14 +16,13 @@ Usage: e2e_reference.py --gui PATH --sim PATH --out DIR [--size WxH]
 """
 
 import os
-import shutil
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_driver as d  # noqa: E402
 from e2e_checks import check_grid  # noqa: E402
-from e2e_harness import fail, wait_until  # noqa: E402
+from e2e_harness import fail, missing_tools, wait_until  # noqa: E402
 from e2e_window import (MAP_POINTS, click, click_at, expect_message, expect_no_box, extents, find,  # noqa: E402
                         find_all, key)
 
@@ -109,12 +108,7 @@ def main():
     """The driver's run (Xvfb, accessibility bus, simulator, program, the close
     at the end) with this scenario in place of its own. Exit status 77: a tool
     it needs is missing."""
-    missing = [t for t in ("Xvfb", "xdotool", "dbus-daemon", "import") if not shutil.which(t)]
-    try:
-        import pyatspi  # noqa: F401
-        import Xlib  # noqa: F401
-    except ImportError:
-        missing.append("python3-pyatspi/python3-xlib")
+    missing = missing_tools()
     if missing:
         print("e2e_reference: skipped, missing: %s" % " ".join(missing))
         return 77

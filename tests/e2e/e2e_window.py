@@ -336,13 +336,18 @@ def file_dialog(path):
                             and find_all(w, "text")], 10)
 
 
-def close_window(run, win):
-    """Closes the window the way a window manager would: WM_DELETE_WINDOW."""
+def close_window(run, pid=None):
+    """Closes the window the way a window manager would: WM_DELETE_WINDOW, sent
+    once, to the program's main window (of process pid only, when given)."""
     from Xlib import X, display, protocol
     d = display.Display(run.env["DISPLAY"])
-    ids = [int(i) for i in xdo("search", "--onlyvisible", "--name", "^Tarvo GUI$").split()]
+    search = ["search", "--onlyvisible", "--name", "^Tarvo GUI$"]
+    if pid is not None:
+        # --all: the window must match both the process and the name.
+        search[1:1] = ["--all", "--pid", str(pid)]
+    ids = [int(i) for i in xdo(*search).split()]
     if not ids:
-        fail("the main window on the display", "none")
+        fail("the main window on the display" if pid is None else "the main window of pid %d" % pid, "none")
     run.log("  WM_DELETE_WINDOW to window %s" % ids)
     proto = d.intern_atom("WM_PROTOCOLS")
     delete = d.intern_atom("WM_DELETE_WINDOW")
@@ -355,3 +360,17 @@ def close_window(run, win):
     # drop the request unread now and then, and the close never arrives.
     d.sync()
     d.close()
+
+
+def close_and_expect_end(run, gui, pid=None):
+    """Sends the window close once; the program answers with its message and
+    ends with status 0."""
+    close_window(run, pid)
+    wait_until("the close to show a message box", top_windows, 10)
+    expect_message("Вариатор отключен")
+    try:
+        code = gui.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        fail("the program to end after the close", "still running")
+    if code != 0:
+        fail("exit status 0", code)
