@@ -121,20 +121,9 @@ class TestRealDialogs : public QObject {
 
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QWidget* target = QApplication::focusWidget();
-        QVERIFY(target);
-        QTest::keyClick(target, key, modifiers);
-        QCoreApplication::processEvents();
+        WindowTestBase::KeyToFocus(key, modifiers);
     }
-    void Type(const QString& text)
-    {
-        for (QChar ch : text) {
-            QWidget* target = QApplication::focusWidget();
-            QVERIFY(target);
-            QTest::keyClick(target, ch.toLatin1());
-            QCoreApplication::processEvents();
-        }
-    }
+    void Type(const QString& text) { WindowTestBase::TypeToFocus(text); }
     static void ClickCell(TStringGrid* grid, int col, int row)
     {
         const QRect r = grid->visualRect(grid->model()->index(row, col));

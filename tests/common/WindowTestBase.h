@@ -11,6 +11,7 @@
 #include "Seams.h"
 #include "TableEditor.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QStringList>
@@ -19,6 +20,26 @@
 
 class WindowTestBase {
 public:
+    // Keys go where the user's keys go: to the widget with the focus, which
+    // is the cell editor once typing has opened it. The event loop runs after
+    // each key, as it does for the user.
+    static void KeyToFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWidget* target = QApplication::focusWidget();
+        QVERIFY(target);
+        QTest::keyClick(target, key, modifiers);
+        QCoreApplication::processEvents();
+    }
+    static void TypeToFocus(const QString& text)
+    {
+        for (QChar ch : text) {
+            QWidget* target = QApplication::focusWidget();
+            QVERIFY(target);
+            QTest::keyClick(target, ch.toLatin1());
+            QCoreApplication::processEvents();
+        }
+    }
+
     TForm2* w = nullptr;
     QStringList messages;
     QStringList errors;

@@ -12,25 +12,12 @@ class TestTableEditor : public QObject {
     EditorFixture f;
     TStringGrid* grid = nullptr;
 
-    // Keys go where the user's keys go: to the widget with the focus, which
-    // is the cell editor once typing has opened it. The event loop runs after
-    // each key, as it does for the user (the editor closes on Enter through it).
+    // The event loop runs after each key (the editor closes on Enter through it).
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QWidget* target = QApplication::focusWidget();
-        QVERIFY(target);
-        QTest::keyClick(target, key, modifiers);
-        QCoreApplication::processEvents();
+        WindowTestBase::KeyToFocus(key, modifiers);
     }
-    void Type(const QString& text)
-    {
-        for (QChar ch : text) {
-            QWidget* target = QApplication::focusWidget();
-            QVERIFY(target);
-            QTest::keyClick(target, ch.toLatin1());
-            QCoreApplication::processEvents();
-        }
-    }
+    void Type(const QString& text) { WindowTestBase::TypeToFocus(text); }
     void ClickCell(int col, int row)
     {
         const QRect r = grid->visualRect(grid->model()->index(row, col));
