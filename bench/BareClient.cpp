@@ -1,6 +1,6 @@
 #include "BareClient.h"
 
-#include "Frame.h"
+#include "device/wire/Frame.h"
 
 #include <chrono>
 #include <fcntl.h>

@@ -3,14 +3,14 @@
 // the platform Qt is given (QT_QPA_PLATFORM), offscreen when none is, with
 // the map's reference line drawn beside it.
 
-#include "ChartEditor.h"
-#include "ChartWidget.h"
-#include "Gui2.h"
-#include "MapCompare.h"
-#include "MapStore.h"
-#include "ReferenceView.h"
-#include "Session.h"
-#include "TarvoApplication.h"
+#include "editors/ui/ChartEditor.h"
+#include "editors/widgets/ChartWidget.h"
+#include "app/ui/Gui2.h"
+#include "app/core/MapCompare.h"
+#include "app/core/MapStore.h"
+#include "editors/ui/ReferenceView.h"
+#include "app/ui/Session.h"
+#include "app/ui/TarvoApplication.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -6,8 +6,8 @@
 // files it writes; the bare client's includes opening the line.
 
 #include "BareClient.h"
-#include "Frame.h"
-#include "VariatorSim.h"
+#include "device/wire/Frame.h"
+#include "sim/VariatorSim.h"
 
 #include <QCoreApplication>
 #include <QDir>

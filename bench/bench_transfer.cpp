@@ -9,14 +9,14 @@
 // user does, the progress bar painted on a real X server.
 
 #include "BareClient.h"
-#include "ComPort.h"
-#include "Dataextractor.h"
-#include "DeviceCommands.h"
-#include "Gui2.h"
-#include "MapStore.h"
-#include "Seams.h"
-#include "TarvoApplication.h"
-#include "VariatorSim.h"
+#include "device/wire/ComPort.h"
+#include "device/core/Dataextractor.h"
+#include "device/ui/DeviceCommands.h"
+#include "app/ui/Gui2.h"
+#include "app/core/MapStore.h"
+#include "app/widgets/Seams.h"
+#include "app/ui/TarvoApplication.h"
+#include "sim/VariatorSim.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

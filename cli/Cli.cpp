@@ -1,14 +1,14 @@
 #include "Cli.h"
 
-#include "ComPort.h"
+#include "device/wire/ComPort.h"
 #include "Console.h"
-#include "Dataextractor.h"
-#include "Frame.h"
-#include "MapCompare.h"
-#include "MapFile.h"
-#include "MapStore.h"
-#include "NumberText.h"
-#include "PortPath.h"
+#include "device/core/Dataextractor.h"
+#include "device/wire/Frame.h"
+#include "app/core/MapCompare.h"
+#include "mapfile/core/MapFile.h"
+#include "app/core/MapStore.h"
+#include "app/core/NumberText.h"
+#include "device/wire/PortPath.h"
 
 #include <QDateTime>
 #include <QDir>

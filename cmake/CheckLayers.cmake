@@ -1,18 +1,16 @@
-# cmake -DLIST=files.txt -DSTAMP=stamp -P CheckLayers.cmake
+# cmake -DLIST=files.txt -DROOT=<source folder> -DSTAMP=stamp -P CheckLayers.cmake
 # Each line of LIST is "rank|target|path". Fails when a file includes (with a
-# quoted include) a header that belongs to a target of a higher rank.
+# quoted include, written from the top of the tree or beside the file) a file
+# of a layer of higher rank.
 
 file(STRINGS ${LIST} lines)
 foreach(line ${lines})
   string(REPLACE "|" ";" fields "${line}")
+  list(GET fields 0 rank)
+  list(GET fields 1 target)
   list(GET fields 2 path)
-  if(path MATCHES "\\.h$")
-    list(GET fields 0 rank)
-    list(GET fields 1 target)
-    get_filename_component(name ${path} NAME)
-    set(rank_of_${name} ${rank})
-    set(target_of_${name} ${target})
-  endif()
+  set(rank_of_${path} ${rank})
+  set(target_of_${path} ${target})
 endforeach()
 
 set(faults 0)
@@ -21,14 +19,19 @@ foreach(line ${lines})
   list(GET fields 0 rank)
   list(GET fields 1 target)
   list(GET fields 2 path)
+  get_filename_component(folder ${path} DIRECTORY)
   file(STRINGS ${path} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
   foreach(include ${includes})
     string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${include}")
-    get_filename_component(name ${header} NAME)
-    if(DEFINED rank_of_${name} AND rank_of_${name} GREATER rank)
-      message(SEND_ERROR "${path} (${target}) includes ${header} of ${target_of_${name}}, a layer above it")
-      math(EXPR faults "${faults} + 1")
-    endif()
+    foreach(candidate ${folder}/${header} ${ROOT}/${header})
+      if(DEFINED rank_of_${candidate})
+        if(rank_of_${candidate} GREATER rank)
+          message(SEND_ERROR "${path} (${target}) includes ${header} of ${target_of_${candidate}}, a layer above it")
+          math(EXPR faults "${faults} + 1")
+        endif()
+        break()
+      endif()
+    endforeach()
   endforeach()
 endforeach()
 

@@ -1,7 +1,7 @@
-#include "VariatorSim.h"
+#include "sim/VariatorSim.h"
 
-#include "ComPort.h"
-#include "Frame.h"
+#include "device/wire/ComPort.h"
+#include "device/wire/Frame.h"
 
 #include <cerrno>
 #include <chrono>

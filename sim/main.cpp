@@ -6,7 +6,7 @@
 // the stored values to that file, for tests that drive the program from
 // outside.
 
-#include "VariatorSim.h"
+#include "sim/VariatorSim.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,5 +1,5 @@
 #include "common/CoreTestBase.h"
-#include "NumberText.h"
+#include "app/core/NumberText.h"
 
 #include <QLocale>
 #include <QTest>

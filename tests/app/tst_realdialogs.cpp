@@ -4,13 +4,13 @@
 // widget used after a modal loop closed it, a box shown twice, a box that
 // opens at the wrong moment) show here.
 
-#include "ChartEditor.h"
-#include "ChartWidget.h"
-#include "MapFile.h"
-#include "NumberText.h"
-#include "StringGrid.h"
-#include "TableEditor.h"
-#include "TarvoApplication.h"
+#include "editors/ui/ChartEditor.h"
+#include "editors/widgets/ChartWidget.h"
+#include "mapfile/core/MapFile.h"
+#include "app/core/NumberText.h"
+#include "editors/widgets/StringGrid.h"
+#include "editors/ui/TableEditor.h"
+#include "app/ui/TarvoApplication.h"
 #include "device/LinkFixture.h"
 
 #include <QAbstractButton>

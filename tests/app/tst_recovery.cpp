@@ -4,12 +4,12 @@
 
 #include "editors/EditorFixture.h"
 
-#include "MapFile.h"
-#include "NumberText.h"
-#include "Recovery.h"
-#include "Session.h"
-#include "StringGrid.h"
-#include "Undo.h"
+#include "mapfile/core/MapFile.h"
+#include "app/core/NumberText.h"
+#include "app/core/Recovery.h"
+#include "app/ui/Session.h"
+#include "editors/widgets/StringGrid.h"
+#include "app/ui/Undo.h"
 
 #include <QAbstractButton>
 #include <QDir>

@@ -4,10 +4,10 @@
 #include "common/ShownNumber.h"
 #include "editors/EditorFixture.h"
 
-#include "MapFile.h"
-#include "NumberText.h"
-#include "StringGrid.h"
-#include "Undo.h"
+#include "mapfile/core/MapFile.h"
+#include "app/core/NumberText.h"
+#include "editors/widgets/StringGrid.h"
+#include "app/ui/Undo.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,10 +1,10 @@
-#include "Anchors.h"
-#include "ChartWidget.h"
-#include "Gui2.h"
-#include "MapStore.h"
-#include "Seams.h"
-#include "StringGrid.h"
-#include "TarvoApplication.h"
+#include "app/widgets/Anchors.h"
+#include "editors/widgets/ChartWidget.h"
+#include "app/ui/Gui2.h"
+#include "app/core/MapStore.h"
+#include "app/widgets/Seams.h"
+#include "editors/widgets/StringGrid.h"
+#include "app/ui/TarvoApplication.h"
 #include "common/WindowTestBase.h"
 
 #include <QAction>

@@ -6,9 +6,9 @@
 
 #include "common/CoreTestBase.h"
 
-#include "MapStore.h"
-#include "PortPath.h"
-#include "VariatorSim.h"
+#include "app/core/MapStore.h"
+#include "device/wire/PortPath.h"
+#include "sim/VariatorSim.h"
 #include "device/DeviceTestSupport.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 // be written half, refused writes that send nothing, the backup and Ctrl+C.
 
 #include "CliFixture.h"
-#include "Frame.h"
-#include "MapFile.h"
+#include "device/wire/Frame.h"
+#include "mapfile/core/MapFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,8 +2,8 @@
 // with the values the variator held, in both grids and both charts.
 
 #include "CliFixture.h"
-#include "Frame.h"
-#include "StringGrid.h"
+#include "device/wire/Frame.h"
+#include "editors/widgets/StringGrid.h"
 #include "common/ShownNumber.h"
 #include "common/WindowTestBase.h"
 

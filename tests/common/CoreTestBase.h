@@ -3,8 +3,8 @@
 // The lower level of the test base, for suites of the core layer (no
 // widgets): every global of the core back at its start value.
 
-#include "Dataextractor.h"
-#include "MapStore.h"
+#include "device/core/Dataextractor.h"
+#include "app/core/MapStore.h"
 
 #include <QLocale>
 

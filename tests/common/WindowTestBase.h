@@ -6,10 +6,10 @@
 
 #include "common/CoreTestBase.h"
 
-#include "ChartEditor.h"
-#include "Gui2.h"
-#include "Seams.h"
-#include "TableEditor.h"
+#include "editors/ui/ChartEditor.h"
+#include "app/ui/Gui2.h"
+#include "app/widgets/Seams.h"
+#include "editors/ui/TableEditor.h"
 
 #include <QApplication>
 #include <QCoreApplication>

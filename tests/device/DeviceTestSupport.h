@@ -3,9 +3,9 @@
 // Helpers of the device tests: a simulated variator on a pseudo-terminal and
 // a record of the messages shown.
 
-#include "ComPort.h"
-#include "Dataextractor.h"
-#include "VariatorSim.h"
+#include "device/wire/ComPort.h"
+#include "device/core/Dataextractor.h"
+#include "sim/VariatorSim.h"
 
 #include <QFile>
 #include <QStringList>

@@ -6,11 +6,11 @@
 
 #include "common/WindowTestBase.h"
 
-#include "ComPort.h"
-#include "Dataextractor.h"
+#include "device/wire/ComPort.h"
+#include "device/core/Dataextractor.h"
 #include "DeviceTestSupport.h"
-#include "DeviceCommands.h"
-#include "VariatorSim.h"
+#include "device/ui/DeviceCommands.h"
+#include "sim/VariatorSim.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 // "Подключение" / "Сравнить с вариатором" over the simulator, the reference a
 // read leaves, and the comparison's message.
 
-#include "Frame.h"
+#include "device/wire/Frame.h"
 #include "LinkFixture.h"
-#include "MapCompare.h"
-#include "ChartWidget.h"
-#include "StringGrid.h"
-#include "TableEditor.h"
+#include "app/core/MapCompare.h"
+#include "editors/widgets/ChartWidget.h"
+#include "editors/widgets/StringGrid.h"
+#include "editors/ui/TableEditor.h"
 
 #include <QAction>
 #include <QApplication>

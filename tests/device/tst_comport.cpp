@@ -1,5 +1,5 @@
 #include "common/CoreTestBase.h"
-#include "Dataextractor.h"
+#include "device/core/Dataextractor.h"
 #include "DeviceTestSupport.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "common/CoreTestBase.h"
-#include "Crc.h"
-#include "Dataextractor.h"
+#include "device/wire/Crc.h"
+#include "device/core/Dataextractor.h"
 #include "DeviceTestSupport.h"
 
 #include <QElapsedTimer>

@@ -3,10 +3,10 @@
 
 #include "common/CoreTestBase.h"
 
-#include "Dataextractor.h"
+#include "device/core/Dataextractor.h"
 #include "DeviceTestSupport.h"
-#include "Frame.h"
-#include "MapStore.h"
+#include "device/wire/Frame.h"
+#include "app/core/MapStore.h"
 
 namespace {
 

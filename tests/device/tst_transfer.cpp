@@ -1,7 +1,7 @@
-#include "Frame.h"
+#include "device/wire/Frame.h"
 #include "LinkFixture.h"
-#include "NumberText.h"
-#include "StringGrid.h"
+#include "app/core/NumberText.h"
+#include "editors/widgets/StringGrid.h"
 
 #include <QLineEdit>
 #include <QLineSeries>

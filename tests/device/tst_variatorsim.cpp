@@ -1,6 +1,6 @@
 #include "common/CoreTestBase.h"
-#include "Frame.h"
-#include "Dataextractor.h"
+#include "device/wire/Frame.h"
+#include "device/core/Dataextractor.h"
 #include "DeviceTestSupport.h"
 
 #include <QElapsedTimer>

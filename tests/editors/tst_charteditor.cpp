@@ -1,9 +1,9 @@
-#include "Calculations.h"
-#include "ChartWidget.h"
+#include "editors/core/Calculations.h"
+#include "editors/widgets/ChartWidget.h"
 #include "EditorFixture.h"
-#include "NumberText.h"
-#include "StringGrid.h"
-#include "TarvoApplication.h"
+#include "app/core/NumberText.h"
+#include "editors/widgets/StringGrid.h"
+#include "app/ui/TarvoApplication.h"
 
 #include <QCheckBox>
 #include <QScreen>

@@ -3,11 +3,11 @@
 // that shows and hides both.
 
 #include "EditorFixture.h"
-#include "MapCompare.h"
-#include "MapFile.h"
-#include "ReferenceView.h"
-#include "StringGrid.h"
-#include "TarvoApplication.h"
+#include "app/core/MapCompare.h"
+#include "mapfile/core/MapFile.h"
+#include "editors/ui/ReferenceView.h"
+#include "editors/widgets/StringGrid.h"
+#include "app/ui/TarvoApplication.h"
 
 #include <QAction>
 #include <QCheckBox>

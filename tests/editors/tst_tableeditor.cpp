@@ -1,7 +1,7 @@
 #include "EditorFixture.h"
-#include "NumberText.h"
-#include "StringGrid.h"
-#include "TarvoApplication.h"
+#include "app/core/NumberText.h"
+#include "editors/widgets/StringGrid.h"
+#include "app/ui/TarvoApplication.h"
 
 #include <QLineEdit>
 #include <QTabWidget>

@@ -2,7 +2,7 @@
 
 // Map tables and file texts shared by the map file tests.
 
-#include "MapStore.h"
+#include "app/core/MapStore.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -3,9 +3,9 @@
 // without touching the tables, failed saves and hostile files.
 
 #include "common/CoreTestBase.h"
-#include "MapFile.h"
+#include "mapfile/core/MapFile.h"
 #include "MapFileSamples.h"
-#include "MapStore.h"
+#include "app/core/MapStore.h"
 
 #include <QDir>
 #include <QDomDocument>

@@ -1,16 +1,16 @@
 // The "Файл" menu commands "Открыть" and "Сохранить" on the main window: the
 // dialogs they run, the views they reload and the error box on failures.
 
-#include "ChartEditor.h"
-#include "Gui2.h"
-#include "MapFile.h"
+#include "editors/ui/ChartEditor.h"
+#include "app/ui/Gui2.h"
+#include "mapfile/core/MapFile.h"
 #include "MapFileSamples.h"
 #include "common/ShownNumber.h"
 #include "common/WindowTestBase.h"
-#include "MapStore.h"
-#include "NumberText.h"
-#include "Seams.h"
-#include "StringGrid.h"
+#include "app/core/MapStore.h"
+#include "app/core/NumberText.h"
+#include "app/widgets/Seams.h"
+#include "editors/widgets/StringGrid.h"
 
 #include <QAction>
 #include <QCheckBox>

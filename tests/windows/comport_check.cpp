@@ -8,8 +8,8 @@
 // Usage: comport_check <port path> <path naming no device>
 // Prints "PASS name" or "FAIL name: why" per case; exit status 1 on failure.
 
-#include "ComPort.h"
-#include "Crc.h"
+#include "device/wire/ComPort.h"
+#include "device/wire/Crc.h"
 
 #include <windows.h>
 

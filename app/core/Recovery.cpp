@@ -1,0 +1,163 @@
+#include "app/core/Recovery.h"
+
+#include "mapfile/core/MapFile.h"
+#include "app/core/MapStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtGlobal>
+#include <stdexcept>
+
+namespace {
+
+QString LockName(const QString& folder, int n) { return QStringLiteral("%1/recovery-%2.lock").arg(folder).arg(n); }
+QString FileName(const QString& folder, int n) { return QStringLiteral("%1/recovery-%2.xml").arg(folder).arg(n); }
+
+// A lock that counts as free when its process has ended, however long it was
+// held before.
+std::unique_ptr<QLockFile> TryLock(const QString& name)
+{
+    auto lock = std::make_unique<QLockFile>(name);
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
+}
+
+struct Writes {
+    RecoverySlot* slot = nullptr;
+    std::function<QString()> startTimeout;
+    QTimer* timer = nullptr;
+    bool reported = false;
+};
+Writes writes;
+
+void WriteNow()
+{
+    if (!writes.slot || writes.slot->file.isEmpty())
+        return;
+    QString error;
+    // A start-timeout text that an XML file cannot hold must not cost the
+    // maps: they are then kept without it.
+    if (WriteRecoveryFile(*writes.slot, LPGTable, PetrolTable, writes.startTimeout(), &error)
+        || WriteRecoveryFile(*writes.slot, LPGTable, PetrolTable, QString(), nullptr)) {
+        writes.reported = false;
+    } else if (!writes.reported) {
+        writes.reported = true;
+        qWarning("tarvo-gui: the recovery file cannot be written: %s", qUtf8Printable(error));
+    }
+}
+
+} // namespace
+
+RecoverySlot::RecoverySlot() = default;
+RecoverySlot::~RecoverySlot() = default;
+
+QString RecoveryFolder()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QString state = QString::fromLocal8Bit(qgetenv("XDG_STATE_HOME"));
+    if (!QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return QDir::cleanPath(state + QStringLiteral("/tarvo-gui"));
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#endif
+}
+
+int ClaimRecoverySlot(const QString& folder, RecoverySlot& slot)
+{
+    if (folder.isEmpty() || !QDir().mkpath(folder))
+        return 0;
+    for (int n = 1; n <= RecoverySlots; ++n) {
+        if (QFileInfo::exists(FileName(folder, n)))
+            continue;  // a live program's, or an orphan waiting to be offered
+        auto lock = TryLock(LockName(folder, n));
+        if (!lock)
+            continue;
+        // An orphan may have appeared before the lock was ours.
+        if (QFileInfo::exists(FileName(folder, n)))
+            continue;
+        slot.lock = std::move(lock);
+        slot.file = FileName(folder, n);
+        return 1;
+    }
+    return 0;
+}
+
+int TakeRecoveryOrphan(const QString& folder, RecoverySlot& orphan)
+{
+    static const QRegularExpression name(QStringLiteral("^recovery-([0-9]+)\\.xml$"));
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files, QDir::Time);  // newest first
+    for (const QFileInfo& f : files) {
+        const QRegularExpressionMatch m = name.match(f.fileName());
+        if (!m.hasMatch())
+            continue;
+        auto lock = TryLock(LockName(folder, m.captured(1).toInt()));
+        if (!lock || !f.exists())
+            continue;
+        orphan.lock = std::move(lock);
+        orphan.file = f.filePath();
+        return 1;
+    }
+    return 0;
+}
+
+void ReleaseRecoverySlot(RecoverySlot& slot, bool removeFile)
+{
+    if (removeFile && !slot.file.isEmpty())
+        QFile::remove(slot.file);
+    if (slot.lock)
+        slot.lock->unlock();
+    slot.lock.reset();
+    slot.file.clear();
+}
+
+int WriteRecoveryFile(const RecoverySlot& slot, const MapTable& lpg, const MapTable& petrol,
+                      const QString& startTimeout, QString* error)
+{
+    try {
+        SaveMapFile(slot.file, lpg, petrol, startTimeout);
+        return 1;
+    } catch (const std::exception& e) {
+        if (error)
+            *error = QString::fromUtf8(e.what());
+        return 0;
+    }
+}
+
+void ReadRecoveryFile(const QString& fileName, MapTable& lpg, MapTable& petrol, QString& startTimeout)
+{
+    LoadMapFile(fileName, lpg, petrol);
+    startTimeout = MapFileStartTimeout(fileName);
+}
+
+void StartRecoveryWrites(RecoverySlot* slot, std::function<QString()> startTimeout)
+{
+    StopRecoveryWrites();
+    writes.slot = slot;
+    writes.startTimeout = std::move(startTimeout);
+    writes.timer = new QTimer;
+    writes.timer->setSingleShot(true);
+    writes.timer->setInterval(RecoveryDelayMs);
+    QObject::connect(writes.timer, &QTimer::timeout, WriteNow);
+}
+
+void RecoveryTouched()
+{
+    // Not restarted by later changes: a long run of key presses is written
+    // within the delay of its first press.
+    if (writes.timer && !writes.timer->isActive())
+        writes.timer->start();
+}
+
+void StopRecoveryWrites()
+{
+    delete writes.timer;
+    writes = Writes();
+}

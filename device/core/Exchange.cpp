@@ -1,0 +1,94 @@
+#include "device/core/Dataextractor.h"
+
+#include "device/wire/ComPort.h"
+#include "device/wire/Frame.h"
+
+namespace {
+
+MessageSink InstalledSink;
+
+} // namespace
+
+void SetMessageSink(MessageSink sink)
+{
+    InstalledSink = std::move(sink);
+}
+
+const MessageSink& LinkMessageSink()
+{
+    return InstalledSink;
+}
+
+int UARTdataExchange(const QString& kind, unsigned char parameter, short data,
+                     unsigned char interactive, bool* replyValid)
+{
+    return ExchangeFrame(VariatorPort, kind, parameter, data, interactive ? InstalledSink : MessageSink(),
+                         replyValid);
+}
+
+int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, short data,
+                  const MessageSink& messages, bool* replyValid, ExchangeOutcome* outcome,
+                  const WireStep& whileOnWire)
+{
+    if (replyValid)
+        *replyValid = false;
+    ExchangeOutcome ignored;
+    ExchangeOutcome& ended = outcome ? *outcome : ignored;
+    ended = ExchangeOutcome::NotSent;
+
+    unsigned char frame[FrameSize];
+    BuildFrame(frame, kind == QLatin1String("write") ? WriteCommand : ReadCommand, parameter, data);
+
+    // Bytes left over from an earlier exchange (a reply that came too late,
+    // noise on the line) would otherwise be taken for this request's reply.
+    if (port)
+        port->Purge();
+
+    const bool sent = port && port->Write(frame, FrameSize);
+    // The request now takes six character times to reach the variator and
+    // the reply six more to come back: time enough for the caller's own work.
+    if (whileOnWire)
+        whileOnWire();
+    if (!sent) {
+        if (messages)
+            messages(QStringLiteral("Невозможно отправить запрос вариатору. Com-port не удается открыть или отправить ему данные"));
+        return data;
+    }
+
+    if (!port->Read(frame, FrameSize)) {
+        ended = port->LastReadCount() == 0 ? ExchangeOutcome::NoReply : ExchangeOutcome::ShortReply;
+        // No complete reply before the time-out. The buffer may mix reply and
+        // request bytes, so its data field means nothing; the request's own
+        // data is returned instead (for the handshake that is 11, never 1).
+        if (messages)
+            messages(QStringLiteral("UARTdataExchange: Вариатор не отвечает"));
+        return data;
+    }
+
+    if (!ChecksumMatches(frame)) {
+        ended = ExchangeOutcome::BadChecksum;
+        if (messages)
+            messages(QStringLiteral("UARTdataExchange: Ошибка контрольной суммы пакета, принятого от вариатора"));
+        return DataField(frame);
+    }
+
+    if (IsErrorReport(frame)) {
+        ended = ExchangeOutcome::ErrorReport;
+        const unsigned code = ErrorCode(frame);
+        if (messages) {
+            if (code == ErrorCodeChecksum)
+                messages(QStringLiteral("UARTdataExchange: Вариатор сообщает о получении пакета с неверной контрольной суммой"));
+            else if (code == ErrorCodeParameter)
+                messages(QStringLiteral("UARTdataExchange: Вариатор сообщает о получении пакета с неверным параметром"));
+            else
+                messages(QStringLiteral("UARTdataExchange: Вариатор отвечает параметром 0xFF с кодом ошибки ")
+                            + QString::number(code));
+        }
+        return DataField(frame);
+    }
+
+    ended = ExchangeOutcome::Valid;
+    if (replyValid)
+        *replyValid = true;
+    return DataField(frame);
+}

@@ -1,0 +1,124 @@
+#include "device/core/Dataextractor.h"
+
+#include "device/wire/Frame.h"
+#include "app/core/MapStore.h"
+
+#include <cmath>
+#include <cstdint>
+
+const QString LPGWriteMismatch = QStringLiteral("WritePLGMap: функция UARTdataExchange возвращает неверное значение");
+const QString PetrolWriteMismatch = QStringLiteral("WritePetrolMap: функция UARTdataExchange возвращает неверное значение");
+
+namespace {
+
+const int RpmStep = 100;
+
+const QString ReadKind = QStringLiteral("read");
+const QString WriteKind = QStringLiteral("write");
+
+void Show(const MessageSink& messages, const QString& text)
+{
+    if (messages)
+        messages(text);
+}
+
+// The progress step of point i, to run while its exchange is on the line.
+WireStep PointStep(const ProgressStep& step, int i)
+{
+    if (!step)
+        return WireStep();
+    return [&step, i] { step(i); };
+}
+
+} // namespace
+
+bool FitsData(long long value)
+{
+    return value >= INT16_MIN && value <= INT16_MAX;
+}
+
+void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const MessageSink& messages,
+                   const ProgressStep& step, const PointWatch& watch)
+{
+    for (int i = 0; i < MapPoints; ++i) {
+        PointExchange done;
+        done.point = i;
+        done.parameter = firstParameter + i;
+        done.value = ExchangeFrame(port, ReadKind, static_cast<unsigned char>(done.parameter), MapReadData,
+                                   messages, &done.ok, &done.outcome, PointStep(step, i));
+        if (done.ok)
+            table.Uoz[i] = done.value / 1000.0;
+        if (watch && !watch(done))
+            return;
+    }
+}
+
+void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
+                    const MessageSink& messages, const ProgressStep& step, const PointWatch& watch)
+{
+    for (int i = 0; i < MapPoints; ++i) {
+        short code = 0;
+        if (!AdvanceToThousandths(table.Uoz[i], &code)) {
+            // Never sent: it would not fit the data field.
+            if (step)
+                step(i);
+            Show(messages, mismatch);
+            continue;
+        }
+        PointExchange done;
+        done.point = i;
+        done.parameter = firstParameter + i;
+        done.sent = code;
+        bool valid = false;
+        done.value = ExchangeFrame(port, WriteKind, static_cast<unsigned char>(done.parameter), code, messages,
+                                   &valid, &done.outcome, PointStep(step, i));
+        done.ok = valid && done.value == code;
+        if (!done.ok)
+            Show(messages, mismatch);
+        if (watch && !watch(done))
+            return;
+    }
+}
+
+void RefuseWrite(const QString& where, const MessageSink& messages)
+{
+    Show(messages, QStringLiteral("Запись отменена: значение вне допустимого диапазона ") + where);
+}
+
+bool MapFitsWire(const MapTable& table, const QString& mapName, const MessageSink& messages)
+{
+    short code = 0;
+    for (int i = 0; i < MapPoints; ++i) {
+        if (!AdvanceToThousandths(table.Uoz[i], &code)) {
+            RefuseWrite(QStringLiteral("(%1, %2 об/мин)").arg(mapName).arg(i * RpmStep), messages);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool AdvanceToThousandths(double uoz, short* code)
+{
+    const double thousandths = uoz * 1000.0;
+    // Also false for NaN, and keeps llround within range.
+    if (!(std::fabs(thousandths) < 1e9))
+        return false;
+    // Rounded to a millionth of a thousandth first: 1.001 * 1000 is
+    // 1000.9999999999999, which must go out as 1001, not 1000, and so must
+    // the sum of ten steps of 0.01 (0.09999999999999999) go out as 100.
+    // Integer division then truncates toward zero.
+    const long long millionths = std::llround(thousandths * 1e6);
+    const long long value = millionths / 1000000;
+    if (!FitsData(value))
+        return false;
+    *code = static_cast<short>(value);
+    return true;
+}
+
+int WriteStartTimeout(int value)
+{
+    // A value that does not fit the data field is not sent at all.
+    if (!FitsData(value))
+        return 0;
+    return UARTdataExchange(WriteKind, StartTimeoutParameter, static_cast<short>(value), 1);
+}

@@ -1,0 +1,33 @@
+#include "editors/ui/MapViews.h"
+
+#include "editors/ui/ChartEditor.h"
+#include "app/ui/Gui2.h"
+#include "app/core/MapStore.h"
+#include "editors/ui/TableEditor.h"
+
+void BuildMapViews(TForm2* w)
+{
+    w->LPGViews = {w->ChartLPG,          w->LineSeries1,     w->LPGSpeedCheckBox, w->LPGFulMapMoveCheckBox,
+                   w->LPGScaleCheckBox,  w->StringGridLPG,   &LPGTable,           &SelectedLPGPoint,
+                   &MouseInLPGChart,     &SelectedLPGCol,    &SelectedLPGRow};
+    w->PetrolViews = {w->ChartPetrol,         w->Series1,          w->PetrolSpeedCheckBox, w->PetrolFulMapMoveCheckBox,
+                      w->PetrolScaleCheckBox, w->StringGridPetrol, &PetrolTable,           &SelectedPetrolPoint,
+                      &MouseInPetrolChart,    &SelectedPetrolCol,  &SelectedPetrolRow};
+}
+
+const MapViews* ViewsOf(const TForm2* window, const QString& selector)
+{
+    if (selector == QLatin1String("LPG"))
+        return &window->LPGViews;
+    if (selector == QLatin1String("Petrol"))
+        return &window->PetrolViews;
+    return nullptr;
+}
+
+void RefreshAllViews(TForm2* window)
+{
+    RefreshChart(window, QStringLiteral("LPG"));
+    RefreshChart(window, QStringLiteral("Petrol"));
+    RefreshGrid(window, QStringLiteral("LPG"));
+    RefreshGrid(window, QStringLiteral("Petrol"));
+}

@@ -1,0 +1,101 @@
+#include "editors/ui/ReferenceView.h"
+
+#include "editors/widgets/ChartWidget.h"
+#include "app/ui/Gui2.h"
+#include "app/core/MapCompare.h"
+#include "app/core/MapStore.h"
+#include "app/widgets/Seams.h"
+#include "editors/widgets/StringGrid.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <cmath>
+
+namespace {
+
+constexpr int DataRows = 10;  // grid rows 1..10: 100 rpm each
+
+struct ReferenceMap {
+    TChart* chart;
+    TStringGrid* grid;
+    const MapTable* table;
+    const MapReference* reference;
+};
+
+bool SelectMap(TForm2* w, const QString& selector, ReferenceMap& m)
+{
+    if (selector == QLatin1String("LPG"))
+        m = {w->ChartLPG, w->StringGridLPG, &LPGTable, &LPGReference};
+    else if (selector == QLatin1String("Petrol"))
+        m = {w->ChartPetrol, w->StringGridPetrol, &PetrolTable, &PetrolReference};
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+void SetupReferenceView(TForm2* window)
+{
+    // "Вид" after "Правка", before the menus without items.
+    window->N17 = new QMenu(QStringLiteral("Вид"), window->MainMenu);
+    window->N17->setObjectName(QStringLiteral("N17"));
+    window->MainMenu->insertMenu(window->N5, window->N17);
+    window->N18 = window->N17->addAction(QStringLiteral("Показывать исходную карту"));
+    window->N18->setObjectName(QStringLiteral("N18"));
+    window->N18->setCheckable(true);
+    window->N18->setChecked(true);
+    QObject::connect(window->N18, &QAction::toggled, window, [window] { RunHandler([window] { ShowReferences(window); }); });
+
+    window->N19 = window->N8->addAction(QStringLiteral("Сравнить с вариатором"));
+    window->N19->setObjectName(QStringLiteral("N19"));
+    QObject::connect(window->N19, &QAction::triggered, window, [window] { RunHandler([window] { window->N19Click(); }); });
+}
+
+bool ReferenceShown(const TForm2* window)
+{
+    return !window->N18 || window->N18->isChecked();
+}
+
+void ShowChartReference(TForm2* window, const QString& selector)
+{
+    ReferenceMap m;
+    if (!SelectMap(window, selector, m))
+        return;
+    QList<QList<QPointF>> runs;
+    if (ReferenceShown(window) && m.reference->exists) {
+        bool inRun = false;
+        for (int i = 0; i < MapPoints; ++i) {
+            const double uoz = m.reference->Uoz[i];
+            if (!std::isfinite(uoz)) {
+                inRun = false;
+                continue;
+            }
+            if (!inRun)
+                runs.append(QList<QPointF>());
+            runs.back().append(QPointF(m.table->Rpm[i], uoz));
+            inRun = true;
+        }
+    }
+    m.chart->SetReferenceLine(runs);
+}
+
+void ShowGridMarks(TForm2* window, const QString& selector)
+{
+    ReferenceMap m;
+    if (!SelectMap(window, selector, m))
+        return;
+    const bool shown = ReferenceShown(window);
+    for (int i = 0; i < MapPoints; ++i)
+        m.grid->SetCellMarked(i / DataRows + 1, i % DataRows + 1,
+                              shown && DiffersFromReference(*m.reference, *m.table, i));
+}
+
+void ShowReferences(TForm2* window)
+{
+    for (const QString& selector : {QStringLiteral("LPG"), QStringLiteral("Petrol")}) {
+        ShowChartReference(window, selector);
+        ShowGridMarks(window, selector);
+    }
+}

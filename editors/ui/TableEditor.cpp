@@ -1,0 +1,105 @@
+#include "editors/ui/TableEditor.h"
+
+#include "app/ui/Gui2.h"
+#include "app/core/MapStore.h"
+#include "editors/ui/MapViews.h"
+#include "app/core/NumberText.h"
+#include "editors/ui/ReferenceView.h"
+#include "editors/widgets/StringGrid.h"
+#include "app/ui/Undo.h"
+
+int SelectedLPGCol = 0;
+int SelectedLPGRow = 0;
+int SelectedPetrolCol = 0;
+int SelectedPetrolRow = 0;
+
+namespace {
+
+constexpr int DataCols = 8;   // columns 1..8: 1000 rpm each
+constexpr int DataRows = 10;  // rows 1..10: 100 rpm each
+constexpr double ValueLimit = 32.0;
+
+void SelectCell(TForm2* window, const QString& selector, int col, int row)
+{
+    const MapViews* views = ViewsOf(window, selector);
+    if (!views)
+        return;
+    const MapViews& m = *views;
+    // Stores the cell being left; a conversion error ends the handler here
+    // and so stops the move.
+    CommitGridCell(window, selector);
+    *m.col = col;
+    *m.row = row;
+}
+
+void GridKeyDown(TForm2* window, const QString& selector, int key)
+{
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        CommitGridCell(window, selector);
+}
+
+} // namespace
+
+void RefreshGrid(TForm2* window, const QString& selector)
+{
+    const MapViews* views = ViewsOf(window, selector);
+    if (!views)
+        return;
+    const MapViews& m = *views;
+    m.grid->SetFixedRows(1);
+    m.grid->SetFixedCols(1);
+    for (int r = 1; r <= DataRows; ++r)
+        m.grid->SetCell(0, r, QString::number((r - 1) * 100));
+    for (int c = 1; c <= DataCols; ++c)
+        m.grid->SetCell(c, 0, QString::number((c - 1) * 1000));
+    for (int i = 0; i < MapPoints; ++i)
+        m.grid->SetCell(i / DataRows + 1, i % DataRows + 1, FloatToStr(m.table->Uoz[i]));
+    ShowGridMarks(window, selector);
+}
+
+void CommitGridCell(TForm2* window, const QString& selector)
+{
+    const MapViews* views = ViewsOf(window, selector);
+    if (!views)
+        return;
+    const MapViews& m = *views;
+    if (*m.col < 1)
+        *m.col = 1;
+    if (*m.row < 1)
+        *m.row = 1;
+    const double value = StrToFloat(m.grid->Cell(*m.col, *m.row));
+    // NaN fails both comparisons and counts as outside.
+    const bool inRange = value >= -ValueLimit && value <= ValueLimit;
+    const bool inGrid = *m.col <= DataCols && *m.row <= DataRows;
+    if (inRange && inGrid) {
+        m.table->Uoz[(*m.col - 1) * DataRows + (*m.row - 1)] = value;
+        ShowGridMarks(window, selector);
+    } else
+        RefreshGrid(window, selector);
+}
+
+void TForm2::StringGridLPGSelectCell(int col, int row, bool&)
+{
+    const MapStep step(this, QStringLiteral("Таблица УОЗ для газа"));
+    SelectCell(this, QStringLiteral("LPG"), col, row);
+}
+
+void TForm2::StringGridPetrolSelectCell(int col, int row, bool&)
+{
+    const MapStep step(this, QStringLiteral("Таблица УОЗ для бензина"));
+    SelectCell(this, QStringLiteral("Petrol"), col, row);
+}
+
+// Enter commits and the selection stays; the grid's own handling of every key
+// follows.
+void TForm2::StringGridLPGKeyDown(int key)
+{
+    const MapStep step(this, QStringLiteral("Таблица УОЗ для газа"));
+    GridKeyDown(this, QStringLiteral("LPG"), key);
+}
+
+void TForm2::StringGridPetrolKeyDown(int key)
+{
+    const MapStep step(this, QStringLiteral("Таблица УОЗ для бензина"));
+    GridKeyDown(this, QStringLiteral("Petrol"), key);
+}

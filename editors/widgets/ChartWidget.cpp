@@ -1,0 +1,215 @@
+#include "editors/widgets/ChartWidget.h"
+
+#include "app/widgets/Seams.h"
+
+#include <QAbstractAxis>
+#include <QKeyEvent>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <QXYSeries>
+#include <cmath>
+
+namespace {
+
+QImage MarkerImage(MarkerStyle style, const QColor& colour)
+{
+    const int size = TChart::MarkerSize;
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour.darker(150), 1));
+    painter.setBrush(colour);
+    const int corners = style == MarkerStyle::Diamond ? 4 : 6;
+    const double start = style == MarkerStyle::Diamond ? -M_PI / 2 : 0.0;
+    const double centre = size / 2.0;
+    const double radius = size / 2.0 - 0.5;
+    QPolygonF polygon;
+    for (int k = 0; k < corners; ++k) {
+        const double angle = start + 2 * M_PI * k / corners;
+        polygon << QPointF(centre + radius * std::cos(angle), centre + radius * std::sin(angle));
+    }
+    painter.drawPolygon(polygon);
+    return image;
+}
+
+} // namespace
+
+TChart::TChart(QWidget* parent)
+    : QChartView(parent)
+{
+    setFocusPolicy(Qt::ClickFocus);
+    // The point markers reach beyond the area that the series reports as
+    // changed, and a new axis range relabels the axis: repainting only the
+    // reported areas would leave old markers and labels on the screen.
+    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+}
+
+void TChart::SetMapSeries(QXYSeries* mapSeries, MarkerStyle markerStyle)
+{
+    series = mapSeries;
+    style = markerStyle;
+    series->setPointsVisible(true);
+    series->setMarkerSize(MarkerSize);
+    series->setLightMarker(MarkerImage(style, series->color()));
+    connect(series, &QXYSeries::pointsReplaced, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointReplaced, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointAdded, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointRemoved, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointsRemoved, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointsConfigurationChanged, this, &TChart::UpdateColouredPoints);
+}
+
+QColor TChart::PointColor(int index) const
+{
+    if (!series)
+        return QColor();
+    return series->pointConfiguration(index).value(QXYSeries::PointConfiguration::Color).value<QColor>();
+}
+
+void TChart::UpdateColouredPoints()
+{
+    QHash<QRgb, QList<QPointF>> byColour;
+    const QList<QPointF> points = series->points();
+    const auto configuration = series->pointsConfiguration();
+    for (auto it = configuration.cbegin(); it != configuration.cend(); ++it) {
+        const QColor colour = it.value().value(QXYSeries::PointConfiguration::Color).value<QColor>();
+        // A point in the series colour looks like every other point.
+        if (!colour.isValid() || colour == series->color() || it.key() < 0 || it.key() >= points.size())
+            continue;
+        byColour[colour.rgba()].append(points[it.key()]);
+    }
+    for (auto it = byColour.cbegin(); it != byColour.cend(); ++it) {
+        QScatterSeries*& marks = colouredPoints[it.key()];
+        if (!marks) {
+            marks = new QScatterSeries(this);
+            marks->setColor(QColor::fromRgba(it.key()));
+            marks->setMarkerSize(MarkerSize);
+            marks->setLightMarker(MarkerImage(style, QColor::fromRgba(it.key())));
+            chart()->addSeries(marks);
+            for (QAbstractAxis* axis : series->attachedAxes())
+                marks->attachAxis(axis);
+            for (QLegendMarker* marker : chart()->legend()->markers(marks))
+                marker->setVisible(false);
+        }
+        marks->replace(it.value());
+    }
+    for (auto it = colouredPoints.cbegin(); it != colouredPoints.cend(); ++it)
+        if (!byColour.contains(it.key()) && it.value()->count() > 0)
+            it.value()->clear();
+}
+
+void TChart::SetReferenceLine(const QList<QList<QPointF>>& runs)
+{
+    if (!series)
+        return;
+    if (referenceLines.size() < runs.size()) {
+        while (referenceLines.size() < runs.size()) {
+            auto* line = new QLineSeries(this);
+            QPen pen(QColor(128, 128, 128), 2, Qt::DashLine);
+            line->setPen(pen);
+            line->setPointsVisible(false);
+            chart()->addSeries(line);
+            for (QAbstractAxis* axis : series->attachedAxes())
+                line->attachAxis(axis);
+            for (QLegendMarker* marker : chart()->legend()->markers(line))
+                marker->setVisible(false);
+            referenceLines.append(line);
+        }
+        KeepMapSeriesInFront();
+    }
+    for (int k = 0; k < referenceLines.size(); ++k) {
+        if (k < runs.size())
+            referenceLines[k]->replace(runs[k]);
+        else if (referenceLines[k]->count() > 0)
+            referenceLines[k]->clear();
+    }
+}
+
+// The chart draws its series in the order they were added: the map series
+// and its coloured points are added again after a new reference line.
+void TChart::KeepMapSeriesInFront()
+{
+    QList<QXYSeries*> front{series};
+    for (QScatterSeries* marks : std::as_const(colouredPoints))
+        front.append(marks);
+    for (QXYSeries* s : front) {
+        const QList<QAbstractAxis*> axes = s->attachedAxes();
+        chart()->removeSeries(s);
+        chart()->addSeries(s);
+        for (QAbstractAxis* axis : axes)
+            s->attachAxis(axis);
+        for (QLegendMarker* marker : chart()->legend()->markers(s))
+            marker->setVisible(false);
+    }
+}
+
+QPointF TChart::PointPosition(int index) const
+{
+    const QPointF inChart = chart()->mapToPosition(series->at(index), series);
+    return mapFromScene(chart()->mapToScene(inChart));
+}
+
+int TChart::PointAt(const QPointF& pos) const
+{
+    if (!series)
+        return -1;
+    const double reach = MarkerSize / 2.0 + 2.0;
+    const QRectF plot = chart()->plotArea().adjusted(-reach, -reach, reach, reach);
+    int best = -1;
+    double bestDistance = reach;
+    for (int i = 0; i < series->count(); ++i) {
+        const QPointF inChart = chart()->mapToPosition(series->at(i), series);
+        if (!plot.contains(inChart))
+            continue;
+        const QPointF d = QPointF(mapFromScene(chart()->mapToScene(inChart))) - pos;
+        const double distance = std::hypot(d.x(), d.y());
+        if (distance <= bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+void TChart::keyPressEvent(QKeyEvent* event)
+{
+    const QPointer<TChart> alive(this);
+    if (OnKeyDown)
+        OnKeyDown(event->key());
+    if (alive)
+        QChartView::keyPressEvent(event);
+}
+
+void TChart::mousePressEvent(QMouseEvent* event)
+{
+    setFocus(Qt::MouseFocusReason);
+    if (OnClickSeries) {
+        const int index = PointAt(event->position());
+        const QPointer<TChart> alive(this);
+        if (index >= 0)
+            OnClickSeries(index, event->button());
+        if (!alive)
+            return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void TChart::enterEvent(QEnterEvent* event)
+{
+    if (OnMouseEnter)
+        OnMouseEnter();
+    QChartView::enterEvent(event);
+}
+
+void TChart::leaveEvent(QEvent* event)
+{
+    if (OnMouseLeave)
+        OnMouseLeave();
+    QChartView::leaveEvent(event);
+}
