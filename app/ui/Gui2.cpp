@@ -8,6 +8,7 @@
 #include "app/core/MapStore.h"
 #include "app/widgets/Seams.h"
 #include "editors/widgets/StringGrid.h"
+#include "editors/ui/RangeCommands.h"
 #include "editors/ui/ReferenceView.h"
 #include "app/ui/Undo.h"
 
@@ -112,6 +113,7 @@ TForm2::TForm2()
     BuildMapViews(this);
     WireEvents();
     SetupUndo(this);
+    SetupRangeCommands(this);
     SetupReferenceView(this);
 }
 

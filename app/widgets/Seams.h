@@ -21,6 +21,12 @@ void ShowErrorBox(const QString& text);
 // and closing the box give false.
 bool AskQuestion(const QString& text);
 
+// Asks the user for one number: a box captioned `caption` with `label`
+// above an edit box that starts with `text`, and the buttons "OK" and
+// "Отмена"; no owner window, application-modal. Returns true for "OK" with
+// the text as typed in `text`; "Отмена" and closing the box give false.
+bool AskNumberText(const QString& caption, const QString& label, QString& text);
+
 // Runs a file dialog. Returns true and sets fileName when the user chose a file.
 bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName);
 
@@ -28,10 +34,12 @@ bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName);
 using MessageHook = std::function<void(const QString& text)>;
 using QuestionHook = std::function<bool(const QString& text)>;
 using FileDialogHook = std::function<bool(QFileDialog* dialog, QString& fileName)>;
+using NumberHook = std::function<bool(const QString& caption, const QString& label, QString& text)>;
 void SetMessageHook(MessageHook hook);
 void SetErrorBoxHook(MessageHook hook);
 void SetFileDialogHook(FileDialogHook hook);
 void SetQuestionHook(QuestionHook hook);
+void SetNumberHook(NumberHook hook);
 
 // The text of the error box for an exception message: a full stop is appended
 // when the last character comes after '.' in character code order.
