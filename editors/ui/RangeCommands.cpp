@@ -174,9 +174,10 @@ void PasteClick(TForm2* window)
     RangeTarget t;
     if (!PageTarget(window, t))
         return;
-    const TStringGrid* grid = t.views->grid;
-    const PastePlan plan = PlanPaste(QGuiApplication::clipboard()->text(), t.table, grid->currentColumn(),
-                                     grid->currentRow(), t.points);
+    // A block goes to the top left cell of the selection: the current cell
+    // when it is selected alone.
+    const QRect block = t.views->grid->SelectedBlock();
+    const PastePlan plan = PlanPaste(QGuiApplication::clipboard()->text(), t.table, block.left(), block.top(), t.points);
     if (!plan.error.isEmpty()) {
         ShowMessage(plan.error);
         return;

@@ -14,15 +14,18 @@
 #include "device/LinkFixture.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUndoStack>
 #include <stdexcept>
 
 namespace {
@@ -42,6 +45,8 @@ public:
     QList<ShownBox> boxes;
     QString fileToChoose;
     int fileDialogs = 0;
+    QStringList numbersToType;  // answers of number boxes, in turn; then Cancel
+    QStringList numberLabels;
     TForm2* window = nullptr;
 
     DialogAnswerer()
@@ -77,6 +82,16 @@ private:
                 ok->click();
             else
                 box->reject();
+        } else if (auto* number = qobject_cast<QInputDialog*>(modal)) {
+            numberLabels << number->windowTitle() + QLatin1Char('|') + number->labelText();
+            auto* edit = number->findChild<QLineEdit*>();
+            if (numbersToType.isEmpty() || !edit) {
+                number->reject();
+                return;
+            }
+            edit->selectAll();
+            QTest::keyClicks(edit, numbersToType.takeFirst());
+            QTest::keyClick(edit, Qt::Key_Return);
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             // A dialog that refuses the file stays open: it is cancelled on
             // the next round, so that the test cannot hang in it.
@@ -391,6 +406,29 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(LPGTable.Uoz[40], 0.5);
         QCOMPARE(dialogs->boxes.size(), 1);
+    }
+
+    // A range command asks its number in a real box under a comma locale,
+    // then refuses the result with one real message; a second try is stored
+    // and the cancelled third changes nothing.
+    void rangeCommandWithRealBoxes()
+    {
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        ShowPage(w->TabSheetUOZGrid);
+        ClickCell(w->StringGridLPG, 3, 4);
+        dialogs->numbersToType = QStringList{QStringLiteral("32,5"), QStringLiteral("2,5")};
+        for (int k = 0; k < 3; ++k) {
+            w->N35->trigger();  // "Прибавить…"
+            WaitForNoModal();
+            BackToWindow();
+        }
+        QCOMPARE(dialogs->numberLabels.size(), 3);
+        QCOMPARE(dialogs->numberLabels.first(), QStringLiteral("Прибавить|Прибавить градусов (со знаком):"));
+        QCOMPARE(dialogs->Texts(), QStringList{QStringLiteral("Значение вне допустимого диапазона: газ, 2300 об/мин")});
+        QCOMPARE(dialogs->boxes.first().caption, QStringLiteral("Message"));
+        QCOMPARE(LPGTable.Uoz[23], 2.5);
+        QCOMPARE(w->StringGridLPG->Cell(3, 4), QStringLiteral("2,5"));
+        QCOMPARE(w->UndoStack->count(), 1);
     }
 
     // Connect, read, write and disconnect over the simulator: every message in
