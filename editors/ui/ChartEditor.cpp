@@ -181,7 +181,7 @@ void ChartClickSeries(const MapViews& m, int valueIndex)
         SelectPoint(m, valueIndex);
 }
 
-}
+} // namespace
 
 QList<int> ChartSelection(const MapViews& m)
 {
