@@ -300,10 +300,11 @@ int ReportComparison(const QString& command, const QVector<Difference>& differen
     return differences.isEmpty() ? ExitDone : ExitDifferent;
 }
 
-bool LoadFile(const QString& fileName, Maps& maps)
+// Both maps and, when asked, the start-timeout text, from one reading of the file.
+bool LoadFile(const QString& fileName, Maps& maps, QString* timeoutText = nullptr)
 {
     try {
-        LoadMapFile(fileName, maps.lpg, maps.petrol);
+        LoadMapFile(fileName, maps.lpg, maps.petrol, timeoutText);
     } catch (const std::exception& e) {
         PrintFailure(QString::fromUtf8(e.what()));
         return false;
@@ -603,14 +604,10 @@ int WriteFromFile(const Options& o)
     const QString file = o.files.at(0);
     Maps maps;
     QString timeoutText;
-    if (!LoadFile(file, maps))
+    if (!LoadFile(file, maps, &timeoutText))
         return ExitInput;
-    try {
-        timeoutText = o.hasTimeout ? o.timeoutText : MapFileStartTimeout(file);
-    } catch (const std::exception& e) {
-        PrintFailure(QString::fromUtf8(e.what()));
-        return ExitInput;
-    }
+    if (o.hasTimeout)
+        timeoutText = o.timeoutText;
 
     // Everything is checked before the first frame, as the window does.
     QString refusal;

@@ -6,6 +6,7 @@
 #include "mapfile/core/MapFile.h"
 #include "MapFileSamples.h"
 #include "app/core/MapStore.h"
+#include "app/core/Recovery.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -267,11 +268,9 @@ private slots:
         QTest::newRow("no range check") << WithPointText(valid, "LPGPoint", 4, "40000") << 4 << 40.0;
         QTest::newRow("CDATA") << WithPointText(valid, "LPGPoint", 4, "<![CDATA[2500]]>") << 4 << 2.5;
         QTest::newRow("character reference") << WithPointText(valid, "LPGPoint", 4, "&#51;000") << 4 << 3.0;
-        QByteArray utf16 = valid;
-        utf16.replace("encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
-        const QString utf16Text = QString::fromUtf8(utf16);
-        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(utf16Text.utf16()), utf16Text.size() * 2)
-                                << 0 << first;
+        QByteArray lowerCase = valid;
+        lowerCase.replace("encoding=\"UTF-8\"", "encoding='utf-8'");
+        QTest::newRow("utf-8 in lower case") << lowerCase << 0 << first;
         QByteArray markupInComments = valid;
         markupInComments.replace("LPG map)))", "LPG map)))<!-- <x a='1' b='2' c=3 d=4 e=5 f=6 g=7 h=8 i=9> <!DOCTYPE -->"
                                                "<?pi a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9?><![CDATA[ <x a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9> ]]>");
@@ -347,6 +346,19 @@ private slots:
         QByteArray attributeBomb = valid;
         attributeBomb.replace("<variatorTarvo>", "<variatorTarvo a1='' a2='' a3='' a4='' a5='' a6='' a7='' a8='' a9=''>");
         QTest::newRow("nine attributes") << attributeBomb << "more than 8 attributes";
+        // The same attributes in UTF-7, where "+AD0-" stands for "=".
+        QByteArray utf7 = valid;
+        utf7.replace("encoding=\"UTF-8\"", "encoding=\"UTF-7\"");
+        utf7.replace("<Settings ", "<Settings a1+AD0-'' a2+AD0-'' a3+AD0-'' a4+AD0-'' a5+AD0-'' a6+AD0-'' a7+AD0-'' a8+AD0-'' a9+AD0-'' ");
+        QTest::newRow("UTF-7") << utf7 << "the file declares the encoding 'UTF-7'; map files are in UTF-8";
+        QByteArray utf16 = valid;
+        utf16.replace("encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
+        const QString utf16Text = QString::fromUtf8(utf16);
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(utf16Text.utf16()), utf16Text.size() * 2)
+                                << "the file is in UTF-16LE";
+        QByteArray latin1 = valid;
+        latin1.replace("LPG map)))", "LPG map) \xB0");
+        QTest::newRow("not UTF-8") << latin1 << "not valid UTF-8";
 
         QTest::newRow("empty file") << QByteArray() << "not well-formed";
         QTest::newRow("truncated") << valid.left(valid.size() - 10) << "not well-formed";
@@ -371,6 +383,59 @@ private slots:
         QVERIFY2(error.contains(fault), qPrintable(error));
         QVERIFY(SameTable(lpg, Sentinel(500)));
         QVERIFY(SameTable(petrol, Sentinel(600)));
+    }
+
+    // Files that one reader could take otherwise than another: Open, the
+    // start timeout and the recovery restore give one answer, and none of
+    // them touches a table of a refused file.
+    void readersAgree_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<QString>("timeout");
+        QByteArray timeout = valid;
+        timeout.replace(" Timeout=", " x:Timeout=");
+        QTest::newRow("prefixed Timeout") << timeout << true << QString();
+        QByteArray point = valid;
+        point.replace("<LPGPoint UOZ0=", "<LPGPoint p:UOZ0=");
+        QTest::newRow("prefixed point attribute") << point << true << QStringLiteral("7");
+        QByteArray broken = valid;
+        broken.replace(PointElement(valid, "PetrolPoint", 79), "");
+        QTest::newRow("broken after Settings") << broken << false << QString();
+    }
+    void readersAgree()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, loads);
+        QFETCH(QString, timeout);
+        QVERIFY(WriteAll(path, bytes));
+        const MapTable expectLPG = loads ? validLPG : Sentinel(500);
+        const MapTable expectPetrol = loads ? validPetrol : Sentinel(600);
+        const QString unread = QStringLiteral("unread");
+        for (int reader = 0; reader < 3; ++reader) {
+            MapTable lpg = Sentinel(500);
+            MapTable petrol = Sentinel(600);
+            QString text = unread;
+            bool loaded = true;
+            try {
+                if (reader == 0) {
+                    LoadMapFile(path, lpg, petrol, &text);
+                } else if (reader == 1) {
+                    ReadRecoveryFile(path, lpg, petrol, text);
+                } else {
+                    text = MapFileStartTimeout(path);
+                    lpg = expectLPG;  // this reader gives no maps
+                    petrol = expectPetrol;
+                }
+            } catch (const std::runtime_error& e) {
+                loaded = false;
+                QVERIFY2(What(e).contains(path), e.what());
+            }
+            QVERIFY2(loaded == loads, qPrintable(QStringLiteral("reader %1").arg(reader)));
+            QCOMPARE(text, loads ? timeout : unread);
+            QVERIFY(SameTable(lpg, expectLPG));
+            QVERIFY(SameTable(petrol, expectPetrol));
+        }
     }
 
     void unreadablePath()
@@ -439,6 +504,13 @@ private slots:
         QByteArray onRoot = valid;
         onRoot.replace("<variatorTarvo>", "<variatorTarvo" + attributes + ">");
         QTest::newRow("attributes on the root") << onRoot << "more than 8 attributes";
+        QByteArray hidden;  // "+AD0-" is "=" in UTF-7
+        for (int i = 0; hidden.size() < 4100000; ++i)
+            hidden += " a" + QByteArray::number(i) + "+AD0-\"1\"";
+        QByteArray utf7 = valid;
+        utf7.replace("encoding=\"UTF-8\"", "encoding=\"UTF-7\"");
+        utf7.replace("<variatorTarvo>", "<variatorTarvo" + hidden + ">");
+        QTest::newRow("4 MiB of attributes in UTF-7") << utf7 << "the encoding 'UTF-7'";
         QTest::newRow("700 KB of nesting") << WithPointText(valid, "LPGPoint", 0, QByteArray("<n>").repeated(233000))
                                            << "<LPGPoint> 1 of <LPGmap> holds an element <n>";
         QByteArray deepRoot = QByteArray("<variatorTarvo>") + QByteArray("<n>").repeated(1390000);
