@@ -388,25 +388,6 @@ private slots:
         QCOMPARE(sim->RequestCount(), 0);
     }
 
-    // A file is read as the window opens it: a prefixed point attribute is a
-    // point like any other, and a prefixed Timeout is no Timeout.
-    void prefixedNamesReadAsTheWindowReadsThem()
-    {
-        VariatorSim* sim = f.AddSim(7);
-        const QString file = NewFile(QStringLiteral("prefixed.xml"));
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(ReadAll(NewFile(QStringLiteral("plain.xml")))
-                      .replace("<LPGPoint UOZ0=", "<LPGPoint p:UOZ0=")
-                      .replace(" Timeout=", " x:Timeout="));
-        out.close();
-        QCOMPARE(f.Run({QStringLiteral("diff"), file, f.Path(QStringLiteral("plain.xml"))}).status, 0);
-        const CliRun run = f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file});
-        QCOMPARE(run.status, 2);
-        QVERIFY2(run.err.startsWith(QStringLiteral("tarvo-cli: start timeout (Timeout in %1): ''").arg(file)), qPrintable(run.err));
-        QCOMPARE(sim->RequestCount(), 0);
-    }
-
     // Wrong echoes and error reports do not stop a write; all are named.
     void writeCollectsBadEchoes()
     {
