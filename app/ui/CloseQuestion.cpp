@@ -42,10 +42,10 @@ bool MayCloseWindow(TForm2* window)
     return false;
 }
 
-void ForceClosing()
+void SetClosingForced(bool closingForced)
 {
-    forced = true;
-    if (!MapsKept(LPGTable, PetrolTable))
+    forced = closingForced;
+    if (forced && !MapsKept(LPGTable, PetrolTable))
         RecoveryWriteNow();
 }
 
@@ -58,7 +58,7 @@ void WatchSessionEnd(QGuiApplication* application)
 {
 #ifndef QT_NO_SESSIONMANAGER
     QObject::connect(application, &QGuiApplication::commitDataRequest, application,
-                     [](QSessionManager&) { ForceClosing(); });
+                     [](QSessionManager&) { SetClosingForced(true); });
 #else
     (void)application;
 #endif

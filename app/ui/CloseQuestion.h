@@ -17,12 +17,12 @@ extern const QString CloseQuestion;
 // "Отмена" keeps it open and changes nothing.
 bool MayCloseWindow(TForm2* window);
 
-// The session is ending: from now on a close asks nothing, and the recovery
-// file is written at once and outlives the program while the maps are not
-// kept.
-void ForceClosing();
+// Set when the session is ending: from then on a close asks nothing, and the
+// recovery file is written at once and outlives the program while the maps
+// are not kept.
+void SetClosingForced(bool forced);
 bool ClosingForced();
 
 // Takes the session manager's request to save before the session ends as
-// ForceClosing().
+// SetClosingForced(true).
 void WatchSessionEnd(QGuiApplication* application);
