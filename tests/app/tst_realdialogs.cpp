@@ -12,11 +12,8 @@
 #include "editors/ui/TableEditor.h"
 #include "app/ui/TarvoApplication.h"
 #include "app/ui/CloseQuestion.h"
-#include "common/ShownNumber.h"
-#include "app/core/MapCompare.h"
 #include "app/ui/Undo.h"
 #include "device/LinkFixture.h"
-#include "mapfile/ui/HistoryDialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -28,7 +25,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QUndoStack>
 #include <stdexcept>
 
@@ -53,8 +49,6 @@ public:
     // A box without OK: the button of this text, or Escape when empty.
     QString button;
     QStringList buttons;  // of the last such box
-    // The history dialog, once it is up; it is closed after this.
-    std::function<void(THistoryDialog*)> onHistory;
 
     DialogAnswerer()
     {
@@ -98,11 +92,6 @@ private:
                     return;
                 }
             QTest::keyClick(box, Qt::Key_Escape);
-        } else if (auto* history = dynamic_cast<THistoryDialog*>(modal)) {
-            if (onHistory)
-                onHistory(history);
-            if (history->isVisible())
-                history->reject();
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             // A dialog that refuses the file stays open: it is cancelled on
             // the next round, so that the test cannot hang in it.
@@ -545,69 +534,6 @@ private slots:
         QCOMPARE(LPGTable.Uoz[3], maps == QLatin1String("undone") ? 0.0 : 4.25);
         if (closed && !VariatorPort)
             VariatorPort = new ComPort;
-    }
-
-    // The history dialog lists a damaged file and cannot open it; "Открыть"
-    // loads a point as one step that becomes the reference, "Сравнить" only
-    // makes it the reference.
-    void historyWithRealDialog_data()
-    {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<double>("lpg0");       // LPGTable.Uoz[0] afterwards
-        QTest::addColumn<double>("reference0"); // LPGReference.Uoz[0] afterwards
-        QTest::newRow("damaged") << 0 << "Открыть" << 1.5 << qQNaN();
-        QTest::newRow("open") << 1 << "Открыть" << 6.25 << 6.25;
-        QTest::newRow("compare") << 1 << "Сравнить" << 1.5 << 6.25;
-    }
-    void historyWithRealDialog()
-    {
-        QFETCH(int, row);
-        QFETCH(QString, button);
-        QFETCH(double, lpg0);
-        QFETCH(double, reference0);
-        QTemporaryDir data;
-        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-        RestorePointInfo info;
-        info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
-        MapTable saved = LPGTable;
-        saved.Uoz[0] = 6.25;
-        QVERIFY(!SaveRestorePoint(HistoryFolder(), info, saved, PetrolTable, QStringLiteral("30"), nullptr).isEmpty());
-        info.when = info.when.addSecs(1);
-        {
-            QFile f(HistoryFolder() + QLatin1Char('/') + RestorePointName(info));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("not a map");
-        }
-        {
-            const MapStep step(w, QStringLiteral("edit"));
-            LPGTable.Uoz[0] = 1.5;
-        }
-        const int steps = w->UndoStack->count();
-        QStringList shown;
-        bool openable = true;
-        dialogs->onHistory = [&](THistoryDialog* d) {
-            for (int i = 0; i < d->List->topLevelItemCount(); ++i)
-                shown << d->List->topLevelItem(i)->text(4);
-            d->List->setCurrentItem(d->List->topLevelItem(row));
-            openable = d->OpenButton->isEnabled();
-            if (openable)
-                (button == QStringLiteral("Открыть") ? d->OpenButton : d->CompareButton)->click();
-        };
-        w->N20->trigger();
-        WaitForNoModal();
-        qunsetenv("XDG_DATA_HOME");
-
-        QCOMPARE(dialogs->Texts(), QStringList());
-        QCOMPARE(shown, (QStringList{QStringLiteral("файл повреждён"), QStringLiteral("1")}));
-        QCOMPARE(openable, row != 0);
-        QCOMPARE(LPGTable.Uoz[0], lpg0);
-        QCOMPARE(std::isnan(LPGReference.Uoz[0]), std::isnan(reference0));
-        if (!std::isnan(reference0))
-            QCOMPARE(LPGReference.Uoz[0], reference0);
-        QCOMPARE(w->UndoStack->count(), steps + (lpg0 != 1.5 ? 1 : 0));
-        if (lpg0 != 1.5)
-            QVERIFY(ShowsValue(w->StringGridLPG->Cell(1, 1), lpg0));
     }
 
     // Save and Open through the real file dialogs; a file that is no map file
