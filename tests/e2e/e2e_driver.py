@@ -257,21 +257,6 @@ def write(c):
 
 
 @step
-def restore_points(c):
-    """A restore point of the read and one of the write in the history folder."""
-    run = c.run
-    folder = os.path.join(run.env["XDG_DATA_HOME"], "tarvo-gui", "history")
-    names = sorted(os.listdir(folder))
-    run.log("restore points: %s" % names)
-    reads = [n for n in names if n.endswith("-read-COM%d-fw%d.xml" % (PORT, FIRMWARE_VALUE))]
-    writes = [n for n in names if n.endswith("-write-COM%d.xml" % PORT)]
-    if len(names) != 2 or len(reads) != 1 or len(writes) != 1:
-        fail("one restore point of the read and one of the write", names)
-    check_file(os.path.join(folder, reads[0]), START_LPG, START_PETROL, str(START_TIMEOUT_VALUE))
-    check_file(os.path.join(folder, writes[0]), c.lpg, c.petrol, "12")
-
-
-@step
 def save(c):
     """Save."""
     run, win, log = c.run, c.win, c.run.log
