@@ -7,7 +7,7 @@
 #include "app/widgets/Seams.h"
 
 #include <QGuiApplication>
-#ifndef QT_NO_SESSIONMANAGER
+#if QT_CONFIG(sessionmanager)
 #include <QSessionManager>
 #endif
 
@@ -56,7 +56,7 @@ bool ClosingForced()
 
 void WatchSessionEnd(QGuiApplication* application)
 {
-#ifndef QT_NO_SESSIONMANAGER
+#if QT_CONFIG(sessionmanager)
     QObject::connect(application, &QGuiApplication::commitDataRequest, application,
                      [](QSessionManager&) { SetClosingForced(true); });
 #else
