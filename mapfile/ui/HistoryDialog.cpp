@@ -173,7 +173,7 @@ void TForm2::N21Click()
 
 void SetupHistoryMenu(TForm2* window)
 {
-    // After "Сохранить" and the separator that ends the specified items.
+    // After "Сохранить" and the separator that ends the file commands.
     window->N20 = window->N1->addAction(QStringLiteral("История…"));
     window->N20->setObjectName(QStringLiteral("N20"));
     window->N21 = window->N1->addAction(QStringLiteral("Открыть как исходную карту…"));
