@@ -183,6 +183,14 @@ void RecoveryTouched()
         writes.timer->start();
 }
 
+void RecoveryWriteNow()
+{
+    if (!writes.timer)
+        return;
+    writes.timer->stop();
+    WriteNow();
+}
+
 void StopRecoveryWrites()
 {
     delete writes.timer;

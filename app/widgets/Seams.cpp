@@ -16,6 +16,7 @@ MessageHook errorBoxHook;
 FileDialogHook fileDialogHook;
 QuestionHook questionHook;
 NumberHook numberHook;
+YesNoCancelHook yesNoCancelHook;
 
 // The one button of the program's boxes reads "OK" in every language, as the
 // rest of the box does not follow Qt's translations either.
@@ -31,6 +32,7 @@ void SetErrorBoxHook(MessageHook hook) { errorBoxHook = std::move(hook); }
 void SetFileDialogHook(FileDialogHook hook) { fileDialogHook = std::move(hook); }
 void SetQuestionHook(QuestionHook hook) { questionHook = std::move(hook); }
 void SetNumberHook(NumberHook hook) { numberHook = std::move(hook); }
+void SetYesNoCancelHook(YesNoCancelHook hook) { yesNoCancelHook = std::move(hook); }
 
 void ShowMessage(const QString& text)
 {
@@ -85,6 +87,26 @@ bool AskNumberText(const QString& caption, const QString& label, QString& text)
         return false;
     text = box.textValue();
     return true;
+}
+
+Answer AskYesNoCancel(const QString& text)
+{
+    if (yesNoCancelHook)
+        return yesNoCancelHook(text);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    const int clicked = box.exec();
+    if (clicked == QMessageBox::Yes)
+        return Answer::Yes;
+    if (clicked == QMessageBox::No)
+        return Answer::No;
+    return Answer::Cancel;
 }
 
 bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName)

@@ -26,6 +26,11 @@ bool AskQuestion(const QString& text);
 // "Отмена"; no owner window, application-modal. Returns true for "OK" with
 // the text as typed in `text`; "Отмена" and closing the box give false.
 bool AskNumberText(const QString& caption, const QString& label, QString& text);
+// A question with the buttons "Да", "Нет" and "Отмена": caption "Message", no
+// icon, no owner window, application-modal. Escape and closing the box give
+// "Отмена".
+enum class Answer { Yes, No, Cancel };
+Answer AskYesNoCancel(const QString& text);
 
 // Runs a file dialog. Returns true and sets fileName when the user chose a file.
 bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName);
@@ -33,6 +38,7 @@ bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName);
 // Test hooks. An empty function restores the real dialog.
 using MessageHook = std::function<void(const QString& text)>;
 using QuestionHook = std::function<bool(const QString& text)>;
+using YesNoCancelHook = std::function<Answer(const QString& text)>;
 using FileDialogHook = std::function<bool(QFileDialog* dialog, QString& fileName)>;
 using NumberHook = std::function<bool(const QString& caption, const QString& label, QString& text)>;
 void SetMessageHook(MessageHook hook);
@@ -40,6 +46,7 @@ void SetErrorBoxHook(MessageHook hook);
 void SetFileDialogHook(FileDialogHook hook);
 void SetQuestionHook(QuestionHook hook);
 void SetNumberHook(NumberHook hook);
+void SetYesNoCancelHook(YesNoCancelHook hook);
 
 // The text of the error box for an exception message: a full stop is appended
 // when the last character comes after '.' in character code order.

@@ -66,6 +66,7 @@ public:
         SetFileDialogHook({});
         SetQuestionHook({});
         SetNumberHook({});
+        SetYesNoCancelHook({});
         w = new TForm2;
         Form2 = w;
     }
@@ -91,6 +92,7 @@ public:
         SetFileDialogHook({});
         SetQuestionHook({});
         SetNumberHook({});
+        SetYesNoCancelHook({});
         ResetCoreGlobals();
     }
 };
