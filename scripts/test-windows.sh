@@ -8,7 +8,12 @@
 #   - the Qt Test suites that need no pseudo-terminal;
 #   - the real window, from the unpacked ZIP: it appears, connects on COM 7,
 #     reads both maps and the settings, and the chart fills; a screenshot is
-#     kept; closing it ends the program with status 0.
+#     kept; closing it ends the program with status 0;
+#   - the installer: a silent install into a chosen folder with both
+#     shortcuts, the files, the shortcuts and the uninstall entry; the
+#     installed tarvo-cli.exe reads the simulator's exact values; the
+#     installed tarvo-gui.exe starts and closes; the silent uninstall leaves
+#     nothing of the program behind.
 #
 # Everything goes into build-windows/ (TARVO_WINDOWS_BUILD overrides it). The
 # Windows Qt comes from TARVO_QT_WINDOWS=<unpacked folder> or is unpacked from
@@ -110,10 +115,27 @@ else
   fail "ZIP package (see $out/cpack.log)"
 fi
 
+# The installer, from packaging/windows/NSIS.template.in.
+rm -f "$bin"/tarvo-gui-*-windows-x64.exe
+setup=""
+if (cd "$bin" && cpack -G NSIS > "$out/cpack-nsis.log" 2>&1) \
+   && setup=$(ls "$bin"/tarvo-gui-*-windows-x64.exe 2>/dev/null) && [ -n "$setup" ]; then
+  if file "$setup" | grep -q 'PE32+ executable (GUI) x86-64'; then
+    pass "installer $(basename "$setup"), 64-bit"
+  else
+    fail "installer $(basename "$setup") is not a 64-bit Windows program: $(file -b "$setup")"
+  fi
+else
+  setup=""
+  fail "installer (see $out/cpack-nsis.log)"
+fi
+
 # --- Wine, a display and the simulators -------------------------------------
 export WINEPREFIX=$out/wineprefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer dialogs
+# No Mono or Gecko installer dialogs; no menu entries or desktop files of the
+# shortcuts made in the prefix written into the user's own home.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 # The simulator registers its COM alias there; keep it out of the user's own.
 export XDG_RUNTIME_DIR=$out/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
@@ -430,5 +452,128 @@ if start_sim 7 sim-com7 --state-file="$logs/sim-com7.state"; then
 else
   fail "start variator-sim for COM 7"
 fi
+
+# --- The installer -----------------------------------------------------------
+# Installed silently with both shortcuts into a folder of our choosing, used,
+# and uninstalled silently.
+installer_checks() {
+  if [ -z "$setup" ]; then
+    fail "no installer to try"
+    return
+  fi
+  local win_dir='C:\Program Files\Tarvo Test'
+  local dir="$WINEPREFIX/drive_c/Program Files/Tarvo Test"
+  local menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarvo GUI.lnk"
+  local desktop="$WINEPREFIX/drive_c/users/Public/Desktop/Tarvo GUI.lnk"
+  local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvo GUI'
+  local status text
+  rm -rf "$dir" "$menu" "$desktop"
+
+  # /D= takes the rest of the line as it stands, spaces included and
+  # without quotes: hence the folder in three words.
+  timeout 300 wine "$setup" /S /DESKTOP '/D=C:\Program' 'Files\Tarvo' 'Test' > "$logs/setup.log" 2>&1
+  status=$?
+  # The files are the ZIP's, and the uninstaller.
+  local expected installed
+  expected=$( (cd "$app" && find . -type f; echo ./Uninstall.exe) | sort)
+  installed=$( (cd "$dir" 2>/dev/null && find . -type f) | sort)
+  if [ "$status" -eq 0 ] && [ -n "$installed" ] && [ "$installed" = "$expected" ]; then
+    pass "silent install into $win_dir: the program, tarvo-cli, DLLs, plugins, README, uninstaller"
+  else
+    fail "silent install: status $status, files differ from the ZIP's: $(diff <(echo "$expected") <(echo "$installed") | grep '^[<>]' | tr '\n' ' ')"
+  fi
+
+  local target=""
+  [ -f "$menu" ] && target=$(grep -aoE 'C:\\[^[:cntrl:]]*tarvo-gui\.exe' "$menu" | head -n1)
+  if [ "$target" = "$win_dir\tarvo-gui.exe" ] && [ -f "$desktop" ]; then
+    pass "Start-menu shortcut \"Tarvo GUI\" to $target, and the desktop shortcut"
+  else
+    fail "shortcuts: Start menu to '${target}', desktop $([ -f "$desktop" ] && echo present || echo missing)"
+  fi
+
+  text=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
+  if grep -qE '^ +DisplayName +REG_SZ +Tarvo GUI$' <<<"$text" \
+     && grep -qE '^ +DisplayVersion +REG_SZ +1\.0\.0$' <<<"$text" \
+     && grep -qE '^ +Publisher +REG_SZ +Tarvo$' <<<"$text" \
+     && grep -qF "\"$win_dir\\Uninstall.exe\"" <<<"$text"; then
+    pass "uninstaller registered under Programs and Features: name, version, publisher"
+  else
+    fail "uninstall entry: $(tr '\n' ' ' <<<"$text")"
+  fi
+
+  # A full read by the installed tarvo-cli.exe: every value as the
+  # simulator holds it, some set at the ends of the range.
+  if start_sim 10 sim-com10 --instant --state-file="$logs/sim-com10.state" \
+       --value=0:-32000 --value=79:12345 --value=80:-4350 --value=159:31999 --value=166:77; then
+    local sim10=$sim_pid
+    (cd "$dir" && timeout 120 wine tarvo-cli.exe read --port 10 "$(winepath -w "$logs/installed-read.xml")") \
+      > "$logs/installed-read.out" 2>&1
+    status=$?
+    kill -USR1 "$sim10"
+    for _ in $(seq 20); do [ -s "$logs/sim-com10.state" ] && break; sleep 0.1; done
+    kill "$sim10" 2>/dev/null
+    text=$(python3 - "$logs/installed-read.xml" "$logs/sim-com10.state" <<'PY'
+import sys, xml.etree.ElementTree as ET
+state = dict(line.split() for line in open(sys.argv[2]) if not line.startswith("requests"))
+root = ET.parse(sys.argv[1]).getroot()
+got = [p.text for p in root[1]] + [p.text for p in root[2]] + [root[0].get("Timeout")]
+want = [state[str(80 + i)] for i in range(80)] + [state[str(i)] for i in range(80)] + [state["166"]]
+print("equal" if got == want else "differ at %s" % [i for i in range(len(want)) if i >= len(got) or got[i] != want[i]][:5])
+PY
+)
+    if [ "$status" -eq 0 ] && [ "$text" = equal ]; then
+      pass "installed tarvo-cli.exe reads all 160 points and the start timeout exactly"
+    else
+      fail "installed tarvo-cli.exe read: status $status, values ${text:-unreadable}"
+    fi
+  else
+    fail "start variator-sim for COM 10"
+  fi
+
+  # The shortcut's program, started and closed as a user does.
+  if [ -n "$target" ]; then
+    wine "$target" > "$logs/installed-gui.log" 2>&1 &
+    local gui=$!
+    pids+=($gui)
+    if wait_window '^Tarvo GUI$' 90; then
+      sleep 2
+      local w boxes
+      w=$(xdotool search --onlyvisible --name '^Tarvo GUI$' | head -n1)
+      xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
+      sleep 0.3
+      xdotool key alt+F4
+      wait_window '^Message$' 20
+      boxes=$(close_message_boxes)
+      for _ in $(seq 60); do kill -0 "$gui" 2>/dev/null || break; sleep 0.5; done
+      if kill -0 "$gui" 2>/dev/null; then
+        fail "the installed tarvo-gui.exe still runs after its window was closed"
+      else
+        wait "$gui"
+        status=$?
+        [ "$status" = 0 ] && [ "$boxes" = 1 ] \
+          && pass "the installed tarvo-gui.exe starts, shows its window and closes with status 0" \
+          || fail "the installed tarvo-gui.exe: status $status, $boxes message boxes on closing"
+      fi
+    else
+      fail "the window of the installed tarvo-gui.exe does not appear (see $logs/installed-gui.log)"
+    fi
+  fi
+
+  # The uninstaller copies itself away and returns at once: wait for the folder.
+  timeout 120 wine "$win_dir\Uninstall.exe" /S > "$logs/uninstall.log" 2>&1
+  status=$?
+  for _ in $(seq 120); do [ -e "$dir" ] || break; sleep 0.5; done
+  local left=()
+  [ -e "$dir" ] && left+=("the folder: $(cd "$dir" && find . | tr '\n' ' ')")
+  [ -e "$menu" ] && left+=("the Start-menu shortcut")
+  [ -e "$desktop" ] && left+=("the desktop shortcut")
+  wine reg query "$key" > /dev/null 2>&1 && left+=("the uninstall entry")
+  if [ "$status" -eq 0 ] && [ ${#left[@]} -eq 0 ]; then
+    pass "silent uninstall leaves nothing of the program: folder, shortcuts and entry gone"
+  else
+    fail "silent uninstall: status $status, left: ${left[*]}"
+  fi
+}
+installer_checks
 
 summary
