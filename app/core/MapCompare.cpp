@@ -12,7 +12,6 @@ const QString MapsMatchMessage = QStringLiteral("Карты совпадают �
 
 namespace {
 
-constexpr int RpmStep = 100;
 constexpr int ListedSpeeds = 10;
 
 QString SpeedList(const QString& mapName, const QList<int>& points)

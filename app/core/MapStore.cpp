@@ -3,10 +3,26 @@
 MapTable LPGTable = {};
 MapTable PetrolTable = {};
 
+void SetSpeedAxis(MapTable& table)
+{
+    for (int i = 0; i < MapPoints; ++i)
+        table.Rpm[i] = double(i * RpmStep);
+}
+
 void InitMapStore()
 {
-    for (int i = 0; i < MapPoints; ++i) {
-        LPGTable.Rpm[i] = PetrolTable.Rpm[i] = 100.0 * i;
+    SetSpeedAxis(LPGTable);
+    SetSpeedAxis(PetrolTable);
+    for (int i = 0; i < MapPoints; ++i)
         LPGTable.Uoz[i] = PetrolTable.Uoz[i] = 0.0;
+}
+
+void FillTemplateMaps()
+{
+    SetSpeedAxis(LPGTable);
+    SetSpeedAxis(PetrolTable);
+    for (int i = 0; i < MapPoints; ++i) {
+        LPGTable.Uoz[i] = 9.0;
+        PetrolTable.Uoz[i] = 2.0;
     }
 }

@@ -11,8 +11,6 @@ const QString PetrolWriteMismatch = QStringLiteral("WritePetrolMap: функци
 
 namespace {
 
-const int RpmStep = 100;
-
 const QString ReadKind = QStringLiteral("read");
 const QString WriteKind = QStringLiteral("write");
 

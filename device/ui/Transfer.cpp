@@ -35,10 +35,9 @@ void ShowPoint(int i)
 MapTable ReadVariatorMap(int firstParameter)
 {
     MapTable read;
-    for (int i = 0; i < MapPoints; ++i) {
-        read.Rpm[i] = 100.0 * i;
-        read.Uoz[i] = std::numeric_limits<double>::quiet_NaN();
-    }
+    SetSpeedAxis(read);
+    for (double& uoz : read.Uoz)
+        uoz = std::numeric_limits<double>::quiet_NaN();
     QProgressBar* bar = Form2->ProgressBar1;
     bar->setVisible(true);
     ReadMapPoints(VariatorPort, read, firstParameter, ShowMessage, ShowPoint);

@@ -13,6 +13,8 @@ QByteArray ResolvePortPath(const char* path)
     return path ? QByteArray(path) : QByteArray();
 }
 
+QByteArray PortTablePath(int) { return QByteArray(); }
+
 QByteArray PortAliasFolder() { return QByteArray(); }
 
 bool IsTrustedPortFolder(const QByteArray&) { return false; }
@@ -73,11 +75,16 @@ QByteArray ResolvePortPath(const char* path)
     const QByteArray alias = AliasTarget(number);
     if (!alias.isEmpty())
         return alias;
-    if (number <= 32)
+    return PortTablePath(number);
+}
+
+QByteArray PortTablePath(int number)
+{
+    if (number >= 1 && number <= 32)
         return "/dev/ttyS" + QByteArray::number(number - 1);
-    if (number <= 64)
+    if (number >= 33 && number <= 64)
         return "/dev/ttyUSB" + QByteArray::number(number - 33);
-    if (number <= 96)
+    if (number >= 65 && number <= 96)
         return "/dev/ttyACM" + QByteArray::number(number - 65);
     return QByteArray();
 }

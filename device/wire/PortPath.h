@@ -13,6 +13,10 @@
 // COM65-96 = /dev/ttyACM0-31. Other numbers name no device.
 QByteArray ResolvePortPath(const char* path);
 
+// The device of COM<number> in the fixed table, without the alias folder;
+// empty for a number outside the table, and on Windows.
+QByteArray PortTablePath(int number);
+
 // The user's private folder of port aliases: $XDG_RUNTIME_DIR/tarvo-gui where
 // that variable is set, else /tmp/tarvo-gui-<uid>. Empty on Windows.
 QByteArray PortAliasFolder();

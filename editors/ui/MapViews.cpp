@@ -2,17 +2,18 @@
 
 #include "editors/ui/ChartEditor.h"
 #include "app/ui/Gui2.h"
+#include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
 #include "editors/ui/TableEditor.h"
 
 void BuildMapViews(TForm2* w)
 {
-    w->LPGViews = {w->ChartLPG,          w->LineSeries1,     w->LPGSpeedCheckBox, w->LPGFulMapMoveCheckBox,
-                   w->LPGScaleCheckBox,  w->StringGridLPG,   &LPGTable,           &SelectedLPGPoint,
-                   &MouseInLPGChart,     &SelectedLPGCol,    &SelectedLPGRow};
-    w->PetrolViews = {w->ChartPetrol,         w->Series1,          w->PetrolSpeedCheckBox, w->PetrolFulMapMoveCheckBox,
-                      w->PetrolScaleCheckBox, w->StringGridPetrol, &PetrolTable,           &SelectedPetrolPoint,
-                      &MouseInPetrolChart,    &SelectedPetrolCol,  &SelectedPetrolRow};
+    w->LPGViews = {w->ChartLPG,         w->LineSeries1,   w->LPGSpeedCheckBox, w->LPGFulMapMoveCheckBox,
+                   w->LPGScaleCheckBox, w->StringGridLPG, &LPGTable,           &LPGReference,
+                   &SelectedLPGPoint,   &MouseInLPGChart, &SelectedLPGCol,     &SelectedLPGRow};
+    w->PetrolViews = {w->ChartPetrol,         w->Series1,            w->PetrolSpeedCheckBox, w->PetrolFulMapMoveCheckBox,
+                      w->PetrolScaleCheckBox, w->StringGridPetrol,   &PetrolTable,           &PetrolReference,
+                      &SelectedPetrolPoint,   &MouseInPetrolChart,   &SelectedPetrolCol,     &SelectedPetrolRow};
 }
 
 const MapViews* ViewsOf(const TForm2* window, const QString& selector)

@@ -10,6 +10,7 @@ class QLineSeries;
 class TChart;
 class TForm2;
 class TStringGrid;
+struct MapReference;
 struct MapTable;
 
 struct MapViews {
@@ -20,6 +21,7 @@ struct MapViews {
     QCheckBox* scale = nullptr;
     TStringGrid* grid = nullptr;
     MapTable* table = nullptr;
+    const MapReference* reference = nullptr;
     int* selectedPoint = nullptr;
     unsigned char* mouseIn = nullptr;
     int* col = nullptr;

@@ -4,6 +4,7 @@
 #include "app/ui/Gui2.h"
 #include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
+#include "editors/ui/MapViews.h"
 #include "app/widgets/Seams.h"
 #include "editors/widgets/StringGrid.h"
 
@@ -11,30 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <cmath>
-
-namespace {
-
-constexpr int DataRows = 10;  // grid rows 1..10: 100 rpm each
-
-struct ReferenceMap {
-    TChart* chart;
-    TStringGrid* grid;
-    const MapTable* table;
-    const MapReference* reference;
-};
-
-bool SelectMap(TForm2* w, const QString& selector, ReferenceMap& m)
-{
-    if (selector == QLatin1String("LPG"))
-        m = {w->ChartLPG, w->StringGridLPG, &LPGTable, &LPGReference};
-    else if (selector == QLatin1String("Petrol"))
-        m = {w->ChartPetrol, w->StringGridPetrol, &PetrolTable, &PetrolReference};
-    else
-        return false;
-    return true;
-}
-
-} // namespace
 
 void SetupReferenceView(TForm2* window)
 {
@@ -60,36 +37,36 @@ bool ReferenceShown(const TForm2* window)
 
 void ShowChartReference(TForm2* window, const QString& selector)
 {
-    ReferenceMap m;
-    if (!SelectMap(window, selector, m))
+    const MapViews* m = ViewsOf(window, selector);
+    if (!m)
         return;
     QList<QList<QPointF>> runs;
-    if (ReferenceShown(window) && m.reference->exists) {
+    if (ReferenceShown(window) && m->reference->exists) {
         bool inRun = false;
         for (int i = 0; i < MapPoints; ++i) {
-            const double uoz = m.reference->Uoz[i];
+            const double uoz = m->reference->Uoz[i];
             if (!std::isfinite(uoz)) {
                 inRun = false;
                 continue;
             }
             if (!inRun)
                 runs.append(QList<QPointF>());
-            runs.back().append(QPointF(m.table->Rpm[i], uoz));
+            runs.back().append(QPointF(m->table->Rpm[i], uoz));
             inRun = true;
         }
     }
-    m.chart->SetReferenceLine(runs);
+    m->chart->SetReferenceLine(runs);
 }
 
 void ShowGridMarks(TForm2* window, const QString& selector)
 {
-    ReferenceMap m;
-    if (!SelectMap(window, selector, m))
+    const MapViews* m = ViewsOf(window, selector);
+    if (!m)
         return;
     const bool shown = ReferenceShown(window);
     for (int i = 0; i < MapPoints; ++i)
-        m.grid->SetCellMarked(i / DataRows + 1, i % DataRows + 1,
-                              shown && DiffersFromReference(*m.reference, *m.table, i));
+        m->grid->SetCellMarked(PointCol(i), PointRow(i),
+                               shown && DiffersFromReference(*m->reference, *m->table, i));
 }
 
 void ShowReferences(TForm2* window)

@@ -15,8 +15,6 @@ int SelectedPetrolRow = 0;
 
 namespace {
 
-constexpr int DataCols = 8;   // columns 1..8: 1000 rpm each
-constexpr int DataRows = 10;  // rows 1..10: 100 rpm each
 constexpr double ValueLimit = 32.0;
 
 void SelectCell(TForm2* window, const QString& selector, int col, int row)
@@ -48,12 +46,12 @@ void RefreshGrid(TForm2* window, const QString& selector)
     const MapViews& m = *views;
     m.grid->SetFixedRows(1);
     m.grid->SetFixedCols(1);
-    for (int r = 1; r <= DataRows; ++r)
-        m.grid->SetCell(0, r, QString::number((r - 1) * 100));
-    for (int c = 1; c <= DataCols; ++c)
-        m.grid->SetCell(c, 0, QString::number((c - 1) * 1000));
+    for (int r = 1; r <= GridRows; ++r)
+        m.grid->SetCell(0, r, QString::number((r - 1) * RpmStep));
+    for (int c = 1; c <= GridCols; ++c)
+        m.grid->SetCell(c, 0, QString::number((c - 1) * GridRows * RpmStep));
     for (int i = 0; i < MapPoints; ++i)
-        m.grid->SetCell(i / DataRows + 1, i % DataRows + 1, FloatToStr(m.table->Uoz[i]));
+        m.grid->SetCell(PointCol(i), PointRow(i), FloatToStr(m.table->Uoz[i]));
     ShowGridMarks(window, selector);
 }
 
@@ -70,9 +68,9 @@ void CommitGridCell(TForm2* window, const QString& selector)
     const double value = StrToFloat(m.grid->Cell(*m.col, *m.row));
     // NaN fails both comparisons and counts as outside.
     const bool inRange = value >= -ValueLimit && value <= ValueLimit;
-    const bool inGrid = *m.col <= DataCols && *m.row <= DataRows;
+    const bool inGrid = *m.col <= GridCols && *m.row <= GridRows;
     if (inRange && inGrid) {
-        m.table->Uoz[(*m.col - 1) * DataRows + (*m.row - 1)] = value;
+        m.table->Uoz[CellPoint(*m.col, *m.row)] = value;
         ShowGridMarks(window, selector);
     } else
         RefreshGrid(window, selector);

@@ -1,0 +1,148 @@
+#include "app/widgets/Controls.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolButton>
+#include <algorithm>
+
+namespace {
+
+// Where Wine's Tahoma is found: Debian's fonts-wine, Fedora's wine-tahoma-fonts.
+const char* const WineTahomaFiles[] = {
+    "/usr/share/wine/fonts/tahoma.ttf",       "/usr/share/wine/fonts/tahomabd.ttf",
+    "/usr/share/fonts/wine-tahoma-fonts/tahoma.ttf", "/usr/share/fonts/wine-tahoma-fonts/tahomabd.ttf",
+};
+
+} // namespace
+
+QFont WindowFont()
+{
+    static const bool tahomaLoaded = [] {
+        const QString tahoma = QStringLiteral("Tahoma");
+        if (QFontDatabase::families().contains(tahoma))
+            return true;
+        bool loaded = false;
+        for (const char* file : WineTahomaFiles) {
+            const QString path = QString::fromLatin1(file);
+            if (QFile::exists(path))
+                loaded |= QFontDatabase::applicationFontFamilies(QFontDatabase::addApplicationFont(path)).contains(tahoma);
+        }
+        return loaded;
+    }();
+    (void)tahomaLoaded;
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Sans Serif")});
+    font.setPointSize(8);
+    return font;
+}
+
+// ---------------------------------------------------------------------------
+
+TLabel::TLabel(const QString& caption, QWidget* parent)
+    : QLabel(caption, parent)
+{
+}
+
+void TLabel::setText(const QString& caption)
+{
+    QLabel::setText(caption);
+    FitCaption();
+}
+
+void TLabel::FitCaption()
+{
+    const int fitted = fontMetrics().horizontalAdvance(text()) + 2;
+    if (fitted == width())
+        return;
+    resize(fitted, height());
+    RebaseAnchors(this);
+}
+
+// A label that took a wider caption while hidden would be painted, when
+// shown, only as wide as it was before: the whole label is marked for the
+// next paint, which also comes when a transfer repaints its progress bar.
+void TLabel::setVisible(bool visible)
+{
+    QLabel::setVisible(visible);
+    if (visible)
+        update();
+}
+
+void TLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        FitCaption();
+}
+
+// ---------------------------------------------------------------------------
+
+TUpDown::TUpDown(QWidget* parent, QLineEdit* associate, int min, int max, int position)
+    : QWidget(parent)
+    , associate(associate)
+    , min(min)
+    , max(max)
+    , position(position)
+{
+    setFocusPolicy(Qt::TabFocus);
+    UpButton = new QToolButton(this);
+    UpButton->setArrowType(Qt::UpArrow);
+    DownButton = new QToolButton(this);
+    DownButton->setArrowType(Qt::DownArrow);
+    for (QToolButton* b : {UpButton, DownButton}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setAutoRepeat(true);
+    }
+    connect(UpButton, &QToolButton::clicked, this, [this] { Step(1); });
+    connect(DownButton, &QToolButton::clicked, this, [this] { Step(-1); });
+    if (associate)
+        associate->installEventFilter(this);
+}
+
+void TUpDown::Step(int delta)
+{
+    bool isInteger = false;
+    const int typed = associate ? associate->text().trimmed().toInt(&isInteger) : 0;
+    SetPosition((isInteger ? std::clamp(typed, min, max) : position) + delta);
+}
+
+bool TUpDown::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == associate && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Step(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TUpDown::SetPosition(int value)
+{
+    position = std::clamp(value, min, max);
+    if (associate)
+        associate->setText(QString::number(position));
+}
+
+void TUpDown::resizeEvent(QResizeEvent*)
+{
+    const int half = height() / 2;
+    UpButton->setGeometry(0, 0, width(), half);
+    DownButton->setGeometry(0, half, width(), height() - half);
+}
+
+void TUpDown::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Up)
+        Step(1);
+    else if (event->key() == Qt::Key_Down)
+        Step(-1);
+    else
+        QWidget::keyPressEvent(event);
+}

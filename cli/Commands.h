@@ -1,0 +1,21 @@
+#pragma once
+
+// The commands of tarvo-cli; each returns its exit status (CliExit).
+
+#include "cli/Options.h"
+
+namespace cli {
+
+// ports: one line per COM number that names a device here.
+int ListPorts();
+// read: both maps, the start timeout and the firmware version into a file.
+int ReadToFile(const Options& o);
+// write: a file's maps and start timeout into the variator, in four steps:
+// check, backup, write, read-back.
+int WriteFromFile(const Options& o);
+// verify: the variator's maps against a file's.
+int VerifyAgainstFile(const Options& o);
+// diff: two files' maps.
+int DiffFiles(const Options& o);
+
+} // namespace cli

@@ -1,0 +1,100 @@
+#pragma once
+
+// tarvo-cli's connection to the variator: the port, the handshake or the
+// port search, and the record of a series of exchanges.
+
+#include "cli/Console.h"
+#include "cli/Maps.h"
+#include "cli/Options.h"
+#include "device/core/Dataextractor.h"
+#include "device/wire/ComPort.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace cli {
+
+struct Failure {
+    QString where;
+    QString what;
+};
+
+// One connection to the variator and the record of a series of exchanges:
+// what failed, and why the series ended early.
+class Link {
+public:
+    ComPort port;
+    int number = 0;
+    QVector<Failure> failures;
+    QString stopped;  // why the series ended early; empty when it ran through
+    int done = 0;     // exchanges of the series so far
+    Progress* progress = nullptr;
+
+    MessageSink Sink()
+    {
+        return [this](const QString& text) { linkMessages << text; };
+    }
+    ProgressStep Step()
+    {
+        return [this](int) { progress->Show(done); };
+    }
+
+    // After each exchange: records a failure; false ends the series (no reply
+    // at all, the line gone, or Ctrl+C).
+    bool After(const QString& where, bool ok, ExchangeOutcome outcome, const QString& detail = QString())
+    {
+        ++done;
+        const QString messages = linkMessages.join(QStringLiteral("; "));
+        linkMessages.clear();
+        if (outcome == ExchangeOutcome::NoReply) {
+            stopped = QStringLiteral("no reply from the variator at %1").arg(where);
+            return false;
+        }
+        if (outcome == ExchangeOutcome::NotSent) {
+            stopped = QStringLiteral("the request for %1 could not be sent: %2").arg(where, messages);
+            return false;
+        }
+        if (!ok)
+            failures.push_back({where, messages + detail
+                                           + (outcome == ExchangeOutcome::ShortReply
+                                                  ? QStringLiteral(" (the reply broke off before its sixth byte)")
+                                                  : QString())});
+        if (Interrupted()) {
+            stopped = QStringLiteral("stopped by Ctrl+C");
+            return false;
+        }
+        return true;
+    }
+
+    void Begin(Progress* p)
+    {
+        progress = p;
+        done = 0;
+        failures.clear();
+        stopped.clear();
+    }
+    bool Clean() const { return failures.isEmpty() && stopped.isEmpty(); }
+
+    void ReportFailures() const
+    {
+        for (const Failure& f : failures)
+            PrintFailure(f.where + QStringLiteral(": ") + f.what);
+        if (!stopped.isEmpty())
+            PrintFailure(stopped);
+    }
+
+private:
+    QStringList linkMessages;
+};
+
+// Reads both maps (LPG first, as the window does) and, with settings, the
+// start timeout and the firmware version; true when every exchange got a
+// valid reply.
+bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label);
+
+// Opens the port of the options and shakes hands; an exit status on failure,
+// -1 when connected.
+int Connect(const Options& o, Link& s, bool announce);
+
+} // namespace cli

@@ -1,0 +1,174 @@
+#include "cli/Commands.h"
+
+#include "app/core/NumberText.h"
+#include "cli/Files.h"
+#include "cli/Format.h"
+#include "cli/Link.h"
+#include "device/wire/Frame.h"
+#include "mapfile/core/MapFile.h"
+
+#include <QFileInfo>
+#include <stdexcept>
+
+namespace cli {
+
+namespace {
+
+// What a write sends, and where the variator's old maps go.
+struct WritePlan {
+    QString file;
+    Maps maps;
+    QString backup;
+};
+
+// Step 1: loads the file and checks every value and the backup's place
+// before anything is sent, as the window does. ExitDone when the write may go.
+int CheckWrite(const Options& o, WritePlan& plan)
+{
+    plan.file = o.files.at(0);
+    const QString& file = plan.file;
+    Maps& maps = plan.maps;
+    QString timeoutText;
+    if (!LoadFile(file, maps))
+        return ExitInput;
+    try {
+        timeoutText = o.hasTimeout ? o.timeoutText : MapFileStartTimeout(file);
+    } catch (const std::exception& e) {
+        PrintFailure(QString::fromUtf8(e.what()));
+        return ExitInput;
+    }
+
+    QString refusal;
+    const MessageSink refuse = [&](const QString& text) { refusal = text; };
+    if (!MapFitsWire(maps.lpg, QStringLiteral("карта газа"), refuse)
+        || !MapFitsWire(maps.petrol, QStringLiteral("карта бензина"), refuse)) {
+        PrintFailure(refusal);
+        return ExitInput;
+    }
+    try {
+        maps.timeout = StrToInt(timeoutText);
+    } catch (const std::exception& e) {
+        PrintFailure(QStringLiteral("start timeout (%1): %2; give --timeout T")
+                         .arg(o.hasTimeout ? QStringLiteral("--timeout") : QStringLiteral("Timeout in ") + file)
+                         .arg(QString::fromUtf8(e.what())));
+        return ExitInput;
+    }
+    if (!FitsData(maps.timeout)) {
+        RefuseWrite(QStringLiteral("(время до включения вариатора)"), refuse);
+        PrintFailure(refusal);
+        return ExitInput;
+    }
+    plan.backup = o.hasBackup ? o.backup : BackupName(file);
+    if (QFileInfo(plan.backup).absoluteFilePath() == QFileInfo(file).absoluteFilePath()) {
+        PrintFailure(QStringLiteral("the backup would replace '%1'").arg(file));
+        return ExitInput;
+    }
+    if (!CanSave(plan.backup))
+        return ExitInput;
+    return ExitDone;
+}
+
+// Step 2: what the variator holds goes to disk before anything is sent.
+int BackupVariator(Link& s, const WritePlan& plan)
+{
+    Maps old;
+    if (!ReadVariator(s, old, true, QStringLiteral("backup"))) {
+        s.ReportFailures();
+        PrintFailure(QStringLiteral("could not read what the variator holds; nothing was written"));
+        return ExitDevice;
+    }
+    if (!SaveFile(plan.backup, old)) {
+        PrintFailure(QStringLiteral("nothing was written"));
+        return ExitInput;
+    }
+    PrintResult(QStringLiteral("backup %1").arg(plan.backup));
+    return ExitDone;
+}
+
+// Step 3: both maps, then the start timeout, every echo checked.
+int WriteVariator(Link& s, const WritePlan& plan)
+{
+    const QString writeKind = QStringLiteral("write");
+    const Maps& maps = plan.maps;
+    Progress progress(writeKind, WriteExchanges);
+    s.Begin(&progress);
+    int mapPointsSent = 0;
+    const auto writeMap = [&](const MapTable& table, int firstParameter, const QString& mismatch) {
+        WriteMapPoints(&s.port, table, firstParameter, mismatch, s.Sink(), s.Step(), [&](const PointExchange& e) {
+            if (e.outcome != ExchangeOutcome::NotSent)
+                ++mapPointsSent;
+            const QString detail = e.outcome == ExchangeOutcome::Valid
+                ? QStringLiteral(" (sent %1, echo %2)").arg(e.sent).arg(e.value)
+                : QString();
+            return s.After(PointName(firstParameter, e.point), e.ok, e.outcome, detail);
+        });
+        return s.stopped.isEmpty();
+    };
+    const bool going = writeMap(maps.lpg, LPGFirstParameter, LPGWriteMismatch)
+        && writeMap(maps.petrol, PetrolFirstParameter, PetrolWriteMismatch);
+    bool timeoutSent = false;
+    if (going) {
+        progress.Show(s.done);
+        bool valid = false;
+        ExchangeOutcome outcome = ExchangeOutcome::NotSent;
+        const short code = static_cast<short>(maps.timeout);
+        const int echo = ExchangeFrame(&s.port, writeKind, StartTimeoutParameter, code, s.Sink(), &valid, &outcome);
+        timeoutSent = outcome != ExchangeOutcome::NotSent;
+        s.After(QStringLiteral("start timeout (parameter 166)"), valid && echo == code, outcome,
+                outcome == ExchangeOutcome::Valid ? QStringLiteral(" (sent %1, echo %2)").arg(code).arg(echo)
+                                                  : QString());
+    }
+    progress.Finish(s.done);
+    if (!s.Clean()) {
+        s.ReportFailures();
+        PrintFailure(QStringLiteral("%1 of %2 map points went out, the start timeout %3; the old maps are in '%4'")
+                         .arg(mapPointsSent)
+                         .arg(MapExchanges)
+                         .arg(timeoutSent ? QStringLiteral("went out") : QStringLiteral("did not"))
+                         .arg(plan.backup));
+        return ExitDevice;
+    }
+    PrintResult(QStringLiteral("written %1 points, start timeout %2").arg(MapExchanges).arg(maps.timeout));
+    return ExitDone;
+}
+
+// Step 4: both maps read back and compared with what was written.
+int ReadBack(Link& s, const WritePlan& plan)
+{
+    Maps back;
+    if (!ReadVariator(s, back, false, QStringLiteral("read-back"))) {
+        s.ReportFailures();
+        PrintFailure(QStringLiteral("the read-back failed; the old maps are in '%1'").arg(plan.backup));
+        return ExitDevice;
+    }
+    const QVector<Difference> differences = Compare(plan.maps.lpg, plan.maps.petrol, back.lpg, back.petrol);
+    if (!differences.isEmpty()) {
+        for (const Difference& d : differences)
+            PrintResult(DifferenceLine(d));
+        PrintFailure(QStringLiteral("the variator holds %1 points other than written; the old maps are in '%2'")
+                         .arg(differences.size())
+                         .arg(plan.backup));
+        return ExitDevice;
+    }
+    PrintResult(QStringLiteral("verified %1 points").arg(MapExchanges));
+    return ExitDone;
+}
+
+} // namespace
+
+int WriteFromFile(const Options& o)
+{
+    WritePlan plan;
+    if (const int status = CheckWrite(o, plan); status != ExitDone)
+        return status;
+    Link s;
+    if (const int failed = Connect(o, s, true); failed >= 0)
+        return failed;
+    if (const int status = BackupVariator(s, plan); status != ExitDone)
+        return status;
+    if (const int status = WriteVariator(s, plan); status != ExitDone)
+        return status;
+    return o.noVerify ? ExitDone : ReadBack(s, plan);
+}
+
+} // namespace cli
