@@ -27,7 +27,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionTab>
+#include <QTabBar>
 #include <QToolButton>
+#include <algorithm>
 #include <stdexcept>
 
 class TestWindow : public QObject, public WindowTestBase {
@@ -63,8 +68,8 @@ private slots:
         QWidget* c = FindControl(name);
         QVERIFY(c);
         QCOMPARE(c->parentWidget(), w->ClientArea);
-        FitLabelWidth(c, text, geometry);
-        QCOMPARE(c->geometry(), geometry);
+        CheckDesignPlace(c, geometry);
+        QCOMPARE(c->pos(), geometry.topLeft());
         QCOMPARE(c->isVisibleTo(w), visible);
         if (auto* b = qobject_cast<QPushButton*>(c))
             QCOMPARE(b->text(), text);
@@ -177,8 +182,8 @@ private slots:
         QCOMPARE(c->parentWidget()->objectName(), page);
         // The pages are laid out by the tab control; compare in the design size.
         c->parentWidget()->resize(TForm2::PageWidth, TForm2::PageHeight);
-        FitLabelWidth(c, text, geometry);
-        QCOMPARE(c->geometry(), geometry);
+        CheckDesignPlace(c, geometry);
+        QCOMPARE(c->pos(), geometry.topLeft());
         if (auto* l = qobject_cast<QLabel*>(c))
             QCOMPARE(l->text(), text);
         if (auto* e = qobject_cast<QLineEdit*>(c))
@@ -314,32 +319,35 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w));
         const QSize before = w->ClientArea->size();
         const QRect page = w->PageControl1->geometry();
+        const QRect read = w->ReadData->geometry();
+        const QSize template_ = w->Button1->size();
+        const QRect scale = w->LPGScaleCheckBox->geometry();
         const QPointF fraction(QRectF(w->Button1->geometry()).center().x() / before.width(),
                                QRectF(w->Button1->geometry()).center().y() / before.height());
         w->resize(w->width() + 200, w->height() + 100);
         QTRY_COMPARE(w->ClientArea->size(), before + QSize(200, 100));
         const QSize after = w->ClientArea->size();
 
-        QCOMPARE(w->ReadData->geometry(), QRect(13, 37, 164, 25));                                  // left, top
+        QCOMPARE(w->ReadData->geometry(), read);                                                    // left, top
         QCOMPARE(w->PageControl1->geometry(), page.adjusted(0, 0, 200, 100));                      // all
         // none: the size stays, the centre keeps its fraction of the parent.
         const QPointF c = QRectF(w->Button1->geometry()).center();
         QVERIFY(qAbs(c.x() / after.width() - fraction.x()) < 0.002);
         QVERIFY(qAbs(c.y() / after.height() - fraction.y()) < 0.002);
-        QCOMPARE(w->Button1->size(), QSize(115, 25));
+        QCOMPARE(w->Button1->size(), template_);
         QCOMPARE(w->Label2->size(), QSize(101, 18));
 
         // In the design size the none-anchored controls sit where the layout puts them.
-        QVERIFY(qAbs(fraction.x() - (925 + 57.5) / TForm2::DesignWidth) < 0.002);
+        QVERIFY(qAbs(fraction.x() - (925 + template_.width() / 2.0) / TForm2::DesignWidth) < 0.002);
 
         // On a page: the grid and the chart stretch, the fixed-size check box
         // keeps its centre fraction, the scale box keeps its place.
         w->PageControl1->setCurrentWidget(w->TabSheetLPGmap);
         const QSize p = w->TabSheetLPGmap->size();
         QCOMPARE(w->ChartLPG->geometry(), QRect(-3, 0, p.width() - 1090 + 1097, p.height()));
-        QCOMPARE(w->LPGScaleCheckBox->geometry(), QRect(64, 12, 153, 17));
+        QCOMPARE(w->LPGScaleCheckBox->geometry(), scale);
         const QPointF s = QRectF(w->LPGSpeedCheckBox->geometry()).center();
-        QVERIFY(qAbs(s.x() / p.width() - (940 + 60.5) / TForm2::PageWidth) < 0.002);
+        QVERIFY(qAbs(s.x() / p.width() - (940 + w->LPGSpeedCheckBox->width() / 2.0) / TForm2::PageWidth) < 0.002);
         w->PageControl1->setCurrentWidget(w->TabSheetUOZGrid);
         const QSize g = w->TabSheetUOZGrid->size();
         QCOMPARE(w->StringGridLPG->geometry(), QRect(0, 0, g.width() - 2, g.height() - 4));
@@ -514,8 +522,9 @@ private slots:
         QCOMPARE(QFontInfo(w->Label1->font()).pixelSize(), 11);
     }
 
-    // A label takes the width of each new caption, keeping its left edge, so
-    // the port being tried and the map being written are shown whole.
+    // A label takes the width of each new caption, keeping its left edge and
+    // never narrower than designed, so the port being tried and the map being
+    // written are shown whole.
     void labelsFollowTheirCaptions()
     {
         w->show();
@@ -528,7 +537,7 @@ private slots:
             l->setText(caption);
             QCOMPARE(l->pos(), topLeft);
             QCOMPARE(l->height(), height);
-            QCOMPARE(l->width(), l->fontMetrics().horizontalAdvance(caption) + 2);
+            QCOMPARE(l->width(), std::max(137, l->fontMetrics().horizontalAdvance(caption) + 2));
             QVERIFY(l->fontMetrics().boundingRect(caption).width() <= l->width());
         }
         // Set while hidden, as a transfer does before showing the label and
@@ -562,24 +571,229 @@ private slots:
         QVERIFY(qAbs(QRectF(w->Label1->geometry()).center().x() / w->ClientArea->width() - fraction) < 0.002);
     }
 
-private:
-    // A self-sizing label is as wide as its caption plus two pixels; the
-    // design widths are those of the captions in Tahoma 8 pt, which Wine's
-    // Tahoma meets within three pixels.
-    void FitLabelWidth(QWidget* c, const QString& text, QRect& geometry)
+    // Captions are never cut, whatever the font measures: in the window's
+    // font (Tahoma where it is found), and in the faces that stand in for it.
+    // A control grows for its caption from its design place into free room.
+    void captionsWholeAndApart_data()
     {
-        auto* l = qobject_cast<TLabel*>(c);
-        if (!l)
-            return;
-        const int fitted = l->fontMetrics().horizontalAdvance(text) + 2;
-        if (QFontInfo(l->font()).family() == QLatin1String("Tahoma"))
-            QVERIFY2(qAbs(fitted - geometry.width()) <= 3, qPrintable(QString::number(fitted)));
-        geometry.setWidth(fitted);
+        QTest::addColumn<QString>("family");
+        QTest::newRow("window font") << QString();
+        QTest::newRow("Liberation Sans") << QStringLiteral("Liberation Sans");
+        QTest::newRow("DejaVu Sans") << QStringLiteral("DejaVu Sans");
+    }
+    void captionsWholeAndApart()
+    {
+        QFETCH(QString, family);
+        if (!family.isEmpty()) {
+            QFont font = w->font();
+            font.setFamilies({family});
+            w->setFont(font);
+        }
+        // In the design size: the window as built, its pages as laid out.
+        for (QWidget* page : {w->TabSheetVariatorSettings, w->TabSheetLPGmap, w->TabSheetPetrolmap})
+            page->resize(TForm2::PageWidth, TForm2::PageHeight);
+        CheckCaptionsWholeAndApart();
+        const struct {
+            QWidget* control;
+            QRect design;
+        } places[] = {
+            {w->WriteData, {13, 6, 164, 25}},          {w->ReadData, {13, 37, 164, 25}},
+            {w->Label1, {331, 0, 142, 13}},            {w->Button1, {925, 18, 115, 25}},
+            {w->LPGSpeedCheckBox, {940, 9, 121, 17}},  {w->LPGScaleCheckBox, {64, 12, 153, 17}},
+            {w->PetrolScaleCheckBox, {65, 13, 160, 17}}, {w->LabelVariatorStartTimeout, {24, 56, 163, 13}},
+        };
+        for (const auto& p : places) {
+            CheckDesignPlace(p.control, p.design);
+            if (QTest::currentTestFailed())
+                return;
+        }
+
+        // Shown: the tabs; where the work area holds the design size, the
+        // controls again as the window and its pages have grown.
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        CheckTabsWhole();
+        if (w->width() >= TForm2::DesignWidth && w->ClientArea->height() >= TForm2::DesignHeight - 74) {
+            for (QWidget* page : {w->TabSheetVariatorSettings, w->TabSheetLPGmap, w->TabSheetPetrolmap}) {
+                w->PageControl1->setCurrentWidget(page);
+                QCoreApplication::processEvents();
+            }
+            CheckCaptionsWholeAndApart();
+        }
     }
 
-    QWidget* FindControl(const QString& name)
+    // On a 1920x1080 screen at 150 % (QT_SCALE_FACTOR=1.5; under Wine a
+    // display of 144 dpi) the window opens within the work area, shows every
+    // caption whole and no two controls overlapping, the longest captions of
+    // the progress area too, and its charts and grids stay usable: the map's
+    // neighbouring points and whole degrees at least a marker apart, every
+    // cell of a grid in view. TARVO_SCREENSHOT names a file for a picture of
+    // it; TARVO_EXPECT_SCALE, the scale the run must have.
+    void wholeAtScale()
     {
-        const QMap<QString, QWidget*> controls{
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        if (area.width() < TForm2::DesignWidth || area.height() < TForm2::DesignHeight)
+            QSKIP("the work area is smaller than the window's design size");
+        FillTemplate(w);
+        for (const char* map : {"LPG", "Petrol"}) {
+            RefreshChart(w, QString::fromLatin1(map));
+            RefreshGrid(w, QString::fromLatin1(map));
+        }
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        if (qEnvironmentVariableIsSet("TARVO_EXPECT_SCALE"))
+            QCOMPARE(w->devicePixelRatioF(), qEnvironmentVariable("TARVO_EXPECT_SCALE").toDouble());
+        QVERIFY(area.contains(w->frameGeometry()));
+
+        for (TChart* chart : {w->ChartLPG, w->ChartPetrol}) {
+            w->PageControl1->setCurrentWidget(chart->parentWidget());
+            QCoreApplication::processEvents();
+            const QRectF plot = chart->chart()->plotArea();
+            QVERIFY2(plot.width() / 80 >= TChart::MarkerSize && plot.height() / 35 >= TChart::MarkerSize,
+                     qPrintable(QStringLiteral("plot area %1 x %2").arg(plot.width()).arg(plot.height())));
+        }
+        for (TStringGrid* grid : {w->StringGridLPG, w->StringGridPetrol}) {
+            w->PageControl1->setCurrentWidget(grid->parentWidget());
+            QCoreApplication::processEvents();
+            const QRect corner(grid->columnViewportPosition(8), grid->rowViewportPosition(10), grid->columnWidth(8),
+                               grid->rowHeight(10));
+            QVERIFY2(grid->viewport()->rect().contains(corner), qPrintable(grid->objectName()));
+        }
+        w->PageControl1->setCurrentWidget(w->TabSheetLPGmap);
+        CheckCaptionsWholeAndApart();
+        CheckTabsWhole();
+        w->ProgressBar1->show();
+        w->LabelProgress->show();
+        for (const QString& caption : {QStringLiteral("Попытка подключения к com-порту254"),
+                                       QStringLiteral("Запись бензиновой карты в вариатор")}) {
+            w->LabelProgress->setText(caption);
+            CheckCaptionsWholeAndApart();
+        }
+        QCoreApplication::processEvents();
+        const QString shot = qEnvironmentVariable("TARVO_SCREENSHOT");
+        if (!shot.isEmpty()) {
+            const QImage image = w->grab().toImage();
+            QCOMPARE(image.size(), (QSizeF(w->size()) * w->devicePixelRatioF()).toSize());
+            QVERIFY(image.save(shot));
+        }
+    }
+
+private:
+    // A control covers its design place, with its top and height; one
+    // without a caption is exactly there, one with a caption may have grown
+    // for it (keeping its left edge unless a neighbour stood in the way).
+    void CheckDesignPlace(QWidget* c, const QRect& design)
+    {
+        QCOMPARE(c->y(), design.y());
+        QCOMPARE(c->height(), design.height());
+        if (CaptionOf(c).isEmpty())
+            QCOMPARE(c->geometry(), design);
+        else
+            QVERIFY2(c->geometry().contains(design), qPrintable(NameOf(c) + QLatin1Char(' ') + Rect(c)));
+    }
+
+    static QString Rect(const QWidget* c)
+    {
+        const QRect r = c->geometry();
+        return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    }
+
+    static QString CaptionOf(const QWidget* c)
+    {
+        if (auto* l = qobject_cast<const QLabel*>(c))
+            return l->text();
+        if (auto* b = qobject_cast<const QAbstractButton*>(c))
+            return b->text();
+        return {};
+    }
+
+    // The caption's width against the room the control gives it where it
+    // draws it: a button's or check box's contents as its style lays them
+    // out, a label's whole width.
+    QString CaptionCut(QWidget* c, const QString& caption)
+    {
+        const int needed = c->fontMetrics().horizontalAdvance(caption);
+        int room = c->width();
+        if (qobject_cast<QAbstractButton*>(c)) {
+            QStyleOptionButton option;
+            option.initFrom(c);
+            option.text = caption;
+            const auto part = qobject_cast<QCheckBox*>(c) ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents;
+            room = c->style()->subElementRect(part, &option, c).width();
+        }
+        if (room >= needed)
+            return {};
+        return QStringLiteral("%1 \"%2\": %3 px for a caption of %4 px")
+            .arg(NameOf(c), caption)
+            .arg(room)
+            .arg(needed);
+    }
+
+    // Every captioned control shows its caption whole; the controls of one
+    // parent do not overlap and stay inside it. The status label is checked
+    // with both its captions.
+    void CheckCaptionsWholeAndApart()
+    {
+        const QList<QList<QWidget*>> groups{
+            {w->WriteData, w->ReadData, w->ProgressBar1, w->Label1, w->LabelProgress, w->ComboBox1, w->Label2,
+             w->Button1},
+            {w->LabelVariatorStartTimeout, w->EEditVariatorStartTimeout, w->UpDownTimeout, w->SignalInversionLabel,
+             w->SignalInversionCheckBox, w->Label3, w->MicroCodeVersionEdit},
+            {w->LPGSpeedCheckBox, w->LPGScaleCheckBox, w->LPGFulMapMoveCheckBox},
+            {w->PetrolFulMapMoveCheckBox, w->PetrolScaleCheckBox, w->PetrolSpeedCheckBox},
+        };
+        QStringList faults;
+        for (const QList<QWidget*>& group : groups) {
+            for (int i = 0; i < group.size(); ++i) {
+                QWidget* a = group[i];
+                const QString cut = CaptionCut(a, CaptionOf(a));
+                if (!cut.isEmpty())
+                    faults << cut;
+                if (!a->parentWidget()->rect().contains(a->geometry()))
+                    faults << QStringLiteral("%1 reaches out of its parent").arg(NameOf(a));
+                for (int j = i + 1; j < group.size(); ++j)
+                    if (a->geometry().intersects(group[j]->geometry()))
+                        faults << QStringLiteral("%1 %2 overlaps %3 %4")
+                                      .arg(NameOf(a), Rect(a), NameOf(group[j]), Rect(group[j]));
+            }
+        }
+        for (const QString& caption : {QStringLiteral("Подключен"), QStringLiteral("Не подключен")}) {
+            const QString cut = CaptionCut(w->Label2, caption);
+            if (!cut.isEmpty())
+                faults << cut;
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    }
+
+    // Each tab shows its caption whole, inside the tab bar.
+    void CheckTabsWhole()
+    {
+        QTabBar* bar = w->PageControl1->tabBar();
+        for (int i = 0; i < bar->count(); ++i) {
+            QStyleOptionTab option;
+            option.initFrom(bar);
+            option.shape = bar->shape();
+            option.text = bar->tabText(i);
+            option.rect = bar->tabRect(i);
+            const int room = bar->style()->subElementRect(QStyle::SE_TabBarTabText, &option, bar).width();
+            const int needed = bar->fontMetrics().horizontalAdvance(option.text);
+            QVERIFY2(room >= needed && bar->rect().contains(option.rect),
+                     qPrintable(QStringLiteral("tab \"%1\": %2 px for %3 px, at %4..%5 in a bar %6 wide")
+                                    .arg(option.text)
+                                    .arg(room)
+                                    .arg(needed)
+                                    .arg(option.rect.left())
+                                    .arg(option.rect.right())
+                                    .arg(bar->width())));
+        }
+    }
+
+    QWidget* FindControl(const QString& name) { return Controls().value(name); }
+    QString NameOf(QWidget* control) { return Controls().key(control); }
+
+    QMap<QString, QWidget*> Controls()
+    {
+        return {
             {"WriteData", w->WriteData},
             {"ReadData", w->ReadData},
             {"ProgressBar1", w->ProgressBar1},
@@ -607,7 +821,6 @@ private:
             {"StringGridLPG", w->StringGridLPG},
             {"StringGridPetrol", w->StringGridPetrol},
         };
-        return controls.value(name);
     }
 };
 
