@@ -73,6 +73,7 @@ TForm2::TForm2()
     BuildSettingsPage();
     BuildChartPages();
     BuildGridPages();
+    // Captions never cut: each control as wide as its caption needs.
     FitCaptions(ClientArea);
 
     // OpenDialog1 and SaveDialog1 are built on first use (OpenDialog,

@@ -24,9 +24,8 @@ class QToolButton;
 // anchors follow.
 void FitCaptionWidth(QWidget* control, int designWidth, int needed);
 
-// Fits every self-sizing control under `root` again: once all the controls
-// of a window are built, one fitted before its neighbours were there gets
-// out of their way.
+// Fits every self-sizing control under `root` to its caption: once all the
+// controls of a window are placed, so that each finds its neighbours there.
 void FitCaptions(QWidget* root);
 
 // A self-sizing label: whenever its caption or its font changes, it takes
@@ -102,16 +101,15 @@ private:
 };
 
 // Places a control at its design geometry in a parent of the design size
-// and anchors it; a self-sizing control then fits its caption.
+// and anchors it; a self-sizing control keeps that width as its least and
+// fits its caption once all its neighbours are there (FitCaptions).
 template <class W>
 W* Place(W* widget, int left, int top, int width, int height, Anchor anchor, QSize design)
 {
     widget->setGeometry(left, top, width, height);
     SetAnchors(widget, anchor, design);
     if constexpr (std::is_base_of_v<TLabel, W> || std::is_base_of_v<TCheckBox, W>
-                  || std::is_base_of_v<TButton, W>) {
+                  || std::is_base_of_v<TButton, W>)
         widget->DesignWidth = width;
-        widget->FitCaption();
-    }
     return widget;
 }
