@@ -11,10 +11,10 @@
 
 namespace cli {
 
-bool LoadFile(const QString& fileName, Maps& maps)
+bool LoadFile(const QString& fileName, Maps& maps, QString* timeoutText)
 {
     try {
-        LoadMapFile(fileName, maps.lpg, maps.petrol);
+        LoadMapFile(fileName, maps.lpg, maps.petrol, timeoutText);
     } catch (const std::exception& e) {
         PrintFailure(QString::fromUtf8(e.what()));
         return false;

@@ -9,8 +9,9 @@
 
 namespace cli {
 
-// Loads both maps of a file, all or nothing.
-bool LoadFile(const QString& fileName, Maps& maps);
+// Loads both maps of a file, all or nothing, and, when asked, its start-timeout
+// text, from one reading of the file.
+bool LoadFile(const QString& fileName, Maps& maps, QString* timeoutText = nullptr);
 // Whether a file can be written there, found out without touching it.
 bool CanSave(const QString& fileName);
 // Saves both maps with the start timeout, atomically.

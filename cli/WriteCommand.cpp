@@ -5,7 +5,6 @@
 #include "cli/Format.h"
 #include "cli/Link.h"
 #include "device/wire/Frame.h"
-#include "mapfile/core/MapFile.h"
 
 #include <QFileInfo>
 #include <stdexcept>
@@ -29,14 +28,10 @@ int CheckWrite(const Options& o, WritePlan& plan)
     const QString& file = plan.file;
     Maps& maps = plan.maps;
     QString timeoutText;
-    if (!LoadFile(file, maps))
+    if (!LoadFile(file, maps, &timeoutText))
         return ExitInput;
-    try {
-        timeoutText = o.hasTimeout ? o.timeoutText : MapFileStartTimeout(file);
-    } catch (const std::exception& e) {
-        PrintFailure(QString::fromUtf8(e.what()));
-        return ExitInput;
-    }
+    if (o.hasTimeout)
+        timeoutText = o.timeoutText;
 
     QString refusal;
     const MessageSink refuse = [&](const QString& text) { refusal = text; };

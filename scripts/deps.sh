@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need.
 # Does nothing when they are all present already. --windows adds what the
-# Windows build and its run under Wine need (scripts/test-windows.sh).
+# Windows build and its run under Wine need (scripts/test-windows.sh), --fuzz
+# Clang with libFuzzer and the sanitizer runtimes (scripts/fuzz.sh).
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,9 @@ packages=(
 )
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine xz-utils nsis)
+fi
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()

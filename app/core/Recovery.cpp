@@ -133,8 +133,7 @@ int WriteRecoveryFile(const RecoverySlot& slot, const MapTable& lpg, const MapTa
 
 void ReadRecoveryFile(const QString& fileName, MapTable& lpg, MapTable& petrol, QString& startTimeout)
 {
-    LoadMapFile(fileName, lpg, petrol);
-    startTimeout = MapFileStartTimeout(fileName);
+    LoadMapFile(fileName, lpg, petrol, &startTimeout);
 }
 
 void StartRecoveryWrites(RecoverySlot* slot, std::function<QString()> startTimeout)

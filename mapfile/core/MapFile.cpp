@@ -191,7 +191,8 @@ QString Quoted(const QString& text)
 }
 
 // The bytes of the file, refusing files over the size limit without reading
-// them whole.
+// them whole. The buffer grows with what the file holds: a map file of a few
+// KiB takes a few KiB, whatever the limit.
 QByteArray ReadMapFileBytes(const QString& fileName)
 {
     QFile file(fileName);
@@ -200,18 +201,53 @@ QByteArray ReadMapFileBytes(const QString& fileName)
     const QString tooLarge = QStringLiteral("the file is larger than %1 MiB").arg(MaxMapFileSize / (1024 * 1024));
     if (file.size() > MaxMapFileSize)
         FailLoad(fileName, tooLarge);
-    const QByteArray data = file.read(MaxMapFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        FailLoad(fileName, file.errorString());
-    if (data.size() > MaxMapFileSize)
-        FailLoad(fileName, tooLarge);
+    QByteArray data;
+    data.reserve(static_cast<qsizetype>(file.size()));
+    char chunk[16384];
+    for (;;) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got < 0)
+            FailLoad(fileName, file.errorString());
+        if (got == 0)
+            break;
+        if (data.size() + got > MaxMapFileSize)
+            FailLoad(fileName, tooLarge);
+        data.append(chunk, static_cast<qsizetype>(got));
+    }
     return data;
+}
+
+// The text of a map file. Map files are UTF-8, with or without a byte order
+// mark; a file in UTF-16 or UTF-32 is refused here, naming its encoding, and
+// a declaration naming any other encoding when the parser meets it
+// (RefuseDeclaredEncoding). The text is decoded here once, and both the
+// markup check and the parser read this same text, so no declared encoding
+// can hide markup from the check. badUtf8 is set when a byte sequence is not
+// UTF-8; the parser reports it after the declaration.
+QString MapFileText(const QString& fileName, bool& badUtf8)
+{
+    const QByteArray data = ReadMapFileBytes(fileName);
+    const auto encoding = QStringConverter::encodingForData(data, u'<');
+    if (encoding && *encoding != QStringConverter::Utf8)
+        FailLoad(fileName, QStringLiteral("the file is in %1; map files are in UTF-8")
+                               .arg(QLatin1String(QStringConverter::nameForEncoding(*encoding))));
+    QStringDecoder decode(QStringConverter::Utf8);  // passes over a byte order mark
+    QString text = decode(data);
+    badUtf8 = decode.hasError();
+    return text;
+}
+
+void RefuseDeclaredEncoding(const QString& fileName, QStringView declared)
+{
+    if (!declared.isEmpty() && declared.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0)
+        FailLoad(fileName, QStringLiteral("the file declares the encoding %1; map files are in UTF-8")
+                               .arg(Quoted(declared.toString())));
 }
 
 // Most attributes one element of a map file may carry; the program writes at
 // most two. The XML parser checks an element's attributes against each other,
 // at a cost that grows with the square of their number, so the limit is
-// enforced on the raw markup before the parser sees it.
+// enforced on the text before the parser sees it.
 constexpr int MaxAttributes = 8;
 
 // Deepest nesting that is parsed on after the file's shape has already been
@@ -222,30 +258,30 @@ constexpr int MaxParsedDepth = 16;
 const QString DocumentTypeRefused =
     QStringLiteral("the file has a document type declaration, which map files do not use");
 
-// Looks over the markup without parsing it: refuses a document type
-// declaration (no entity is ever declared, expanded or fetched) and an
-// element with more than MaxAttributes attributes. Comments, CDATA sections
-// and processing instructions are passed over. On well-formed text the scan
-// sees exactly the parser's markup; on malformed text it may go astray, and
-// the parser then reports the fault.
-template <typename Char>
-void CheckMarkup(const QString& fileName, const Char* text, qsizetype size)
+// Looks over the markup of the text the parser is given, without parsing
+// it: refuses a document type declaration (no entity is ever declared,
+// expanded or fetched) and an element with more than MaxAttributes
+// attributes. Comments, CDATA sections and processing instructions are passed
+// over. On well-formed text the scan sees exactly the parser's markup; on
+// malformed text it may go astray, and the parser then reports the fault.
+void CheckMarkup(const QString& fileName, QStringView text)
 {
+    const qsizetype size = text.size();
     auto at = [&](qsizetype i, const char* s) {
         for (qsizetype k = 0; s[k]; ++k)
-            if (i + k >= size || text[i + k] != static_cast<Char>(s[k]))
+            if (i + k >= size || text[i + k] != QLatin1Char(s[k]))
                 return false;
         return true;
     };
     auto past = [&](qsizetype i, const char* end) {
         for (; i < size; ++i)
-            if (text[i] == static_cast<Char>(end[0]) && at(i, end))
+            if (text[i] == QLatin1Char(end[0]) && at(i, end))
                 return i + static_cast<qsizetype>(std::strlen(end));
         return size;
     };
     qsizetype i = 0;
     while (i < size) {
-        if (text[i] != '<') {
+        if (text[i] != QLatin1Char('<')) {
             ++i;
         } else if (at(i, "<!--")) {
             i = past(i + 4, "-->");
@@ -258,9 +294,9 @@ void CheckMarkup(const QString& fileName, const Char* text, qsizetype size)
         } else {
             // A start or end tag: one '=' outside the quoted values per attribute.
             int attributes = 0;
-            Char quote = 0;
+            char16_t quote = 0;
             for (++i; i < size; ++i) {
-                const Char c = text[i];
+                const char16_t c = text[i].unicode();
                 if (quote) {
                     if (c == quote)
                         quote = 0;
@@ -280,20 +316,6 @@ void CheckMarkup(const QString& fileName, const Char* text, qsizetype size)
     }
 }
 
-void CheckMarkup(const QString& fileName, const QByteArray& data)
-{
-    // Files in UTF-16 or UTF-32 are scanned as decoded text, all others as
-    // bytes (the markup characters are ASCII in every other encoding).
-    const auto encoding = QStringConverter::encodingForData(data, u'<');
-    if (encoding && *encoding != QStringConverter::Utf8) {
-        QStringDecoder decode(*encoding);
-        const QString text = decode(data);
-        CheckMarkup(fileName, text.utf16(), text.size());
-    } else {
-        CheckMarkup(fileName, data.constData(), data.size());
-    }
-}
-
 // One map element of the file as it streams in.
 struct MapRead {
     QString name;       // LPGmap or Petrolmap
@@ -303,19 +325,34 @@ struct MapRead {
     bool seen = false;
 };
 
+// Everything that the readers of a map file take from it, from one reading.
+struct MapFileRead {
+    MapRead lpg{LPGMapName, LPGPointName};
+    MapRead petrol{PetrolMapName, PetrolPointName};
+    QString startTimeout;  // the Timeout attribute of <Settings>, as written
+};
+
 // Reads the advance values of both maps while checking the file's shape as
 // it streams through the parser; no document model is built. The shape: the
 // document element <variatorTarvo> holds <LPGmap> and <Petrolmap> once each
-// and at most one <Settings>, in any order; <Settings> holds text only; each
-// map holds its 80 point elements (<LPGPoint> or <PetrolPoint>), each with one
-// attribute and the advance in thousandths of a degree as its text. Text,
-// comments and processing instructions between the elements are passed over,
-// and so are comments inside a point's text. A file that is not well-formed
-// is reported as such before any fault of its shape.
-void ReadMaps(const QString& fileName, const QByteArray& data, MapRead& lpg, MapRead& petrol)
+// and at most one <Settings>, in any order; <Settings> holds text only (its
+// Timeout attribute is the start-timeout text); each map holds its 80 point
+// elements (<LPGPoint> or <PetrolPoint>), each with one attribute and the
+// advance in thousandths of a degree as its text. Text, comments and
+// processing instructions between the elements are passed over, and so are
+// comments inside a point's text. A file that is not well-formed is reported
+// as such before any fault of its shape. Names are taken as written, prefixes
+// included: "x:Timeout" is not the Timeout attribute. A declaration naming
+// another encoding than UTF-8, and then text that is not UTF-8, are refused
+// before anything else.
+void ReadMaps(const QString& fileName, const QString& data, bool badUtf8, MapFileRead& read)
 {
+    // Given decoded text, the parser keeps to it whatever the declaration says.
     QXmlStreamReader reader(data);
     reader.setNamespaceProcessing(false);
+    MapRead& lpg = read.lpg;
+    MapRead& petrol = read.petrol;
+    bool first = true;
     QString fault;  // the first fault of the shape
     auto refuse = [&fault](const QString& reason) {
         if (fault.isEmpty())
@@ -330,6 +367,13 @@ void ReadMaps(const QString& fileName, const QByteArray& data, MapRead& lpg, Map
 
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
+        if (first) {
+            first = false;
+            if (token == QXmlStreamReader::StartDocument)
+                RefuseDeclaredEncoding(fileName, reader.documentEncoding());
+            if (badUtf8)
+                FailLoad(fileName, QStringLiteral("the file is not valid UTF-8 text"));
+        }
         if (token == QXmlStreamReader::DTD)
             FailLoad(fileName, DocumentTypeRefused);
         if (token == QXmlStreamReader::StartElement) {
@@ -348,6 +392,7 @@ void ReadMaps(const QString& fileName, const QByteArray& data, MapRead& lpg, Map
                     if (seenSettings)
                         refuse(QStringLiteral("there is more than one <Settings> element"));
                     seenSettings = inSettings = true;
+                    read.startTimeout = reader.attributes().value(QLatin1String("Timeout")).toString();
                 } else if (name == lpg.name || name == petrol.name) {
                     map = name == lpg.name ? &lpg : &petrol;
                     if (map->seen)
@@ -426,6 +471,15 @@ void ReadMaps(const QString& fileName, const QByteArray& data, MapRead& lpg, Map
             FailLoad(fileName, QStringLiteral("there is no <%1> element").arg(m->name));
 }
 
+// The one reading of a map file that every reader takes its decision from.
+void ReadMapFile(const QString& fileName, MapFileRead& read)
+{
+    bool badUtf8 = false;
+    const QString text = MapFileText(fileName, badUtf8);
+    CheckMarkup(fileName, text);
+    ReadMaps(fileName, text, badUtf8, read);
+}
+
 // The save writes a new file beside the old one and renames it over the old
 // one; a device, a pipe or a socket under the name would be replaced by a
 // regular file. A symbolic link to a regular file saves into its target.
@@ -481,37 +535,19 @@ void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& p
         FailSave(fileName, file.errorString());
 }
 
-void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol)
+void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol, QString* startTimeout)
 {
-    const QByteArray data = ReadMapFileBytes(fileName);
-    CheckMarkup(fileName, data);
-    MapRead lpgRead{LPGMapName, LPGPointName};
-    MapRead petrolRead{PetrolMapName, PetrolPointName};
-    ReadMaps(fileName, data, lpgRead, petrolRead);
-    std::copy(std::begin(lpgRead.uoz), std::end(lpgRead.uoz), std::begin(lpg.Uoz));
-    std::copy(std::begin(petrolRead.uoz), std::end(petrolRead.uoz), std::begin(petrol.Uoz));
+    MapFileRead read;
+    ReadMapFile(fileName, read);
+    std::copy(std::begin(read.lpg.uoz), std::end(read.lpg.uoz), std::begin(lpg.Uoz));
+    std::copy(std::begin(read.petrol.uoz), std::end(read.petrol.uoz), std::begin(petrol.Uoz));
+    if (startTimeout)
+        *startTimeout = read.startTimeout;
 }
 
 QString MapFileStartTimeout(const QString& fileName)
 {
-    const QByteArray data = ReadMapFileBytes(fileName);
-    CheckMarkup(fileName, data);
-    QXmlStreamReader reader(data);
-    int depth = 0;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            ++depth;
-            if (depth == 2 && reader.name() == QLatin1String("Settings"))
-                return reader.attributes().value(QLatin1String("Timeout")).toString();
-        } else if (token == QXmlStreamReader::EndElement) {
-            --depth;
-        }
-    }
-    if (reader.hasError())
-        FailLoad(fileName, QStringLiteral("the file is not well-formed XML (line %1, column %2: %3)")
-                               .arg(reader.lineNumber())
-                               .arg(reader.columnNumber())
-                               .arg(reader.errorString()));
-    return QString();
+    MapFileRead read;
+    ReadMapFile(fileName, read);
+    return read.startTimeout;
 }

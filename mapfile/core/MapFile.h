@@ -27,14 +27,16 @@ constexpr qint64 MaxMapFileSize = 4 * 1024 * 1024;
 void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& petrol,
                  const QString& startTimeout);
 
-// Reads both maps from fileName into the Uoz values of the tables. The whole
-// file is checked first, its shape as it streams in: on any fault
-// std::runtime_error names the file and the fault, and neither table is
-// touched.
-void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol);
+// Reads both maps from fileName into the Uoz values of the tables and, when
+// startTimeout is given, the Timeout attribute of the file's <Settings>
+// element into it, as written (empty when the file has none). The file is
+// read once and checked whole, its shape as it streams in: on any fault
+// std::runtime_error names the file and the fault, and neither the tables nor
+// startTimeout are touched. Map files are UTF-8 (with or without a byte order
+// mark); a file in another encoding, or declaring one, is refused naming it.
+void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol, QString* startTimeout = nullptr);
 
-// The Timeout attribute of the file's <Settings> element, as written (empty
-// when the file has none). Open never reads it back; the recovery restore and
-// the command-line tool do. Throws std::runtime_error like LoadMapFile
-// when the file cannot be read or parsed.
+// The start-timeout text of the file, read and checked as LoadMapFile does
+// it: a file that LoadMapFile refuses throws the same error here. Open never
+// reads it back; the recovery restore and the command-line tool do.
 QString MapFileStartTimeout(const QString& fileName);

@@ -6,6 +6,7 @@
 #include "mapfile/core/MapFile.h"
 #include "MapFileSamples.h"
 #include "app/core/MapStore.h"
+#include "app/core/Recovery.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <functional>
 #include <stdexcept>
 
 #ifdef Q_OS_UNIX
@@ -68,16 +70,38 @@ class TestMapFile : public QObject {
 
     // Loads bytes into sentinel tables. Returns the error message, or an empty
     // text when the load succeeded.
-    QString TryLoad(const QByteArray& bytes, MapTable& lpg, MapTable& petrol)
+    QString TryLoad(const QByteArray& bytes, MapTable& lpg, MapTable& petrol, QString* timeout = nullptr)
     {
         if (!WriteAll(path, bytes))
             return QStringLiteral("test could not write its file");
         try {
-            LoadMapFile(path, lpg, petrol);
+            LoadMapFile(path, lpg, petrol, timeout);
         } catch (const std::runtime_error& e) {
             return What(e);
         }
         return QString();
+    }
+
+    // What the recovery restore and the start-timeout reader answer otherwise
+    // than Open did (error, maps, start timeout) for the file at path.
+    QString Disagreement(const QString& error, const MapTable& lpg, const MapTable& petrol, const QString& timeout)
+    {
+        MapTable otherLPG = Sentinel(500);
+        MapTable otherPetrol = Sentinel(600);
+        QString recovered, read, errors[2];
+        const auto attempt = [&errors](int i, const std::function<void()>& reader) {
+            try {
+                reader();
+            } catch (const std::runtime_error& e) {
+                errors[i] = What(e);
+            }
+        };
+        attempt(0, [&] { ReadRecoveryFile(path, otherLPG, otherPetrol, recovered); });
+        attempt(1, [&] { read = MapFileStartTimeout(path); });
+        if (errors[0] == error && errors[1] == error && SameTable(otherLPG, lpg) && SameTable(otherPetrol, petrol)
+            && recovered == timeout && read == timeout)
+            return QString();
+        return QStringLiteral("'%1' / '%2'; start timeouts '%3' / '%4' / '%5'").arg(errors[0], errors[1], timeout, recovered, read);
     }
 
 private slots:
@@ -220,7 +244,8 @@ private slots:
         QCOMPARE(lpg.Uoz[8], validLPG.Uoz[8]);
     }
 
-    // Files that load, each with the values it was made from.
+    // Files that load, each with the values it was made from, alike for
+    // every reader.
     void accepted_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -228,7 +253,7 @@ private slots:
         QTest::addColumn<double>("lpgValue");
 
         const QByteArray body = valid.mid(valid.indexOf("<variatorTarvo>"));
-        const QByteArray declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+        const QByteArray declaration = "<?xml version='1.0' encoding='utf-8'?>";
         const double first = validLPG.Uoz[0];
         QTest::newRow("as written") << valid << 0 << first;
         QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF") + valid << 0 << first;
@@ -267,11 +292,8 @@ private slots:
         QTest::newRow("no range check") << WithPointText(valid, "LPGPoint", 4, "40000") << 4 << 40.0;
         QTest::newRow("CDATA") << WithPointText(valid, "LPGPoint", 4, "<![CDATA[2500]]>") << 4 << 2.5;
         QTest::newRow("character reference") << WithPointText(valid, "LPGPoint", 4, "&#51;000") << 4 << 3.0;
-        QByteArray utf16 = valid;
-        utf16.replace("encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
-        const QString utf16Text = QString::fromUtf8(utf16);
-        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(utf16Text.utf16()), utf16Text.size() * 2)
-                                << 0 << first;
+        QTest::newRow("prefixed Timeout") << QByteArray(valid).replace(" Timeout=", " x:Timeout=") << 0 << first;
+        QTest::newRow("prefixed point attribute") << QByteArray(valid).replace("<LPGPoint UOZ0=", "<LPGPoint p:UOZ0=") << 0 << first;
         QByteArray markupInComments = valid;
         markupInComments.replace("LPG map)))", "LPG map)))<!-- <x a='1' b='2' c=3 d=4 e=5 f=6 g=7 h=8 i=9> <!DOCTYPE -->"
                                                "<?pi a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9?><![CDATA[ <x a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 i=9> ]]>");
@@ -285,7 +307,8 @@ private slots:
         QFETCH(double, lpgValue);
         MapTable lpg = Sentinel(500);
         MapTable petrol = Sentinel(600);
-        const QString error = TryLoad(bytes, lpg, petrol);
+        QString timeout;
+        const QString error = TryLoad(bytes, lpg, petrol, &timeout);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(lpg.Uoz[lpgIndex], lpgValue);
         for (int i = 0; i < MapPoints; ++i) {
@@ -294,10 +317,12 @@ private slots:
             QCOMPARE(lpg.Rpm[i], 100.0 * i);
         }
         QVERIFY(SameTable(petrol, validPetrol));
+        const QString other = Disagreement(error, lpg, petrol, timeout);
+        QVERIFY2(other.isEmpty(), qPrintable(other));
     }
 
-    // Files that are refused with a message naming the file and the fault;
-    // neither table changes.
+    // Files that are refused with a message naming the file and the fault,
+    // alike by every reader; neither table changes.
     void refused_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -347,6 +372,14 @@ private slots:
         QByteArray attributeBomb = valid;
         attributeBomb.replace("<variatorTarvo>", "<variatorTarvo a1='' a2='' a3='' a4='' a5='' a6='' a7='' a8='' a9=''>");
         QTest::newRow("nine attributes") << attributeBomb << "more than 8 attributes";
+        // The same attributes in UTF-7, where "+AD0-" stands for "=".
+        QTest::newRow("UTF-7") << QByteArray(valid).replace("UTF-8", "UTF-7").replace("<Settings ", "<Settings a1+AD0-'' a2+AD0-'' "
+                                  "a3+AD0-'' a4+AD0-'' a5+AD0-'' a6+AD0-'' a7+AD0-'' a8+AD0-'' a9+AD0-'' ")
+                               << "the file declares the encoding 'UTF-7'; map files are in UTF-8";
+        const QString utf16 = QString::fromUtf8(QByteArray(valid).replace("UTF-8", "UTF-16"));
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2)
+                                << "the file is in UTF-16LE";
+        QTest::newRow("not UTF-8") << QByteArray(valid).replace("LPG map)))", "\xB0") << "not valid UTF-8";
 
         QTest::newRow("empty file") << QByteArray() << "not well-formed";
         QTest::newRow("truncated") << valid.left(valid.size() - 10) << "not well-formed";
@@ -371,6 +404,8 @@ private slots:
         QVERIFY2(error.contains(fault), qPrintable(error));
         QVERIFY(SameTable(lpg, Sentinel(500)));
         QVERIFY(SameTable(petrol, Sentinel(600)));
+        const QString other = Disagreement(error, lpg, petrol, QString());
+        QVERIFY2(other.isEmpty(), qPrintable(other));
     }
 
     void unreadablePath()
@@ -439,6 +474,12 @@ private slots:
         QByteArray onRoot = valid;
         onRoot.replace("<variatorTarvo>", "<variatorTarvo" + attributes + ">");
         QTest::newRow("attributes on the root") << onRoot << "more than 8 attributes";
+        QByteArray hidden;  // "+AD0-" is "=" in UTF-7
+        for (int i = 0; hidden.size() < 4100000; ++i)
+            hidden += " a" + QByteArray::number(i) + "+AD0-\"1\"";
+        QTest::newRow("4 MiB of attributes in UTF-7")
+            << QByteArray(valid).replace("UTF-8", "UTF-7").replace("<variatorTarvo>", "<variatorTarvo" + hidden + ">")
+            << "the encoding 'UTF-7'";
         QTest::newRow("700 KB of nesting") << WithPointText(valid, "LPGPoint", 0, QByteArray("<n>").repeated(233000))
                                            << "<LPGPoint> 1 of <LPGmap> holds an element <n>";
         QByteArray deepRoot = QByteArray("<variatorTarvo>") + QByteArray("<n>").repeated(1390000);
