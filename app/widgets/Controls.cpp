@@ -59,8 +59,8 @@ void FitCaptionWidth(QWidget* control, int designWidth, int needed)
     QRect place = control->geometry();
     place.setWidth(std::max(designWidth, needed));
     // The room in the control's row: from the nearest sibling on its left to
-    // the nearest on its right, or the parent's edges. A sibling it lies on
-    // as a whole (a chart under its check boxes) is its backdrop, not a
+    // the nearest on its right, or the parent's edges. A sibling it already
+    // lies on (a chart under its check boxes) is its backdrop, not a
     // neighbour.
     if (QWidget* parent = control->parentWidget(); parent && parent->width() > 0) {
         int left = 0;
@@ -70,7 +70,7 @@ void FitCaptionWidth(QWidget* control, int designWidth, int needed)
             if (!sibling || sibling == control || sibling->isWindow())
                 continue;
             const QRect other = sibling->geometry();
-            if (other.contains(control->geometry()) || other.bottom() < place.top() || other.top() > place.bottom())
+            if (other.intersects(control->geometry()) || other.bottom() < place.top() || other.top() > place.bottom())
                 continue;
             if (other.left() >= control->x())
                 right = std::min(right, other.left());

@@ -47,7 +47,8 @@ protected:
 };
 
 // A check box and a push button that fit their width to their caption (the
-// style's size for it) when placed and whenever their font or style changes.
+// style's size for it) once placed (FitCaptions) and whenever their font or
+// style changes.
 class TCheckBox : public QCheckBox {
     Q_OBJECT
 public:
