@@ -75,6 +75,9 @@ int main(int argc, char** argv)
     QTemporaryDir runtime;
     QTemporaryDir work;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    // The restore points of the runs go to a throw-away history folder.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
 
     VariatorSim sim;  // paced like a 9600-baud line
     std::string error;

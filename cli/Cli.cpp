@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/Options.h"
+#include "cli/RestorePoints.h"
 
 #ifndef TARVO_VERSION
 #define TARVO_VERSION "unknown"
@@ -24,13 +25,17 @@ int RunCli(const QStringList& arguments)
     QString why;
     if (!ParseArguments(arguments, o, why) || !CheckOptions(o, why))
         return Usage(why);
+    int status = ExitDone;
     if (o.command == QLatin1String("ports"))
-        return ListPorts();
-    if (o.command == QLatin1String("read"))
-        return ReadToFile(o);
-    if (o.command == QLatin1String("write"))
-        return WriteFromFile(o);
-    if (o.command == QLatin1String("verify"))
-        return VerifyAgainstFile(o);
-    return DiffFiles(o);
+        status = ListPorts();
+    else if (o.command == QLatin1String("read"))
+        status = ReadToFile(o);
+    else if (o.command == QLatin1String("write"))
+        status = WriteFromFile(o);
+    else if (o.command == QLatin1String("verify"))
+        status = VerifyAgainstFile(o);
+    else
+        status = DiffFiles(o);
+    ReportRestorePointFailure();
+    return status;
 }

@@ -1,6 +1,7 @@
 #include "cli/Link.h"
 
 #include "cli/Format.h"
+#include "cli/RestorePoints.h"
 #include "device/wire/Frame.h"
 
 namespace cli {
@@ -11,18 +12,18 @@ const int SearchFirst = 1;  // the window's "Автовыбор": 1..254
 const int SearchEnd = 255;
 const QString ReadKind = QStringLiteral("read");
 
-bool ReadMap(Link& s, MapTable& table, int firstParameter)
+bool ReadMap(Link& s, MapTable& table, int firstParameter, int& valid)
 {
     ReadMapPoints(&s.port, table, firstParameter, s.Sink(), s.Step(), [&](const PointExchange& e) {
+        valid += e.ok ? 1 : 0;
         return s.After(PointName(firstParameter, e.point), e.ok, e.outcome);
     });
     return s.stopped.isEmpty();
 }
 
-bool ReadSetting(Link& s, unsigned char parameter, const QString& where, int& value)
+bool ReadSetting(Link& s, unsigned char parameter, const QString& where, int& value, bool& ok)
 {
     s.progress->Show(s.done);
-    bool ok = false;
     ExchangeOutcome outcome = ExchangeOutcome::NotSent;
     const int v = ExchangeFrame(&s.port, ReadKind, parameter, SettingReadData, s.Sink(), &ok, &outcome);
     if (ok)
@@ -36,12 +37,21 @@ bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label)
 {
     Progress progress(label, settings ? ReadExchanges : MapExchanges);
     s.Begin(&progress);
-    bool going = ReadMap(s, maps.lpg, LPGFirstParameter) && ReadMap(s, maps.petrol, PetrolFirstParameter);
+    int valid = 0;
+    bool timeoutRead = false;
+    bool firmwareRead = false;
+    bool going = ReadMap(s, maps.lpg, LPGFirstParameter, valid) && ReadMap(s, maps.petrol, PetrolFirstParameter, valid);
     if (settings && going) {
-        going = ReadSetting(s, StartTimeoutParameter, QStringLiteral("start timeout (parameter 166)"), maps.timeout)
-            && ReadSetting(s, FirmwareParameter, QStringLiteral("firmware version (parameter 160)"), maps.firmware);
+        going = ReadSetting(s, StartTimeoutParameter, QStringLiteral("start timeout (parameter 166)"), maps.timeout,
+                            timeoutRead)
+            && ReadSetting(s, FirmwareParameter, QStringLiteral("firmware version (parameter 160)"), maps.firmware,
+                           firmwareRead);
     }
     progress.Finish(s.done);
+    // Every read that got both maps whole, whatever the command, leaves a
+    // restore point.
+    if (valid == MapExchanges)
+        LeaveRestorePoint(TransferKind::Read, s.number, maps, timeoutRead, firmwareRead);
     return s.Clean();
 }
 

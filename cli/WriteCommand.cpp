@@ -4,6 +4,7 @@
 #include "cli/Files.h"
 #include "cli/Format.h"
 #include "cli/Link.h"
+#include "cli/RestorePoints.h"
 #include "device/wire/Frame.h"
 
 #include <QFileInfo>
@@ -88,10 +89,12 @@ int WriteVariator(Link& s, const WritePlan& plan)
     Progress progress(writeKind, WriteExchanges);
     s.Begin(&progress);
     int mapPointsSent = 0;
+    int mapPointsEchoed = 0;
     const auto writeMap = [&](const MapTable& table, int firstParameter, const QString& mismatch) {
         WriteMapPoints(&s.port, table, firstParameter, mismatch, s.Sink(), s.Step(), [&](const PointExchange& e) {
             if (e.outcome != ExchangeOutcome::NotSent)
                 ++mapPointsSent;
+            mapPointsEchoed += e.ok ? 1 : 0;
             const QString detail = e.outcome == ExchangeOutcome::Valid
                 ? QStringLiteral(" (sent %1, echo %2)").arg(e.sent).arg(e.value)
                 : QString();
@@ -114,6 +117,9 @@ int WriteVariator(Link& s, const WritePlan& plan)
                                                   : QString());
     }
     progress.Finish(s.done);
+    // Every map point echoed: the car holds these maps.
+    if (mapPointsEchoed == MapExchanges)
+        LeaveRestorePoint(TransferKind::Write, s.number, maps, timeoutSent, false);
     if (!s.Clean()) {
         s.ReportFailures();
         PrintFailure(QStringLiteral("%1 of %2 map points went out, the start timeout %3; the old maps are in '%4'")

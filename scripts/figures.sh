@@ -16,8 +16,10 @@ cmake --build --preset normal -j"$(nproc)" --target tarvo-gui tarvo-cli variator
   bench-cli bench-startup bench-bare-window >/dev/null
 
 work=$(mktemp -d)
-# The programs started here are killed: their recovery folder is a throw-away one.
+# The programs started here are killed: their recovery folder is a throw-away
+# one, and so is the history folder of their restore points.
 export XDG_STATE_HOME="$work/state"
+export XDG_DATA_HOME="$work/data"
 xvfb_pid=""
 cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true

@@ -155,6 +155,14 @@ void RecoveryTouched()
         writes.timer->start();
 }
 
+void RecoveryWriteNow()
+{
+    if (!writes.timer)
+        return;
+    writes.timer->stop();
+    WriteNow();
+}
+
 void StopRecoveryWrites()
 {
     delete writes.timer;

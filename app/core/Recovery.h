@@ -64,5 +64,7 @@ constexpr int RecoveryDelayMs = 500;
 // reported once on the program's error output and retried at the next change.
 void StartRecoveryWrites(RecoverySlot* slot, std::function<QString()> startTimeout);
 void RecoveryTouched();
+// Writes the map store and the start-timeout text now, while the writes are on.
+void RecoveryWriteNow();
 // Stops the writes; a write still pending is dropped.
 void StopRecoveryWrites();

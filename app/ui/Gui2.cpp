@@ -1,6 +1,8 @@
 #include "app/ui/Gui2.h"
 
 #include "app/widgets/Anchors.h"
+#include "app/ui/CloseQuestion.h"
+#include "app/core/KeptMaps.h"
 #include "editors/ui/ChartEditor.h"
 #include "editors/widgets/ChartWidget.h"
 #include "device/core/Dataextractor.h"
@@ -9,6 +11,7 @@
 #include "app/widgets/Seams.h"
 #include "editors/widgets/StringGrid.h"
 #include "editors/ui/ReferenceView.h"
+#include "mapfile/ui/HistoryDialog.h"
 #include "app/ui/Undo.h"
 
 #include <QAction>
@@ -96,6 +99,7 @@ TForm2::TForm2()
     // 2. The map store.
     InitMapStore();
     ClearMapReferences();
+    KeepMaps(LPGTable, PetrolTable);
 
     // 3., 4. The port box: text "0", list "1".."254".
     ComboBox1->setEditText(QStringLiteral("0"));
@@ -115,6 +119,7 @@ TForm2::TForm2()
     WireEvents();
     SetupUndo(this);
     SetupReferenceView(this);
+    SetupHistoryMenu(this);
 }
 
 void TForm2::BuildTopArea()
@@ -322,6 +327,11 @@ void TForm2::showEvent(QShowEvent* event)
 
 void TForm2::closeEvent(QCloseEvent* event)
 {
+    // Unsaved maps are asked about first; the answer may keep the window.
+    if (!MayCloseWindow(this)) {
+        event->ignore();
+        return;
+    }
     RunHandler([this] { FormClose(); });
     event->accept();
 }

@@ -107,6 +107,9 @@ public:
     QAction* N18 = nullptr;
     // "Подключение" / "Сравнить с вариатором"
     QAction* N19 = nullptr;
+    // "Файл" / "История…" and "Открыть как исходную карту…"
+    QAction* N20 = nullptr;
+    QAction* N21 = nullptr;
 
     // Null until OpenDialog / SaveDialog first builds them.
     QFileDialog* OpenDialog1;
@@ -122,6 +125,8 @@ public:
     void N4Click();
     void N12Click();
     void N19Click();
+    void N20Click();
+    void N21Click();
     void N2Click();
     void N3Click();
     void PageControl1Change();

@@ -1,6 +1,8 @@
 #include "app/ui/Session.h"
 
+#include "app/ui/CloseQuestion.h"
 #include "app/ui/Gui2.h"
+#include "app/core/KeptMaps.h"
 #include "app/core/MapStore.h"
 #include "app/core/Recovery.h"
 #include "app/widgets/Seams.h"
@@ -82,6 +84,11 @@ void StartSession(TForm2* window)
 
 void EndSession()
 {
+    // Closed by the end of the session without the question: maps that are
+    // not kept stay in the recovery file and are offered at the next start.
+    const bool keep = ClosingForced() && !MapsKept(LPGTable, PetrolTable);
+    if (keep)
+        RecoveryWriteNow();
     StopRecoveryWrites();
-    ReleaseRecoverySlot(ownSlot, true);
+    ReleaseRecoverySlot(ownSlot, !keep);
 }

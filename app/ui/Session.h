@@ -16,5 +16,6 @@ extern const QString RecoveryQuestion;
 // and of the start-timeout text.
 void StartSession(TForm2* window);
 
-// A normal end: the recovery file is removed and the slot given up.
+// A normal end: the recovery file is removed and the slot given up. After a
+// close forced by the end of the session, maps that are not kept stay in it.
 void EndSession();

@@ -1,3 +1,4 @@
+#include "app/ui/CloseQuestion.h"
 #include "app/ui/Gui2.h"
 #include "app/widgets/Seams.h"
 #include "app/ui/Session.h"
@@ -9,6 +10,7 @@
 int main(int argc, char** argv)
 {
     TarvoApplication app(argc, argv);
+    WatchSessionEnd(&app);
     try {
         Form2 = new TForm2;
         Form2->show();

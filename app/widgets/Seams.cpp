@@ -14,6 +14,7 @@ MessageHook messageHook;
 MessageHook errorBoxHook;
 FileDialogHook fileDialogHook;
 QuestionHook questionHook;
+YesNoCancelHook yesNoCancelHook;
 
 // The one button of the program's boxes reads "OK" in every language, as the
 // rest of the box does not follow Qt's translations either.
@@ -28,6 +29,7 @@ void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
 void SetErrorBoxHook(MessageHook hook) { errorBoxHook = std::move(hook); }
 void SetFileDialogHook(FileDialogHook hook) { fileDialogHook = std::move(hook); }
 void SetQuestionHook(QuestionHook hook) { questionHook = std::move(hook); }
+void SetYesNoCancelHook(YesNoCancelHook hook) { yesNoCancelHook = std::move(hook); }
 
 void ShowMessage(const QString& text)
 {
@@ -63,6 +65,26 @@ bool AskQuestion(const QString& text)
     box.setDefaultButton(QMessageBox::Yes);
     box.setWindowModality(Qt::ApplicationModal);
     return box.exec() == QMessageBox::Yes;
+}
+
+Answer AskYesNoCancel(const QString& text)
+{
+    if (yesNoCancelHook)
+        return yesNoCancelHook(text);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    const int clicked = box.exec();
+    if (clicked == QMessageBox::Yes)
+        return Answer::Yes;
+    if (clicked == QMessageBox::No)
+        return Answer::No;
+    return Answer::Cancel;
 }
 
 bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName)

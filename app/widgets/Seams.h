@@ -21,17 +21,25 @@ void ShowErrorBox(const QString& text);
 // and closing the box give false.
 bool AskQuestion(const QString& text);
 
+// A question with the buttons "Да", "Нет" and "Отмена": caption "Message", no
+// icon, no owner window, application-modal. Escape and closing the box give
+// "Отмена".
+enum class Answer { Yes, No, Cancel };
+Answer AskYesNoCancel(const QString& text);
+
 // Runs a file dialog. Returns true and sets fileName when the user chose a file.
 bool ExecuteFileDialog(QFileDialog* dialog, QString& fileName);
 
 // Test hooks. An empty function restores the real dialog.
 using MessageHook = std::function<void(const QString& text)>;
 using QuestionHook = std::function<bool(const QString& text)>;
+using YesNoCancelHook = std::function<Answer(const QString& text)>;
 using FileDialogHook = std::function<bool(QFileDialog* dialog, QString& fileName)>;
 void SetMessageHook(MessageHook hook);
 void SetErrorBoxHook(MessageHook hook);
 void SetFileDialogHook(FileDialogHook hook);
 void SetQuestionHook(QuestionHook hook);
+void SetYesNoCancelHook(YesNoCancelHook hook);
 
 // The text of the error box for an exception message: a full stop is appended
 // when the last character comes after '.' in character code order.

@@ -7,6 +7,7 @@
 
 unsigned char VariatorConnected = 0;
 char PortName[16] = {};
+int VariatorPortNumber = 0;
 
 namespace {
 
@@ -78,6 +79,7 @@ unsigned char ConnectPort(ComPort* port, int number, unsigned char interactive,
         == HandshakeAnswer) {
         Show(messages, interactive, QStringLiteral("Вариатор подключен"));
         VariatorConnected = 1;
+        VariatorPortNumber = number;
         Status(status, QStringLiteral("connected"));
         port->SetTimeouts(ConnectedTimeoutMs);
         return 1;
@@ -87,6 +89,7 @@ unsigned char ConnectPort(ComPort* port, int number, unsigned char interactive,
     // search) closes it.
     Show(messages, interactive, QStringLiteral("Компорт открыт. Вариатор не подключен"));
     VariatorConnected = 0;
+    VariatorPortNumber = 0;
     Status(status, QStringLiteral("disconnected"));
     return 0;
 }
@@ -96,6 +99,7 @@ unsigned char DisconnectVariator()
     if (VariatorPort)
         VariatorPort->Close();
     VariatorConnected = 0;
+    VariatorPortNumber = 0;
     return 1;
 }
 

@@ -64,6 +64,9 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
 // whose decimal form does not fit three characters).
 extern unsigned char VariatorConnected;
 extern char PortName[16];
+// The number of the port whose variator answered the last successful
+// handshake; 0 once it is disconnected.
+extern int VariatorPortNumber;
 
 void BuildPortName(int number);
 // Whether the decimal form of a port number fits the three characters that

@@ -16,5 +16,6 @@ int AutoSelectPort(int first, int end);
 // at each point whose exchange failed.
 void ReadLPGMap(MapTable& table, MapTable* values = nullptr);
 void ReadPetrolMap(MapTable& table, MapTable* values = nullptr);
-void WritePLGMap(MapTable& table);
-void WritePetrolMap(MapTable& table);
+// allEchoed, when given, tells whether a valid reply echoed every point.
+void WritePLGMap(MapTable& table, bool* allEchoed = nullptr);
+void WritePetrolMap(MapTable& table, bool* allEchoed = nullptr);

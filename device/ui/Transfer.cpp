@@ -4,6 +4,8 @@
 #include "device/wire/ComPort.h"
 #include "device/wire/Frame.h"
 #include "app/ui/Gui2.h"
+#include "app/core/History.h"
+#include "app/core/KeptMaps.h"
 #include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
 #include "app/core/NumberText.h"
@@ -14,6 +16,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QDateTime>
 #include <QProgressBar>
 #include <cmath>
 #include <limits>
@@ -56,16 +59,50 @@ void ReadMap(MapTable& table, int firstParameter, MapTable* values)
         *values = read;
 }
 
-void WriteMap(const MapTable& table, int firstParameter, const QString& caption, const QString& mismatch)
+// Whether every point of a map that was read arrived.
+bool Complete(const MapTable& read)
+{
+    for (double uoz : read.Uoz)
+        if (std::isnan(uoz))
+            return false;
+    return true;
+}
+
+void WriteMap(const MapTable& table, int firstParameter, const QString& caption, const QString& mismatch,
+              bool* allEchoed)
 {
     QProgressBar* bar = Form2->ProgressBar1;
     TLabel* label = Form2->LabelProgress;
     bar->setVisible(true);
     label->setText(caption);
     label->setVisible(true);
-    WriteMapPoints(VariatorPort, table, firstParameter, mismatch, ShowMessage, ShowPoint);
+    int echoed = 0;
+    WriteMapPoints(VariatorPort, table, firstParameter, mismatch, ShowMessage, ShowPoint,
+                   [&echoed](const PointExchange& e) {
+                       echoed += e.ok ? 1 : 0;
+                       return true;
+                   });
     bar->setVisible(false);
     label->setVisible(false);
+    if (allEchoed)
+        *allEchoed = echoed == MapPoints;
+}
+
+// A restore point of what went over the line; a point that cannot be saved
+// costs the transfer nothing and is told once, after it.
+void LeaveRestorePoint(TransferKind kind, const MapTable& lpg, const MapTable& petrol, const QString& startTimeout,
+                       bool hasFirmware = false, int firmware = 0)
+{
+    RestorePointInfo info;
+    info.when = QDateTime::currentDateTime();
+    info.kind = kind;
+    info.port = VariatorPortNumber;
+    info.hasFirmware = hasFirmware;
+    info.firmware = firmware;
+    const QString folder = HistoryFolder();
+    QString error;
+    if (SaveRestorePoint(folder, info, lpg, petrol, startTimeout, &error).isEmpty())
+        ShowMessage(RestorePointFailure(folder, error));
 }
 
 bool IsConnected(const TForm2* window)
@@ -78,14 +115,16 @@ bool IsConnected(const TForm2* window)
 void ReadLPGMap(MapTable& table, MapTable* values) { ReadMap(table, LPGFirstParameter, values); }
 void ReadPetrolMap(MapTable& table, MapTable* values) { ReadMap(table, PetrolFirstParameter, values); }
 
-void WritePLGMap(MapTable& table)
+void WritePLGMap(MapTable& table, bool* allEchoed)
 {
-    WriteMap(table, LPGFirstParameter, QStringLiteral("Запись газовой карты в вариатор"), LPGWriteMismatch);
+    WriteMap(table, LPGFirstParameter, QStringLiteral("Запись газовой карты в вариатор"), LPGWriteMismatch,
+             allEchoed);
 }
 
-void WritePetrolMap(MapTable& table)
+void WritePetrolMap(MapTable& table, bool* allEchoed)
 {
-    WriteMap(table, PetrolFirstParameter, QStringLiteral("Запись бензиновой карты в вариатор"), PetrolWriteMismatch);
+    WriteMap(table, PetrolFirstParameter, QStringLiteral("Запись бензиновой карты в вариатор"), PetrolWriteMismatch,
+             allEchoed);
 }
 
 void TForm2::ReadDataClick()
@@ -98,24 +137,34 @@ void TForm2::ReadDataClick()
     }
 
     // What was read becomes each map's reference before its views reload.
-    MapTable read;
-    ReadLPGMap(LPGTable, &read);
-    SetMapReference(LPGReference, read);
+    MapTable lpg;
+    ReadLPGMap(LPGTable, &lpg);
+    SetMapReference(LPGReference, lpg);
     RefreshChart(this, QStringLiteral("LPG"));
     RefreshGrid(this, QStringLiteral("LPG"));
 
-    ReadPetrolMap(PetrolTable, &read);
-    SetMapReference(PetrolReference, read);
+    MapTable petrol;
+    ReadPetrolMap(PetrolTable, &petrol);
+    SetMapReference(PetrolReference, petrol);
     RefreshChart(this, QStringLiteral("Petrol"));
     RefreshGrid(this, QStringLiteral("Petrol"));
 
-    bool valid = false;
-    const int timeout = UARTdataExchange(ReadKind, StartTimeoutParameter, SettingReadData, 1, &valid);
-    if (valid)
+    bool timeoutValid = false;
+    const int timeout = UARTdataExchange(ReadKind, StartTimeoutParameter, SettingReadData, 1, &timeoutValid);
+    if (timeoutValid)
         EEditVariatorStartTimeout->setText(QString::number(timeout));
-    const int version = UARTdataExchange(ReadKind, FirmwareParameter, SettingReadData, 1, &valid);
-    if (valid)
+    bool versionValid = false;
+    const int version = UARTdataExchange(ReadKind, FirmwareParameter, SettingReadData, 1, &versionValid);
+    if (versionValid)
         MicroCodeVersionEdit->setText(QString::number(version));
+
+    // Every map point arrived: the maps are the car's, and a restore point
+    // keeps them with what the settings gave.
+    if (Complete(lpg) && Complete(petrol)) {
+        KeepMaps(LPGTable, PetrolTable);
+        LeaveRestorePoint(TransferKind::Read, lpg, petrol, timeoutValid ? QString::number(timeout) : QString(),
+                          versionValid, version);
+    }
 }
 
 void TForm2::WriteDataClick()
@@ -137,9 +186,17 @@ void TForm2::WriteDataClick()
         return;
     }
 
-    WritePLGMap(LPGTable);
-    WritePetrolMap(PetrolTable);
+    bool lpgEchoed = false;
+    bool petrolEchoed = false;
+    WritePLGMap(LPGTable, &lpgEchoed);
+    WritePetrolMap(PetrolTable, &petrolEchoed);
     WriteStartTimeout(startTimeout);
+
+    // Every map point echoed: the car holds these maps.
+    if (lpgEchoed && petrolEchoed) {
+        KeepMaps(LPGTable, PetrolTable);
+        LeaveRestorePoint(TransferKind::Write, WireMap(LPGTable), WireMap(PetrolTable), QString::number(startTimeout));
+    }
 }
 
 // "Подключение" / "Сравнить с вариатором": reads both maps with the map
@@ -159,4 +216,6 @@ void TForm2::N19Click()
     SetMapReference(PetrolReference, petrol);
     ShowReferences(this);
     ShowMessage(ComparisonMessage(DifferingPoints(LPGTable, lpg), DifferingPoints(PetrolTable, petrol)));
+    if (Complete(lpg) && Complete(petrol))
+        LeaveRestorePoint(TransferKind::Read, lpg, petrol, QString());
 }

@@ -2,6 +2,7 @@
 
 #include "editors/ui/ChartEditor.h"
 #include "app/ui/Gui2.h"
+#include "app/core/KeptMaps.h"
 #include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
 #include "editors/ui/MapViews.h"
@@ -14,12 +15,13 @@
 
 namespace {
 
-// The maps as opened or saved become their references; a refused file or
-// a failed save ends the command before this.
+// The maps as opened or saved become their references and are kept; a
+// refused file or a failed save ends the command before this.
 void SetMapReferences()
 {
     SetMapReference(LPGReference, LPGTable);
     SetMapReference(PetrolReference, PetrolTable);
+    KeepMaps(LPGTable, PetrolTable);
 }
 
 } // namespace

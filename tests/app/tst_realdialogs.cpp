@@ -11,6 +11,8 @@
 #include "editors/widgets/StringGrid.h"
 #include "editors/ui/TableEditor.h"
 #include "app/ui/TarvoApplication.h"
+#include "app/ui/CloseQuestion.h"
+#include "app/ui/Undo.h"
 #include "device/LinkFixture.h"
 
 #include <QAbstractButton>
@@ -23,6 +25,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUndoStack>
 #include <stdexcept>
 
 namespace {
@@ -43,6 +46,9 @@ public:
     QString fileToChoose;
     int fileDialogs = 0;
     TForm2* window = nullptr;
+    // A box without OK: the button of this text, or Escape when empty.
+    QString button;
+    QStringList buttons;  // of the last such box
 
     DialogAnswerer()
     {
@@ -73,10 +79,19 @@ private:
             if (window && window->Label2->isVisibleTo(window))
                 status = window->Label2->text();
             boxes << ShownBox{box->windowTitle(), box->text(), box->icon(), box->parentWidget() != nullptr, status};
-            if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+            if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
                 ok->click();
-            else
-                box->reject();
+                return;
+            }
+            buttons.clear();
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == button) {
+                    b->click();
+                    return;
+                }
+            QTest::keyClick(box, Qt::Key_Escape);
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             // A dialog that refuses the file stays open: it is cancelled on
             // the next round, so that the test cannot hang in it.
@@ -459,6 +474,66 @@ private slots:
             else
                 QCOMPARE(b.icon, QMessageBox::Critical);
         }
+    }
+
+    // Closing with maps that are not kept asks, with the real box; "Да"
+    // saves and closes only once the maps are in a file, Escape is "Отмена".
+    // Maps back where they were kept, or a close forced by the session's
+    // end, ask nothing.
+    void closeQuestionWithRealBox_data()
+    {
+        QTest::addColumn<QString>("maps");    // "edited", "undone", "forced"
+        QTest::addColumn<QString>("button");  // empty: Escape
+        QTest::addColumn<bool>("chooseFile");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("Да, saved") << "edited" << "Да" << true << true << true;
+        QTest::newRow("Да, save cancelled") << "edited" << "Да" << false << false << true;
+        QTest::newRow("Нет") << "edited" << "Нет" << false << true << true;
+        QTest::newRow("Отмена") << "edited" << "Отмена" << false << false << true;
+        QTest::newRow("Escape") << "edited" << "" << false << false << true;
+        QTest::newRow("undone") << "undone" << "Нет" << false << true << false;
+        QTest::newRow("forced") << "forced" << "Нет" << false << true << false;
+    }
+    void closeQuestionWithRealBox()
+    {
+        QFETCH(QString, maps);
+        QFETCH(QString, button);
+        QFETCH(bool, chooseFile);
+        QFETCH(bool, closed);
+        QFETCH(bool, asked);
+        {
+            const MapStep step(w, QStringLiteral("edit"));
+            LPGTable.Uoz[3] = 4.25;
+        }
+        if (maps == QLatin1String("undone"))
+            w->UndoStack->undo();
+        SetClosingForced(maps == QLatin1String("forced"));
+        const QString file = files.filePath(QStringLiteral("closing.xml"));
+        QFile::remove(file);
+        dialogs->button = button;
+        dialogs->fileToChoose = chooseFile ? file : QString();
+
+        const bool result = w->close();
+        WaitForNoModal();
+        SetClosingForced(false);
+
+        QCOMPARE(result, closed);
+        QCOMPARE(w->isVisible(), !closed);
+        QStringList texts = dialogs->Texts();
+        QCOMPARE(!texts.isEmpty() && texts.first() == CloseQuestion, asked);
+        if (asked)
+            {
+            QStringList buttons = dialogs->buttons;
+            buttons.sort();
+            QCOMPARE(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("Отмена")}));
+        }
+        // After the answer the close is the same as ever.
+        QCOMPARE(texts.endsWith(QStringLiteral("Вариатор отключен")), closed);
+        QCOMPARE(QFile::exists(file), chooseFile);
+        QCOMPARE(LPGTable.Uoz[3], maps == QLatin1String("undone") ? 0.0 : 4.25);
+        if (closed && !VariatorPort)
+            VariatorPort = new ComPort;
     }
 
     // Save and Open through the real file dialogs; a file that is no map file

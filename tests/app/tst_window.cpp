@@ -242,15 +242,21 @@ private slots:
         QCOMPARE(conn[6], w->N19);
         QVERIFY(w->N8->separatorsCollapsible());
 
+        // "История…" and "Открыть как исходную карту…" follow the items of
+        // "Файл" and their separator.
         const QList<QAction*> file = w->N1->actions();
-        QCOMPARE(file.size(), 3);
+        QCOMPARE(file.size(), 5);
         QCOMPARE(file[0]->text(), QStringLiteral("Открыть"));
         QCOMPARE(file[1]->text(), QStringLiteral("Сохранить"));
         QVERIFY(file[2]->isSeparator());
+        QCOMPARE(file[3], w->N20);
+        QCOMPARE(file[3]->text(), QStringLiteral("История…"));
+        QCOMPARE(file[4], w->N21);
+        QCOMPARE(file[4]->text(), QStringLiteral("Открыть как исходную карту…"));
         QVERIFY(w->N1->separatorsCollapsible());
 
-        // The doubled separator is drawn once and the trailing one not at all:
-        // the rendered menus are as tall as menus built without them.
+        // The doubled separator is drawn once: the rendered menus are as tall
+        // as menus built with one.
         QMenu plainConn;
         plainConn.setFont(w->N8->font());
         plainConn.addAction(QStringLiteral("Подключиться"));
@@ -264,6 +270,9 @@ private slots:
         plainFile.setFont(w->N1->font());
         plainFile.addAction(QStringLiteral("Открыть"));
         plainFile.addAction(QStringLiteral("Сохранить"));
+        plainFile.addSeparator();
+        plainFile.addAction(QStringLiteral("История…"));
+        plainFile.addAction(QStringLiteral("Открыть как исходную карту…"));
         QCOMPARE(w->N1->sizeHint().height(), plainFile.sizeHint().height());
     }
 

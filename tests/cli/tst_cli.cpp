@@ -346,6 +346,57 @@ private slots:
         QTest::newRow("--timeout not a number") << "55" << QStringList{"--timeout", "7s"} << 1.0
                                                 << "start timeout (--timeout): '7s' is not a valid integer value; give --timeout T";
     }
+    // Every read that got both maps and every write whose map echoes all
+    // matched leaves a restore point in the window's history folder; one
+    // that cannot be saved is told on standard error once, and the exit
+    // status stays the command's.
+    void commandsAddToTheHistory_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("blocked");
+        QTest::addColumn<int>("echoFault");  // a wrong echo for this parameter; -1: none
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("points");  // their names without date and time, sorted
+        QTest::newRow("read") << "read" << false << -1 << 0 << QStringList{"read-COM7-fw12.xml"};
+        QTest::newRow("write") << "write" << false << -1 << 0
+                               << QStringList{"read-COM7-fw12.xml", "read-COM7.xml", "write-COM7.xml"};
+        QTest::newRow("write, a wrong echo") << "write" << false << 5 << 1 << QStringList{"read-COM7-fw12.xml"};
+        QTest::newRow("verify") << "verify" << false << -1 << 3 << QStringList{"read-COM7.xml"};
+        QTest::newRow("read, no folder") << "read" << true << -1 << 0 << QStringList();
+    }
+    void commandsAddToTheHistory()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, blocked);
+        QFETCH(int, echoFault);
+        QFETCH(int, status);
+        QFETCH(QStringList, points);
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        if (blocked) {
+            QFile f(data.path() + QStringLiteral("/tarvo-gui"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        VariatorSim* sim = f.AddSim(7);
+        StoreOldMaps(*sim);
+        if (echoFault >= 0)
+            sim->AddFault(Fault(SimFault::WrongEcho, 1, echoFault));
+        const QString file = command == QLatin1String("read") ? f.Path(QStringLiteral("read.xml"))
+                                                              : NewFile(QStringLiteral("new.xml"));
+        const CliRun run = f.Run({command, QStringLiteral("--port"), QStringLiteral("7"), file});
+        qunsetenv("XDG_DATA_HOME");
+
+        QCOMPARE(run.status, status);
+        const QString folder = data.path() + QStringLiteral("/tarvo-gui/history");
+        QStringList names;
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+            names << name.mid(16);
+        names.sort();
+        QCOMPARE(names, points);
+        const QString failure = QStringLiteral("tarvo-cli: Не удалось сохранить точку восстановления: %1: ").arg(folder);
+        QCOMPARE(run.err.count(failure), blocked ? 1 : 0);
+    }
+
     void refusedWriteSendsNoFrame()
     {
         QFETCH(QString, timeout);

@@ -15,6 +15,7 @@ inline void ResetCoreGlobals()
     QLocale::setDefault(QLocale::c());
     InitMapStore();
     VariatorConnected = 0;
+    VariatorPortNumber = 0;
     PortName[0] = '\0';
     SetMessageSink(nullptr);
 }

@@ -64,6 +64,7 @@ public:
         SetErrorBoxHook([this](const QString& t) { errors << t; });
         SetFileDialogHook({});
         SetQuestionHook({});
+        SetYesNoCancelHook({});
         w = new TForm2;
         Form2 = w;
     }
@@ -88,6 +89,7 @@ public:
         SetErrorBoxHook({});
         SetFileDialogHook({});
         SetQuestionHook({});
+        SetYesNoCancelHook({});
         ResetCoreGlobals();
     }
 };

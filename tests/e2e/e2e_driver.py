@@ -26,8 +26,9 @@ from e2e_checks import (FIRMWARE, LPG_FIRST, PETROL_FIRST, START_TIMEOUT, Sim, c
                         check_grid, check_sim, general)
 from e2e_harness import Run, fail, prepare_session, run_main, wait_until  # noqa: E402
 from e2e_window import (CONNECTED, ERROR_CAPTION, MAP_POINTS, NOT_CONNECTED, answer_box,  # noqa: E402
-                        click, click_at, close_and_expect_end, expect_error, expect_message, expect_no_box,
-                        extents, file_dialog, find_all, key, text_of, type_text, use_program)
+                        answer_close_question, click, click_at, close_and_expect_end, close_window,
+                        expect_error, expect_message, expect_no_box, extents, file_dialog, find, find_all, key,
+                        showing, text_of, top_windows, type_text, use_program)
 
 PORT = 7
 
@@ -315,6 +316,32 @@ def open_file_that_is_not_xml(c):
     run.shot("bad-file")
 
 
+@step
+def history_opens_the_read(c):
+    """"Файл" / "История…": the write above the read; "Открыть" on the read
+    brings back the maps the car held."""
+    run, win, log = c.run, c.win, c.run.log
+    log("Файл / История…")
+    win.menu("Файл", "История…")
+    dialog = wait_until("the history dialog",
+                        lambda: ([w for w in top_windows(("dialog",)) if w.name == "История"] or [None])[0], 10)
+    read = find(dialog, None, "чтение")
+    written = find(dialog, None, "запись")
+    if not extents(written)[1] < extents(read)[1]:
+        fail("the write listed above the read (newest first)", (extents(written), extents(read)))
+    run.shot("history")
+    click(read)
+    click(find(dialog, "push button", "Открыть"))
+    wait_until("the history dialog to close", lambda: not top_windows(("dialog",)), 10)
+    expect_no_box(0.3)
+    c.lpg, c.petrol = list(START_LPG), list(START_PETROL)
+    win.page("Таблица УОЗ для газа")
+    check_grid(win, c.lpg, "LPG after opening the read from the history")
+    win.page("Таблица УОЗ для бензина")
+    check_grid(win, c.petrol, "petrol after opening the read from the history")
+    run.shot("history-opened")
+
+
 def scenario(run, sim, win):
     c = Context(run, sim, win)
     for fn in STEPS:
@@ -353,8 +380,15 @@ def russian_grids(run, gui_path):
         seen = win.grid_texts()
         if seen[12] != "3,5" or seen[11] != "0":
             fail("3,5 stored at point 12 of '%s'" % page, seen[10:14])
-    run.log("close the window")
-    close_and_expect_end(run, gui)
+    # The edits are not saved: "Отмена" keeps the window, "Нет" closes it.
+    run.log("close the window: Отмена")
+    close_window(run)
+    answer_close_question("Отмена")
+    expect_no_box(0.5)
+    if not showing(win.frame):
+        fail("the window still open after Отмена", "closed")
+    run.log("close the window: Нет")
+    close_and_expect_end(run, gui, answer="Нет")
 
 
 def main():

@@ -140,7 +140,7 @@ def scenario(run):
     expect_no_box(1.5)
     click(win_b.button("Шаблон данных"))
     wait_until("two recovery files", lambda: len(recovery_files(run)) == 2, 5)
-    ui.close_and_expect_end(run, b, b.pid)
+    ui.close_and_expect_end(run, b, b.pid, answer="Нет")
     if recovery_files(run) != [a_file] or file_lpg(a_file) != edited:
         fail("only A's file with A's maps after B's close", recovery_files(run))
 
@@ -159,7 +159,7 @@ def scenario(run):
     check_grid(win, [2000] * POINTS, "petrol after redoing the restore")
     wait_until("C's own file in place of A's",
                lambda: len(recovery_files(run)) == 1 and recovery_files(run)[0] != a_file, 5)
-    ui.close_and_expect_end(run, c, c.pid)
+    ui.close_and_expect_end(run, c, c.pid, answer="Нет")
     if recovery_files(run):
         fail("no recovery file after C's normal close", recovery_files(run))
 

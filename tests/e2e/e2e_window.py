@@ -362,11 +362,34 @@ def close_window(run, pid=None):
     d.close()
 
 
-def close_and_expect_end(run, gui, pid=None):
-    """Sends the window close once; the program answers with its message and
-    ends with status 0."""
+CLOSE_QUESTION = "Карты изменены и не сохранены. Сохранить их в файл перед выходом?"
+
+
+def answer_close_question(button):
+    """Waits for the question about unsaved maps, checks its three buttons and
+    presses `button`."""
+    w = wait_until("the question about unsaved maps", lambda: (top_windows() or [None])[0], 15)
+    seen = box_text(w)
+    RUN.shot("close-question")
+    if w.name != "Message" or seen != CLOSE_QUESTION:
+        fail("box 'Message' with '%s'" % CLOSE_QUESTION, "box '%s' with '%s'" % (w.name, seen))
+    names = sorted(b.name for b in find_all(w, "push button"))
+    if names != sorted(["Да", "Нет", "Отмена"]):
+        fail("the buttons Да, Нет and Отмена", names)
+    RUN.log("  close question: %s" % button)
+    click(find(w, "push button", button))
+    wait_until("the question to close",
+               lambda: not [b for b in top_windows() if box_text(b) == CLOSE_QUESTION], 10)
+
+
+def close_and_expect_end(run, gui, pid=None, answer=None):
+    """Sends the window close once; with `answer`, the question about unsaved
+    maps comes first and is answered so. The program answers with its message
+    and ends with status 0."""
     close_window(run, pid)
     wait_until("the close to show a message box", top_windows, 10)
+    if answer:
+        answer_close_question(answer)
     expect_message("Вариатор отключен")
     try:
         code = gui.wait(timeout=15)

@@ -1,0 +1,22 @@
+#include "app/core/KeptMaps.h"
+
+#include "app/core/MapCompare.h"
+#include "app/core/MapStore.h"
+
+namespace {
+
+MapTable keptLPG = {};
+MapTable keptPetrol = {};
+
+} // namespace
+
+void KeepMaps(const MapTable& lpg, const MapTable& petrol)
+{
+    keptLPG = lpg;
+    keptPetrol = petrol;
+}
+
+bool MapsKept(const MapTable& lpg, const MapTable& petrol)
+{
+    return DifferingPoints(keptLPG, lpg).isEmpty() && DifferingPoints(keptPetrol, petrol).isEmpty();
+}
