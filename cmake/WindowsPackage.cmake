@@ -1,7 +1,7 @@
 # The Windows build: the program runs from one folder holding the executables,
 # the Qt and mingw runtime DLLs and the two Qt plugins it loads. The build
-# folder gets the same layout (so the program runs from there), and CPack's
-# ZIP generator packs it with the README for Windows users.
+# folder gets the same layout (so the program runs from there), and CPack packs
+# it with the README for Windows users: a ZIP, and an installer.
 
 set(TARVO_WINDOWS_PROGRAMS tarvo-gui)
 if(TARGET tarvo-cli)
@@ -63,11 +63,24 @@ if(MINGW AND CMAKE_STRIP)
   endforeach()
 endif()
 
+# The ZIP, and the installer where NSIS is at hand (makensis: Debian's nsis,
+# or NSIS 3 on Windows). The installer is built from packaging/windows/
+# NSIS.template.in: a 64-bit, Russian-speaking installer into Program Files.
 set(CPACK_GENERATOR ZIP)
+find_program(TARVO_MAKENSIS makensis)
+if(TARVO_MAKENSIS)
+  list(APPEND CPACK_GENERATOR NSIS)
+endif()
 set(CPACK_PACKAGE_NAME tarvo-gui)
 set(CPACK_PACKAGE_VENDOR "Tarvo")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Service tool for the Tarvo ignition-advance variator")
 set(CPACK_SYSTEM_NAME windows-x64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_MODULE_PATH "${CMAKE_SOURCE_DIR}/packaging/windows")
+set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_SOURCE_DIR}/packaging/windows/CPackOptions.cmake")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY "Tarvo GUI")
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Tarvo GUI")
+set(CPACK_NSIS_PACKAGE_NAME "Tarvo GUI")
+set(CPACK_NSIS_UNINSTALL_NAME "Uninstall")
 include(CPack)

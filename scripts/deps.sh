@@ -10,10 +10,11 @@ packages=(
   qt6-base-dev qt6-charts-dev qt6-serialport-dev libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core fonts-liberation2 fonts-wine appstream
   xvfb xauth xdotool xclip x11-utils imagemagick
+  lintian
   python3 python3-pyatspi python3-gi gir1.2-atspi-2.0 at-spi2-core dbus dbus-x11 python3-xlib
 )
 if [ "${1:-}" = "--windows" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine xz-utils)
+  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine xz-utils nsis)
 fi
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -8,7 +8,15 @@
 #   - the Qt Test suites that need no pseudo-terminal;
 #   - the real window, from the unpacked ZIP: it appears, connects on COM 7,
 #     reads both maps and the settings, and the chart fills; a screenshot is
-#     kept; closing it ends the program with status 0.
+#     kept; closing it ends the program with status 0;
+#   - the installer: a silent install into a chosen folder with both
+#     shortcuts, the files, the shortcuts and the uninstall entry; the
+#     installed tarvo-cli.exe reads the simulator's exact values; the
+#     installed tarvo-gui.exe starts and closes; the silent uninstall leaves
+#     nothing of the program behind;
+#   - the window at 150 %: the window's suite at 144 dpi on a 1920x1080
+#     screen (captions whole, controls apart, charts and grids usable), with
+#     a picture of it.
 #
 # Everything goes into build-windows/ (TARVO_WINDOWS_BUILD overrides it). The
 # Windows Qt comes from TARVO_QT_WINDOWS=<unpacked folder> or is unpacked from
@@ -110,10 +118,27 @@ else
   fail "ZIP package (see $out/cpack.log)"
 fi
 
+# The installer, from packaging/windows/NSIS.template.in.
+rm -f "$bin"/tarvo-gui-*-windows-x64.exe
+setup=""
+if (cd "$bin" && cpack -G NSIS > "$out/cpack-nsis.log" 2>&1) \
+   && setup=$(ls "$bin"/tarvo-gui-*-windows-x64.exe 2>/dev/null) && [ -n "$setup" ]; then
+  if file "$setup" | grep -q 'PE32+ executable (GUI) x86-64'; then
+    pass "installer $(basename "$setup"), 64-bit"
+  else
+    fail "installer $(basename "$setup") is not a 64-bit Windows program: $(file -b "$setup")"
+  fi
+else
+  setup=""
+  fail "installer (see $out/cpack-nsis.log)"
+fi
+
 # --- Wine, a display and the simulators -------------------------------------
 export WINEPREFIX=$out/wineprefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer dialogs
+# No Mono or Gecko installer dialogs; no menu entries or desktop files of the
+# shortcuts made in the prefix written into the user's own home.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 # The simulator registers its COM alias there; keep it out of the user's own.
 export XDG_RUNTIME_DIR=$out/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
@@ -128,13 +153,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
-exec 5> "$logs/xvfb.display"
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp > "$logs/xvfb.log" 2>&1 &
-pids+=($!)
-exec 5>&-
-for _ in $(seq 50); do [ -s "$logs/xvfb.display" ] && break; sleep 0.1; done
-[ -s "$logs/xvfb.display" ] || die "start Xvfb"
-export DISPLAY=:$(head -n1 "$logs/xvfb.display")
+# start_xvfb <size> <log stem>: a private X server of that size as DISPLAY.
+start_xvfb() {
+  exec 5> "$logs/$2.display"
+  Xvfb -displayfd 5 -screen 0 "$1x24" -nolisten tcp > "$logs/$2.log" 2>&1 &
+  pids+=($!)
+  exec 5>&-
+  for _ in $(seq 50); do [ -s "$logs/$2.display" ] && break; sleep 0.1; done
+  [ -s "$logs/$2.display" ] || return 1
+  export DISPLAY=:$(head -n1 "$logs/$2.display")
+}
+start_xvfb 1280x1024 xvfb || die "start Xvfb"
+
+# set_dpi <dots per inch>: the display's resolution for the Windows programs
+# started from then on.
+set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f > /dev/null 2>&1 \
+    && wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f > /dev/null 2>&1
+}
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix $WINEPREFIX"
@@ -142,6 +178,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 wineserver -p 60 2>/dev/null   # one server for all the runs below
 [ -d "$WINEPREFIX/dosdevices" ] || die "create the Wine prefix"
+set_dpi 96   # also after a run that was cut short at 144
 
 # start_sim <com number> <log stem> [options]: the line appears as COM<n>.
 start_sim() {
@@ -174,26 +211,26 @@ else
 fi
 
 # --- Qt Test suites that need no pseudo-terminal ---------------------------
-# On the minimal platform (the Windows Qt has no offscreen one). The chart
+# On Qt's Windows platform, on the Xvfb display: Wine passes no QT_ variable
+# to Windows programs, so QT_QPA_PLATFORM chooses nothing there. The chart
 # editor's suite is left out: its cases that move the pointer onto the chart
-# with QTest::mouseMove fail on the minimal platform under Wine.
-# Of the window's suite, the two cases that hold the self-sizing labels to
-# the design widths in Tahoma are left out: Wine's GDI measures each caption
-# in Tahoma 8 pt about 10 px wider than that.
-declare -A leave_out=([tst_window]="topAreaLayout pageControls")
+# with QTest::mouseMove fail under Wine. The window's suite runs whole: its
+# captions are measured with Wine's GDI, which makes each caption in Tahoma
+# 8 pt about 10 px wider than Linux does.
+declare -A leave_out=()
 cp -f "$qt/bin/Qt6Test.dll" "$bin/"
 for suite in tst_numbertext tst_window tst_tableeditor tst_mapfile_commands; do
   report=$logs/$suite.txt
   functions=()
   note=""
   if [ -n "${leave_out[$suite]:-}" ]; then
-    for f in $(cd "$bin" && QT_QPA_PLATFORM=minimal timeout 120 wine "$suite.exe" -functions 2>/dev/null \
+    for f in $(cd "$bin" && timeout 120 wine "$suite.exe" -functions 2>/dev/null \
                  | tr -d '\r' | sed -n 's/()$//p'); do
       [[ " ${leave_out[$suite]} " == *" $f "* ]] || functions+=("$f")
     done
     note=" (left out: ${leave_out[$suite]})"
   fi
-  (cd "$bin" && QT_QPA_PLATFORM=minimal timeout 300 wine "$suite.exe" -o "$(winepath -w "$report"),txt" \
+  (cd "$bin" && timeout 300 wine "$suite.exe" -o "$(winepath -w "$report"),txt" \
      "${functions[@]}" > "$logs/$suite.log" 2>&1)
   status=$?
   totals=$(grep '^Totals:' "$report" 2>/dev/null)
@@ -430,5 +467,159 @@ if start_sim 7 sim-com7 --state-file="$logs/sim-com7.state"; then
 else
   fail "start variator-sim for COM 7"
 fi
+
+# --- The installer -----------------------------------------------------------
+# Installed silently with both shortcuts into a folder of our choosing, used,
+# and uninstalled silently.
+installer_checks() {
+  if [ -z "$setup" ]; then
+    fail "no installer to try"
+    return
+  fi
+  local win_dir='C:\Program Files\Tarvo Test'
+  local dir="$WINEPREFIX/drive_c/Program Files/Tarvo Test"
+  local menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarvo GUI.lnk"
+  local desktop="$WINEPREFIX/drive_c/users/Public/Desktop/Tarvo GUI.lnk"
+  local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvo GUI'
+  local status text
+  rm -rf "$dir" "$menu" "$desktop"
+
+  # /D= takes the rest of the line as it stands, spaces included and
+  # without quotes: hence the folder in three words.
+  timeout 300 wine "$setup" /S /DESKTOP '/D=C:\Program' 'Files\Tarvo' 'Test' > "$logs/setup.log" 2>&1
+  status=$?
+  # The files are the ZIP's, and the uninstaller.
+  local expected installed
+  expected=$( (cd "$app" && find . -type f; echo ./Uninstall.exe) | sort)
+  installed=$( (cd "$dir" 2>/dev/null && find . -type f) | sort)
+  if [ "$status" -eq 0 ] && [ -n "$installed" ] && [ "$installed" = "$expected" ]; then
+    pass "silent install into $win_dir: the program, tarvo-cli, DLLs, plugins, README, uninstaller"
+  else
+    fail "silent install: status $status, files differ from the ZIP's: $(diff <(echo "$expected") <(echo "$installed") | grep '^[<>]' | tr '\n' ' ')"
+  fi
+
+  local target=""
+  [ -f "$menu" ] && target=$(grep -aoE 'C:\\[^[:cntrl:]]*tarvo-gui\.exe' "$menu" | head -n1)
+  if [ "$target" = "$win_dir\tarvo-gui.exe" ] && [ -f "$desktop" ]; then
+    pass "Start-menu shortcut \"Tarvo GUI\" to $target, and the desktop shortcut"
+  else
+    fail "shortcuts: Start menu to '${target}', desktop $([ -f "$desktop" ] && echo present || echo missing)"
+  fi
+
+  text=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
+  if grep -qE '^ +DisplayName +REG_SZ +Tarvo GUI$' <<<"$text" \
+     && grep -qE '^ +DisplayVersion +REG_SZ +1\.0\.0$' <<<"$text" \
+     && grep -qE '^ +Publisher +REG_SZ +Tarvo$' <<<"$text" \
+     && grep -qF "\"$win_dir\\Uninstall.exe\"" <<<"$text"; then
+    pass "uninstaller registered under Programs and Features: name, version, publisher"
+  else
+    fail "uninstall entry: $(tr '\n' ' ' <<<"$text")"
+  fi
+
+  # A full read by the installed tarvo-cli.exe: every value as the
+  # simulator holds it, some set at the ends of the range.
+  if start_sim 10 sim-com10 --instant --state-file="$logs/sim-com10.state" \
+       --value=0:-32000 --value=79:12345 --value=80:-4350 --value=159:31999 --value=166:77; then
+    local sim10=$sim_pid
+    (cd "$dir" && timeout 120 wine tarvo-cli.exe read --port 10 "$(winepath -w "$logs/installed-read.xml")") \
+      > "$logs/installed-read.out" 2>&1
+    status=$?
+    kill -USR1 "$sim10"
+    for _ in $(seq 20); do [ -s "$logs/sim-com10.state" ] && break; sleep 0.1; done
+    kill "$sim10" 2>/dev/null
+    text=$(python3 - "$logs/installed-read.xml" "$logs/sim-com10.state" <<'PY'
+import sys, xml.etree.ElementTree as ET
+state = dict(line.split() for line in open(sys.argv[2]) if not line.startswith("requests"))
+root = ET.parse(sys.argv[1]).getroot()
+got = [p.text for p in root[1]] + [p.text for p in root[2]] + [root[0].get("Timeout")]
+want = [state[str(80 + i)] for i in range(80)] + [state[str(i)] for i in range(80)] + [state["166"]]
+print("equal" if got == want else "differ at %s" % [i for i in range(len(want)) if i >= len(got) or got[i] != want[i]][:5])
+PY
+)
+    if [ "$status" -eq 0 ] && [ "$text" = equal ]; then
+      pass "installed tarvo-cli.exe reads all 160 points and the start timeout exactly"
+    else
+      fail "installed tarvo-cli.exe read: status $status, values ${text:-unreadable}"
+    fi
+  else
+    fail "start variator-sim for COM 10"
+  fi
+
+  # The shortcut's program, started and closed as a user does.
+  if [ -n "$target" ]; then
+    wine "$target" > "$logs/installed-gui.log" 2>&1 &
+    local gui=$!
+    pids+=($gui)
+    if wait_window '^Tarvo GUI$' 90; then
+      sleep 2
+      local w boxes
+      w=$(xdotool search --onlyvisible --name '^Tarvo GUI$' | head -n1)
+      xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
+      sleep 0.3
+      xdotool key alt+F4
+      wait_window '^Message$' 20
+      boxes=$(close_message_boxes)
+      for _ in $(seq 60); do kill -0 "$gui" 2>/dev/null || break; sleep 0.5; done
+      if kill -0 "$gui" 2>/dev/null; then
+        fail "the installed tarvo-gui.exe still runs after its window was closed"
+      else
+        wait "$gui"
+        status=$?
+        [ "$status" = 0 ] && [ "$boxes" = 1 ] \
+          && pass "the installed tarvo-gui.exe starts, shows its window and closes with status 0" \
+          || fail "the installed tarvo-gui.exe: status $status, $boxes message boxes on closing"
+      fi
+    else
+      fail "the window of the installed tarvo-gui.exe does not appear (see $logs/installed-gui.log)"
+    fi
+  fi
+
+  # The uninstaller copies itself away and returns at once: wait for the folder.
+  timeout 120 wine "$win_dir\Uninstall.exe" /S > "$logs/uninstall.log" 2>&1
+  status=$?
+  for _ in $(seq 120); do [ -e "$dir" ] || break; sleep 0.5; done
+  local left=()
+  [ -e "$dir" ] && left+=("the folder: $(cd "$dir" && find . | tr '\n' ' ')")
+  [ -e "$menu" ] && left+=("the Start-menu shortcut")
+  [ -e "$desktop" ] && left+=("the desktop shortcut")
+  wine reg query "$key" > /dev/null 2>&1 && left+=("the uninstall entry")
+  if [ "$status" -eq 0 ] && [ ${#left[@]} -eq 0 ]; then
+    pass "silent uninstall leaves nothing of the program: folder, shortcuts and entry gone"
+  else
+    fail "silent uninstall: status $status, left: ${left[*]}"
+  fi
+}
+installer_checks
+
+# --- 150 % -------------------------------------------------------------------
+# A 1920x1080 display at 144 dpi, which Qt takes as a scale of 1.5: the
+# window's suite checks the window there (captions whole, controls apart, the
+# progress area's longest captions, charts and grids usable) and keeps a
+# picture of it. The Wine programs so far run on the first display: the
+# server ends with them and starts again on the new one.
+scaled_checks() {
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  if ! start_xvfb 1920x1080 xvfb-1080; then
+    fail "start Xvfb at 1920x1080"
+    return
+  fi
+  set_dpi 144
+  local report=$logs/tst_window-144dpi.txt shot=$out/tarvo-gui-wine-150.png status totals
+  rm -f "$shot"
+  (cd "$bin" && TARVO_EXPECT_SCALE=1.5 TARVO_SCREENSHOT="$(winepath -w "$shot")" timeout 300 \
+     wine tst_window.exe captionsWholeAndApart wholeAtScale -o "$(winepath -w "$report"),txt" \
+     > "$logs/tst_window-144dpi.log" 2>&1)
+  status=$?
+  set_dpi 96
+  totals=$(grep '^Totals:' "$report" 2>/dev/null)
+  if [ "$status" -eq 0 ] && [ -n "$totals" ] && ! grep -q '^SKIP' "$report" && [ -s "$shot" ]; then
+    pass "the window at 144 dpi on 1920x1080: ${totals#Totals: }; picture $shot"
+  else
+    grep -A3 '^FAIL\|^SKIP' "$report" 2>/dev/null | head -n 20
+    fail "the window at 144 dpi: status $status, ${totals:-no totals}"
+  fi
+}
+scaled_checks
 
 summary

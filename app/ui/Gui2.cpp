@@ -42,9 +42,9 @@ namespace {
 const QSize WindowDesign(TForm2::DesignWidth, TForm2::DesignHeight);
 const QSize PageDesign(TForm2::PageWidth, TForm2::PageHeight);
 
-QCheckBox* MakeCheckBox(QWidget* parent, const QString& text, bool checked)
+TCheckBox* MakeCheckBox(QWidget* parent, const QString& text, bool checked)
 {
-    auto* box = new QCheckBox(text, parent);
+    auto* box = new TCheckBox(text, parent);
     box->setChecked(checked);
     return box;
 }
@@ -77,6 +77,8 @@ TForm2::TForm2()
     BuildSettingsPage();
     BuildChartPages();
     BuildGridPages();
+    // Captions never cut: each control as wide as its caption needs.
+    FitCaptions(ClientArea);
 
     // OpenDialog1 and SaveDialog1 are built on first use (OpenDialog,
     // SaveDialog): the two file dialogs would cost more start-up time than
@@ -125,9 +127,9 @@ TForm2::TForm2()
 void TForm2::BuildTopArea()
 {
     QWidget* c = ClientArea;
-    WriteData = Place(new QPushButton(QStringLiteral("Запись данных в вариатор"), c), 13, 6, 164, 25,
+    WriteData = Place(new TButton(QStringLiteral("Запись данных в вариатор"), c), 13, 6, 164, 25,
                       Anchor::LeftTop, WindowDesign);
-    ReadData = Place(new QPushButton(QStringLiteral("Чтение данных из вариатора"), c), 13, 37, 164, 25,
+    ReadData = Place(new TButton(QStringLiteral("Чтение данных из вариатора"), c), 13, 37, 164, 25,
                      Anchor::LeftTop, WindowDesign);
     ProgressBar1 = Place(new QProgressBar(c), 217, 48, 537, 17, Anchor::LeftTop, WindowDesign);
     ProgressBar1->setRange(0, 79);
@@ -148,12 +150,13 @@ void TForm2::BuildTopArea()
     Label2->setFixedSize(101, 18);
     Label2->setAutoFillBackground(true);
     Label2->hide();
-    Button1 = Place(new QPushButton(QStringLiteral("Шаблон данных"), c), 925, 18, 115, 25, Anchor::None,
+    Button1 = Place(new TButton(QStringLiteral("Шаблон данных"), c), 925, 18, 115, 25, Anchor::None,
                     WindowDesign);
     PageControl1 = Place(new QTabWidget(c), 0, 74, 1098, 507, Anchor::All, WindowDesign);
     PageControl1->setFocusPolicy(Qt::NoFocus);
     PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
     PageControl1->setUsesScrollButtons(true);
+    PageControl1->setElideMode(Qt::ElideNone);
 
     const struct {
         QWidget** page;

@@ -54,13 +54,54 @@ void TLabel::setText(const QString& caption)
     FitCaption();
 }
 
+void FitCaptionWidth(QWidget* control, int designWidth, int needed)
+{
+    QRect place = control->geometry();
+    place.setWidth(std::max(designWidth, needed));
+    // The room in the control's row: from the nearest sibling on its left to
+    // the nearest on its right, or the parent's edges. A sibling it already
+    // lies on (a chart under its check boxes) is its backdrop, not a
+    // neighbour.
+    if (QWidget* parent = control->parentWidget(); parent && parent->width() > 0) {
+        int left = 0;
+        int right = parent->width();
+        for (QObject* child : parent->children()) {
+            auto* sibling = qobject_cast<QWidget*>(child);
+            if (!sibling || sibling == control || sibling->isWindow())
+                continue;
+            const QRect other = sibling->geometry();
+            if (other.intersects(control->geometry()) || other.bottom() < place.top() || other.top() > place.bottom())
+                continue;
+            if (other.left() >= control->x())
+                right = std::min(right, other.left());
+            else
+                left = std::max(left, other.right() + 1);
+        }
+        // Blocked on the right, it moves left into free room.
+        if (place.right() >= right)
+            place.moveRight(right - 1);
+        if (place.left() < left)
+            place.moveLeft(left);
+    }
+    if (place == control->geometry())
+        return;
+    control->setGeometry(place);
+    RebaseAnchors(control);
+}
+
+void FitCaptions(QWidget* root)
+{
+    for (TLabel* label : root->findChildren<TLabel*>())
+        label->FitCaption();
+    for (TCheckBox* box : root->findChildren<TCheckBox*>())
+        box->FitCaption();
+    for (TButton* button : root->findChildren<TButton*>())
+        button->FitCaption();
+}
+
 void TLabel::FitCaption()
 {
-    const int fitted = fontMetrics().horizontalAdvance(text()) + 2;
-    if (fitted == width())
-        return;
-    resize(fitted, height());
-    RebaseAnchors(this);
+    FitCaptionWidth(this, DesignWidth, fontMetrics().horizontalAdvance(text()) + 2);
 }
 
 // A label that took a wider caption while hidden would be painted, when
@@ -77,6 +118,52 @@ void TLabel::changeEvent(QEvent* event)
 {
     QLabel::changeEvent(event);
     if (event->type() == QEvent::FontChange)
+        FitCaption();
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+bool ChangesCaptionWidth(const QEvent* event)
+{
+    return event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange;
+}
+
+} // namespace
+
+TCheckBox::TCheckBox(const QString& caption, QWidget* parent)
+    : QCheckBox(caption, parent)
+{
+}
+
+void TCheckBox::FitCaption()
+{
+    FitCaptionWidth(this, DesignWidth, sizeHint().width());
+}
+
+// The base class drops its size for the old font first.
+void TCheckBox::changeEvent(QEvent* event)
+{
+    QCheckBox::changeEvent(event);
+    if (ChangesCaptionWidth(event))
+        FitCaption();
+}
+
+TButton::TButton(const QString& caption, QWidget* parent)
+    : QPushButton(caption, parent)
+{
+}
+
+void TButton::FitCaption()
+{
+    FitCaptionWidth(this, DesignWidth, sizeHint().width());
+}
+
+void TButton::changeEvent(QEvent* event)
+{
+    QPushButton::changeEvent(event);
+    if (ChangesCaptionWidth(event))
         FitCaption();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
-// The window's reusable controls: its font, a self-sizing label, an up-down
-// spinner for an edit box, and the placing of a control at its design
-// geometry.
+// The window's reusable controls: its font, a self-sizing label, check box
+// and push button, an up-down spinner for an edit box, and the placing of a
+// control at its design geometry.
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 #include <type_traits>
@@ -14,10 +16,22 @@
 class QLineEdit;
 class QToolButton;
 
+// Captions are never cut: a control with a caption is as wide as its caption
+// needs in the font and style in use, and never narrower than its design
+// width (DesignWidth, set by Place; 0 for none). It keeps its left edge, top
+// and height, and grows into the free room of its row: where a neighbour
+// stands in the way on its right, it moves left as far as it must. Its
+// anchors follow.
+void FitCaptionWidth(QWidget* control, int designWidth, int needed);
+
+// Fits every self-sizing control under `root` to its caption: once all the
+// controls of a window are placed, so that each finds its neighbours there.
+void FitCaptions(QWidget* root);
+
 // A self-sizing label: whenever its caption or its font changes, it takes
-// the caption's width plus two pixels, keeping its left edge, top and height.
-// The caption is set through TLabel::setText (a call through a QLabel
-// pointer would not resize the label).
+// the caption's width plus two pixels (or its design width, if wider). The
+// caption is set through TLabel::setText (a call through a QLabel pointer
+// would not resize the label).
 class TLabel : public QLabel {
     Q_OBJECT
 public:
@@ -26,6 +40,32 @@ public:
     // Fits the width to the caption.
     void FitCaption();
     void setVisible(bool visible) override;
+    int DesignWidth = 0;
+
+protected:
+    void changeEvent(QEvent* event) override;
+};
+
+// A check box and a push button that fit their width to their caption (the
+// style's size for it) once placed (FitCaptions) and whenever their font or
+// style changes.
+class TCheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    TCheckBox(const QString& caption, QWidget* parent);
+    void FitCaption();
+    int DesignWidth = 0;
+
+protected:
+    void changeEvent(QEvent* event) override;
+};
+
+class TButton : public QPushButton {
+    Q_OBJECT
+public:
+    TButton(const QString& caption, QWidget* parent);
+    void FitCaption();
+    int DesignWidth = 0;
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -62,13 +102,15 @@ private:
 };
 
 // Places a control at its design geometry in a parent of the design size
-// and anchors it; a self-sizing label then takes the width of its caption.
+// and anchors it; a self-sizing control keeps that width as its least and
+// fits its caption once all its neighbours are there (FitCaptions).
 template <class W>
 W* Place(W* widget, int left, int top, int width, int height, Anchor anchor, QSize design)
 {
     widget->setGeometry(left, top, width, height);
     SetAnchors(widget, anchor, design);
-    if constexpr (std::is_base_of_v<TLabel, W>)
-        widget->FitCaption();
+    if constexpr (std::is_base_of_v<TLabel, W> || std::is_base_of_v<TCheckBox, W>
+                  || std::is_base_of_v<TButton, W>)
+        widget->DesignWidth = width;
     return widget;
 }
