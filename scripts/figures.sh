@@ -70,13 +70,35 @@ while IFS= read -r line; do
   [ -n "$line" ] && row "${line%%:*}" "tarvo-cli / bare client on the same simulator pacing 9600 baud, same run" "${line#*: }"
 done < <(./build/bench/bench-cli 2>/dev/null | grep -E '^tarvo-cli' || true)
 
-# Chart key edits: one whole-map Up or Down on the LPG chart, repaint included.
-for platform in xcb offscreen; do
-  where="Xvfb"
+# Map edits: the whole-map key edit and each range command on 80 points, each
+# from its input to the chart repainted, beside a bare Qt Charts line series
+# of 80 points whose values all change and repaint the same way, in the same
+# run, presses alternating; idle, and with two busy processes beside it.
+busy() {
+  local pids=()
+  for _ in 1 2; do
+    bash -c 'while :; do :; done' &
+    pids+=($!)
+  done
+  "$@" || true
+  kill "${pids[@]}" 2>/dev/null || true
+  wait "${pids[@]}" 2>/dev/null || true
+}
+edits() {
+  local platform=$1 load=$2
+  QT_QPA_PLATFORM=$platform ./build/bench/bench-chart-keys "$load" 2>/dev/null >"$work/edits" || true
+  local where="Xvfb"
   [ "$platform" = offscreen ] && where="offscreen"
-  keys=$(QT_QPA_PLATFORM=$platform ./build/bench/bench-chart-keys 2>/dev/null | grep -E '^chart key edit' || true)
-  [ -n "$keys" ] && row "chart key edit" "$where; key event to the chart repainted, 1000 presses (one frame is 16 ms)" "${keys#*: }"
-done
+  while IFS= read -r line; do
+    [[ "$line" =~ ^(.*),\ [a-z]+,\ ([^:]*):\ (.*)\(([0-9]+)\ each\)$ ]] || continue
+    row "${BASH_REMATCH[1]}" \
+      "$where, ${BASH_REMATCH[2]}; input to the chart repainted, program / bare chart of 80 points all changing, presses alternating, ${BASH_REMATCH[4]} each (one frame is 16 ms)" \
+      "${BASH_REMATCH[3]% }"
+  done <"$work/edits"
+}
+edits xcb idle
+busy edits xcb "2 busy processes"
+edits offscreen idle
 
 # Peak memory (maximum resident set), shown and idle for two seconds.
 rss() {

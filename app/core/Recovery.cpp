@@ -9,6 +9,7 @@
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 #include <QtGlobal>
 #include <stdexcept>
@@ -29,28 +30,50 @@ std::unique_ptr<QLockFile> TryLock(const QString& name)
     return lock;
 }
 
+// The file is written on a thread of its own, so that no edit waits for the
+// disk: the window's thread takes a copy of the maps and the start-timeout
+// text when the delay has run out and hands it over. One writer thread keeps
+// the writes in the order they were taken.
+struct Snapshot {
+    QString file;
+    MapTable lpg;
+    MapTable petrol;
+    QString startTimeout;
+};
+
 struct Writes {
     RecoverySlot* slot = nullptr;
     std::function<QString()> startTimeout;
     QTimer* timer = nullptr;
-    bool reported = false;
+    QThread* thread = nullptr;
+    QObject* writer = nullptr;  // lives on thread
+    bool reported = false;      // touched by the writer thread only
 };
 Writes writes;
 
-void WriteNow()
+// On the writer thread.
+void WriteSnapshot(const Snapshot& s)
 {
-    if (!writes.slot || writes.slot->file.isEmpty())
-        return;
     QString error;
     // A start-timeout text that an XML file cannot hold must not cost the
     // maps: they are then kept without it.
-    if (WriteRecoveryFile(*writes.slot, LPGTable, PetrolTable, writes.startTimeout(), &error)
-        || WriteRecoveryFile(*writes.slot, LPGTable, PetrolTable, QString(), nullptr)) {
+    RecoverySlot slot;
+    slot.file = s.file;
+    if (WriteRecoveryFile(slot, s.lpg, s.petrol, s.startTimeout, &error)
+        || WriteRecoveryFile(slot, s.lpg, s.petrol, QString(), nullptr)) {
         writes.reported = false;
     } else if (!writes.reported) {
         writes.reported = true;
         qWarning("tarvo-gui: the recovery file cannot be written: %s", qUtf8Printable(error));
     }
+}
+
+void WriteNow()
+{
+    if (!writes.slot || writes.slot->file.isEmpty() || !writes.writer)
+        return;
+    const Snapshot s{writes.slot->file, LPGTable, PetrolTable, writes.startTimeout()};
+    QMetaObject::invokeMethod(writes.writer, [s] { WriteSnapshot(s); }, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -145,6 +168,11 @@ void StartRecoveryWrites(RecoverySlot* slot, std::function<QString()> startTimeo
     writes.timer->setSingleShot(true);
     writes.timer->setInterval(RecoveryDelayMs);
     QObject::connect(writes.timer, &QTimer::timeout, WriteNow);
+    writes.thread = new QThread;
+    writes.thread->setObjectName(QStringLiteral("recovery writer"));
+    writes.writer = new QObject;
+    writes.writer->moveToThread(writes.thread);
+    writes.thread->start(QThread::LowPriority);
 }
 
 void RecoveryTouched()
@@ -166,5 +194,14 @@ void RecoveryWriteNow()
 void StopRecoveryWrites()
 {
     delete writes.timer;
+    writes.timer = nullptr;
+    if (writes.thread) {
+        // A write in progress ends first, so that the file is not written
+        // again after it has been removed; one not yet begun is dropped.
+        writes.thread->quit();
+        writes.thread->wait();
+        delete writes.writer;  // with whatever it was still given
+        delete writes.thread;
+    }
     writes = Writes();
 }

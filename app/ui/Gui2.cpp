@@ -10,6 +10,7 @@
 #include "app/core/MapStore.h"
 #include "app/widgets/Seams.h"
 #include "editors/widgets/StringGrid.h"
+#include "editors/ui/RangeCommands.h"
 #include "editors/ui/ReferenceView.h"
 #include "mapfile/ui/HistoryDialog.h"
 #include "app/ui/Undo.h"
@@ -118,6 +119,7 @@ TForm2::TForm2()
     BuildMapViews(this);
     WireEvents();
     SetupUndo(this);
+    SetupRangeCommands(this);
     SetupReferenceView(this);
     SetupHistoryMenu(this);
 }

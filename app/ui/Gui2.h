@@ -107,6 +107,20 @@ public:
     QAction* N18 = nullptr;
     // "Подключение" / "Сравнить с вариатором"
     QAction* N19 = nullptr;
+    // "Правка": the clipboard, the range operations, one map copied to the
+    // other (editors/ui/RangeCommands)
+    QAction* N30 = nullptr;
+    QAction* N31 = nullptr;
+    QAction* N32 = nullptr;
+    QAction* N33 = nullptr;
+    QAction* N34 = nullptr;
+    QAction* N35 = nullptr;
+    QAction* N36 = nullptr;
+    QAction* N37 = nullptr;
+    QAction* N38 = nullptr;
+    QAction* N39 = nullptr;
+    QAction* N40 = nullptr;
+    QAction* N41 = nullptr;
     // "Файл" / "История…" and "Открыть как исходную карту…"
     QAction* N20 = nullptr;
     QAction* N21 = nullptr;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMetaObject>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <exception>
@@ -14,6 +15,7 @@ MessageHook messageHook;
 MessageHook errorBoxHook;
 FileDialogHook fileDialogHook;
 QuestionHook questionHook;
+NumberHook numberHook;
 YesNoCancelHook yesNoCancelHook;
 
 // The one button of the program's boxes reads "OK" in every language, as the
@@ -29,6 +31,7 @@ void SetMessageHook(MessageHook hook) { messageHook = std::move(hook); }
 void SetErrorBoxHook(MessageHook hook) { errorBoxHook = std::move(hook); }
 void SetFileDialogHook(FileDialogHook hook) { fileDialogHook = std::move(hook); }
 void SetQuestionHook(QuestionHook hook) { questionHook = std::move(hook); }
+void SetNumberHook(NumberHook hook) { numberHook = std::move(hook); }
 void SetYesNoCancelHook(YesNoCancelHook hook) { yesNoCancelHook = std::move(hook); }
 
 void ShowMessage(const QString& text)
@@ -65,6 +68,25 @@ bool AskQuestion(const QString& text)
     box.setDefaultButton(QMessageBox::Yes);
     box.setWindowModality(Qt::ApplicationModal);
     return box.exec() == QMessageBox::Yes;
+}
+
+bool AskNumberText(const QString& caption, const QString& label, QString& text)
+{
+    if (numberHook)
+        return numberHook(caption, label, text);
+    QInputDialog box;
+    box.setObjectName(QStringLiteral("NumberBox"));
+    box.setWindowTitle(caption);
+    box.setLabelText(label);
+    box.setInputMode(QInputDialog::TextInput);
+    box.setTextValue(text);
+    box.setOkButtonText(QStringLiteral("OK"));
+    box.setCancelButtonText(QStringLiteral("Отмена"));
+    box.setWindowModality(Qt::ApplicationModal);
+    if (box.exec() != QDialog::Accepted)
+        return false;
+    text = box.textValue();
+    return true;
 }
 
 Answer AskYesNoCancel(const QString& text)

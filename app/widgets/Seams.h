@@ -21,6 +21,11 @@ void ShowErrorBox(const QString& text);
 // and closing the box give false.
 bool AskQuestion(const QString& text);
 
+// Asks the user for one number: a box captioned `caption` with `label`
+// above an edit box that starts with `text`, and the buttons "OK" and
+// "Отмена"; no owner window, application-modal. Returns true for "OK" with
+// the text as typed in `text`; "Отмена" and closing the box give false.
+bool AskNumberText(const QString& caption, const QString& label, QString& text);
 // A question with the buttons "Да", "Нет" and "Отмена": caption "Message", no
 // icon, no owner window, application-modal. Escape and closing the box give
 // "Отмена".
@@ -35,10 +40,12 @@ using MessageHook = std::function<void(const QString& text)>;
 using QuestionHook = std::function<bool(const QString& text)>;
 using YesNoCancelHook = std::function<Answer(const QString& text)>;
 using FileDialogHook = std::function<bool(QFileDialog* dialog, QString& fileName)>;
+using NumberHook = std::function<bool(const QString& caption, const QString& label, QString& text)>;
 void SetMessageHook(MessageHook hook);
 void SetErrorBoxHook(MessageHook hook);
 void SetFileDialogHook(FileDialogHook hook);
 void SetQuestionHook(QuestionHook hook);
+void SetNumberHook(NumberHook hook);
 void SetYesNoCancelHook(YesNoCancelHook hook);
 
 // The text of the error box for an exception message: a full stop is appended

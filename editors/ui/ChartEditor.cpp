@@ -12,9 +12,12 @@
 #include <QCheckBox>
 #include <QLineSeries>
 #include <QValueAxis>
+#include <algorithm>
 
 int SelectedLPGPoint = 0;
 int SelectedPetrolPoint = 0;
+ChartRun LPGChartRun;
+ChartRun PetrolChartRun;
 unsigned char MouseInLPGChart = 0;
 unsigned char MouseInPetrolChart = 0;
 
@@ -27,6 +30,15 @@ constexpr double FastStep = 0.5;
 constexpr double FineStep = 0.01;
 constexpr double PointLimit = 32.0;
 
+// The run's anchor, or the selected point when the run is not its.
+int Anchor(const MapViews& m)
+{
+    return m.run->point == *m.selectedPoint ? m.run->anchor : *m.selectedPoint;
+}
+
+int RunFirst(const MapViews& m) { return std::min(Anchor(m), *m.selectedPoint); }
+int RunLast(const MapViews& m) { return std::max(Anchor(m), *m.selectedPoint); }
+
 void LoadChart(const MapViews& m)
 {
     QList<QPointF> points;
@@ -35,18 +47,41 @@ void LoadChart(const MapViews& m)
         points.append(QPointF(m.table->Rpm[i], m.table->Uoz[i]));
     m.series->clearPointsConfiguration();
     m.series->replace(points);
+    // A run of several points stays red, where the range commands act; a
+    // point selected alone is red again only when the selection next changes.
+    if (!m.fullMap->isChecked() && RunFirst(m) < RunLast(m))
+        m.chart->ColourPoints(0, -1, SeriesColour, RunFirst(m), RunLast(m), SelectedColour);
 }
 
-void SetPointColour(const MapViews& m, int index, const QColor& colour)
+// Makes the points from anchor to point the selection: the old run blue, the
+// new one red.
+void SelectRun(const MapViews& m, int anchor, int point)
 {
-    m.series->setPointConfiguration(index, QXYSeries::PointConfiguration::Color, colour);
+    const int oldFirst = RunFirst(m);
+    const int oldLast = RunLast(m);
+    *m.selectedPoint = point;
+    *m.run = ChartRun{anchor, point};
+    m.chart->ColourPoints(oldFirst, oldLast, SeriesColour, std::min(anchor, point), std::max(anchor, point),
+                          SelectedColour);
 }
 
-void SelectPoint(const MapViews& m, int index)
+void SelectPoint(const MapViews& m, int index) { SelectRun(m, index, index); }
+
+// Moves the selected run by `delta`, chart and table alike, unless a point
+// would reach the limit: then nothing moves.
+void StepRun(const MapViews& m, double delta)
 {
-    SetPointColour(m, *m.selectedPoint, SeriesColour);
-    *m.selectedPoint = index;
-    SetPointColour(m, *m.selectedPoint, SelectedColour);
+    const int first = RunFirst(m);
+    const int last = RunLast(m);
+    for (int i = first; i <= last; ++i)
+        if (!(delta > 0 ? m.table->Uoz[i] + delta < PointLimit : m.table->Uoz[i] + delta > -PointLimit))
+            return;
+    QList<QPointF> points = m.series->points();
+    for (int i = first; i <= last; ++i) {
+        m.table->Uoz[i] += delta;
+        points[i].ry() += delta;
+    }
+    m.series->replace(points);
 }
 
 // Moves every point of the map by `delta`, chart and table alike, in one
@@ -80,6 +115,32 @@ void ChartKeyDown(const MapViews& m, int key)
     }
 
     const int p = *m.selectedPoint;
+    const bool shift = m.chart->EventModifiers() & Qt::ShiftModifier;
+    if (RunFirst(m) < RunLast(m) || shift) {
+        switch (key) {
+        case Qt::Key_Up:
+            StepRun(m, step);
+            return;
+        case Qt::Key_Down:
+            StepRun(m, -step);
+            return;
+        case Qt::Key_Left:
+            if (shift && p > 0)
+                SelectRun(m, Anchor(m), p - 1);
+            else if (!shift)
+                SelectPoint(m, p > 0 ? p - 1 : p);
+            return;
+        case Qt::Key_Right:
+            if (shift && p < MapPoints - 1)
+                SelectRun(m, Anchor(m), p + 1);
+            else if (!shift)
+                SelectPoint(m, p < MapPoints - 1 ? p + 1 : p);
+            return;
+        default:
+            return;
+        }
+    }
+    // One point selected, the key plain: as the editor always did.
     switch (key) {
     case Qt::Key_Up:
         if (m.table->Uoz[p] + step < PointLimit) {
@@ -114,8 +175,32 @@ void ChartClickSeries(const MapViews& m, int valueIndex)
         return;
     if (valueIndex < 0 || valueIndex >= m.series->count())
         return;
-    SelectPoint(m, valueIndex);
+    if (m.chart->EventModifiers() & Qt::ShiftModifier)
+        SelectRun(m, Anchor(m), valueIndex);
+    else
+        SelectPoint(m, valueIndex);
 }
+
+} // namespace
+
+QList<int> ChartSelection(const MapViews& m)
+{
+    QList<int> points;
+    const int first = m.fullMap->isChecked() ? 0 : RunFirst(m);
+    const int last = m.fullMap->isChecked() ? MapPoints - 1 : RunLast(m);
+    for (int i = first; i <= last; ++i)
+        points.append(i);
+    return points;
+}
+
+void ChartDragSelect(TForm2*, const MapViews& m, int from, int to)
+{
+    if (m.fullMap->isChecked() || from < 0 || to < 0 || from >= m.series->count() || to >= m.series->count())
+        return;
+    SelectRun(m, from, to);
+}
+
+namespace {
 
 void ScaleBoxClick(const MapViews& m)
 {

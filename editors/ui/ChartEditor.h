@@ -2,14 +2,27 @@
 
 #include "editors/widgets/ChartWidget.h"
 
+#include <QList>
 #include <QString>
 
 class QLineSeries;
 class TForm2;
+struct MapViews;
 
 // Selected point of each chart and whether the mouse pointer is over it.
 extern int SelectedLPGPoint;
 extern int SelectedPetrolPoint;
+// Each chart's run of selected points in one-point mode: the points from
+// the anchor to the selected point, both included. Shift with Left, Right or
+// a click, and a drag, extend it; the plain key or click makes it the
+// selected point alone. It holds while the selected point is the one it was
+// made with (`point`); a selected point set otherwise stands alone.
+struct ChartRun {
+    int anchor = 0;
+    int point = 0;
+};
+extern ChartRun LPGChartRun;
+extern ChartRun PetrolChartRun;
 extern unsigned char MouseInLPGChart;
 extern unsigned char MouseInPetrolChart;
 
@@ -21,3 +34,11 @@ QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle mark
 // Reloads the chart of the map named by selector ("LPG" or "Petrol") from its
 // table; the points lose their own colours.
 void RefreshChart(TForm2* window, const QString& selector);
+
+// The chart's selection in engine-speed order: all 80 points in whole-map
+// mode, else the run from the anchor to the selected point.
+QList<int> ChartSelection(const MapViews& m);
+
+// A drag across the chart selected the points from `from` to `to`
+// (one-point mode only).
+void ChartDragSelect(TForm2* window, const MapViews& m, int from, int to);

@@ -10,10 +10,11 @@ void BuildMapViews(TForm2* w)
 {
     w->LPGViews = {w->ChartLPG,         w->LineSeries1,   w->LPGSpeedCheckBox, w->LPGFulMapMoveCheckBox,
                    w->LPGScaleCheckBox, w->StringGridLPG, &LPGTable,           &LPGReference,
-                   &SelectedLPGPoint,   &MouseInLPGChart, &SelectedLPGCol,     &SelectedLPGRow};
+                   &SelectedLPGPoint,   &LPGChartRun, &MouseInLPGChart, &SelectedLPGCol,  &SelectedLPGRow};
     w->PetrolViews = {w->ChartPetrol,         w->Series1,            w->PetrolSpeedCheckBox, w->PetrolFulMapMoveCheckBox,
                       w->PetrolScaleCheckBox, w->StringGridPetrol,   &PetrolTable,           &PetrolReference,
-                      &SelectedPetrolPoint,   &MouseInPetrolChart,   &SelectedPetrolCol,     &SelectedPetrolRow};
+                      &SelectedPetrolPoint,   &PetrolChartRun, &MouseInPetrolChart, &SelectedPetrolCol,
+                      &SelectedPetrolRow};
 }
 
 const MapViews* ViewsOf(const TForm2* window, const QString& selector)

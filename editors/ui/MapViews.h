@@ -10,6 +10,7 @@ class QLineSeries;
 class TChart;
 class TForm2;
 class TStringGrid;
+struct ChartRun;
 struct MapReference;
 struct MapTable;
 
@@ -23,6 +24,7 @@ struct MapViews {
     MapTable* table = nullptr;
     const MapReference* reference = nullptr;
     int* selectedPoint = nullptr;
+    ChartRun* run = nullptr;
     unsigned char* mouseIn = nullptr;
     int* col = nullptr;
     int* row = nullptr;

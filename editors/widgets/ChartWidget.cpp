@@ -3,6 +3,7 @@
 #include "app/widgets/Seams.h"
 
 #include <QAbstractAxis>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -177,9 +178,25 @@ int TChart::PointAt(const QPointF& pos) const
     return best;
 }
 
+void TChart::ColourPoints(int beforeFirst, int beforeLast, const QColor& outside, int first, int last,
+                          const QColor& inside)
+{
+    if (!series)
+        return;
+    auto configuration = series->pointsConfiguration();
+    const int count = series->count();
+    for (int i = std::max(beforeFirst, 0); i <= beforeLast && i < count; ++i)
+        if (i < first || i > last)
+            configuration[i][QXYSeries::PointConfiguration::Color] = outside;
+    for (int i = std::max(first, 0); i <= last && i < count; ++i)
+        configuration[i][QXYSeries::PointConfiguration::Color] = inside;
+    series->setPointsConfiguration(configuration);
+}
+
 void TChart::keyPressEvent(QKeyEvent* event)
 {
     const QPointer<TChart> alive(this);
+    eventModifiers = event->modifiers();
     if (OnKeyDown)
         OnKeyDown(event->key());
     if (alive)
@@ -189,6 +206,10 @@ void TChart::keyPressEvent(QKeyEvent* event)
 void TChart::mousePressEvent(QMouseEvent* event)
 {
     setFocus(Qt::MouseFocusReason);
+    eventModifiers = event->modifiers();
+    pressed = event->button() == Qt::LeftButton;
+    dragged = false;
+    pressAt = event->position();
     if (OnClickSeries) {
         const int index = PointAt(event->position());
         const QPointer<TChart> alive(this);
@@ -198,6 +219,51 @@ void TChart::mousePressEvent(QMouseEvent* event)
             return;
     }
     QChartView::mousePressEvent(event);
+}
+
+void TChart::mouseMoveEvent(QMouseEvent* event)
+{
+    if (pressed && (event->buttons() & Qt::LeftButton)
+        && (event->position() - pressAt).manhattanLength() >= QApplication::startDragDistance())
+        dragged = true;
+    QChartView::mouseMoveEvent(event);
+}
+
+void TChart::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool drag = pressed && dragged && event->button() == Qt::LeftButton;
+    pressed = dragged = false;
+    if (drag && OnDragSelect && series && series->count() > 0) {
+        // From viewport to the chart's values.
+        auto value = [this](const QPointF& pos) {
+            return chart()->mapToValue(chart()->mapFromScene(mapToScene(pos.toPoint())), series).x();
+        };
+        const double a = value(pressAt);
+        const double b = value(event->position());
+        const double low = std::min(a, b);
+        const double high = std::max(a, b);
+        int first = -1;
+        int last = -1;
+        for (int i = 0; i < series->count(); ++i) {
+            const double x = series->at(i).x();
+            if (x >= low && x <= high) {
+                if (first < 0)
+                    first = i;
+                last = i;
+            }
+        }
+        if (first >= 0) {
+            eventModifiers = event->modifiers();
+            const QPointer<TChart> alive(this);
+            if (a <= b)
+                OnDragSelect(first, last);
+            else
+                OnDragSelect(last, first);
+            if (!alive)
+                return;
+        }
+    }
+    QChartView::mouseReleaseEvent(event);
 }
 
 void TChart::enterEvent(QEnterEvent* event)

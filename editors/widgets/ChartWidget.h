@@ -30,6 +30,10 @@ public:
     // A mouse button pressed on a point of the series; valueIndex is the
     // index of the point hit.
     std::function<void(int valueIndex, Qt::MouseButton button)> OnClickSeries;
+    // The left button dragged across the chart from one place to another:
+    // the points whose engine speed lies between the two, from the one
+    // nearest the press (from) to the one nearest the release (to).
+    std::function<void(int from, int to)> OnDragSelect;
     std::function<void()> OnMouseEnter;
     std::function<void()> OnMouseLeave;
 
@@ -41,6 +45,15 @@ public:
     // whose points are clicked and coloured, drawn with markers of `style`.
     void SetMapSeries(QXYSeries* series, MarkerStyle style);
     QXYSeries* MapSeries() const { return series; }
+
+    // The modifier keys held with the key or mouse button being reported.
+    Qt::KeyboardModifiers EventModifiers() const { return eventModifiers; }
+
+    // Gives the points from `first` to `last` the colour `inside`, and those
+    // of `before` (a range too; empty when first > last) that lie outside
+    // it the colour `outside`, in one change of the series.
+    void ColourPoints(int beforeFirst, int beforeLast, const QColor& outside, int first, int last,
+                      const QColor& inside);
 
     // The point's own colour; invalid when it has none.
     QColor PointColor(int index) const;
@@ -64,6 +77,8 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
@@ -76,4 +91,9 @@ private:
     // One scatter series per point colour, holding the points of that colour.
     QHash<QRgb, QScatterSeries*> colouredPoints;
     QList<QLineSeries*> referenceLines;
+    Qt::KeyboardModifiers eventModifiers;
+    // Where the left button went down, and whether it has been dragged.
+    QPointF pressAt;
+    bool pressed = false;
+    bool dragged = false;
 };

@@ -201,6 +201,22 @@ bool TStringGrid::CellMarked(int col, int row) const
     return background.isValid() && background.value<QBrush>().color() == MarkColour;
 }
 
+QRect TStringGrid::SelectedBlock() const
+{
+    const QRect data(fixedCols, fixedRows, columnCount() - fixedCols, rowCount() - fixedRows);
+    // The one range of the selection; the current cell's when there are more.
+    QRect block;
+    for (const QTableWidgetSelectionRange& r : selectedRanges()) {
+        const QRect range(QPoint(r.leftColumn(), r.topRow()), QPoint(r.rightColumn(), r.bottomRow()));
+        if (block.isNull() || range.contains(currentColumn(), currentRow()))
+            block = range;
+    }
+    block &= data;
+    if (block.isEmpty() && data.contains(currentColumn(), currentRow()))
+        block = QRect(currentColumn(), currentRow(), 1, 1);
+    return block;
+}
+
 QLineEdit* TStringGrid::Editor() const
 {
     return editor;

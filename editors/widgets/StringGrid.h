@@ -47,6 +47,11 @@ public:
     bool CellMarked(int col, int row) const;
     static const QColor MarkColour;
 
+    // The selected block of non-fixed cells (x: columns, y: rows), or the
+    // current cell alone when no block is selected; null when not even that
+    // is a non-fixed cell.
+    QRect SelectedBlock() const;
+
     // The open cell editor, or null.
     QLineEdit* Editor() const;
 

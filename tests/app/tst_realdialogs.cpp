@@ -16,15 +16,18 @@
 #include "device/LinkFixture.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUndoStack>
 #include <QUndoStack>
 #include <stdexcept>
 
@@ -45,6 +48,8 @@ public:
     QList<ShownBox> boxes;
     QString fileToChoose;
     int fileDialogs = 0;
+    QStringList numbersToType;  // answers of number boxes, in turn; then Cancel
+    int numberBoxes = 0;
     TForm2* window = nullptr;
     // A box without OK: the button of this text, or Escape when empty.
     QString button;
@@ -92,6 +97,13 @@ private:
                     return;
                 }
             QTest::keyClick(box, Qt::Key_Escape);
+        } else if (auto* number = qobject_cast<QInputDialog*>(modal)) {
+            ++numberBoxes;
+            auto* edit = number->findChild<QLineEdit*>();
+            if (numbersToType.isEmpty() || !edit)
+                return number->reject();
+            edit->selectAll();
+            QTest::keyClicks(edit, numbersToType.takeFirst() + QLatin1Char('\r'));
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             // A dialog that refuses the file stays open: it is cancelled on
             // the next round, so that the test cannot hang in it.
@@ -406,6 +418,28 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(LPGTable.Uoz[40], 0.5);
         QCOMPARE(dialogs->boxes.size(), 1);
+    }
+
+    // A range command asks its number in a real box under a comma locale,
+    // then refuses the result with one real message; a second try is stored
+    // and the cancelled third changes nothing.
+    void rangeCommandWithRealBoxes()
+    {
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        ShowPage(w->TabSheetUOZGrid);
+        ClickCell(w->StringGridLPG, 3, 4);
+        dialogs->numbersToType = QStringList{QStringLiteral("32,5"), QStringLiteral("2,5")};
+        for (int k = 0; k < 3; ++k) {
+            w->N35->trigger();  // "Прибавить…"
+            WaitForNoModal();
+            BackToWindow();
+        }
+        QCOMPARE(dialogs->numberBoxes, 3);
+        QCOMPARE(dialogs->Texts(), QStringList{QStringLiteral("Значение вне допустимого диапазона: газ, 2300 об/мин")});
+        QCOMPARE(dialogs->boxes.first().caption, QStringLiteral("Message"));
+        QCOMPARE(LPGTable.Uoz[23], 2.5);
+        QCOMPARE(w->StringGridLPG->Cell(3, 4), QStringLiteral("2,5"));
+        QCOMPARE(w->UndoStack->count(), 1);
     }
 
     // Connect, read, write and disconnect over the simulator: every message in

@@ -81,9 +81,15 @@ private slots:
         const QList<QAction*> top = w->MainMenu->actions();
         QCOMPARE(top.indexOf(w->N14->menuAction()), top.indexOf(w->N1->menuAction()) + 1);
         const QList<QAction*> items = w->N14->actions();
-        QCOMPARE(items.size(), 2);
         QCOMPARE(items[0], w->N15);
         QCOMPARE(items[1], w->N16);
+        // Then, after a separator, the shaping commands with their shortcuts.
+        QStringList shaping;
+        for (const QAction* a : items.mid(2))
+            shaping << a->text() + QLatin1Char(' ') + a->shortcut().toString();
+        QCOMPARE(shaping, QStringList({" ", "Копировать Ctrl+C", "Вставить Ctrl+V", " ", "Установить значение… Ctrl+E",
+                                       "Прибавить… Ctrl+D", "Умножить… Ctrl+M", "Интерполировать Ctrl+I", "Сгладить Ctrl+G", " ",
+                                       "Копировать карту бензина в газ Ctrl+Shift+G", "Копировать карту газа в бензин Ctrl+Shift+B"}));
         QCOMPARE(w->N15->text(), QStringLiteral("Отменить"));
         QCOMPARE(w->N16->text(), QStringLiteral("Повторить"));
         QCOMPARE(w->N15->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));

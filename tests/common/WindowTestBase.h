@@ -53,6 +53,7 @@ public:
         ResetCoreGlobals();
         SelectedLPGCol = SelectedLPGRow = SelectedPetrolCol = SelectedPetrolRow = 0;
         SelectedLPGPoint = SelectedPetrolPoint = 0;
+        LPGChartRun = PetrolChartRun = ChartRun();
         MouseInLPGChart = MouseInPetrolChart = 0;
         messages.clear();
         errors.clear();
@@ -64,6 +65,7 @@ public:
         SetErrorBoxHook([this](const QString& t) { errors << t; });
         SetFileDialogHook({});
         SetQuestionHook({});
+        SetNumberHook({});
         SetYesNoCancelHook({});
         w = new TForm2;
         Form2 = w;
@@ -89,6 +91,7 @@ public:
         SetErrorBoxHook({});
         SetFileDialogHook({});
         SetQuestionHook({});
+        SetNumberHook({});
         SetYesNoCancelHook({});
         ResetCoreGlobals();
     }

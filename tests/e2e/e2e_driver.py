@@ -28,7 +28,7 @@ from e2e_harness import Run, fail, prepare_session, run_main, wait_until  # noqa
 from e2e_window import (CONNECTED, ERROR_CAPTION, MAP_POINTS, NOT_CONNECTED, answer_box,  # noqa: E402
                         answer_close_question, click, click_at, close_and_expect_end, close_window,
                         expect_error, expect_message, expect_no_box, extents, file_dialog, find, find_all, key,
-                        showing, text_of, top_windows, type_text, use_program)
+                        showing, text_of, top_windows, type_text, use_program, xdo)
 
 PORT = 7
 
@@ -221,6 +221,67 @@ def grid_edits(c):
     win.page("Таблица УОЗ для газа")
     check_grid(win, c.lpg, "LPG after the grid edits")
     run.shot("grid-edits")
+
+
+def clipboard(run, text=None):
+    """Reads the X clipboard, or puts text on it as another program does."""
+    if text is None:
+        r = subprocess.run(["xclip", "-selection", "clipboard", "-o"], env=run.env, stdout=subprocess.PIPE,
+                           stderr=subprocess.DEVNULL, timeout=10)
+        return r.stdout.decode()
+    # xclip stays behind to serve the text until the X server ends.
+    subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=text.encode(), env=run.env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10, check=True)
+
+
+@step
+def shape_a_range(c):
+    """A range in the LPG table interpolated, copied, and pasted as a
+    spreadsheet column into the petrol table; a run of points on the chart."""
+    run, win, log = c.run, c.win, c.run.log
+    log("LPG table: select 4000..4600 rpm, Ctrl+I")
+    win.page("Таблица УОЗ для газа")
+    click(win.grid_cell(40))
+    x, y = ui.centre(win.grid_cell(46))
+    xdo("keydown", "shift")
+    click_at(x, y)
+    xdo("keyup", "shift")
+    key("ctrl+i")
+    expect_no_box(0.3)
+    # Point 42 held 32 degrees; the points between the ends now lie on the line.
+    first, last = c.lpg[40], c.lpg[46]
+    for k in range(1, 6):
+        c.lpg[40 + k] = first + round((last - first) * k / 6)
+    check_grid(win, c.lpg, "LPG after the interpolation")
+    run.shot("interpolated")
+
+    log("Ctrl+C: the column on the X clipboard")
+    key("ctrl+c")
+    column = [general(v / 1000.0) for v in c.lpg[40:47]]
+    wait_until("the copied column on the clipboard", lambda: clipboard(run) == "\n".join(column) + "\n", 5)
+
+    log("the column as a spreadsheet puts it, pasted into the petrol table at 1000 rpm")
+    clipboard(run, "\r\n".join(column) + "\r\n")
+    win.page("Таблица УОЗ для бензина")
+    click(win.grid_cell(10))
+    key("ctrl+v")
+    expect_no_box(0.3)
+    c.petrol[10:17] = c.lpg[40:47]
+    check_grid(win, c.petrol, "petrol after the paste")
+    run.shot("pasted")
+
+    log("LPG chart, one-point mode: Right to 4000 rpm, Shift+Right to 4600 rpm")
+    win.page("Карта УОЗ для газа")
+    chart_page = [f for f in find_all(win.frame, "filler") if any(
+        b.name == "Двигать всю карту" for b in find_all(f, "check box"))][0]
+    whole_map = [b for b in find_all(chart_page, "check box") if b.name == "Двигать всю карту"][0]
+    click(whole_map)
+    cx, cy, cw, ch = extents(chart_page)
+    click_at(cx + cw // 2, cy + ch // 4)
+    key(*(["Right"] * 40 + ["shift+Right"] * 6))
+    time.sleep(0.3)
+    run.shot("chart-selected-range")
+    click(whole_map)
 
 
 @step

@@ -11,7 +11,7 @@ gui="$1" sim="$2" out="$3" size="${4:-${E2E_SIZE:-1280x800}}"
 # Debian's python3 carries the accessibility bindings (python3-pyatspi).
 python=/usr/bin/python3
 missing=()
-for tool in Xvfb xdotool dbus-daemon import; do
+for tool in Xvfb xdotool xclip dbus-daemon import; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
 [ -x "$python" ] && "$python" -c "import pyatspi, Xlib" 2>/dev/null || missing+=("python3-pyatspi/python3-xlib")

@@ -306,6 +306,72 @@ private slots:
         QCOMPARE(SelectedLPGPoint, 57);
     }
 
+    // A run of points in one-point mode: Shift with Left, Right or a click,
+    // or a drag, extends it; the plain key or click makes one point of it
+    // again. Every point of the run is red, also after a reload; Up and Down
+    // move the run, or nothing when a point of it would reach 32.
+    void runSelection_data()
+    {
+        QTest::addColumn<QString>("input");  // c/C: click/Shift+click, l r L R: Left Right (capital: Shift), u: Up, p: reload, g: drag
+        QTest::addColumn<double>("at12");    // the value of point 12 at start (the others 0)
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<double>("moved");   // what the run's points hold at the end
+        QTest::newRow("Shift+Right twice, Up") << "c10 R R u" << 0.0 << 10 << 12 << 0.5;
+        QTest::newRow("Shift+click, plain Left collapses") << "c10 C14 l u" << 0.0 << 13 << 13 << 0.5;
+        QTest::newRow("Shift+Left at 0 stays") << "c0 L" << 0.0 << 0 << 0 << 0.0;
+        QTest::newRow("a drag from right to left, Up") << "g25-15 u" << 0.0 << 15 << 25 << 0.5;
+        QTest::newRow("the run stays red after a reload") << "c10 R p u" << 0.0 << 10 << 11 << 0.5;
+        QTest::newRow("a point at the limit refuses the run") << "c10 C12 u" << 31.6 << 10 << 12 << 0.0;
+    }
+
+    void runSelection()
+    {
+        QFETCH(QString, input);
+        QFETCH(double, at12);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(double, moved);
+        LPGTable.Uoz[12] = at12;
+        f.ShowPage(f.w->TabSheetLPGmap);
+        SinglePoint();
+        QCoreApplication::processEvents();
+        auto at = [&](int i) { return chart()->PointPosition(i).toPoint(); };
+        for (const QString& step : input.split(QLatin1Char(' '))) {
+            const QChar c = step[0];
+            const int n = step.mid(1).section(QLatin1Char('-'), 0, 0).toInt();
+            if (c == QLatin1Char('c') || c == QLatin1Char('C'))
+                QTest::mouseClick(chart()->viewport(), Qt::LeftButton,
+                                  c == QLatin1Char('C') ? Qt::ShiftModifier : Qt::NoModifier, at(n));
+            else if (c == QLatin1Char('g')) {
+                const int to = step.section(QLatin1Char('-'), 1).toInt();
+                // Above the line, a little beyond both end points.
+                const QPoint out(n > to ? 3 : -3, -30);
+                QTest::mousePress(chart()->viewport(), Qt::LeftButton, Qt::NoModifier, at(n) + out);
+                QTest::mouseMove(chart()->viewport(), at(n) + out - QPoint(out.x() * 5, 0));
+                QTest::mouseMove(chart()->viewport(), at(to) - QPoint(out.x(), -out.y()));
+                QTest::mouseRelease(chart()->viewport(), Qt::LeftButton, Qt::NoModifier, at(to) - QPoint(out.x(), -out.y()));
+            } else if (c == QLatin1Char('p'))
+                f.ShowPage(f.w->TabSheetLPGmap);
+            else {
+                PointerOverChart(chart());
+                const Qt::Key key = c.toLower() == QLatin1Char('l') ? Qt::Key_Left
+                    : c.toLower() == QLatin1Char('r')               ? Qt::Key_Right
+                                                                    : Qt::Key_Up;
+                QTest::keyClick(chart(), key, c.isUpper() ? Qt::ShiftModifier : Qt::NoModifier);
+            }
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(ChartSelection(f.w->LPGViews).size(), last - first + 1);
+        QCOMPARE(ChartSelection(f.w->LPGViews).front(), first);
+        for (int i = 0; i < MapPoints; ++i) {
+            const bool in = i >= first && i <= last;
+            QCOMPARE(chart()->PointColor(i) == Red, in);
+            QCOMPARE(LPGTable.Uoz[i], i == 12 && at12 != 0.0 ? at12 : in ? moved : 0.0);
+        }
+        VerifyInStep(chart(), LPGTable);
+    }
+
     void keysIgnoredWithPointerOffChart()
     {
         RefreshChart(f.w, QStringLiteral("LPG"));

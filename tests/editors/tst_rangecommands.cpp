@@ -1,0 +1,146 @@
+// The shaping commands of "Правка" in the window, through their shortcuts:
+// each change is one undo step that puts both maps back bit for bit, reloads
+// the changed map's views and keeps the references; a cancelled dialog, a
+// refusal, the settings page and an open cell editor change nothing.
+
+#include "EditorFixture.h"
+#include "common/ShownNumber.h"
+
+#include "app/core/MapCompare.h"
+#include "app/core/NumberText.h"
+#include "editors/ui/RangeCommands.h"
+#include "editors/widgets/StringGrid.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QUndoStack>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+struct Maps {
+    MapTable lpg;
+    MapTable petrol;
+};
+Maps Now() { return {LPGTable, PetrolTable}; }
+bool SameBits(const Maps& a, const Maps& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+} // namespace
+
+class TestRangeCommands : public QObject {
+    Q_OBJECT
+
+    EditorFixture f;
+
+private slots:
+    void init() { f.Open(); }
+    void cleanup()
+    {
+        f.Close();
+        ClearMapReferences();
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QString>("page");   // lpg-grid, lpg-chart(-all), petrol-grid, petrol-chart, settings, editor
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("input");  // the number answered (none: cancelled), or the clipboard's text
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("changes");
+        QTest::newRow("set, table block") << "lpg-grid" << "Ctrl+E" << "5.5" << "" << true;
+        QTest::newRow("add, chart run") << "petrol-chart" << "Ctrl+D" << "-1.5" << "" << true;
+        QTest::newRow("multiply, whole map") << "lpg-chart-all" << "Ctrl+M" << "110" << "" << true;
+        QTest::newRow("interpolate") << "petrol-grid" << "Ctrl+I" << "" << "" << true;
+        QTest::newRow("smooth") << "lpg-chart" << "Ctrl+G" << "" << "" << true;
+        QTest::newRow("paste a column") << "petrol-grid" << "Ctrl+V" << "1\n2.25\n3\n" << "" << true;
+        QTest::newRow("copy petrol to LPG") << "lpg-grid" << "Ctrl+Shift+G" << "" << "" << true;
+        QTest::newRow("cancelled") << "lpg-grid" << "Ctrl+E" << "" << "" << false;
+        QTest::newRow("refused") << "lpg-grid" << "Ctrl+E" << "40" << "Значение вне допустимого диапазона: газ, 1100 об/мин" << false;
+        QTest::newRow("paste refused") << "lpg-grid" << "Ctrl+V" << "1\nabc" << "Вставка отменена: не число «abc», строка 2, столбец 1" << false;
+        QTest::newRow("settings page") << "settings" << "Ctrl+E" << "5" << "" << false;
+        QTest::newRow("open cell editor") << "editor" << "Ctrl+E" << "5" << "" << false;
+    }
+
+    void commands()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, keys);
+        QFETCH(QString, input);
+        QFETCH(QString, message);
+        QFETCH(bool, changes);
+
+        // Values with residue in both maps, and references beside them.
+        for (int i = 0; i < MapPoints; ++i) {
+            LPGTable.Uoz[i] = std::sin(i) * 10 + 1e-9;
+            PetrolTable.Uoz[i] = std::cos(i) * 10 - 3e-9;
+        }
+        SetMapReference(LPGReference, LPGTable);
+        SetMapReference(PetrolReference, PetrolTable);
+        const MapReference lpgReference = LPGReference;
+        const bool petrol = page.startsWith(QLatin1String("petrol"));
+        TForm2* w = f.w;
+        QWidget* target = nullptr;
+        if (page.contains(QLatin1String("chart"))) {
+            TChart* chart = petrol ? w->ChartPetrol : w->ChartLPG;
+            f.ShowPage(petrol ? w->TabSheetPetrolmap : w->TabSheetLPGmap);
+            (petrol ? w->PetrolScaleCheckBox : w->LPGScaleCheckBox)->setChecked(true);  // negative values shown
+            if (!page.endsWith(QLatin1String("all"))) {
+                (petrol ? w->PetrolFulMapMoveCheckBox : w->LPGFulMapMoveCheckBox)->setChecked(false);
+                QTest::mouseClick(chart->viewport(), Qt::LeftButton, Qt::NoModifier, chart->PointPosition(11).toPoint());
+                QTest::mouseClick(chart->viewport(), Qt::LeftButton, Qt::ShiftModifier, chart->PointPosition(25).toPoint());
+            }
+            target = chart;
+        } else if (page == QLatin1String("settings")) {
+            f.ShowPage(w->TabSheetVariatorSettings);
+            target = w->EEditVariatorStartTimeout;
+        } else {
+            TStringGrid* grid = petrol ? w->StringGridPetrol : w->StringGridLPG;
+            f.ShowPage(petrol ? w->TabSheetPetrolGrid : w->TabSheetUOZGrid);
+            auto cell = [grid](int col, int row) { return grid->visualRect(grid->model()->index(row, col)).center(); };
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell(2, 2));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, cell(3, 5));
+            target = grid;
+            if (page == QLatin1String("editor")) {
+                QTest::keyClicks(grid, QStringLiteral("7"));
+                target = grid->Editor();
+                QVERIFY(target);
+            }
+        }
+        target->setFocus();
+        QGuiApplication::clipboard()->setText(input);
+        SetNumberHook([&](const QString&, const QString&, QString& text) {
+            text = input;
+            return !input.isEmpty();
+        });
+        const Maps before = Now();
+        const int steps = w->UndoStack->count();
+        QTest::keySequence(target, QKeySequence(keys));
+        QCoreApplication::processEvents();
+
+        QCOMPARE(f.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(w->UndoStack->count(), steps + (changes ? 1 : 0));
+        QCOMPARE(!SameBits(Now(), before), changes);
+        QVERIFY(std::memcmp(&LPGReference, &lpgReference, sizeof lpgReference) == 0);
+        // The changed map's views show it.
+        const MapTable& map = petrol ? PetrolTable : LPGTable;
+        for (int i = 0; i < MapPoints && page != QLatin1String("editor"); ++i) {
+            QCOMPARE((petrol ? w->Series1 : w->LineSeries1)->at(i).y(), map.Uoz[i]);
+            QVERIFY(ShowsValue((petrol ? w->StringGridPetrol : w->StringGridLPG)->Cell(PointCol(i), PointRow(i)), map.Uoz[i]));
+        }
+        if (!changes)
+            return;
+        const Maps after = Now();
+        w->UndoStack->undo();
+        QVERIFY(SameBits(Now(), before));
+        w->UndoStack->redo();
+        QVERIFY(SameBits(Now(), after));
+    }
+};
+
+QTEST_MAIN(TestRangeCommands)
+#include "tst_rangecommands.moc"
