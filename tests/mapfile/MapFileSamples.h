@@ -1,36 +1,12 @@
 #pragma once
 
-// Map tables and file texts shared by the map file tests.
+// File texts shared by the map file tests.
 
-#include "app/core/MapStore.h"
+#include "common/SampleMaps.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <cstring>
-
-// The standard speed axis with advance values uoz(i).
-template <typename F>
-MapTable SampleTable(F uoz)
-{
-    MapTable t{};
-    for (int i = 0; i < MapPoints; ++i) {
-        t.Rpm[i] = 100.0 * i;
-        t.Uoz[i] = uoz(i);
-    }
-    return t;
-}
-
-// Values no file in these tests holds, to tell whether a load touched a table.
-inline MapTable Sentinel(double base)
-{
-    return SampleTable([base](int i) { return base + i; });
-}
-
-inline bool SameTable(const MapTable& a, const MapTable& b)
-{
-    return std::memcmp(&a, &b, sizeof(MapTable)) == 0;
-}
 
 inline QByteArray ReadAll(const QString& path)
 {
