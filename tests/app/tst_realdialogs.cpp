@@ -28,7 +28,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QUndoStack>
-#include <QUndoStack>
 #include <stdexcept>
 
 namespace {
@@ -151,25 +150,9 @@ class TestRealDialogs : public QObject {
         WindowTestBase::KeyToFocus(key, modifiers);
     }
     void Type(const QString& text) { WindowTestBase::TypeToFocus(text); }
-    static void ClickCell(TStringGrid* grid, int col, int row)
-    {
-        const QRect r = grid->visualRect(grid->model()->index(row, col));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
-        QCoreApplication::processEvents();
-    }
-    static QPoint Current(TStringGrid* grid) { return QPoint(grid->currentColumn(), grid->currentRow()); }
-    static QString BadText(const QString& text)
-    {
-        return QStringLiteral("'%1' is not a valid floating point value.").arg(text);
-    }
-    void ShowPage(QWidget* page)
-    {
-        QTabWidget* tabs = w->PageControl1;
-        if (tabs->currentWidget() == page)
-            tabs->setCurrentIndex(tabs->indexOf(page) == 0 ? 1 : 0);
-        tabs->setCurrentWidget(page);
-        QCoreApplication::processEvents();
-    }
+    static void ClickCell(TStringGrid* grid, int col, int row) { WindowTestBase::ClickCell(grid, col, row); }
+    static QPoint Current(TStringGrid* grid) { return WindowTestBase::CurrentCell(grid); }
+    void ShowPage(QWidget* page) { link.ShowPage(page); }
     void WaitForNoModal()
     {
         QTRY_VERIFY(!QApplication::activeModalWidget());
@@ -233,7 +216,8 @@ private slots:
     }
 
     // Every way of committing a cell, on both grids, with text that is stored,
-    // text out of range and text that is no number. A failed commit shows the
+    // text out of range and text that is no number (the texts the number
+    // parser refuses are its own suite's). A failed commit shows the
     // error box once, after the key or click, and leaves the cursor on the
     // cell with the text as typed; the corrected text then commits.
     void gridCommitsWithRealBoxes_data()
@@ -244,7 +228,6 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<Outcome>("outcome");
 
-        const QString digits3000(3000, QLatin1Char('7'));
         const struct {
             const char* name;
             QString text;
@@ -255,13 +238,6 @@ private slots:
             {"32.01", QStringLiteral("32.01"), false, Outcome::Reverted},
             {"abc", QStringLiteral("abc"), false, Outcome::Error},
             {"empty", QString(), false, Outcome::Error},
-            {"blank", QStringLiteral(" "), false, Outcome::Error},
-            {"1e999", QStringLiteral("1e999"), false, Outcome::Error},
-            {"nan", QStringLiteral("nan"), false, Outcome::Error},
-            {"0x10", QStringLiteral("0x10"), false, Outcome::Error},
-            {"--1", QStringLiteral("--1"), false, Outcome::Error},
-            {"1 000", QStringLiteral("1 000"), false, Outcome::Error},
-            {"3000 digits", digits3000, false, Outcome::Error},
             {"ru 12,5", QStringLiteral("12,5"), true, Outcome::Stored},
             {"ru 3.5", QStringLiteral("3.5"), true, Outcome::Error},
         };
@@ -280,7 +256,7 @@ private slots:
                 for (const auto& t : enterTexts)
                     QTest::addRow("%s %s %s", map, k.name, t.name) << petrol << t.russian << k.how << t.text << t.outcome;
             for (const auto& m : moves)
-                for (const auto& t : {enterTexts[0], enterTexts[1], enterTexts[2], enterTexts[12]}) {
+                for (const auto& t : {enterTexts[0], enterTexts[1], enterTexts[2], enterTexts[5]}) {
                     // Tab leaves the grid without committing anything.
                     const Outcome outcome = m.how == Commit::Tab ? Outcome::Nothing : t.outcome;
                     QTest::addRow("%s %s %s", map, m.name, t.name) << petrol << t.russian << m.how << t.text << outcome;
@@ -335,7 +311,7 @@ private slots:
 
         QCOMPARE(dialogs->boxes.size(), 1);
         const ShownBox box = dialogs->boxes.first();
-        QCOMPARE(box.text, BadText(text));
+        QCOMPARE(box.text, WindowTestBase::BadNumber(text));
         QCOMPARE(box.caption, QStringLiteral("Tarvo GUI"));
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(table.Uoz[12], 4.5);
@@ -358,28 +334,6 @@ private slots:
         QCOMPARE(dialogs->boxes.size(), 1);
         QCOMPARE(table.Uoz[12], 7.0);
         QCOMPARE(Current(grid), Target(how));
-    }
-
-    // Moving away from bad text again and again reports it each time, one box
-    // per attempt, and never moves.
-    void everyAttemptToLeaveBadTextShowsOneBox()
-    {
-        ShowPage(w->TabSheetUOZGrid);
-        TStringGrid* grid = w->StringGridLPG;
-        grid->setFocus();
-        Type(QStringLiteral("abc"));
-        Key(Qt::Key_Down);
-        WaitForNoModal();
-        BackToWindow();
-        ClickCell(grid, 5, 5);
-        WaitForNoModal();
-        BackToWindow();
-        Key(Qt::Key_F2);
-        Key(Qt::Key_Return);
-        WaitForNoModal();
-        QCOMPARE(dialogs->Texts(), QStringList(3, BadText(QStringLiteral("abc"))));
-        QCOMPARE(Current(grid), QPoint(1, 1));
-        QCOMPARE(LPGTable.Uoz[0], 0.0);
     }
 
     // Chart keys run no box of their own; a key handler that fails shows the

@@ -5,7 +5,10 @@
 
 #include "common/CoreTestBase.h"
 
+#include "common/SampleMaps.h"
+
 #include "app/core/NumberText.h"
+#include "editors/core/Calculations.h"
 #include "editors/core/MapClipboard.h"
 #include "editors/core/RangeOps.h"
 
@@ -13,6 +16,7 @@
 #include <QTest>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 using Values = QMap<int, double>;
 Q_DECLARE_METATYPE(RangeOp)
@@ -75,6 +79,40 @@ private slots:
             else  // bit for bit, NaN included
                 QVERIFY(std::memcmp(&LPGTable.Uoz[i], &before.Uoz[i], sizeof(double)) == 0);
         }
+    }
+
+    // The chart's step guards take the whole-degree part of the extreme
+    // value, starting from 0 and skipping what is no number; the down guard
+    // sees the same map negated.
+    void shiftGuards_data()
+    {
+        QTest::addColumn<double>("fill");     // every point but 40
+        QTest::addColumn<double>("extreme");  // point 40
+        QTest::addColumn<double>("step");
+        QTest::addColumn<bool>("allowed");
+        const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+        QTest::newRow("31.9 by 0.5") << 0.25 << 31.9 << 0.5 << true;
+        QTest::newRow("31.4 by 0.5") << 0.25 << 31.4 << 0.5 << true;
+        QTest::newRow("32 by 0.01") << 0.25 << 32.0 << 0.01 << false;
+        QTest::newRow("32.4 by 0.01") << 0.25 << 32.4 << 0.01 << false;
+        QTest::newRow("31.99 by 0.99") << 0.25 << 31.99 << 0.99 << true;
+        QTest::newRow("31 by 1") << 0.25 << 31.0 << 1.0 << false;
+        QTest::newRow("below one") << 0.25 << 0.99 << 0.5 << true;
+        QTest::newRow("huge") << 0.25 << 1e300 << 0.5 << false;
+        QTest::newRow("infinite") << 0.25 << inf << 0.5 << false;
+        QTest::newRow("all below one, by 31.9") << -20.0 << -20.0 << 31.9 << true;
+        QTest::newRow("all below one, by 32") << -20.0 << -20.0 << 32.0 << false;
+        QTest::newRow("no numbers") << nan << nan << 0.5 << true;
+    }
+    void shiftGuards()
+    {
+        QFETCH(double, fill);
+        QFETCH(double, extreme);
+        QFETCH(double, step);
+        QFETCH(bool, allowed);
+        auto at = [&](int i) { return i == 40 ? extreme : fill; };
+        QCOMPARE(CanShiftUp(SampleTable(at), step), allowed);
+        QCOMPARE(CanShiftDown(SampleTable([&](int i) { return -at(i); }), step), allowed);
     }
 
     // The other map, rounded; a value out of bounds in it refuses the copy.
