@@ -14,120 +14,16 @@
 #include "app/ui/CloseQuestion.h"
 #include "app/ui/Undo.h"
 #include "device/LinkFixture.h"
+#include "common/DialogAnswerer.h"
 
-#include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QTabWidget>
-#include <QTimer>
 #include <QUndoStack>
 #include <stdexcept>
 
 namespace {
-
-struct ShownBox {
-    QString caption;
-    QString text;
-    QMessageBox::Icon icon;
-    bool owned;
-    QString status; // caption of Label2 while the box was up, or "hidden"
-};
-
-// Answers every real dialog the program opens: OK on a message box, the
-// chosen file (or Cancel) in a file dialog.
-class DialogAnswerer : public QObject {
-public:
-    QList<ShownBox> boxes;
-    QString fileToChoose;
-    int fileDialogs = 0;
-    QStringList numbersToType;  // answers of number boxes, in turn; then Cancel
-    int numberBoxes = 0;
-    TForm2* window = nullptr;
-    // A box without OK: the button of this text, or Escape when empty.
-    QString button;
-    QStringList buttons;  // of the last such box
-
-    DialogAnswerer()
-    {
-        timer.setInterval(5);
-        connect(&timer, &QTimer::timeout, this, [this] { Answer(); });
-        timer.start();
-    }
-
-    QStringList Texts() const
-    {
-        QStringList out;
-        for (const ShownBox& b : boxes)
-            out << b.text;
-        return out;
-    }
-
-private:
-    QTimer timer;
-    QFileDialog* lastDialog = nullptr;
-
-    void Answer()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            QString status = QStringLiteral("hidden");
-            if (window && window->Label2->isVisibleTo(window))
-                status = window->Label2->text();
-            boxes << ShownBox{box->windowTitle(), box->text(), box->icon(), box->parentWidget() != nullptr, status};
-            if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
-                ok->click();
-                return;
-            }
-            buttons.clear();
-            for (QAbstractButton* b : box->buttons())
-                buttons << b->text();
-            for (QAbstractButton* b : box->buttons())
-                if (b->text() == button) {
-                    b->click();
-                    return;
-                }
-            QTest::keyClick(box, Qt::Key_Escape);
-        } else if (auto* number = qobject_cast<QInputDialog*>(modal)) {
-            ++numberBoxes;
-            auto* edit = number->findChild<QLineEdit*>();
-            if (numbersToType.isEmpty() || !edit)
-                return number->reject();
-            edit->selectAll();
-            QTest::keyClicks(edit, numbersToType.takeFirst() + QLatin1Char('\r'));
-        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            // A dialog that refuses the file stays open: it is cancelled on
-            // the next round, so that the test cannot hang in it.
-            if (dialog == lastDialog && dialog->isVisible()) {
-                dialog->reject();
-                return;
-            }
-            lastDialog = dialog;
-            ++fileDialogs;
-            if (fileToChoose.isEmpty()) {
-                dialog->reject();
-            } else {
-                // As the user does: the folder, then the name typed into the
-                // file name box, then the dialog's own accept.
-                const QFileInfo file(fileToChoose);
-                dialog->setDirectory(file.absolutePath());
-                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-                    name->setText(file.fileName());
-                static_cast<QDialog*>(dialog)->accept();
-            }
-            if (!dialog->isVisible())
-                lastDialog = nullptr;
-        }
-    }
-};
 
 enum class Commit { Enter, KeypadEnter, Tab, Click, Down, Up };
 enum class Outcome { Stored, Reverted, Error, Nothing };
@@ -510,9 +406,8 @@ private slots:
         QCOMPARE(w->isVisible(), !closed);
         QStringList texts = dialogs->Texts();
         QCOMPARE(!texts.isEmpty() && texts.first() == CloseQuestion, asked);
-        if (asked)
-            {
-            QStringList buttons = dialogs->buttons;
+        if (asked) {
+            QStringList buttons = dialogs->boxes.first().buttons;
             buttons.sort();
             QCOMPARE(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("Отмена")}));
         }

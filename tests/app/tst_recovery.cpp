@@ -3,6 +3,7 @@
 // its answers, through the seams and with the real question box.
 
 #include "editors/EditorFixture.h"
+#include "common/DialogAnswerer.h"
 #include "common/SampleMaps.h"
 
 #include "mapfile/core/MapFile.h"
@@ -12,13 +13,9 @@
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/Undo.h"
 
-#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QLineSeries>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUndoStack>
@@ -281,23 +278,13 @@ private slots:
     void realQuestionBox()
     {
         for (const bool yes : {true, false}) {
-            QString seen, caption;
-            QStringList buttons;
-            QTimer::singleShot(0, [&] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                if (!box)
-                    return;
-                seen = box->text();
-                caption = box->windowTitle();
-                for (QAbstractButton* b : box->buttons())
-                    buttons << b->text();
-                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
-            });
+            DialogAnswerer dialogs;
+            dialogs.button = yes ? QStringLiteral("Да") : QStringLiteral("Нет");
             QCOMPARE(AskQuestion(RecoveryQuestion), yes);
-            QCOMPARE(seen, RecoveryQuestion);
-            QCOMPARE(caption, QStringLiteral("Message"));
-            buttons.sort();
-            QCOMPARE(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
+            QCOMPARE(dialogs.Texts(), QStringList{RecoveryQuestion});
+            QCOMPARE(dialogs.boxes[0].caption, QStringLiteral("Message"));
+            dialogs.boxes[0].buttons.sort();
+            QCOMPARE(dialogs.boxes[0].buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
         }
     }
 
@@ -308,15 +295,10 @@ private slots:
         QFile(file).resize(10);
         StartWindow();
         SetErrorBoxHook({});
-        QString seen;
-        QTimer::singleShot(0, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen = box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
+        DialogAnswerer dialogs;
         StartSession(f.w);
-        QVERIFY2(seen.startsWith(QStringLiteral("Cannot open map file")), qPrintable(seen));
+        QCOMPARE(dialogs.boxes.size(), 1);
+        QVERIFY2(dialogs.boxes[0].text.startsWith(QStringLiteral("Cannot open map file")), qPrintable(dialogs.boxes[0].text));
         QVERIFY(questions.isEmpty());
         QVERIFY(!QFile::exists(file));
     }

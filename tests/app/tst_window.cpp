@@ -5,6 +5,7 @@
 #include "app/widgets/Seams.h"
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/TarvoApplication.h"
+#include "common/DialogAnswerer.h"
 #include "common/WindowTestBase.h"
 
 #include <QAbstractScrollArea>
@@ -24,9 +25,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
-#include <QMessageBox>
 #include <QTest>
-#include <QTimer>
 #include <QTranslator>
 #include <QStyle>
 #include <QStyleOption>
@@ -398,18 +397,13 @@ private slots:
         SetMessageHook({});
         SetErrorBoxHook({});
         QStringList buttons;
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                for (QAbstractButton* b : box->buttons())
-                    buttons << b->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        closer.start(20);
-        ShowMessage(QStringLiteral("Вариатор подключен"));
-        ShowErrorBox(QStringLiteral("Ошибка."));
-        closer.stop();
+        {
+            DialogAnswerer dialogs;
+            ShowMessage(QStringLiteral("Вариатор подключен"));
+            ShowErrorBox(QStringLiteral("Ошибка."));
+            for (const ShownBox& box : dialogs.boxes)
+                buttons << box.buttons;
+        }
         QCoreApplication::removeTranslator(chinese);
         delete chinese;
         QCOMPARE(buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("OK")}));
@@ -646,34 +640,16 @@ private:
 
     QMap<QString, QWidget*> Controls()
     {
-        return {
-            {"WriteData", w->WriteData},
-            {"ReadData", w->ReadData},
-            {"ProgressBar1", w->ProgressBar1},
-            {"Label1", w->Label1},
-            {"LabelProgress", w->LabelProgress},
-            {"ComboBox1", w->ComboBox1},
-            {"Label2", w->Label2},
-            {"Button1", w->Button1},
-            {"PageControl1", w->PageControl1},
-            {"LabelVariatorStartTimeout", w->LabelVariatorStartTimeout},
-            {"EEditVariatorStartTimeout", w->EEditVariatorStartTimeout},
-            {"UpDownTimeout", w->UpDownTimeout},
-            {"SignalInversionLabel", w->SignalInversionLabel},
-            {"SignalInversionCheckBox", w->SignalInversionCheckBox},
-            {"Label3", w->Label3},
-            {"MicroCodeVersionEdit", w->MicroCodeVersionEdit},
-            {"ChartLPG", w->ChartLPG},
-            {"LPGSpeedCheckBox", w->LPGSpeedCheckBox},
-            {"LPGScaleCheckBox", w->LPGScaleCheckBox},
-            {"LPGFulMapMoveCheckBox", w->LPGFulMapMoveCheckBox},
-            {"ChartPetrol", w->ChartPetrol},
-            {"PetrolFulMapMoveCheckBox", w->PetrolFulMapMoveCheckBox},
-            {"PetrolScaleCheckBox", w->PetrolScaleCheckBox},
-            {"PetrolSpeedCheckBox", w->PetrolSpeedCheckBox},
-            {"StringGridLPG", w->StringGridLPG},
-            {"StringGridPetrol", w->StringGridPetrol},
-        };
+#define CONTROL(name) {QStringLiteral(#name), w->name}
+        return {CONTROL(WriteData), CONTROL(ReadData), CONTROL(ProgressBar1), CONTROL(Label1), CONTROL(LabelProgress),
+                CONTROL(ComboBox1), CONTROL(Label2), CONTROL(Button1), CONTROL(PageControl1),
+                CONTROL(LabelVariatorStartTimeout), CONTROL(EEditVariatorStartTimeout), CONTROL(UpDownTimeout),
+                CONTROL(SignalInversionLabel), CONTROL(SignalInversionCheckBox), CONTROL(Label3),
+                CONTROL(MicroCodeVersionEdit), CONTROL(ChartLPG), CONTROL(LPGSpeedCheckBox), CONTROL(LPGScaleCheckBox),
+                CONTROL(LPGFulMapMoveCheckBox), CONTROL(ChartPetrol), CONTROL(PetrolFulMapMoveCheckBox),
+                CONTROL(PetrolScaleCheckBox), CONTROL(PetrolSpeedCheckBox), CONTROL(StringGridLPG),
+                CONTROL(StringGridPetrol)};
+#undef CONTROL
     }
 };
 
