@@ -109,10 +109,7 @@ private slots:
         states.push_back(Now());
         CommitLPGCell(3, 4, QStringLiteral("-12.5"));
         states.push_back(Now());
-        MapTable petrolInFile = PetrolTable;
-        for (int i = 0; i < MapPoints; ++i)
-            petrolInFile.Uoz[i] = i * 0.1;
-        SaveMapFile(file, LPGTable, petrolInFile, QStringLiteral("0"));
+        SaveMapFile(file, LPGTable, SampleTable([](int i) { return i * 0.1; }), QStringLiteral("0"));
         w->Button1Click();
         states.push_back(Now());
         SetFileDialogHook([&](QFileDialog*, QString& name) {

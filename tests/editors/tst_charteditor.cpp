@@ -1,6 +1,7 @@
 #include "editors/widgets/ChartWidget.h"
 #include "EditorFixture.h"
 #include "common/ShownNumber.h"
+#include "common/SampleMaps.h"
 #include "app/core/NumberText.h"
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/TarvoApplication.h"
@@ -195,8 +196,7 @@ private slots:
 
     void clickSelectsInSinglePointModeOnly()
     {
-        for (int i = 0; i < MapPoints; ++i)
-            LPGTable.Uoz[i] = i % 2 ? 12 : 8;
+        LPGTable = SampleTable([](int i) { return i % 2 ? 12.0 : 8.0; });
         RefreshChart(f.w, QStringLiteral("LPG"));
         QCoreApplication::processEvents();
         QTest::mouseClick(chart()->viewport(), Qt::LeftButton, Qt::NoModifier,

@@ -64,10 +64,7 @@ private slots:
         QFETCH(bool, changes);
 
         // Values with residue in both maps, and references beside them.
-        for (int i = 0; i < MapPoints; ++i) {
-            LPGTable.Uoz[i] = std::sin(i) * 10 + 1e-9;
-            PetrolTable.Uoz[i] = std::cos(i) * 10 - 3e-9;
-        }
+        FillMaps([](int i) { return std::sin(i) * 10 + 1e-9; }, [](int i) { return std::cos(i) * 10 - 3e-9; });
         SetMapReference(LPGReference, LPGTable);
         SetMapReference(PetrolReference, PetrolTable);
         const MapReference lpgReference = LPGReference;

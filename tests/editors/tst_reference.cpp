@@ -248,10 +248,9 @@ private slots:
     {
         TForm2* w = f.w;
         TChart* chart = w->ChartLPG;
-        for (int i = 0; i < MapPoints; ++i) {
-            LPGTable.Uoz[i] = 10.0;
+        LPGTable = SampleTable([](int) { return 10.0; });
+        for (int i = 0; i < MapPoints; ++i)
             LPGReference.Uoz[i] = i >= 30 && i <= 32 ? std::numeric_limits<double>::quiet_NaN() : 20.0;
-        }
         LPGReference.exists = true;
         RefreshChart(w, QStringLiteral("LPG"));
         QTest::mouseMove(chart, QPoint(chart->width() / 2, chart->height() / 2));

@@ -1,4 +1,5 @@
 #include "EditorFixture.h"
+#include "common/SampleMaps.h"
 #include "app/core/NumberText.h"
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/TarvoApplication.h"
@@ -38,8 +39,7 @@ private slots:
 
     void reloadLaysOutHeadersAndPoints()
     {
-        for (int i = 0; i < MapPoints; ++i)
-            LPGTable.Uoz[i] = i / 4.0 - 10;
+        LPGTable = SampleTable([](int i) { return i / 4.0 - 10; });
         OpenLPGGrid();
         QCOMPARE(grid->Cell(0, 0), QString());
         for (int c = 1; c <= 8; ++c)
