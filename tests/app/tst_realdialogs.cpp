@@ -132,14 +132,12 @@ private slots:
             {"ru 12,5", QStringLiteral("12,5"), true, Outcome::Stored},
             {"ru 3.5", QStringLiteral("3.5"), true, Outcome::Error},
         };
-        const struct {
+        struct Way {
             const char* name;
             Commit how;
-        } enterKeys[] = {{"Enter", Commit::Enter}, {"keypad Enter", Commit::KeypadEnter}};
-        const struct {
-            const char* name;
-            Commit how;
-        } moves[] = {{"Tab", Commit::Tab}, {"click", Commit::Click}, {"Down", Commit::Down}, {"Up", Commit::Up}};
+        };
+        const Way enterKeys[] = {{"Enter", Commit::Enter}, {"keypad Enter", Commit::KeypadEnter}};
+        const Way moves[] = {{"Tab", Commit::Tab}, {"click", Commit::Click}, {"Down", Commit::Down}, {"Up", Commit::Up}};
 
         for (bool petrol : {false, true}) {
             const char* map = petrol ? "petrol" : "LPG";

@@ -179,10 +179,7 @@ private slots:
         QCOMPARE(questions, QStringList{RecoveryQuestion});
         QCOMPARE(RecoveryQuestion,
                  QStringLiteral("Предыдущий сеанс завершился некорректно. Восстановить несохранённые карты?"));
-        for (int i = 0; i < MapPoints; ++i) {
-            QCOMPARE(LPGTable.Uoz[i], lpg.Uoz[i]);
-            QCOMPARE(PetrolTable.Uoz[i], petrol.Uoz[i]);
-        }
+        QVERIFY(SameTable(LPGTable, lpg) && SameTable(PetrolTable, petrol));
         QCOMPARE(f.w->StringGridPetrol->Cell(8, 10), QStringLiteral("19.875"));
         QCOMPARE(f.w->LineSeries1->at(3).y(), lpg.Uoz[3]);
         QCOMPARE(f.w->EEditVariatorStartTimeout->text(), QStringLiteral("33"));
@@ -269,8 +266,7 @@ private slots:
         QCOMPARE(f.errors.size(), 1);
         QVERIFY2(f.errors[0].startsWith(QStringLiteral("Cannot open map file '%1'").arg(file)), qPrintable(f.errors[0]));
         QVERIFY(!QFile::exists(file));
-        for (int i = 0; i < MapPoints; ++i)
-            QCOMPARE(LPGTable.Uoz[i], 0.0);
+        QVERIFY(SameTable(LPGTable, SampleTable([](int) { return 0.0; })));
         QCOMPARE(f.w->UndoStack->count(), 0);
     }
 

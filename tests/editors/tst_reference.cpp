@@ -6,6 +6,7 @@
 #include "common/SampleMaps.h"
 #include "app/core/MapCompare.h"
 #include "mapfile/core/MapFile.h"
+#include "editors/ui/MapViews.h"
 #include "editors/ui/ReferenceView.h"
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/TarvoApplication.h"
@@ -216,7 +217,7 @@ private slots:
         Save();
         LPGTable.Uoz[0] = 4.0;
         PetrolTable.Uoz[79] = 4.0;
-        ReloadViews();
+        RefreshAllViews(w);
         QCOMPARE(Marked(w->StringGridLPG), QList<int>{0});
         QCOMPARE(Marked(w->StringGridPetrol), QList<int>{79});
         const int steps = w->UndoStack->count();
@@ -297,14 +298,6 @@ private slots:
         QCOMPARE(chart->PointColor(59), QColor(0, 0, 255));
     }
 
-private:
-    void ReloadViews()
-    {
-        RefreshChart(f.w, QStringLiteral("LPG"));
-        RefreshChart(f.w, QStringLiteral("Petrol"));
-        RefreshGrid(f.w, QStringLiteral("LPG"));
-        RefreshGrid(f.w, QStringLiteral("Petrol"));
-    }
 };
 
 int main(int argc, char** argv)
