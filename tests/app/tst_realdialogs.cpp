@@ -41,9 +41,6 @@ class TestRealDialogs : public QObject {
     DialogAnswerer* dialogs = nullptr;
     QTemporaryDir files;
 
-    static void ClickCell(TStringGrid* grid, int col, int row) { WindowTestBase::ClickCell(grid, col, row); }
-    static QPoint Current(TStringGrid* grid) { return WindowTestBase::CurrentCell(grid); }
-    void ShowPage(QWidget* page) { link.ShowPage(page); }
     void WaitForNoModal()
     {
         QTRY_VERIFY(!QApplication::activeModalWidget());
@@ -61,7 +58,7 @@ class TestRealDialogs : public QObject {
         case Commit::Enter: link.KeyToFocus(Qt::Key_Return); break;
         case Commit::KeypadEnter: link.KeyToFocus(Qt::Key_Enter, Qt::KeypadModifier); break;
         case Commit::Tab: link.KeyToFocus(Qt::Key_Tab); break;
-        case Commit::Click: ClickCell(grid, 4, 5); break;
+        case Commit::Click: link.ClickCell(grid, 4, 5); break;
         case Commit::Down: link.KeyToFocus(Qt::Key_Down); break;
         case Commit::Up: link.KeyToFocus(Qt::Key_Up); break;
         }
@@ -164,10 +161,10 @@ private slots:
         MapTable& table = petrol ? PetrolTable : LPGTable;
         table.Uoz[12] = 4.5;
         TStringGrid* grid = petrol ? w->StringGridPetrol : w->StringGridLPG;
-        ShowPage(petrol ? w->TabSheetPetrolGrid : w->TabSheetUOZGrid);
+        link.ShowPage(petrol ? w->TabSheetPetrolGrid : w->TabSheetUOZGrid);
         grid->setFocus();
-        ClickCell(grid, 2, 3); // point 12
-        QCOMPARE(Current(grid), QPoint(2, 3));
+        link.ClickCell(grid, 2, 3); // point 12
+        QCOMPARE(link.CurrentCell(grid), QPoint(2, 3));
         QVERIFY(dialogs->boxes.isEmpty());
 
         link.KeyToFocus(Qt::Key_F2);
@@ -180,19 +177,19 @@ private slots:
         case Outcome::Nothing:
             QVERIFY(dialogs->boxes.isEmpty());
             QCOMPARE(table.Uoz[12], 4.5);
-            QCOMPARE(Current(grid), QPoint(2, 3));
+            QCOMPARE(link.CurrentCell(grid), QPoint(2, 3));
             return;
         case Outcome::Stored:
             QVERIFY(dialogs->boxes.isEmpty());
             QCOMPARE(table.Uoz[12], 12.5); // every stored text reads 12.5
             QCOMPARE(grid->Cell(2, 3), text);
-            QCOMPARE(Current(grid), Target(how));
+            QCOMPARE(link.CurrentCell(grid), Target(how));
             return;
         case Outcome::Reverted:
             QVERIFY(dialogs->boxes.isEmpty());
             QCOMPARE(table.Uoz[12], 4.5);
             QCOMPARE(grid->Cell(2, 3), oldText);
-            QCOMPARE(Current(grid), Target(how));
+            QCOMPARE(link.CurrentCell(grid), Target(how));
             return;
         case Outcome::Error:
             break;
@@ -204,7 +201,7 @@ private slots:
         QCOMPARE(box.caption, QStringLiteral("Tarvo GUI"));
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(table.Uoz[12], 4.5);
-        QCOMPARE(Current(grid), QPoint(2, 3));
+        QCOMPARE(link.CurrentCell(grid), QPoint(2, 3));
         QCOMPARE(grid->Cell(2, 3), text);
         BackToWindow();
         if (how == Commit::Enter || how == Commit::KeypadEnter) {
@@ -222,14 +219,14 @@ private slots:
         Do(grid, how);
         QCOMPARE(dialogs->boxes.size(), 1);
         QCOMPARE(table.Uoz[12], 7.0);
-        QCOMPARE(Current(grid), Target(how));
+        QCOMPARE(link.CurrentCell(grid), Target(how));
     }
 
     // Chart keys run no box of their own; a key handler that fails shows the
     // error box after the key, and the chart goes on taking keys.
     void chartKeysWithRealBoxes()
     {
-        ShowPage(w->TabSheetLPGmap);
+        link.ShowPage(w->TabSheetLPGmap);
         TChart* chart = w->ChartLPG;
         QTest::mouseMove(chart, chart->rect().center());
         QCoreApplication::processEvents();
@@ -269,8 +266,8 @@ private slots:
     void rangeCommandWithRealBoxes()
     {
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        ShowPage(w->TabSheetUOZGrid);
-        ClickCell(w->StringGridLPG, 3, 4);
+        link.ShowPage(w->TabSheetUOZGrid);
+        link.ClickCell(w->StringGridLPG, 3, 4);
         dialogs->numbersToType = QStringList{QStringLiteral("32,5"), QStringLiteral("2,5")};
         for (int k = 0; k < 3; ++k) {
             w->N35->trigger();  // "Прибавить…"

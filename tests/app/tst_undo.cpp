@@ -27,13 +27,6 @@ class TestUndo : public QObject {
     TForm2* w = nullptr;
     QUndoStack* stack = nullptr;
 
-    // Every view shows the tables.
-    void CheckViews()
-    {
-        f.CheckViewsShow(false);
-        f.CheckViewsShow(true);
-    }
-
     void CommitLPGCell(int col, int row, const QString& text)
     {
         bool canSelect = true;
@@ -137,13 +130,15 @@ private slots:
         for (int k = int(states.size()) - 2; k >= 0; --k) {
             stack->undo();
             QVERIFY2(SameBits(Now(), states[k]), qPrintable(QStringLiteral("after undo to state %1").arg(k)));
-            CheckViews();
+            f.CheckViewsShow(false);
+            f.CheckViewsShow(true);
         }
         QVERIFY(!stack->canUndo());
         for (size_t k = 1; k < states.size(); ++k) {
             stack->redo();
             QVERIFY2(SameBits(Now(), states[k]), qPrintable(QStringLiteral("after redo to state %1").arg(k)));
-            CheckViews();
+            f.CheckViewsShow(false);
+            f.CheckViewsShow(true);
         }
         QVERIFY(!stack->canRedo());
     }

@@ -127,7 +127,6 @@ private slots:
         SinglePoint(true);
         Press(chart(), Qt::Key_Up, 3);
         QCOMPARE(LPGTable.Uoz[0], 0.01 + 0.01 + 0.01);
-        QCOMPARE(QString::number(LPGTable.Uoz[0]), QStringLiteral("0.03"));
         Press(chart(), Qt::Key_Down, 3);
         QVERIFY(LPGTable.Uoz[0] != 0.0);
         QVERIFY(std::fabs(LPGTable.Uoz[0]) < 1e-15);
@@ -180,25 +179,24 @@ private slots:
         LPGTable = SampleTable([](int i) { return i % 2 ? 12.0 : 8.0; });
         RefreshChart(f.w, QStringLiteral("LPG"));
         QCoreApplication::processEvents();
-        QTest::mouseClick(chart()->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          chart()->PointPosition(20).toPoint());
+        auto click = [this](Qt::MouseButton button, int point, QPoint off = {}) {
+            QTest::mouseClick(chart()->viewport(), button, Qt::NoModifier, chart()->PointPosition(point).toPoint() + off);
+        };
+        click(Qt::LeftButton, 20);
         QCOMPARE(SelectedLPGPoint, 0);
         QCOMPARE(ColouredPoints(chart()), 0);
         SinglePoint();
-        QTest::mouseClick(chart()->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          chart()->PointPosition(20).toPoint());
+        click(Qt::LeftButton, 20);
         QCOMPARE(SelectedLPGPoint, 20);
         QCOMPARE(chart()->PointColor(20), Red);
         QCOMPARE(chart()->PointColor(0), Blue);
         QVERIFY(chart()->hasFocus());
-        QTest::mouseClick(chart()->viewport(), Qt::RightButton, Qt::NoModifier,
-                          chart()->PointPosition(57).toPoint());
+        click(Qt::RightButton, 57);
         QCOMPARE(SelectedLPGPoint, 57);
         QCOMPARE(chart()->PointColor(57), Red);
         QCOMPARE(chart()->PointColor(20), Blue);
         // A click away from the points selects nothing.
-        QTest::mouseClick(chart()->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          chart()->PointPosition(30).toPoint() + QPoint(0, 40));
+        click(Qt::LeftButton, 30, QPoint(0, 40));
         QCOMPARE(SelectedLPGPoint, 57);
     }
 
@@ -390,10 +388,6 @@ private slots:
         SelectedLPGPoint = 12;
         SelectedPetrolPoint = 44;
         QTest::mouseClick(f.w->Button1, Qt::LeftButton);
-        for (int i = 0; i < MapPoints; ++i) {
-            QCOMPARE(LPGTable.Uoz[i], 9.0);
-            QCOMPARE(PetrolTable.Uoz[i], 2.0);
-        }
         VerifyInStep(f.w->ChartLPG, LPGTable);
         VerifyInStep(f.w->ChartPetrol, PetrolTable);
         for (int i = 0; i < MapPoints; ++i) {
