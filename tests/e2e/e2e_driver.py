@@ -214,7 +214,7 @@ def second_program_leaves_the_first_alone(c):
     close_and_expect_end(c.run, second)
     if recovery_files(c.state) != held or not recovery_holds(c.state, c.lpg):
         fail("the first program's recovery file alone, with its maps", recovery_files(c.state))
-    c.gui, c.win = first, first_win
+    c.gui, c.win, ui.APP_PID = first, first_win, first.pid
 
 
 @step
