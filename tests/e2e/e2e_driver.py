@@ -33,7 +33,7 @@ from e2e_checks import (FIRMWARE, LPG_FIRST, PETROL_FIRST, START_TIMEOUT, Sim, c
 from e2e_harness import Run, fail, prepare_session, run_main, wait_until  # noqa: E402
 from e2e_window import (MAP_POINTS, answer_box, click, click_at, close_and_expect_end,  # noqa: E402
                         expect_error, expect_message, expect_no_box, extents, file_dialog, find, key,
-                        type_text, use_program, xdo)
+                        text_of, type_text, use_program, xdo)
 
 PORT = 7
 
@@ -89,10 +89,18 @@ def window_covers_the_screen(c):
 
 @step
 def connect_and_read(c):
-    """The port number typed, the menu, the button."""
+    """The port number typed, the menu, the button. A refused number stays in
+    the box as typed, on both ways of refusing it."""
     win = c.win
-    win.set_edit(win.port_edit(), str(PORT))
-    win.menu("Подключение", "Подключиться")
+    edit = win.port_edit()
+    for text, refusal in (("abc", lambda: expect_error("'abc' is not a valid integer value.")),
+                          ("-3", lambda: expect_message("Не удалось подключиться")), (str(PORT), None)):
+        win.set_edit(edit, text)
+        win.menu("Подключение", "Подключиться")
+        if refusal:
+            refusal()
+            if text_of(edit) != text:
+                fail("port box still '%s'" % text, text_of(edit))
     expect_message("Вариатор подключен")
     click(win.button("Чтение данных из вариатора"))
     expect_no_box(0.3)
@@ -163,12 +171,22 @@ def x_clipboard(c):
 
 @step
 def write(c):
-    """What came in through X input is what the variator holds."""
-    click(c.win.button("Запись данных в вариатор"))
+    """A start timeout that does not fit stays in its box as typed; then what
+    came in through X input is what the variator holds."""
+    win = c.win
+    win.page("Настройки вариатора")
+    edit = win.timeout_edit()
+    for text in ("70000", "12"):
+        win.set_edit(edit, text)
+        click(win.button("Запись данных в вариатор"))
+        if text == "70000":
+            expect_message("Запись отменена: значение вне допустимого диапазона (время до включения вариатора)")
+            if text_of(edit) != text:
+                fail("start timeout box still '%s'" % text, text_of(edit))
     expect_no_box(0.3)
-    wait_until("the write to finish", lambda: not c.win.busy(), 30)
+    wait_until("the write to finish", lambda: not win.busy(), 30)
     expect_no_box(0.5)
-    check_sim(c.sim, c.lpg, c.petrol, START_TIMEOUT_VALUE, "after the write")
+    check_sim(c.sim, c.lpg, c.petrol, 12, "after the write")
 
 
 @step
@@ -178,7 +196,7 @@ def save(c):
     c.win.menu("Файл", "Сохранить")
     file_dialog(path)
     wait_until("the saved file", lambda: os.path.exists(path), 10)
-    check_file(path, c.lpg, c.petrol, str(START_TIMEOUT_VALUE))
+    check_file(path, c.lpg, c.petrol, "12")
 
 
 @step

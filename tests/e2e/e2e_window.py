@@ -270,6 +270,14 @@ class Window:
         type_text(text)
         wait_until("the edit box to read '%s'" % text, lambda: text_of(edit) == text, 5)
 
+    def timeout_edit(self):
+        """The start timeout box, the upper edit box of the settings page."""
+        port = find_all(find(self.frame, "combo box"), "text")
+        edits = [e for e in find_all(self.frame, "text") if e not in port]
+        if len(edits) != 2:
+            fail("two edit boxes on the settings page", "%d" % len(edits))
+        return min(edits, key=lambda e: extents(e)[1])
+
     def busy(self):
         bars = find_all(self.frame, "progress bar", only_showing=True)
         return bool(bars)
