@@ -307,6 +307,8 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--size", default="1280x800")
     args = parser.parse_args()
+    # The programs start in a folder of their own.
+    args.gui, args.sim = os.path.abspath(args.gui), os.path.abspath(args.sim)
     run = Run(args)
     contexts = []
 
