@@ -5,6 +5,7 @@
 
 #include "device/wire/ComPort.h"
 #include "device/core/Dataextractor.h"
+#include "device/wire/Frame.h"
 #include "sim/VariatorSim.h"
 
 #include <QFile>
@@ -32,6 +33,18 @@ inline SimFaultRule Fault(SimFault fault, int argument = 0, int parameter = -1, 
     rule.every = every;
     rule.from = from;
     return rule;
+}
+
+// Adds faults written as the simulator's --fault takes them, e.g. "short,3,param=85".
+inline bool AddFaults(VariatorSim& sim, const QStringList& faults)
+{
+    for (const QString& fault : faults) {
+        SimFaultRule rule;
+        if (!ParseSimFault(fault.toStdString(), &rule, nullptr))
+            return false;
+        sim.AddFault(rule);
+    }
+    return true;
 }
 
 // Starts an instant simulator; the test fails when that is impossible.
@@ -69,4 +82,14 @@ inline bool AliasToDevNull(int number)
     const QString alias = QString::fromLocal8Bit(PortAliasFolder() + "/com" + QByteArray::number(number));
     QFile::remove(alias);
     return QFile::link(QStringLiteral("/dev/null"), alias);
+}
+
+// Both maps in the simulator: LPG point i holds lpg(i), petrol point i petrol(i).
+template <typename F, typename G>
+void StoreMaps(VariatorSim& sim, F lpg, G petrol)
+{
+    for (int i = 0; i < MapPoints; ++i) {
+        sim.SetValue(LPGFirstParameter + i, int16_t(lpg(i)));
+        sim.SetValue(PetrolFirstParameter + i, int16_t(petrol(i)));
+    }
 }

@@ -4,6 +4,7 @@
 // folder, a main window with recorded messages, and variator simulators that
 // are reached as COM<n> through their aliases.
 
+#include "common/SampleMaps.h"
 #include "common/WindowTestBase.h"
 
 #include "device/wire/ComPort.h"
