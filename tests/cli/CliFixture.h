@@ -38,23 +38,14 @@ public:
     {
         QVERIFY(runtimeDir.isValid());
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
-        ResetAliases();
-    }
-
-    void ResetAliases()
-    {
-        const QString folder = QString::fromLocal8Bit(PortAliasFolder());
-        QDir(folder).removeRecursively();
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(IsTrustedPortFolder(PortAliasFolder()));
+        QVERIFY(ResetAliasFolder());
     }
 
     void Cleanup()
     {
         ResetCoreGlobals();
         sims.clear();
-        ResetAliases();
+        QVERIFY(ResetAliasFolder());
     }
 
     VariatorSim* AddSim(int number, bool instant = true)

@@ -4,10 +4,12 @@
 // a record of the messages shown.
 
 #include "device/wire/ComPort.h"
+#include "device/wire/PortPath.h"
 #include "device/core/Dataextractor.h"
 #include "device/wire/Frame.h"
 #include "sim/VariatorSim.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QTest>
@@ -73,6 +75,16 @@ inline std::unique_ptr<VariatorSim> StartAliasedSim(int number, bool instant)
     if (!sim->Start(&error) || !sim->RegisterAlias(number, &error))
         qFatal("simulator: %s", error.c_str());
     return sim;
+}
+
+// An empty port alias folder of this user's own, as the program trusts it.
+inline bool ResetAliasFolder()
+{
+    const QString folder = QString::fromLocal8Bit(PortAliasFolder());
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return IsTrustedPortFolder(PortAliasFolder());
 }
 
 // Makes COM<number> name a device that cannot be opened as a serial port, so

@@ -306,51 +306,44 @@ private slots:
         QCOMPARE(w->ProgressBar1->maximum(), 79);
     }
 
-    void disconnectCommand_data()
+    // "Отключение" and closing the window, connected or not: the one message,
+    // the status shown red, the port released.
+    void disconnecting_data()
     {
+        QTest::addColumn<bool>("close");
         QTest::addColumn<bool>("connected");
-        QTest::newRow("nothing connected") << false;
-        QTest::newRow("connected") << true;
+        QTest::newRow("disconnect, nothing connected") << false << false;
+        QTest::newRow("disconnect, connected") << false << true;
+        QTest::newRow("close, never connected") << true << false;
+        QTest::newRow("close, connected") << true << true;
     }
-    void disconnectCommand()
+    void disconnecting()
     {
-        QFETCH(bool, connected);
-        AddSim(5);
-        if (connected)
-            ConnectTo(5);
-        w->N12->trigger();
-        QCOMPARE(messages, QStringList{"Вариатор отключен"});
-        QCOMPARE(statusAtMessage, QStringList{"Не подключен"});
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
-        QVERIFY(!VariatorPort->IsOpen());
-        QCOMPARE(int(VariatorConnected), 0);
-        // A fresh connect works again.
-        ConnectTo(5);
-    }
-
-    void closingTheWindow_data()
-    {
-        QTest::addColumn<bool>("connected");
-        QTest::newRow("never connected") << false;
-        QTest::newRow("connected") << true;
-    }
-    void closingTheWindow()
-    {
+        QFETCH(bool, close);
         QFETCH(bool, connected);
         AddSim(5);
         if (connected)
             ConnectTo(5);
         w->show();
-        QVERIFY(w->close());
+        if (close)
+            QVERIFY(w->close());
+        else
+            w->N12->trigger();
         QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QCOMPARE(statusAtMessage, QStringList{"Не подключен"});
         QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
         QVERIFY(w->Label2->isVisibleTo(w));
         QCOMPARE(w->Label2->palette().color(QPalette::Window), QColor(255, 0, 0));
-        QVERIFY(!VariatorPort);
         QCOMPARE(int(VariatorConnected), 0);
-        // The port is released: another holder can open the line now.
-        ComPort other;
-        QCOMPARE(other.Open("\\\\.\\COM5", 9600, 100), 1);
+        if (close) {
+            QVERIFY(!VariatorPort);
+            // Another holder can open the line now.
+            ComPort other;
+            QCOMPARE(other.Open("\\\\.\\COM5", 9600, 100), 1);
+        } else {
+            QVERIFY(!VariatorPort->IsOpen());
+            ConnectTo(5);  // a fresh connect works again
+        }
     }
 
     void messageBoxBlocksTheOtherCommands()
