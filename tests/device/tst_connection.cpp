@@ -91,9 +91,7 @@ private slots:
     {
         // One interactive connect to a silent port: 7 s (T = 1000 ms).
         VariatorSim* sim = AddSim(5);
-        SimFaultRule silent;
-        silent.fault = SimFault::Silent;
-        sim->AddFault(silent);
+        sim->AddFault(Fault(SimFault::Silent));
         w->ComboBox1->setEditText(QStringLiteral("5"));
         QElapsedTimer clock;
         clock.start();
@@ -171,10 +169,7 @@ private slots:
         QFETCH(int, argument);
         QFETCH(bool, connects);
         VariatorSim* sim = AddSim(5);
-        SimFaultRule rule;
-        rule.fault = SimFault(fault);
-        rule.argument = argument;
-        sim->AddFault(rule);
+        sim->AddFault(Fault(SimFault(fault), argument));
         w->ComboBox1->setEditText(QStringLiteral("5"));
         w->N9->trigger();
         // The handshake itself is silent: only the connect's own message.
@@ -194,9 +189,7 @@ private slots:
         AliasToNull(4);
         AliasToNull(6);
         VariatorSim* silentSim = AddSim(5);
-        SimFaultRule silent;
-        silent.fault = SimFault::Silent;
-        silentSim->AddFault(silent);
+        silentSim->AddFault(Fault(SimFault::Silent));
         VariatorSim* sim = AddSim(7);
 
         w->show();
@@ -246,9 +239,7 @@ private slots:
         VariatorSim* sim = AddSim(7);
         AutoSelectPort(7, 8);
         QCOMPARE(int(VariatorConnected), 1);
-        SimFaultRule silent;
-        silent.fault = SimFault::Silent;
-        sim->AddFault(silent);
+        sim->AddFault(Fault(SimFault::Silent));
         bool valid = true;
         QElapsedTimer clock;
         clock.start();
@@ -263,10 +254,7 @@ private slots:
         // A port left open by a connect that got no answer: the search closes
         // it and tries that number again.
         VariatorSim* sim = AddSim(7);
-        SimFaultRule wrong;
-        wrong.fault = SimFault::WrongEcho;
-        wrong.argument = 1;
-        sim->AddFault(wrong);
+        sim->AddFault(Fault(SimFault::WrongEcho, 1));
         QCOMPARE(int(ConnectVariator(7, 0)), 0);
         QVERIFY(VariatorPort->IsOpen());
         sim->ClearFaults();

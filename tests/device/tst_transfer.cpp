@@ -211,10 +211,7 @@ private slots:
     void progressPaintedBeforeTheMessageOfItsPoint()
     {
         ShortenTimeouts();
-        SimFaultRule rule;
-        rule.fault = SimFault::Silent;
-        rule.parameter = 80 + 3;
-        sim->AddFault(rule);
+        sim->AddFault(Fault(SimFault::Silent, 0, 80 + 3));
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         PaintRecorder bar;
