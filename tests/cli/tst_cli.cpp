@@ -324,6 +324,8 @@ private slots:
                                                    << "start timeout (Timeout in ";
         QTest::newRow("--timeout not a number") << "55" << QStringList{"--timeout", "7s"} << 1.0
                                                 << "start timeout (--timeout): '7s' is not a valid integer value; give --timeout T";
+        QTest::newRow("backup over the file") << "55" << QStringList{"--backup", "FILE"} << 1.0
+                                              << "the backup would replace '";
     }
     // Every read that got both maps and every write whose map echoes all
     // matched leaves a restore point in the window's history folder; one
@@ -388,6 +390,7 @@ private slots:
         lpg.Uoz[12] = lpg1200;
         const QString file = dir.filePath(QStringLiteral("bad.xml"));
         SaveMapFile(file, lpg, lpg, timeout);
+        extra.replaceInStrings(QStringLiteral("FILE"), file);
 
         const CliRun run = f.Run(QStringList{QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file} + extra);
         QCOMPARE(run.status, 2);
