@@ -6,7 +6,7 @@
 
 #include "common/CoreTestBase.h"
 
-#include "app/core/MapStore.h"
+#include "common/SampleMaps.h"
 #include "device/wire/PortPath.h"
 #include "sim/VariatorSim.h"
 #include "device/DeviceTestSupport.h"
@@ -38,23 +38,14 @@ public:
     {
         QVERIFY(runtimeDir.isValid());
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
-        ResetAliases();
-    }
-
-    void ResetAliases()
-    {
-        const QString folder = QString::fromLocal8Bit(PortAliasFolder());
-        QDir(folder).removeRecursively();
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(IsTrustedPortFolder(PortAliasFolder()));
+        QVERIFY(ResetAliasFolder());
     }
 
     void Cleanup()
     {
         ResetCoreGlobals();
         sims.clear();
-        ResetAliases();
+        QVERIFY(ResetAliasFolder());
     }
 
     VariatorSim* AddSim(int number, bool instant = true)
@@ -91,21 +82,3 @@ public:
         return run;
     }
 };
-
-// Tables on the standard axis with advance f(i) at point i.
-inline MapTable CliTable(const std::function<double(int)>& f)
-{
-    MapTable table;
-    for (int i = 0; i < MapPoints; ++i) {
-        table.Rpm[i] = 100.0 * i;
-        table.Uoz[i] = f(i);
-    }
-    return table;
-}
-
-// Stores a map in the simulator: point i of the map at firstParameter + i.
-inline void StoreMap(VariatorSim& sim, int firstParameter, const std::function<int(int)>& code)
-{
-    for (int i = 0; i < MapPoints; ++i)
-        sim.SetValue(firstParameter + i, int16_t(code(i)));
-}

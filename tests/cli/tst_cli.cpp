@@ -24,8 +24,7 @@ int OldPetrol(int i) { return -50 * i; }
 
 void StoreOldMaps(VariatorSim& sim)
 {
-    StoreMap(sim, LPGFirstParameter, OldLPG);
-    StoreMap(sim, PetrolFirstParameter, OldPetrol);
+    StoreMaps(sim, OldLPG, OldPetrol);
     sim.SetValue(StartTimeoutParameter, 45);
     sim.SetValue(FirmwareParameter, 12);
 }
@@ -77,9 +76,9 @@ class TestCli : public QObject {
                     double lpg1200 = 12.5 + 12 / 4.0)
     {
         const QString path = f.Path(name);
-        MapTable lpg = CliTable([](int i) { return 12.5 + i / 4.0; });
+        MapTable lpg = SampleTable([](int i) { return 12.5 + i / 4.0; });
         lpg.Uoz[12] = lpg1200;
-        const MapTable petrol = CliTable([](int i) { return -i / 8.0; });
+        const MapTable petrol = SampleTable([](int i) { return -i / 8.0; });
         SaveMapFile(path, lpg, petrol, timeout);
         return path;
     }
@@ -152,7 +151,7 @@ private slots:
                            : r.bytes[1] >= FirmwareParameter ? SettingReadData : MapReadData);
         }
 
-        MapTable lpg = CliTable([](int) { return 99.0; });
+        MapTable lpg = SampleTable([](int) { return 99.0; });
         MapTable petrol = lpg;
         LoadMapFile(file, lpg, petrol);
         for (int i = 0; i < MapPoints; ++i) {
@@ -173,32 +172,39 @@ private slots:
         QCOMPARE(o.value(QLatin1String("petrol")).toArray().at(2).toDouble(), -32.768);
     }
 
-    // Any exchange without a valid reply: exit 1, the point named, and the
-    // file that was there before stays byte for byte, with no leftovers.
+    // Any exchange without a valid reply: exit 1, every failing point named
+    // (a silent one ends the read at once), and the file that was there
+    // before stays byte for byte, with no leftovers.
     void readNeverWritesAPartialFile_data()
     {
-        QTest::addColumn<int>("fault");
-        QTest::addColumn<int>("argument");
-        QTest::addColumn<int>("parameter");
-        QTest::addColumn<QString>("named");
-        QTest::newRow("short reply") << int(SimFault::Short) << 3 << 85
-                                     << "LPG map, 500 rpm (parameter 85): UARTdataExchange: Вариатор не отвечает (the reply broke off before its sixth byte)";
-        QTest::newRow("bad checksum") << int(SimFault::BadChecksum) << 0 << 3 << "petrol map, 300 rpm (parameter 3)";
-        QTest::newRow("error report") << int(SimFault::ErrorReport) << 2 << 160 << "firmware version (parameter 160)";
-        QTest::newRow("hangup") << int(SimFault::Hangup) << 3 << 100 << "LPG map, 2000 rpm (parameter 100)";
+        QTest::addColumn<QStringList>("faults");  // as the simulator's --fault takes them
+        QTest::addColumn<QStringList>("named");
+        QTest::addColumn<int>("requests");        // the simulator got; -1: not counted
+        QTest::newRow("short reply") << QStringList{"short,3,param=85"}
+                                     << QStringList{"LPG map, 500 rpm (parameter 85): UARTdataExchange: Вариатор не отвечает (the reply broke off before its sixth byte)"}
+                                     << 1 + 162;
+        QTest::newRow("bad checksum") << QStringList{"bad-crc,param=3"}
+                                      << QStringList{"petrol map, 300 rpm (parameter 3)"} << 1 + 162;
+        QTest::newRow("error report") << QStringList{"error,2,param=160"}
+                                      << QStringList{"firmware version (parameter 160)"} << 1 + 162;
+        QTest::newRow("hangup") << QStringList{"hangup,3,param=100"}
+                                << QStringList{"LPG map, 2000 rpm (parameter 100)"} << -1;
+        QTest::newRow("two failures, both named")
+            << QStringList{"bad-crc,param=81", "error,1,param=40"}
+            << QStringList{"tarvo-cli: LPG map, 100 rpm (parameter 81): UARTdataExchange: Ошибка контрольной суммы пакета, принятого от вариатора",
+                           "tarvo-cli: petrol map, 4000 rpm (parameter 40): UARTdataExchange: Вариатор сообщает о получении пакета с неверной контрольной суммой"}
+            << 1 + 162;
+        QTest::newRow("silent from LPG point 19 on")
+            << QStringList{"silent,from=21"}
+            << QStringList{"tarvo-cli: no reply from the variator at LPG map, 1900 rpm (parameter 99)"} << 1 + 20;
     }
     void readNeverWritesAPartialFile()
     {
-        QFETCH(int, fault);
-        QFETCH(int, argument);
-        QFETCH(int, parameter);
-        QFETCH(QString, named);
+        QFETCH(QStringList, faults);
+        QFETCH(QStringList, named);
+        QFETCH(int, requests);
         VariatorSim* sim = f.AddSim(7);
-        SimFaultRule rule;
-        rule.fault = SimFault(fault);
-        rule.argument = argument;
-        rule.parameter = parameter;
-        sim->AddFault(rule);
+        QVERIFY(AddFaults(*sim, faults));
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("car.xml"));
         QFile old(file);
@@ -208,41 +214,14 @@ private slots:
 
         const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"), file});
         QCOMPARE(run.status, 1);
-        QVERIFY2(run.err.contains(named), qPrintable(run.err));
+        for (const QString& text : named)
+            QVERIFY2(run.err.contains(text), qPrintable(run.err));
         QVERIFY(run.err.contains(QStringLiteral("tarvo-cli: '%1' was not written").arg(file)));
         QCOMPARE(run.out, QString());
         QCOMPARE(ReadAll(file), QByteArray("what was here before"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("car.xml")});
-        if (rule.fault != SimFault::Hangup)
-            QCOMPARE(sim->RequestCount(), 1 + 162);  // collected, not stopped
-    }
-
-    // Failures other than silence are collected and all named at the end.
-    void readNamesEveryFailure()
-    {
-        VariatorSim* sim = f.AddSim(7);
-        sim->AddFault(Fault(SimFault::BadChecksum, 0, 81));
-        sim->AddFault(Fault(SimFault::ErrorReport, 1, 40));
-        const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"),
-                                  f.Path(QStringLiteral("never.xml"))});
-        QCOMPARE(run.status, 1);
-        QVERIFY(run.err.contains(QStringLiteral("tarvo-cli: LPG map, 100 rpm (parameter 81): UARTdataExchange: Ошибка контрольной суммы пакета, принятого от вариатора")));
-        QVERIFY(run.err.contains(QStringLiteral("tarvo-cli: petrol map, 4000 rpm (parameter 40): UARTdataExchange: Вариатор сообщает о получении пакета с неверной контрольной суммой")));
-        QVERIFY(!QFile::exists(f.Path(QStringLiteral("never.xml"))));
-    }
-
-    // A silent variator: the first exchange without any reply ends the read.
-    void silentVariatorStopsAtTheFirstPoint()
-    {
-        VariatorSim* sim = f.AddSim(7);
-        sim->AddFault(Fault(SimFault::Silent, 0, -1, 0, 1 + 20));  // from LPG point 19 on
-        const QString file = f.Path(QStringLiteral("silent.xml"));
-        const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"), file});
-        QCOMPARE(run.status, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("tarvo-cli: no reply from the variator at LPG map, 1900 rpm (parameter 99)")),
-                 qPrintable(run.err));
-        QCOMPARE(sim->RequestCount(), 1 + 20);  // nothing after the silent one
-        QVERIFY(!QFile::exists(file));
+        if (requests >= 0)
+            QCOMPARE(sim->RequestCount(), requests);  // collected, not stopped, unless silent
     }
 
     void autoFindsThePortAndSaysWhich()
@@ -292,7 +271,7 @@ private slots:
 
         // The backup holds what the variator held, timeout included.
         const QString backup = lines[0].mid(7);
-        MapTable lpg = CliTable([](int) { return 0.0; });
+        MapTable lpg = SampleTable([](int) { return 0.0; });
         MapTable petrol = lpg;
         LoadMapFile(backup, lpg, petrol);
         for (int i = 0; i < MapPoints; ++i) {
@@ -345,6 +324,8 @@ private slots:
                                                    << "start timeout (Timeout in ";
         QTest::newRow("--timeout not a number") << "55" << QStringList{"--timeout", "7s"} << 1.0
                                                 << "start timeout (--timeout): '7s' is not a valid integer value; give --timeout T";
+        QTest::newRow("backup over the file") << "55" << QStringList{"--backup", "FILE"} << 1.0
+                                              << "the backup would replace '";
     }
     // Every read that got both maps and every write whose map echoes all
     // matched leaves a restore point in the window's history folder; one
@@ -405,10 +386,11 @@ private slots:
         QFETCH(QString, says);
         VariatorSim* sim = f.AddSim(7);
         QTemporaryDir dir;
-        MapTable lpg = CliTable([](int) { return 1.0; });
+        MapTable lpg = SampleTable([](int) { return 1.0; });
         lpg.Uoz[12] = lpg1200;
         const QString file = dir.filePath(QStringLiteral("bad.xml"));
         SaveMapFile(file, lpg, lpg, timeout);
+        extra.replaceInStrings(QStringLiteral("FILE"), file);
 
         const CliRun run = f.Run(QStringList{QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file} + extra);
         QCOMPARE(run.status, 2);
@@ -439,24 +421,44 @@ private slots:
         QCOMPARE(sim->RequestCount(), 0);
     }
 
-    // Wrong echoes and error reports do not stop a write; all are named.
-    void writeCollectsBadEchoes()
+    // A write that went wrong exits 1 and says what: wrong echoes and error
+    // reports, which do not stop it, are all named; a read-back that differs
+    // from what was written, while every echo matched, lists the points.
+    void writeThatWentWrong_data()
     {
+        QTest::addColumn<QStringList>("faults");  // as the simulator's --fault takes them
+        QTest::addColumn<QStringList>("says");     // on standard error
+        QTest::addColumn<QString>("shows");        // on standard output
+        const QString firstWrite = QStringLiteral(",from=%1").arg(1 + 162 + 1);
+        const QString firstReadBack = QStringLiteral(",from=%1").arg(1 + 162 + 161 + 1);
+        QTest::newRow("bad echoes")
+            << QStringList{"wrong-echo,1,param=90" + firstWrite, "error,2,param=5" + firstWrite}
+            << QStringList{"tarvo-cli: LPG map, 1000 rpm (parameter 90): WritePLGMap: функция UARTdataExchange возвращает неверное значение (sent 15000, echo 15001)",
+                           "tarvo-cli: petrol map, 500 rpm (parameter 5): UARTdataExchange: Вариатор сообщает о получении пакета с неверным параметром; WritePetrolMap: функция UARTdataExchange возвращает неверное значение",
+                           "160 of 160 map points went out, the start timeout went out"}
+            << QString();
+        QTest::newRow("read-back differs")
+            << QStringList{"wrong-echo,1,param=92" + firstReadBack}
+            << QStringList{"tarvo-cli: the variator holds 1 points other than written; the old maps are in '"}
+            << "written 160 points, start timeout 55\nLPG 1200 15.5 15.501\n";
+    }
+    void writeThatWentWrong()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(QStringList, says);
+        QFETCH(QString, shows);
         VariatorSim* sim = f.AddSim(7);
         StoreOldMaps(*sim);
-        const int firstWrite = 1 + 162 + 1;
-        sim->AddFault(Fault(SimFault::WrongEcho, 1, 90, 0, firstWrite));
-        sim->AddFault(Fault(SimFault::ErrorReport, 2, 5, 0, firstWrite));
-        const QString file = NewFile(QStringLiteral("echo.xml"));
-        const CliRun run = f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QVERIFY(AddFaults(*sim, faults));
+        const CliRun run = f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"),
+                                  NewFile(QStringLiteral("echo.xml"))});
         QCOMPARE(run.status, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("tarvo-cli: LPG map, 1000 rpm (parameter 90): WritePLGMap: функция UARTdataExchange возвращает неверное значение (sent 15000, echo 15001)")),
-                 qPrintable(run.err));
-        QVERIFY(run.err.contains(QStringLiteral("tarvo-cli: petrol map, 500 rpm (parameter 5): UARTdataExchange: Вариатор сообщает о получении пакета с неверным параметром; WritePetrolMap: функция UARTdataExchange возвращает неверное значение")));
-        QVERIFY(run.err.contains(QStringLiteral("160 of 160 map points went out, the start timeout went out")));
+        for (const QString& text : says)
+            QVERIFY2(run.err.contains(text), qPrintable(run.err));
+        QVERIFY2(run.out.contains(shows), qPrintable(run.out));
+        QVERIFY(!run.out.contains(QLatin1String("verified")));
         QCOMPARE(Writes(*sim), 161);
         QCOMPARE(int(sim->Value(LPGFirstParameter + 79)), 12500 + 250 * 79);
-        QVERIFY(!run.out.contains(QLatin1String("verified")));
     }
 
     void verifyAndDiffReportEachDifferingPoint()

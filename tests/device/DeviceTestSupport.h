@@ -4,9 +4,12 @@
 // a record of the messages shown.
 
 #include "device/wire/ComPort.h"
+#include "device/wire/PortPath.h"
 #include "device/core/Dataextractor.h"
+#include "device/wire/Frame.h"
 #include "sim/VariatorSim.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QTest>
@@ -32,6 +35,18 @@ inline SimFaultRule Fault(SimFault fault, int argument = 0, int parameter = -1, 
     rule.every = every;
     rule.from = from;
     return rule;
+}
+
+// Adds faults written as the simulator's --fault takes them, e.g. "short,3,param=85".
+inline bool AddFaults(VariatorSim& sim, const QStringList& faults)
+{
+    for (const QString& fault : faults) {
+        SimFaultRule rule;
+        if (!ParseSimFault(fault.toStdString(), &rule, nullptr))
+            return false;
+        sim.AddFault(rule);
+    }
+    return true;
 }
 
 // Starts an instant simulator; the test fails when that is impossible.
@@ -62,6 +77,16 @@ inline std::unique_ptr<VariatorSim> StartAliasedSim(int number, bool instant)
     return sim;
 }
 
+// An empty port alias folder of this user's own, as the program trusts it.
+inline bool ResetAliasFolder()
+{
+    const QString folder = QString::fromLocal8Bit(PortAliasFolder());
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return IsTrustedPortFolder(PortAliasFolder());
+}
+
 // Makes COM<number> name a device that cannot be opened as a serial port, so
 // that an attempt on it fails at once whatever this machine has at /dev/ttyS*.
 inline bool AliasToDevNull(int number)
@@ -69,4 +94,14 @@ inline bool AliasToDevNull(int number)
     const QString alias = QString::fromLocal8Bit(PortAliasFolder() + "/com" + QByteArray::number(number));
     QFile::remove(alias);
     return QFile::link(QStringLiteral("/dev/null"), alias);
+}
+
+// Both maps in the simulator: LPG point i holds lpg(i), petrol point i petrol(i).
+template <typename F, typename G>
+void StoreMaps(VariatorSim& sim, F lpg, G petrol)
+{
+    for (int i = 0; i < MapPoints; ++i) {
+        sim.SetValue(LPGFirstParameter + i, int16_t(lpg(i)));
+        sim.SetValue(PetrolFirstParameter + i, int16_t(petrol(i)));
+    }
 }

@@ -4,6 +4,7 @@
 // folder, a main window with recorded messages, and variator simulators that
 // are reached as COM<n> through their aliases.
 
+#include "common/SampleMaps.h"
 #include "common/WindowTestBase.h"
 
 #include "device/wire/ComPort.h"
@@ -48,10 +49,7 @@ public:
     {
         QVERIFY(runtimeDir.isValid());
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
-        QDir().mkpath(QString::fromLocal8Bit(PortAliasFolder()));
-        QFile::setPermissions(QString::fromLocal8Bit(PortAliasFolder()),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(IsTrustedPortFolder(PortAliasFolder()));
+        QVERIFY(ResetAliasFolder());
     }
 
     void InitWindow()
@@ -70,10 +68,7 @@ public:
         DisconnectVariator();
         EndWindow();
         sims.clear();
-        QDir(QString::fromLocal8Bit(PortAliasFolder())).removeRecursively();
-        QDir().mkpath(QString::fromLocal8Bit(PortAliasFolder()));
-        QFile::setPermissions(QString::fromLocal8Bit(PortAliasFolder()),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ResetAliasFolder();
     }
 
     // A simulator answering at once, reachable as COM<number>.

@@ -18,8 +18,6 @@
 #include <QTimer>
 #include <QUndoStack>
 #include <cmath>
-#include <cstring>
-#include <limits>
 
 namespace {
 
@@ -27,8 +25,6 @@ const QString Disconnected = QStringLiteral("Вариатор отключен")
 
 int LPGCode(int i) { return 4350 + 25 * i; }
 int PetrolCode(int i) { return -3000 + 101 * i; }
-
-bool SameBits(const MapTable& a, const MapTable& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 } // namespace
 
@@ -42,12 +38,8 @@ class TestCompare : public QObject, public LinkFixture {
     void Connect()
     {
         sim = AddSim(6);
-        for (int i = 0; i < MapPoints; ++i) {
-            sim->SetValue(LPGFirstParameter + i, int16_t(LPGCode(i)));
-            sim->SetValue(PetrolFirstParameter + i, int16_t(PetrolCode(i)));
-            LPGTable.Uoz[i] = LPGCode(i) / 1000.0;
-            PetrolTable.Uoz[i] = PetrolCode(i) / 1000.0;
-        }
+        StoreMaps(*sim, LPGCode, PetrolCode);
+        FillMaps([](int i) { return LPGCode(i) / 1000.0; }, [](int i) { return PetrolCode(i) / 1000.0; });
         ConnectTo(6);
         sim->ClearRequests();
         messages.clear();
@@ -76,57 +68,6 @@ private slots:
         Connect();
     }
     void cleanup() { CleanupWindow(); }
-
-    void comparisonMessage_data()
-    {
-        QTest::addColumn<QList<int>>("lpg");
-        QTest::addColumn<QList<int>>("petrol");
-        QTest::addColumn<QString>("text");
-        QList<int> eleven;
-        for (int i = 0; i < 11; ++i)
-            eleven << 69 + i;
-        QTest::newRow("equal") << QList<int>() << QList<int>() << "Карты совпадают с вариатором";
-        QTest::newRow("both") << QList<int>{12, 13} << QList<int>{0}
-                              << "Отличаются точек: 3 (газ: 1200, 1300 об/мин; бензин: 0 об/мин)";
-        QTest::newRow("gas only") << QList<int>{79} << QList<int>() << "Отличаются точек: 1 (газ: 7900 об/мин)";
-        QTest::newRow("petrol only") << QList<int>() << QList<int>{5, 6}
-                                     << "Отличаются точек: 2 (бензин: 500, 600 об/мин)";
-        QTest::newRow("ten listed, eleven counted")
-            << eleven << QList<int>{1}
-            << "Отличаются точек: 12 (газ: 6900, 7000, 7100, 7200, 7300, 7400, 7500, 7600, 7700, 7800, …"
-               " об/мин; бензин: 100 об/мин)";
-        QTest::newRow("exactly ten") << eleven.mid(1) << QList<int>()
-                                     << "Отличаются точек: 10 (газ: 7000, 7100, 7200, 7300, 7400, 7500, 7600,"
-                                        " 7700, 7800, 7900 об/мин)";
-    }
-    void comparisonMessage()
-    {
-        QFETCH(QList<int>, lpg);
-        QFETCH(QList<int>, petrol);
-        QFETCH(QString, text);
-        QCOMPARE(ComparisonMessage(lpg, petrol), text);
-    }
-
-    // Two advances are the same when they go out as the same code.
-    void sameAdvanceIsTheSameCode()
-    {
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        double residue = 0;
-        for (int k = 0; k < 3; ++k)
-            residue += 0.01;
-        for (int k = 0; k < 3; ++k)
-            residue -= 0.01;
-        QVERIFY(residue != 0.0);
-        QVERIFY(SameAdvance(residue, 0.0));
-        QVERIFY(SameAdvance(4.35, 4350 / 1000.0));
-        QVERIFY(SameAdvance(12.3456, 12.345));
-        QVERIFY(!SameAdvance(12.346, 12.345));
-        QVERIFY(!SameAdvance(-0.001, 0.0));
-        QVERIFY(SameAdvance(40.0, 40.0));    // beyond the wire, as doubles
-        QVERIFY(!SameAdvance(40.0, 32.767));
-        QVERIFY(!SameAdvance(nan, nan));
-        QVERIFY(!SameAdvance(nan, 0.0));
-    }
 
     // A read makes what it read the reference; a point whose exchange failed
     // has none and is marked.
@@ -173,8 +114,8 @@ private slots:
             QCOMPARE(int(requests[k].bytes[1]), k < 80 ? LPGFirstParameter + k : PetrolFirstParameter + k - 80);
             QCOMPARE(DataField(requests[k].bytes), 100);
         }
-        QVERIFY(SameBits(LPGTable, lpg));
-        QVERIFY(SameBits(PetrolTable, petrol));
+        QVERIFY(SameTable(LPGTable, lpg));
+        QVERIFY(SameTable(PetrolTable, petrol));
         QCOMPARE(w->UndoStack->count(), steps);
         QCOMPARE(w->EEditVariatorStartTimeout->text(), QStringLiteral("7"));
         QCOMPARE(w->StringGridLPG->Cell(4, 4), QStringLiteral("typed"));
@@ -210,7 +151,7 @@ private slots:
         QCOMPARE(messages, QStringList({"UARTdataExchange: Вариатор отвечает параметром 0xFF с кодом ошибки 5",
                                         "Отличаются точек: 1 (бензин: 500 об/мин)"}));
         QCOMPARE(sim->RequestCount(), 160);
-        QVERIFY(SameBits(PetrolTable, petrol));
+        QVERIFY(SameTable(PetrolTable, petrol));
         QVERIFY(std::isnan(PetrolReference.Uoz[5]));
         QCOMPARE(Marked(w->StringGridPetrol), QList<int>{5});
         QCOMPARE(LinePoints(w->ChartPetrol), MapPoints - 1);

@@ -12,6 +12,7 @@
 namespace {
 
 const QString Prefix = QStringLiteral("Попытка подключения к com-порту");
+const QString Refused = QStringLiteral("Неверный номер порта");
 
 QString Path(int number)
 {
@@ -28,78 +29,57 @@ private slots:
     void init() { InitWindow(); }
     void cleanup() { CleanupWindow(); }
 
-    void connectsToTheNumberInTheBox_data()
+    // "Подключение" with the text of the port box: a number that names the
+    // variator connects; one that is no integer goes to the error box; one
+    // out of range is refused before any port is touched; one that names no
+    // device fails at the open. Each message comes before the status shows.
+    void connectByTheBox_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("plain") << "5";
-        QTest::newRow("leading zero") << "05";
-        QTest::newRow("leading space") << " 5";
-        QTest::newRow("hexadecimal") << "$5";
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("path");   // left in PortName
+        QTest::addColumn<QString>("status"); // Label2 afterwards; empty: hidden
+        const QString invalid = QStringLiteral("'%1' is not a valid integer value.");
+        const QString failed = QStringLiteral("Не удалось подключиться");
+        for (const char* text : {"5", "05", " 5", "$5"})
+            QTest::newRow(text) << text << "Вариатор подключен" << "" << Path(5) << "Подключен";
+        for (const char* text : {"abc", "", "5 "})
+            QTest::newRow(qPrintable(QStringLiteral("'%1'").arg(text))) << text << "" << invalid.arg(text) << "" << "";
+        for (const char* text : {"0", "1000", "-100", "2147483647", "-2147483648"})
+            QTest::newRow(text) << text << Refused << "" << "" << "";
+        for (int number : {-3, -99, 999, 200})  // 200: no alias, no device
+            QTest::newRow(qPrintable(QString::number(number)))
+                << QString::number(number) << failed << "" << Path(number) << "Не подключен";
     }
-    void connectsToTheNumberInTheBox()
+    void connectByTheBox()
     {
         QFETCH(QString, text);
+        QFETCH(QString, message);
+        QFETCH(QString, error);
+        QFETCH(QString, path);
+        QFETCH(QString, status);
         VariatorSim* sim = AddSim(5);
         w->ComboBox1->setEditText(text);
         w->N9->trigger();
 
-        QCOMPARE(messages, QStringList{"Вариатор подключен"});
-        // The message comes before the status: the label was still hidden.
-        QCOMPARE(statusAtMessage, QStringList{"hidden"});
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
-        QVERIFY(w->Label2->isVisibleTo(w));
-        QCOMPARE(int(VariatorConnected), 1);
-        QCOMPARE(QString::fromLatin1(PortName), Path(5));
-
+        const bool connected = status == QStringLiteral("Подключен");
+        QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(statusAtMessage, message.isEmpty() ? QStringList() : QStringList{"hidden"});
+        QCOMPARE(errors, error.isEmpty() ? QStringList() : QStringList{error});
+        QCOMPARE(QString::fromLatin1(PortName), path);
+        QCOMPARE(w->Label2->isVisibleTo(w), !status.isEmpty());
+        if (!status.isEmpty())
+            QCOMPARE(w->Label2->text(), status);
+        QCOMPARE(int(VariatorConnected), int(connected));
+        QCOMPARE(VariatorPort->IsOpen(), connected);
         const auto requests = sim->Requests();
-        QCOMPARE(int(requests.size()), 1);
-        const unsigned char handshake[6] = {0x55, 0xFF, 0x00, 0x0B, 0x33, 0xB6};
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(requests[0].bytes), 6),
-                 QByteArray(reinterpret_cast<const char*>(handshake), 6));
-    }
+        QCOMPARE(int(requests.size()), int(connected));
+        if (connected)
+            QCOMPARE(Bytes(requests[0]), QByteArray::fromHex("55FF000B33B6"));
 
-    void portBoxThatIsNoIntegerGoesToTheErrorBox_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("letters") << "abc";
-        QTest::newRow("empty") << "";
-        QTest::newRow("trailing space") << "5 ";
-    }
-    void portBoxThatIsNoIntegerGoesToTheErrorBox()
-    {
-        QFETCH(QString, text);
-        VariatorSim* sim = AddSim(5);
-        w->ComboBox1->setEditText(text);
-        w->N9->trigger();
-        QCOMPARE(errors, QStringList{QStringLiteral("'%1' is not a valid integer value.").arg(text)});
-        QVERIFY(messages.isEmpty());
-        QCOMPARE(sim->RequestCount(), 0);
-        QCOMPARE(PortName[0], '\0');
-        QVERIFY(!w->Label2->isVisibleTo(w));
-    }
-
-    void portNumbersThatAreRefused_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("initial 0") << "0";
-        QTest::newRow("1000") << "1000";
-        QTest::newRow("-100") << "-100";
-        QTest::newRow("largest int") << "2147483647";
-        QTest::newRow("smallest int") << "-2147483648";
-    }
-    void portNumbersThatAreRefused()
-    {
-        QFETCH(QString, text);
-        w->ComboBox1->setEditText(text);
-        w->N9->trigger();
-        QCOMPARE(messages, QStringList{"Неверный номер порта"});
-        QVERIFY(errors.isEmpty());
-        QVERIFY(!w->Label2->isVisibleTo(w));
-        QVERIFY(!VariatorPort->IsOpen());
-        QCOMPARE(PortName[0], '\0');
-
-        // Called directly, the connect refuses those that do not fit.
-        if (text == QLatin1String("0"))
+        // Called directly, the connect refuses those that do not fit, silently.
+        if (message != Refused || text == QLatin1String("0"))
             return;
         messages.clear();
         QCOMPARE(int(ConnectVariator(text.toInt(), 0)), 0);
@@ -107,35 +87,11 @@ private slots:
         QVERIFY(!w->Label2->isVisibleTo(w));
     }
 
-    void numbersThatNameNoDevice_data()
-    {
-        QTest::addColumn<int>("number");
-        QTest::newRow("-3") << -3;
-        QTest::newRow("-99") << -99;
-        QTest::newRow("999") << 999;
-        QTest::newRow("no alias, no device") << 200;
-    }
-    void numbersThatNameNoDevice()
-    {
-        QFETCH(int, number);
-        w->ComboBox1->setEditText(QString::number(number));
-        w->N9->trigger();
-        QCOMPARE(messages, QStringList{"Не удалось подключиться"});
-        QCOMPARE(statusAtMessage, QStringList{"hidden"});
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
-        QVERIFY(w->Label2->isVisibleTo(w));
-        QCOMPARE(QString::fromLatin1(PortName), Path(number));
-        QVERIFY(!VariatorPort->IsOpen());
-        QCOMPARE(int(VariatorConnected), 0);
-    }
-
     void silentPortIsLeftOpenUntilDisconnect()
     {
         // One interactive connect to a silent port: 7 s (T = 1000 ms).
         VariatorSim* sim = AddSim(5);
-        SimFaultRule silent;
-        silent.fault = SimFault::Silent;
-        sim->AddFault(silent);
+        sim->AddFault(Fault(SimFault::Silent));
         w->ComboBox1->setEditText(QStringLiteral("5"));
         QElapsedTimer clock;
         clock.start();
@@ -213,10 +169,7 @@ private slots:
         QFETCH(int, argument);
         QFETCH(bool, connects);
         VariatorSim* sim = AddSim(5);
-        SimFaultRule rule;
-        rule.fault = SimFault(fault);
-        rule.argument = argument;
-        sim->AddFault(rule);
+        sim->AddFault(Fault(SimFault(fault), argument));
         w->ComboBox1->setEditText(QStringLiteral("5"));
         w->N9->trigger();
         // The handshake itself is silent: only the connect's own message.
@@ -236,9 +189,7 @@ private slots:
         AliasToNull(4);
         AliasToNull(6);
         VariatorSim* silentSim = AddSim(5);
-        SimFaultRule silent;
-        silent.fault = SimFault::Silent;
-        silentSim->AddFault(silent);
+        silentSim->AddFault(Fault(SimFault::Silent));
         VariatorSim* sim = AddSim(7);
 
         w->show();
@@ -288,9 +239,7 @@ private slots:
         VariatorSim* sim = AddSim(7);
         AutoSelectPort(7, 8);
         QCOMPARE(int(VariatorConnected), 1);
-        SimFaultRule silent;
-        silent.fault = SimFault::Silent;
-        sim->AddFault(silent);
+        sim->AddFault(Fault(SimFault::Silent));
         bool valid = true;
         QElapsedTimer clock;
         clock.start();
@@ -305,10 +254,7 @@ private slots:
         // A port left open by a connect that got no answer: the search closes
         // it and tries that number again.
         VariatorSim* sim = AddSim(7);
-        SimFaultRule wrong;
-        wrong.fault = SimFault::WrongEcho;
-        wrong.argument = 1;
-        sim->AddFault(wrong);
+        sim->AddFault(Fault(SimFault::WrongEcho, 1));
         QCOMPARE(int(ConnectVariator(7, 0)), 0);
         QVERIFY(VariatorPort->IsOpen());
         sim->ClearFaults();
@@ -348,50 +294,44 @@ private slots:
         QCOMPARE(w->ProgressBar1->maximum(), 79);
     }
 
-    void disconnectWithNothingConnected()
+    // "Отключение" and closing the window, connected or not: the one message,
+    // the status shown red, the port released.
+    void disconnecting_data()
     {
-        w->N12->trigger();
-        QCOMPARE(messages, QStringList{"Вариатор отключен"});
-        QCOMPARE(statusAtMessage, QStringList{"Не подключен"});
-        QVERIFY(!VariatorPort->IsOpen());
-    }
-
-    void disconnectClosesTheLink()
-    {
-        AddSim(5);
-        ConnectTo(5);
-        w->N12->trigger();
-        QCOMPARE(messages, QStringList{"Вариатор отключен"});
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
-        QVERIFY(!VariatorPort->IsOpen());
-        QCOMPARE(int(VariatorConnected), 0);
-        // A fresh connect works again.
-        ConnectTo(5);
-    }
-
-    void closingTheWindow_data()
-    {
+        QTest::addColumn<bool>("close");
         QTest::addColumn<bool>("connected");
-        QTest::newRow("never connected") << false;
-        QTest::newRow("connected") << true;
+        QTest::newRow("disconnect, nothing connected") << false << false;
+        QTest::newRow("disconnect, connected") << false << true;
+        QTest::newRow("close, never connected") << true << false;
+        QTest::newRow("close, connected") << true << true;
     }
-    void closingTheWindow()
+    void disconnecting()
     {
+        QFETCH(bool, close);
         QFETCH(bool, connected);
         AddSim(5);
         if (connected)
             ConnectTo(5);
         w->show();
-        QVERIFY(w->close());
+        if (close)
+            QVERIFY(w->close());
+        else
+            w->N12->trigger();
         QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QCOMPARE(statusAtMessage, QStringList{"Не подключен"});
         QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
         QVERIFY(w->Label2->isVisibleTo(w));
         QCOMPARE(w->Label2->palette().color(QPalette::Window), QColor(255, 0, 0));
-        QVERIFY(!VariatorPort);
         QCOMPARE(int(VariatorConnected), 0);
-        // The port is released: another holder can open the line now.
-        ComPort other;
-        QCOMPARE(other.Open("\\\\.\\COM5", 9600, 100), 1);
+        if (close) {
+            QVERIFY(!VariatorPort);
+            // Another holder can open the line now.
+            ComPort other;
+            QCOMPARE(other.Open("\\\\.\\COM5", 9600, 100), 1);
+        } else {
+            QVERIFY(!VariatorPort->IsOpen());
+            ConnectTo(5);  // a fresh connect works again
+        }
     }
 
     void messageBoxBlocksTheOtherCommands()

@@ -82,87 +82,56 @@ private slots:
         QVERIFY(messages.texts.isEmpty());
     }
 
-    void signedValues()
+    // One exchange against a reply of each kind: what it returns, whether it
+    // counts as valid, and the message it shows when asked to (none when not).
+    void replies_data()
     {
-        MessageLog messages;
-        sim.SetValue(3, -1);
-        QCOMPARE(UARTdataExchange("read", 3, 100, 1), -1);
-        sim.SetValue(4, -32768);
-        QCOMPARE(UARTdataExchange("read", 4, 100, 1), -32768);
-        sim.SetValue(5, 32767);
-        QCOMPARE(UARTdataExchange("read", 5, 100, 1), 32767);
-        QCOMPARE(UARTdataExchange("write", 6, -1, 1), -1);
-        QCOMPARE(Bytes(sim.Requests().back()).mid(0, 4), QByteArray::fromHex("AA06FFFF"));
-        QVERIFY(messages.texts.isEmpty());
-    }
-
-    void errorReports_data()
-    {
-        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("fault");  // as the simulator's --fault takes it; empty: none
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("parameter");
+        QTest::addColumn<int>("data");
+        QTest::addColumn<int>("stored");     // the simulator's value of the parameter
         QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("valid");
         QTest::addColumn<QString>("message");
-        QTest::newRow("checksum") << 1 << 1 << ReportChecksum;
-        QTest::newRow("parameter") << 2 << 2 << ReportParameter;
-        QTest::newRow("other") << 5 << 5 << ReportOther + "5";
-        QTest::newRow("FF FE") << 0xFFFE << -2 << ReportOther + "65534";
+        QTest::newRow("-1") << "" << "read" << 3 << 100 << -1 << -1 << true << "";
+        QTest::newRow("-32768") << "" << "read" << 4 << 100 << -32768 << -32768 << true << "";
+        QTest::newRow("32767") << "" << "read" << 5 << 100 << 32767 << 32767 << true << "";
+        QTest::newRow("write -1") << "" << "write" << 6 << -1 << 0 << -1 << true << "";
+        QTest::newRow("report 1") << "error,1" << "read" << 10 << 100 << 0 << 1 << false << ReportChecksum;
+        QTest::newRow("report 2") << "error,2" << "read" << 10 << 100 << 0 << 2 << false << ReportParameter;
+        QTest::newRow("report 5") << "error,5" << "read" << 10 << 100 << 0 << 5 << false << ReportOther + "5";
+        QTest::newRow("report FF FE") << "error,0xFFFE" << "read" << 10 << 100 << 0 << -2 << false
+                                      << ReportOther + "65534";
+        QTest::newRow("unknown parameter") << "" << "read" << 200 << 100 << 0 << 2 << false << ReportParameter;
+        // The data field is returned even behind a spoilt checksum.
+        QTest::newRow("bad checksum") << "bad-crc" << "read" << 7 << 100 << 1234 << 1234 << false << BadChecksum;
+        // The reply's header is not checked; a wrong echo is a valid reply.
+        QTest::newRow("foreign header") << "foreign-header" << "read" << 8 << 100 << 777 << 777 << true << "";
+        QTest::newRow("wrong echo") << "wrong-echo,1" << "write" << 9 << 500 << 0 << 501 << true << "";
     }
-    void errorReports()
+    void replies()
     {
-        QFETCH(int, code);
+        QFETCH(QString, fault);
+        QFETCH(QString, command);
+        QFETCH(int, parameter);
+        QFETCH(int, data);
+        QFETCH(int, stored);
         QFETCH(int, value);
+        QFETCH(bool, valid);
         QFETCH(QString, message);
-        sim.AddFault(Fault(SimFault::ErrorReport, code));
+        sim.SetValue(parameter, int16_t(stored));
+        QVERIFY(fault.isEmpty() || AddFaults(sim, {fault}));
         MessageLog messages;
-        bool valid = true;
-        QCOMPARE(UARTdataExchange("read", 10, 100, 1, &valid), value);
-        QVERIFY(!valid);
-        QCOMPARE(messages.texts, QStringList{message});
-
-        QCOMPARE(UARTdataExchange("read", 10, 100, 0, &valid), value);
-        QVERIFY(!valid);
-        QCOMPARE(messages.texts.size(), 1);
-    }
-
-    void variatorRefusesUnknownParameter()
-    {
-        MessageLog messages;
-        bool valid = true;
-        QCOMPARE(UARTdataExchange("read", 200, 100, 1, &valid), 2);
-        QVERIFY(!valid);
-        QCOMPARE(messages.texts, QStringList{ReportParameter});
-    }
-
-    void wrongReplyChecksumStillGivesDataField()
-    {
-        sim.SetValue(7, 1234);
-        sim.AddFault(Fault(SimFault::BadChecksum));
-        MessageLog messages;
-        bool valid = true;
-        QCOMPARE(UARTdataExchange("read", 7, 100, 1, &valid), 1234);
-        QVERIFY(!valid);
-        QCOMPARE(messages.texts, QStringList{BadChecksum});
-        QCOMPARE(UARTdataExchange("read", 7, 100, 0, &valid), 1234);
-        QCOMPARE(messages.texts.size(), 1);
-    }
-
-    void replyHeaderIsNotChecked()
-    {
-        sim.SetValue(8, 777);
-        sim.AddFault(Fault(SimFault::ForeignHeader));
-        MessageLog messages;
-        bool valid = false;
-        QCOMPARE(UARTdataExchange("read", 8, 100, 1, &valid), 777);
-        QVERIFY(valid);
-        QVERIFY(messages.texts.isEmpty());
-    }
-
-    void wrongEchoIsAValidReply()
-    {
-        sim.AddFault(Fault(SimFault::WrongEcho, 1));
-        bool valid = false;
-        QCOMPARE(UARTdataExchange("write", 9, 500, 1, &valid), 501);
-        QVERIFY(valid);
-        QCOMPARE(sim.Value(9), int16_t(500));
+        const QStringList shown = message.isEmpty() ? QStringList() : QStringList{message};
+        for (int report : {1, 0}) {
+            bool isValid = !valid;
+            QCOMPARE(UARTdataExchange(command, uchar(parameter), short(data), report, &isValid), value);
+            QCOMPARE(isValid, valid);
+            QCOMPARE(messages.texts, shown);
+        }
+        if (command == QLatin1String("write"))
+            QCOMPARE(int(sim.Value(parameter)), data);
     }
 
     void closedPort()
@@ -182,39 +151,28 @@ private slots:
         QCOMPARE(sim.RequestCount(), 0);
     }
 
-    // A silent variator must not look like one that answers: the handshake
-    // never gets 1, a write never gets a valid echo.
-    void silentVariator()
+    // A silent variator, or one whose reply breaks off, must not look like
+    // one that answers: the handshake never gets 1, a write never gets a
+    // valid echo.
+    void noWholeReply_data()
     {
-        QCOMPARE(VariatorPort->SetTimeouts(SilentT), 1);
-        sim.AddFault(Fault(SimFault::Silent));
-        MessageLog messages;
-        bool valid = true;
-        QCOMPARE(UARTdataExchange("read", 255, 11, 0, &valid), 11);
-        QVERIFY(!valid);
-        QVERIFY(messages.texts.isEmpty());
-        QCOMPARE(UARTdataExchange("write", 30, 1500, 1, &valid), 1500);
-        QVERIFY(!valid);
-        QCOMPARE(messages.texts, QStringList{NoReply});
-    }
-
-    void shortHandshakeReplyNeverGivesOne_data()
-    {
-        QTest::addColumn<int>("bytes");
-        for (int k = 1; k <= 5; ++k)
+        QTest::addColumn<int>("bytes");  // of the reply that arrive; 0: silent
+        for (int k = 0; k <= 5; ++k)
             QTest::newRow(qPrintable(QString::number(k))) << k;
     }
-    void shortHandshakeReplyNeverGivesOne()
+    void noWholeReply()
     {
         QFETCH(int, bytes);
         QCOMPARE(VariatorPort->SetTimeouts(SilentT), 1);
-        sim.AddFault(Fault(SimFault::Short, bytes));
+        sim.AddFault(bytes ? Fault(SimFault::Short, bytes) : Fault(SimFault::Silent));
         MessageLog messages;
         bool valid = true;
         QCOMPARE(UARTdataExchange("read", 255, 11, 0, &valid), 11);
         QVERIFY(!valid);
         QVERIFY(messages.texts.isEmpty());
-        QCOMPARE(UARTdataExchange("read", 255, 11, 1, &valid), 11);
+        valid = true;
+        QCOMPARE(UARTdataExchange("write", 30, 1500, 1, &valid), 1500);
+        QVERIFY(!valid);
         QCOMPARE(messages.texts, QStringList{NoReply});
     }
 

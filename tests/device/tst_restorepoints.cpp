@@ -62,12 +62,9 @@ private slots:
         QFETCH(bool, kept);
         QFile block(data.path() + QStringLiteral("/tarvo-gui"));
         QVERIFY(!blocked || block.open(QIODevice::WriteOnly));
-        for (int i = 0; i < MapPoints; ++i) {
-            sim->SetValue(80 + i, int16_t(1000 + 7 * i));
-            sim->SetValue(i, int16_t(-500 - 3 * i));
-            LPGTable.Uoz[i] = 2.0004 + i / 10.0;  // goes out truncated
-            PetrolTable.Uoz[i] = -1.5 - i / 100.0;
-        }
+        StoreMaps(*sim, [](int i) { return 1000 + 7 * i; }, [](int i) { return -500 - 3 * i; });
+        // The gas map goes out truncated.
+        FillMaps([](int i) { return 2.0004 + i / 10.0; }, [](int i) { return -1.5 - i / 100.0; });
         w->EEditVariatorStartTimeout->setText(QStringLiteral("17"));
         if (faultParameter >= 0)
             sim->AddFault(Fault(SimFault::BadChecksum, 0, faultParameter));

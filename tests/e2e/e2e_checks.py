@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Checks of the end-to-end runs: the grids as the program shows them, the
-simulator's stored values and the saved map file, each against expected
-values computed here."""
+"""Checks of the end-to-end run: the grids as the program shows them, the
+simulator's stored values, the saved map file and the recovery files, each
+against expected values computed here."""
 
 import os
 import signal
@@ -16,19 +16,26 @@ FIRMWARE = 160
 START_TIMEOUT = 166
 
 
-def general(value):
-    """The program's number text with the point separator (15 significant digits)."""
+def general(value, point="."):
+    """The program's number text with the decimal separator `point` (15
+    significant digits)."""
     text = "%.15g" % value
     if "e" in text:
         mantissa, exponent = text.split("e")
         text = "%sE%s" % (mantissa, int(exponent))
-    return text
+    return text.replace(".", point)
 
 
-def check_grid(win, expected_thousandths, what):
+def first_diffs(want, seen):
+    diffs = [i for i in range(MAP_POINTS) if i >= len(seen) or want[i] != seen[i]]
+    return ("%s at points %s (%d differ)" % ([seen[i] if i < len(seen) else None for i in diffs[:6]], diffs[:6],
+                                            len(diffs)), [want[i] for i in diffs[:6]])
+
+
+def check_grid(win, expected_thousandths, what, point="."):
     """Waits for the showing grid to show the values; on a time-out, reports
     where it differs."""
-    want = [general(v / 1000.0) for v in expected_thousandths]
+    want = [general(v / 1000.0, point) for v in expected_thousandths]
     seen = []
 
     def shows_them():
@@ -36,13 +43,11 @@ def check_grid(win, expected_thousandths, what):
         return seen == want
     try:
         wait_until("%s grid" % what, shows_them, 5)
-        return
     except Failure:
         if len(seen) != MAP_POINTS:
             raise
-    diffs = [(i, want[i], seen[i]) for i in range(MAP_POINTS) if want[i] != seen[i]]
-    fail("%s grid %s" % (what, [d[1] for d in diffs[:6]]),
-         "%s at points %s (%d differ)" % ([d[2] for d in diffs[:6]], [d[0] for d in diffs[:6]], len(diffs)))
+        where, wanted = first_diffs(want, seen)
+        fail("%s grid %s" % (what, wanted), where)
 
 
 class Sim:
@@ -51,58 +56,68 @@ class Sim:
         self.state_file = state_file
 
     def values(self):
-        """Asks the simulator for its stored values: {'requests': n, param: value}."""
+        """Asks the simulator for its stored values: {param: value}."""
         try:
             os.remove(self.state_file)
         except FileNotFoundError:
             pass
         self.proc.send_signal(signal.SIGUSR1)
         wait_until("the simulator's state file", lambda: os.path.exists(self.state_file), 10)
-        state = {}
         with open(self.state_file) as f:
-            for line in f:
-                parts = line.split()
-                if len(parts) == 2 and parts[0] == "requests":
-                    state["requests"] = int(parts[1])
-                elif len(parts) == 2:
-                    state[int(parts[0])] = int(parts[1])
-        if "requests" not in state:
-            fail("a complete state file", open(self.state_file).read()[:200])
-        return state
-
-    def maps(self):
-        s = self.values()
-        return ([s.get(LPG_FIRST + i, 0) for i in range(MAP_POINTS)],
-                [s.get(PETROL_FIRST + i, 0) for i in range(MAP_POINTS)],
-                s.get(START_TIMEOUT, 0), s["requests"])
+            text = f.read()
+        if "requests" not in text:
+            fail("a complete state file", text[:200])
+        return {int(p[0]): int(p[1]) for p in (line.split() for line in text.splitlines())
+                if len(p) == 2 and p[0] != "requests"}
 
 
 def check_sim(sim, lpg, petrol, timeout_value, what):
-    s_lpg, s_petrol, s_timeout, _ = sim.maps()
-    for name, want, seen in (("LPG", lpg, s_lpg), ("petrol", petrol, s_petrol)):
+    s = sim.values()
+    for name, want, first in (("LPG", lpg, LPG_FIRST), ("petrol", petrol, PETROL_FIRST)):
+        seen = [s.get(first + i, 0) for i in range(MAP_POINTS)]
         if want != seen:
-            diffs = [i for i in range(MAP_POINTS) if want[i] != seen[i]]
-            fail("%s: simulator's %s map %s at points %s" % (what, name, [want[i] for i in diffs[:6]], diffs[:6]),
-                 "%s (%d points differ)" % ([seen[i] for i in diffs[:6]], len(diffs)))
-    if s_timeout != timeout_value:
-        fail("%s: simulator's start timeout %d" % (what, timeout_value), s_timeout)
+            where, wanted = first_diffs(want, seen)
+            fail("%s: simulator's %s map %s" % (what, name, wanted), where)
+    if s.get(START_TIMEOUT, 0) != timeout_value:
+        fail("%s: simulator's start timeout %d" % (what, timeout_value), s.get(START_TIMEOUT, 0))
+
+
+def file_maps(path):
+    """The root of a map file and the point texts of its two maps."""
+    root = ET.parse(path).getroot()
+    if root.tag != "variatorTarvo" or [c.tag for c in root] != ["Settings", "LPGmap", "Petrolmap"]:
+        fail("<variatorTarvo> with Settings, LPGmap, Petrolmap in %s" % path,
+             "%s %s" % (root.tag, [c.tag for c in root]))
+    return root, [p.text for p in root[1]], [p.text for p in root[2]]
 
 
 def check_file(path, lpg, petrol, timeout_text):
-    root = ET.parse(path).getroot()
-    if root.tag != "variatorTarvo" or [c.tag for c in root] != ["Settings", "LPGmap", "Petrolmap"]:
-        fail("<variatorTarvo> with Settings, LPGmap, Petrolmap", "%s %s" % (root.tag, [c.tag for c in root]))
+    root, lpg_texts, petrol_texts = file_maps(path)
     if root[0].get("Timeout") != timeout_text:
         fail("Timeout='%s' in the file" % timeout_text, root[0].get("Timeout"))
-    for element, want, name in ((root[1], lpg, "LPG"), (root[2], petrol, "petrol")):
-        points = list(element)
-        texts = [p.text for p in points]
+    for element, texts, want, name in ((root[1], lpg_texts, lpg, "LPG"), (root[2], petrol_texts, petrol, "petrol")):
         want_texts = [str(v) for v in want]
         if texts != want_texts:
-            diffs = [i for i in range(MAP_POINTS) if i >= len(texts) or texts[i] != want_texts[i]]
-            fail("%s points in the file %s" % (name, [want_texts[i] for i in diffs[:6]]),
-                 "%s at %s" % ([texts[i] if i < len(texts) else None for i in diffs[:6]], diffs[:6]))
-        attrs = [list(p.attrib.items()) for p in points]
+            where, wanted = first_diffs(want_texts, texts)
+            fail("%s points in the file %s" % (name, wanted), where)
+        attrs = [list(p.attrib.items()) for p in element]
         want_attrs = [[("UOZ%d" % (100 * i), general(want[i] / 1000.0))] for i in range(MAP_POINTS)]
         if attrs != want_attrs:
             fail("%s point attributes %s" % (name, want_attrs[:2]), attrs[:2])
+
+
+def recovery_files(state):
+    folder = os.path.join(state, "tarvo-gui")
+    if not os.path.isdir(folder):
+        return []
+    return sorted(os.path.join(folder, n) for n in os.listdir(folder)
+                  if n.startswith("recovery-") and n.endswith(".xml"))
+
+
+def recovery_holds(state, lpg):
+    """The one recovery file there is, when it holds the LPG map lpg."""
+    files = recovery_files(state)
+    try:
+        return files[0] if len(files) == 1 and file_maps(files[0])[1] == [str(v) for v in lpg] else None
+    except ET.ParseError:  # caught while it is being written
+        return None

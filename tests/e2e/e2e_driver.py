@@ -5,30 +5,35 @@ Starts a private Xvfb, a private D-Bus session with the accessibility bus,
 variator-sim on COM 7 and tarvo-gui, then works the window as a user would,
 in named steps that share one context (e2e_harness.py: the processes and the
 session; e2e_window.py: the window through AT-SPI and X input; e2e_checks.py:
-grids, the simulator's values and the saved file against expected values).
-Every click and key is real X input at the control's on-screen place, so
-nothing depends on the screen size.
+grids, the simulator's values, the saved file and the recovery files against
+expected values). Every click and key is real X input at the control's
+on-screen place, so nothing depends on the screen size. The steps keep to
+what only a real X server shows: the window on the screen, real keys and
+pointer, the X clipboard, the dialogs as a user sees them, the close a window
+manager sends, and programs running side by side, killed and started again.
 
 Usage: e2e_driver.py --gui PATH --sim PATH --out DIR [--size WxH]
 Needs Debian's python3 with python3-pyatspi, python3-xlib, Xvfb, xdotool,
-dbus-daemon, at-spi2-core and imagemagick's import.
+xclip, dbus-daemon, at-spi2-core and imagemagick's import.
 """
 
 import argparse
 import os
+import signal
 import subprocess
 import sys
 import time
 
+# No __pycache__ beside the sources.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_window as ui  # noqa: E402
 from e2e_checks import (FIRMWARE, LPG_FIRST, PETROL_FIRST, START_TIMEOUT, Sim, check_file,  # noqa: E402
-                        check_grid, check_sim, general)
+                        check_grid, check_sim, general, recovery_files, recovery_holds)
 from e2e_harness import Run, fail, prepare_session, run_main, wait_until  # noqa: E402
-from e2e_window import (CONNECTED, ERROR_CAPTION, MAP_POINTS, NOT_CONNECTED, answer_box,  # noqa: E402
-                        answer_close_question, click, click_at, close_and_expect_end, close_window,
-                        expect_error, expect_message, expect_no_box, extents, file_dialog, find, find_all, key,
-                        showing, text_of, top_windows, type_text, use_program, xdo)
+from e2e_window import (MAP_POINTS, answer_box, click, click_at, close_and_expect_end,  # noqa: E402
+                        expect_error, expect_message, expect_no_box, extents, file_dialog, find, key,
+                        text_of, type_text, use_program, xdo)
 
 PORT = 7
 
@@ -38,21 +43,29 @@ START_PETROL = [5000 + 25 * i for i in range(MAP_POINTS)]    # 5.0 .. 6.975
 START_TIMEOUT_VALUE = 5
 FIRMWARE_VALUE = 321
 
+RECOVERY_QUESTION = "Предыдущий сеанс завершился некорректно. Восстановить несохранённые карты?"
+LPG_TABLE = "Таблица УОЗ для газа"
+PETROL_TABLE = "Таблица УОЗ для бензина"
+LPG_CHART = "Карта УОЗ для газа"
+
 
 class Context:
-    """What the steps share: the run, the simulator, the window, the port box,
-    the maps as edited so far, the start timeout box and the saved file."""
+    """What the steps share: the run, the simulator, the program driven (its
+    process and window), the maps as edited so far and the recovery folder."""
 
-    def __init__(self, run, sim, win):
+    def __init__(self, run, sim, state):
         self.run = run
         self.sim = sim
-        self.win = win
-        self.requests0 = sim.maps()[3]
-        self.edit = None
-        self.timeout_edit = None
+        self.state = state
+        self.gui = None
+        self.win = None
         self.lpg = list(START_LPG)
         self.petrol = list(START_PETROL)
-        self.saved = None
+
+    def start(self, name, env=None):
+        self.gui = self.run.start(name, [self.run.args.gui], cwd=self.run.maps, env=env or self.run.env)
+        self.win = use_program(self.gui, "%s's window" % name)
+        return self.gui
 
 
 STEPS = []
@@ -66,161 +79,59 @@ def step(fn):
 
 @step
 def window_covers_the_screen(c):
-    """Sized to the screen, whatever its size."""
-    run, win = c.run, c.win
-    sw, sh = [int(v) for v in run.args.size.split("x")]
-    x, y, w, h = extents(win.frame)
-    if (x, y, w, h) != (0, 0, sw, sh):
-        fail("the window to cover the work area (0, 0, %d, %d)" % (sw, sh), (x, y, w, h))
-    run.shot("start")
+    """The first program, sized to the screen, whatever its size."""
+    c.start("gui")
+    sw, sh = [int(v) for v in c.run.args.size.split("x")]
+    if extents(c.win.frame) != (0, 0, sw, sh):
+        fail("the window to cover the work area (0, 0, %d, %d)" % (sw, sh), extents(c.win.frame))
+    c.run.shot("start")
 
 
 @step
-def bad_port_numbers(c):
-    """Bad port numbers."""
-    run, sim, win, log = c.run, c.sim, c.win, c.run.log
-    log("bad port numbers")
-    c.edit = win.port_edit()
-    bad_ports = [
-        ("", ERROR_CAPTION, "'' is not a valid integer value."),
-        ("abc", ERROR_CAPTION, "'abc' is not a valid integer value."),
-        ("0", "Message", "Неверный номер порта"),
-        ("-3", "Message", "Не удалось подключиться"),
-        ("1000", "Message", "Неверный номер порта"),
-    ]
-    for text, caption, message in bad_ports:
-        log("port box '%s'" % text)
-        win.set_edit(c.edit, text)
-        status_before = win.status()
+def connect_and_read(c):
+    """The port number typed, the menu, the button. A refused number stays in
+    the box as typed, on both ways of refusing it."""
+    win = c.win
+    edit = win.port_edit()
+    for text, refusal in (("abc", lambda: expect_error("'abc' is not a valid integer value.")),
+                          ("-3", lambda: expect_message("Не удалось подключиться")), (str(PORT), None)):
+        win.set_edit(edit, text)
         win.menu("Подключение", "Подключиться")
-        answer_box(caption, message)
-        if text_of(c.edit) != text:
-            fail("port box still '%s'" % text, text_of(c.edit))
-        status = win.status()
-        # Only a refused open turns the hidden status to "not connected".
-        want = NOT_CONNECTED if text == "-3" else status_before
-        if status != want:
-            fail("status %s after port '%s'" % (want, text), status)
-    if sim.maps()[3] != c.requests0:
-        fail("no request to the simulator for bad port numbers", "%d requests" % (sim.maps()[3] - c.requests0))
-    run.shot("bad-ports")
-
-
-@step
-def connect(c):
-    """Connect."""
-    run, win, log = c.run, c.win, c.run.log
-    log("connect on COM %d" % PORT)
-    win.set_edit(c.edit, str(PORT))
-    win.menu("Подключение", "Подключиться")
+        if refusal:
+            refusal()
+            if text_of(edit) != text:
+                fail("port box still '%s'" % text, text_of(edit))
     expect_message("Вариатор подключен")
-    wait_until("status '%s'" % CONNECTED, lambda: win.status() == CONNECTED, 5)
-    run.shot("connected")
-
-
-@step
-def read(c):
-    """Read."""
-    run, win, log = c.run, c.win, c.run.log
-    log("read")
-    t = time.monotonic()
     click(win.button("Чтение данных из вариатора"))
     expect_no_box(0.3)
     wait_until("the read to finish", lambda: not win.busy(), 30)
-    log("  read took %.1f s" % (time.monotonic() - t))
-    win.page("Настройки вариатора")
-    c.timeout_edit, firmware_edit = win.settings_edits()
-    if (text_of(c.timeout_edit), text_of(firmware_edit)) != (str(START_TIMEOUT_VALUE), str(FIRMWARE_VALUE)):
-        fail("start timeout %d, firmware %d" % (START_TIMEOUT_VALUE, FIRMWARE_VALUE),
-             (text_of(c.timeout_edit), text_of(firmware_edit)))
-    win.page("Таблица УОЗ для газа")
-    check_grid(win, START_LPG, "LPG after the read")
-    win.page("Таблица УОЗ для бензина")
-    check_grid(win, START_PETROL, "petrol after the read")
-    run.shot("read")
+    c.run.shot("read")
 
 
 @step
-def raise_lpg_map_on_chart(c):
-    """Raise the LPG map on the chart."""
-    run, win, log = c.run, c.win, c.run.log
-    log("LPG chart: Up twice with the pointer over the chart")
-    win.page("Карта УОЗ для газа")
-    chart_page = [f for f in find_all(win.frame, "filler") if any(
-        c.name == "Двигать всю карту" for c in find_all(f, "check box"))][0]
-    cx, cy, cw, ch = extents(chart_page)
-    # High on the chart, clear of the points (10 to 14 degrees on a 0 to 35
-    # scale) and of the check boxes along the top.
-    click_at(cx + cw // 2, cy + ch // 4)
-    key("Up", "Up")
-    run.shot("chart-raised")
-    c.lpg = [v + 1000 for v in START_LPG]
-    c.petrol = list(START_PETROL)
-
-    win.page("Таблица УОЗ для газа")
-    check_grid(win, c.lpg, "LPG after raising it by 1 degree")
-    run.shot("lpg-table")
-
-
-@step
-def grid_edits(c):
-    """The grid: bad text, out of range, good values."""
-    run, win, log = c.run, c.win, c.run.log
-    log("grid: 'abc' then moving away")
-    cell = win.grid_cell(0)
-    click(cell)
-    type_text("abc")
-    click(win.grid_cell(1))
-    expect_error("'abc' is not a valid floating point value.")
-    # Nothing stored, nothing reloaded: the cell keeps the bad text.
-    seen = win.grid_texts()
-    want = ["abc"] + [general(v / 1000.0) for v in c.lpg[1:]]
-    if seen != want:
-        fail("the grid unchanged but for 'abc' in the first cell %s" % want[:3], seen[:3])
-    log("  correcting it to 12.5 and moving away")
-    # The selection stayed on the cell: Backspace clears the typed text.
-    key("ctrl+a")
-    key("BackSpace")
-    type_text("12.5")
-    click(win.grid_cell(1))
-    expect_no_box(0.5)
-    c.lpg[0] = 12500
-
-    log("grid: 32.01 is refused silently")
-    click(win.grid_cell(11))
-    type_text("32.01")
-    key("Return")
-    expect_no_box(0.8)
-    check_grid(win, c.lpg, "LPG reloaded after 32.01")
-    log("grid: 'abc' and Enter: one error box, the text stays to be corrected")
-    click(win.grid_cell(2))
-    type_text("abc")
-    key("Return")
-    expect_error("'abc' is not a valid floating point value.")
-    # Enter stopped at the error: the cell editor still holds the text.
-    key("Return")
-    expect_error("'abc' is not a valid floating point value.")
-    key("ctrl+a")
-    type_text("7.25")
-    key("Return")
-    expect_no_box(0.5)
-    c.lpg[2] = 7250
-
-    log("grid: -3.25 and 32 are taken")
-    click(win.grid_cell(79))
-    type_text("-3.25")
-    key("Return")
-    c.lpg[79] = -3250
-    click(win.grid_cell(42))
-    type_text("32")
-    key("Return")
-    c.lpg[42] = 32000
-    expect_no_box(0.3)
-    # A page change reloads the grid from the map.
-    win.page("Карта УОЗ для газа")
-    win.page("Таблица УОЗ для газа")
-    check_grid(win, c.lpg, "LPG after the grid edits")
-    run.shot("grid-edits")
+def chart_keys(c):
+    """Keys reach the chart while the pointer is over it: the whole map up
+    1.5 degrees, then point 30 up 3 more in one-point mode; the variator's map
+    stays behind as the reference line; then a run of points selected."""
+    run, win = c.run, c.win
+    win.page(LPG_CHART)
+    win.chart_spot()
+    key("Up", "Up", "Up")
+    click(find(win.chart_page(), "check box", "Двигать всю карту"))
+    win.chart_spot()
+    key(*["Right"] * 30 + ["Up"] * 6)
+    c.lpg = [v + 1500 + (3000 if i == 30 else 0) for i, v in enumerate(START_LPG)]
+    win.menu("Подключение", "Сравнить с вариатором")
+    expect_message("Отличаются точек: 80 (газ: %s, … об/мин)" % ", ".join(str(100 * i) for i in range(10)), 30)
+    time.sleep(0.3)
+    run.shot("reference-line")
+    # The box took the pointer away from the chart: a motion brings it back.
+    win.chart_spot(shift=5)
+    key(*["Right"] * 10 + ["shift+Right"] * 6)
+    time.sleep(0.3)
+    run.shot("chart-selected-range")
+    win.page(LPG_TABLE)
+    check_grid(win, c.lpg, "LPG after the chart keys")
 
 
 def clipboard(run, text=None):
@@ -235,34 +146,21 @@ def clipboard(run, text=None):
 
 
 @step
-def shape_a_range(c):
-    """A range in the LPG table interpolated, copied, and pasted as a
-    spreadsheet column into the petrol table; a run of points on the chart."""
-    run, win, log = c.run, c.win, c.run.log
-    log("LPG table: select 4000..4600 rpm, Ctrl+I")
-    win.page("Таблица УОЗ для газа")
+def x_clipboard(c):
+    """A column selected with Shift and the pointer goes to the X clipboard;
+    the same column as a spreadsheet puts it there pastes into the petrol
+    table."""
+    run, win = c.run, c.win
     click(win.grid_cell(40))
     x, y = ui.centre(win.grid_cell(46))
     xdo("keydown", "shift")
     click_at(x, y)
     xdo("keyup", "shift")
-    key("ctrl+i")
-    expect_no_box(0.3)
-    # Point 42 held 32 degrees; the points between the ends now lie on the line.
-    first, last = c.lpg[40], c.lpg[46]
-    for k in range(1, 6):
-        c.lpg[40 + k] = first + round((last - first) * k / 6)
-    check_grid(win, c.lpg, "LPG after the interpolation")
-    run.shot("interpolated")
-
-    log("Ctrl+C: the column on the X clipboard")
     key("ctrl+c")
     column = [general(v / 1000.0) for v in c.lpg[40:47]]
     wait_until("the copied column on the clipboard", lambda: clipboard(run) == "\n".join(column) + "\n", 5)
-
-    log("the column as a spreadsheet puts it, pasted into the petrol table at 1000 rpm")
     clipboard(run, "\r\n".join(column) + "\r\n")
-    win.page("Таблица УОЗ для бензина")
+    win.page(PETROL_TABLE)
     click(win.grid_cell(10))
     key("ctrl+v")
     expect_no_box(0.3)
@@ -270,186 +168,136 @@ def shape_a_range(c):
     check_grid(win, c.petrol, "petrol after the paste")
     run.shot("pasted")
 
-    log("LPG chart, one-point mode: Right to 4000 rpm, Shift+Right to 4600 rpm")
-    win.page("Карта УОЗ для газа")
-    chart_page = [f for f in find_all(win.frame, "filler") if any(
-        b.name == "Двигать всю карту" for b in find_all(f, "check box"))][0]
-    whole_map = [b for b in find_all(chart_page, "check box") if b.name == "Двигать всю карту"][0]
-    click(whole_map)
-    cx, cy, cw, ch = extents(chart_page)
-    click_at(cx + cw // 2, cy + ch // 4)
-    key(*(["Right"] * 40 + ["shift+Right"] * 6))
-    time.sleep(0.3)
-    run.shot("chart-selected-range")
-    click(whole_map)
-
-
-@step
-def start_timeout_that_does_not_fit(c):
-    """The start timeout: 70000 does not fit."""
-    sim, win, log = c.sim, c.win, c.run.log
-    log("write with start timeout 70000")
-    before = sim.maps()
-    win.page("Настройки вариатора")
-    c.timeout_edit, _ = win.settings_edits()
-    win.set_edit(c.timeout_edit, "70000")
-    click(win.button("Запись данных в вариатор"))
-    expect_message("Запись отменена: значение вне допустимого диапазона (время до включения вариатора)")
-    if sim.maps() != before:
-        fail("nothing sent to the simulator after the refused write", "its state changed")
-    if text_of(c.timeout_edit) != "70000":
-        fail("start timeout box still '70000'", text_of(c.timeout_edit))
-
 
 @step
 def write(c):
-    """Write."""
-    run, sim, win, log = c.run, c.sim, c.win, c.run.log
-    log("write")
-    win.set_edit(c.timeout_edit, "12")
-    t = time.monotonic()
-    click(win.button("Запись данных в вариатор"))
+    """A start timeout that does not fit stays in its box as typed; then what
+    came in through X input is what the variator holds."""
+    win = c.win
+    win.page("Настройки вариатора")
+    edit = win.timeout_edit()
+    for text in ("70000", "12"):
+        win.set_edit(edit, text)
+        click(win.button("Запись данных в вариатор"))
+        if text == "70000":
+            expect_message("Запись отменена: значение вне допустимого диапазона (время до включения вариатора)")
+            if text_of(edit) != text:
+                fail("start timeout box still '%s'" % text, text_of(edit))
     expect_no_box(0.3)
     wait_until("the write to finish", lambda: not win.busy(), 30)
     expect_no_box(0.5)
-    log("  write took %.1f s" % (time.monotonic() - t))
-    check_sim(sim, c.lpg, c.petrol, 12, "after the write")
-    run.shot("written")
+    check_sim(c.sim, c.lpg, c.petrol, 12, "after the write")
 
 
 @step
 def save(c):
-    """Save."""
-    run, win, log = c.run, c.win, c.run.log
-    c.saved = os.path.join(run.maps, "maps e2e.xml")
-    log("save to %s" % c.saved)
-    win.menu("Файл", "Сохранить")
-    file_dialog(c.saved)
-    wait_until("the saved file", lambda: os.path.exists(c.saved), 10)
-    check_file(c.saved, c.lpg, c.petrol, "12")
-    run.shot("saved")
+    """The file dialog as the user sees it: the path typed, Return."""
+    path = os.path.join(c.run.maps, "maps e2e.xml")
+    c.win.menu("Файл", "Сохранить")
+    file_dialog(path)
+    wait_until("the saved file", lambda: os.path.exists(path), 10)
+    check_file(path, c.lpg, c.petrol, "12")
 
 
 @step
-def template(c):
-    """Template."""
-    run, win, log = c.run, c.win, c.run.log
-    log("template")
-    click(win.button("Шаблон данных"))
-    expect_no_box(0.3)
-    win.page("Таблица УОЗ для бензина")
-    check_grid(win, [2000] * MAP_POINTS, "petrol after the template")
-    win.page("Таблица УОЗ для газа")
-    check_grid(win, [9000] * MAP_POINTS, "LPG after the template")
-    run.shot("template")
+def grid_keys(c):
+    """Bad text in a cell: Enter shows the error box, and keypad Enter in the
+    cell editor that has the focus back shows it again; corrected, it is
+    stored. The maps are then neither saved nor written."""
+    win = c.win
+    win.page(LPG_TABLE)
+    click(win.grid_cell(0))
+    type_text("abc")
+    key("Return")
+    expect_error("'abc' is not a valid floating point value.")
+    key("KP_Enter")
+    expect_error("'abc' is not a valid floating point value.")
+    key("ctrl+a")
+    type_text("12.5")
+    key("KP_Enter")
+    expect_no_box(0.5)
+    c.lpg[0] = 12500
+    check_grid(win, c.lpg, "LPG after the cell")
+    wait_until("the recovery file with the cell", lambda: recovery_holds(c.state, c.lpg), 5)
 
 
 @step
-def open_saved_file(c):
-    """Open the saved file."""
-    run, win, log = c.run, c.win, c.run.log
-    log("open %s" % c.saved)
-    win.menu("Файл", "Открыть")
-    file_dialog(c.saved)
-    expect_no_box(0.3)
-    check_grid(win, c.lpg, "LPG after opening the file")
-    win.page("Таблица УОЗ для бензина")
-    check_grid(win, c.petrol, "petrol after opening the file")
-    run.shot("opened")
+def second_program_leaves_the_first_alone(c):
+    """A second program while the first runs: no question about the first's
+    maps, and its normal end leaves the first's recovery file as it was."""
+    first, first_win = c.gui, c.win
+    held = recovery_files(c.state)
+    second = c.start("gui-2")
+    expect_no_box(1.0)
+    close_and_expect_end(c.run, second)
+    if recovery_files(c.state) != held or not recovery_holds(c.state, c.lpg):
+        fail("the first program's recovery file alone, with its maps", recovery_files(c.state))
+    c.gui, c.win, ui.APP_PID = first, first_win, first.pid
 
 
 @step
-def open_file_that_is_not_xml(c):
-    """A file that is not XML."""
-    run, sim, win, log = c.run, c.sim, c.win, c.run.log
-    junk = os.path.join(run.maps, "notes.xml")
-    with open(junk, "w") as f:
-        f.write("These are not maps.\n")
-    log("open a file that is not XML")
-    win.menu("Файл", "Открыть")
-    file_dialog(junk)
-    prefix = "Cannot open map file '%s': the file is not well-formed XML" % junk
-    expect_error(prefix + " ...", match=lambda s: s.startswith(prefix))
-    check_grid(win, c.petrol, "petrol after the failed open")
-    win.page("Таблица УОЗ для газа")
-    check_grid(win, c.lpg, "LPG after the failed open")
-    check_sim(sim, c.lpg, c.petrol, 12, "at the end")
-    run.shot("bad-file")
-
-
-@step
-def history_opens_the_read(c):
-    """"Файл" / "История…": the write above the read; "Открыть" on the read
-    brings back the maps the car held."""
-    run, win, log = c.run, c.win, c.run.log
-    log("Файл / История…")
-    win.menu("Файл", "История…")
-    dialog = wait_until("the history dialog",
-                        lambda: ([w for w in top_windows(("dialog",)) if w.name == "История"] or [None])[0], 10)
-    read = find(dialog, None, "чтение")
-    written = find(dialog, None, "запись")
-    if not extents(written)[1] < extents(read)[1]:
-        fail("the write listed above the read (newest first)", (extents(written), extents(read)))
-    run.shot("history")
-    click(read)
-    click(find(dialog, "push button", "Открыть"))
-    wait_until("the history dialog to close", lambda: not top_windows(("dialog",)), 10)
-    expect_no_box(0.3)
-    c.lpg, c.petrol = list(START_LPG), list(START_PETROL)
-    win.page("Таблица УОЗ для газа")
-    check_grid(win, c.lpg, "LPG after opening the read from the history")
-    win.page("Таблица УОЗ для бензина")
-    check_grid(win, c.petrol, "petrol after opening the read from the history")
-    run.shot("history-opened")
-
-
-def scenario(run, sim, win):
-    c = Context(run, sim, win)
-    for fn in STEPS:
-        run.log("step: %s" % fn.__name__)
-        fn(c)
-
-
-def russian_grids(run, gui_path):
-    """A second run under a Russian locale, where the decimal separator is a
-    comma: Enter on "3.5" in both grids (main Enter, then keypad Enter) shows
-    the error box once and keeps the text; corrected to "3,5" it is stored."""
-    env = dict(run.env)
+def killed_program_restored(c):
+    """The first program killed; the next one, under a Russian locale, offers
+    its maps, "Да" brings them back as one step that Ctrl+Z takes back and
+    Ctrl+Shift+Z and Ctrl+Y bring again."""
+    c.gui.send_signal(signal.SIGKILL)
+    c.gui.wait(timeout=10)
+    env = dict(c.run.env)
     env.pop("LC_ALL", None)
     env.update({"LANG": "ru_RU.UTF-8", "LC_CTYPE": "C.UTF-8"})
-    gui = run.start("gui-ru", [gui_path], cwd=run.maps, env=env)
-    win = use_program(gui, "the program's window under the Russian locale")
-    bad = "'3.5' is not a valid floating point value."
-    for page, enter in (("Таблица УОЗ для газа", "Return"), ("Таблица УОЗ для бензина", "KP_Enter")):
-        run.log("%s: '3.5' and %s" % (page, enter))
-        win.page(page)
-        click(win.grid_cell(12))
-        type_text("3.5")
-        key(enter)
-        expect_error(bad)
-        if win.grid_texts()[12] != "0":
-            fail("nothing stored from '3.5'", win.grid_texts()[12])
-        key(enter)
-        expect_error(bad)
-        key("ctrl+a")
-        type_text("3,5")
-        key(enter)
-        expect_no_box(0.5)
-        run.shot("russian-grid")
-    for page in ("Таблица УОЗ для газа", "Таблица УОЗ для бензина"):
-        win.page(page)
-        seen = win.grid_texts()
-        if seen[12] != "3,5" or seen[11] != "0":
-            fail("3,5 stored at point 12 of '%s'" % page, seen[10:14])
-    # The edits are not saved: "Отмена" keeps the window, "Нет" closes it.
-    run.log("close the window: Отмена")
-    close_window(run)
-    answer_close_question("Отмена")
+    c.start("gui-ru", env)
+    answer_box("Message", RECOVERY_QUESTION, ("Да", "Нет"), "Да", timeout=20)
+    c.win.page(PETROL_TABLE)
+    check_grid(c.win, c.petrol, "petrol restored", ",")
+    c.win.page(LPG_TABLE)
+    check_grid(c.win, c.lpg, "LPG restored", ",")
+    c.run.shot("restored")
+    zeros = [0] * MAP_POINTS
+    for keys, want in (("ctrl+z", zeros), ("ctrl+shift+z", c.lpg), ("ctrl+z", zeros), ("ctrl+y", c.lpg)):
+        key(keys)
+        check_grid(c.win, want, "LPG after %s" % keys, ",")
+
+
+@step
+def comma_locale_grid(c):
+    """Under the Russian locale "3.5" is no number: Enter shows the error box
+    and stores nothing; "3,5" is stored."""
+    win = c.win
+    click(win.grid_cell(12))
+    type_text("3.5")
+    key("Return")
+    expect_error("'3.5' is not a valid floating point value.")
+    key("ctrl+a")
+    type_text("3,5")
+    key("Return")
     expect_no_box(0.5)
-    if not showing(win.frame):
-        fail("the window still open after Отмена", "closed")
-    run.log("close the window: Нет")
-    close_and_expect_end(run, gui, answer="Нет")
+    c.lpg[12] = 3500
+    check_grid(win, c.lpg, "LPG after '3,5'", ",")
+
+
+@step
+def close_question(c):
+    """The close a window manager sends: "Отмена" keeps the window, "Нет"
+    ends the program, and a normal end leaves no recovery file."""
+    close_and_expect_end(c.run, c.gui, ("Отмена", "Нет"))
+    if recovery_files(c.state):
+        fail("no recovery file after a normal end", recovery_files(c.state))
+
+
+def start_sim(run):
+    state_file = os.path.join(run.tmp, "sim-state.txt")
+    presets = ["--value=%d:%d" % (LPG_FIRST + i, v) for i, v in enumerate(START_LPG)]
+    presets += ["--value=%d:%d" % (PETROL_FIRST + i, v) for i, v in enumerate(START_PETROL)]
+    presets += ["--value=%d:%d" % (START_TIMEOUT, START_TIMEOUT_VALUE),
+                "--value=%d:%d" % (FIRMWARE, FIRMWARE_VALUE)]
+    p = run.start("sim", [run.args.sim, "--com=%d" % PORT, "--instant",
+                          "--state-file=%s" % state_file] + presets, stdout=subprocess.PIPE)
+    pty = p.stdout.readline().decode().strip()
+    if not pty.startswith("/dev/"):
+        fail("the simulator to print its line's path", pty or "nothing (see e2e-sim.log)")
+    sim = Sim(p, state_file)
+    check_sim(sim, START_LPG, START_PETROL, START_TIMEOUT_VALUE, "at start")
+    return sim
 
 
 def main():
@@ -459,42 +307,27 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--size", default="1280x800")
     args = parser.parse_args()
+    # The programs start in a folder of their own.
+    args.gui, args.sim = os.path.abspath(args.gui), os.path.abspath(args.sim)
     run = Run(args)
-    procs = {}
+    contexts = []
 
     def body():
-        prepare_session(run, {})
+        state = os.path.join(run.tmp, "state")
+        prepare_session(run, {"XDG_STATE_HOME": state})
         run.log("display %s, screen %s" % (run.env["DISPLAY"], args.size))
         ui.attach(run)
-
-        state_file = os.path.join(run.tmp, "sim-state.txt")
-        presets = ["--value=%d:%d" % (LPG_FIRST + i, v) for i, v in enumerate(START_LPG)]
-        presets += ["--value=%d:%d" % (PETROL_FIRST + i, v) for i, v in enumerate(START_PETROL)]
-        presets += ["--value=%d:%d" % (START_TIMEOUT, START_TIMEOUT_VALUE),
-                    "--value=%d:%d" % (FIRMWARE, FIRMWARE_VALUE)]
-        simp = run.start("sim", [args.sim, "--com=%d" % PORT, "--instant",
-                                 "--state-file=%s" % state_file] + presets, stdout=subprocess.PIPE)
-        pty = simp.stdout.readline().decode().strip()
-        if not pty.startswith("/dev/"):
-            fail("the simulator to print its line's path", pty or "nothing (see e2e-sim.log)")
-        sim = Sim(simp, state_file)
-        check_sim(sim, START_LPG, START_PETROL, START_TIMEOUT_VALUE, "at start")
-
-        gui = procs["gui"] = run.start("gui", [args.gui], cwd=run.maps)
-        win = use_program(gui, "the program's window 'Tarvo GUI'")
-
-        scenario(run, sim, win)
-
-        run.log("close the window")
-        close_and_expect_end(run, gui)
-
-        russian_grids(run, args.gui)
+        c = Context(run, start_sim(run), state)
+        contexts.append(c)
+        for fn in STEPS:
+            run.log("step: %s" % fn.__name__)
+            fn(c)
         run.log("PASS (%s, %.1f s)" % (args.size, time.monotonic() - run.t0))
 
     def report_gui():
-        gui = procs.get("gui")
-        if gui is not None and gui.poll() is not None and gui.returncode not in (0, None):
-            print("tarvo-gui ended with status %s (see e2e-gui.log)" % gui.returncode, flush=True)
+        gui = contexts[0].gui if contexts else None
+        if gui is not None and gui.poll() not in (0, None, -signal.SIGKILL):
+            print("tarvo-gui ended with status %s (see e2e-gui*.log)" % gui.returncode, flush=True)
 
     return run_main(run, body, before_stop=report_gui)
 

@@ -192,17 +192,6 @@ def prepare_session(run, env):
     os.mkdir(run.maps)
 
 
-def missing_tools():
-    """What a run needs and this machine lacks."""
-    missing = [t for t in ("Xvfb", "xdotool", "dbus-daemon", "import") if not shutil.which(t)]
-    try:
-        import pyatspi  # noqa: F401
-        import Xlib  # noqa: F401
-    except ImportError:
-        missing.append("python3-pyatspi/python3-xlib")
-    return missing
-
-
 def run_main(run, body, name="E2E", before_stop=None):
     """Runs body() under the harness: a time-out signal fails the run, a
     failure is reported with the last screenshot, and every process started

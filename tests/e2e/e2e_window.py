@@ -11,8 +11,6 @@ import time
 from e2e_harness import Failure, fail, wait_until
 
 MAP_POINTS = 80
-CONNECTED = "Подключен"
-NOT_CONNECTED = "Не подключен"
 ERROR_CAPTION = "Tarvo GUI"
 
 # The run whose display is driven, the accessibility bindings, and the
@@ -189,35 +187,30 @@ def box_text(w):
     return "\n".join(labels)
 
 
-def answer_box(caption, expected, timeout=15.0, match=None):
-    """Waits for a box captioned `caption`, checks its text and presses OK."""
-    def box():
-        ws = top_windows()
-        return ws[0] if ws else None
-    w = wait_until("a message box '%s' with '%s'" % (caption, expected), box, timeout)
+def answer_box(caption, expected, buttons=("OK",), press="OK", timeout=15.0):
+    """Waits for a box captioned `caption`, checks its text and its buttons and
+    presses `press`."""
+    w = wait_until("a box '%s' with '%s'" % (caption, expected), lambda: (top_windows() or [None])[0], timeout)
     seen = box_text(w)
-    ok = (match(seen) if match else seen == expected)
-    RUN.shot("box")
-    if w.name != caption or not ok:
+    if (w.name, seen) != (caption, expected):
         fail("box captioned '%s' with text '%s'" % (caption, expected),
              "box captioned '%s' with text '%s'" % (w.name, seen))
-    # One button, "OK" in Latin letters also where Qt's own texts are Russian.
-    buttons = wait_until("the box's button", lambda: find_all(w, "push button"), 10)
-    if len(buttons) != 1 or buttons[0].name != "OK":
-        fail("one OK button", [b.name for b in buttons])
-    click(buttons[0])
-    wait_until("the box '%s' to close" % seen, lambda: not top_windows(), 10)
+    # "OK" in Latin letters also where Qt's own texts are Russian.
+    names = wait_until("the box's buttons", lambda: sorted(b.name for b in find_all(w, "push button")), 10)
+    if names != sorted(buttons):
+        fail("the buttons %s" % ", ".join(buttons), names)
+    RUN.log("  box: %s [%s]" % (seen, press))
+    click(find(w, "push button", press))
+    wait_until("the box '%s' to close" % seen, lambda: seen not in [box_text(b) for b in top_windows()], 10)
     return seen
 
 
 def expect_message(text, timeout=15.0):
-    RUN.log("  message: %s" % text)
-    return answer_box("Message", text, timeout)
+    return answer_box("Message", text, timeout=timeout)
 
 
-def expect_error(text, timeout=15.0, match=None):
-    RUN.log("  error box: %s" % text)
-    return answer_box(ERROR_CAPTION, text, timeout, match)
+def expect_error(text):
+    return answer_box(ERROR_CAPTION, text)
 
 
 def expect_no_box(settle=1.0):
@@ -277,12 +270,13 @@ class Window:
         type_text(text)
         wait_until("the edit box to read '%s'" % text, lambda: text_of(edit) == text, 5)
 
-    def status(self):
-        """Caption of the status label, or None while it is hidden."""
-        for l in find_all(self.frame, "label", only_showing=True):
-            if l.name in (CONNECTED, NOT_CONNECTED):
-                return l.name
-        return None
+    def timeout_edit(self):
+        """The start timeout box, the upper edit box of the settings page."""
+        port = find_all(find(self.frame, "combo box"), "text")
+        edits = [e for e in find_all(self.frame, "text") if e not in port]
+        if len(edits) != 2:
+            fail("two edit boxes on the settings page", "%d" % len(edits))
+        return min(edits, key=lambda e: extents(e)[1])
 
     def busy(self):
         bars = find_all(self.frame, "progress bar", only_showing=True)
@@ -307,13 +301,17 @@ class Window:
         t = self.grid().queryTable()
         return t.getAccessibleAt(i % 10 + 1, i // 10 + 1)
 
-    def settings_edits(self):
-        edits = [e for e in find_all(self.frame, "text") if e not in find_all(find(self.frame, "combo box"), "text")]
-        # Sorted top to bottom: start timeout, then firmware version.
-        edits.sort(key=lambda e: extents(e)[1])
-        if len(edits) != 2:
-            fail("two edit boxes on the settings page", "%d" % len(edits))
-        return edits
+    def chart_spot(self, shift=0):
+        """Clicks high on the showing chart, clear of the points (10 to 16
+        degrees on a 0 to 35 scale) and of the check boxes along the top: the
+        pointer is then over the chart and the chart has the focus. A shift
+        of a few pixels makes a motion where the pointer already is."""
+        cx, cy, cw, ch = extents(self.chart_page())
+        click_at(cx + cw // 2 + shift, cy + ch // 4)
+
+    def chart_page(self):
+        return [f for f in find_all(self.frame, "filler")
+                if find_all(f, "check box", "Двигать всю карту")][0]
 
 
 def file_dialog(path):
@@ -336,18 +334,15 @@ def file_dialog(path):
                             and find_all(w, "text")], 10)
 
 
-def close_window(run, pid=None):
+def close_window(run, pid):
     """Closes the window the way a window manager would: WM_DELETE_WINDOW, sent
-    once, to the program's main window (of process pid only, when given)."""
+    once, to the main window of process pid."""
     from Xlib import X, display, protocol
     d = display.Display(run.env["DISPLAY"])
-    search = ["search", "--onlyvisible", "--name", "^Tarvo GUI$"]
-    if pid is not None:
-        # --all: the window must match both the process and the name.
-        search[1:1] = ["--all", "--pid", str(pid)]
-    ids = [int(i) for i in xdo(*search).split()]
+    # --all: the window must match both the process and the name.
+    ids = [int(i) for i in xdo("search", "--all", "--pid", pid, "--onlyvisible", "--name", "^Tarvo GUI$").split()]
     if not ids:
-        fail("the main window on the display" if pid is None else "the main window of pid %d" % pid, "none")
+        fail("the main window of pid %d" % pid, "none")
     run.log("  WM_DELETE_WINDOW to window %s" % ids)
     proto = d.intern_atom("WM_PROTOCOLS")
     delete = d.intern_atom("WM_DELETE_WINDOW")
@@ -365,31 +360,14 @@ def close_window(run, pid=None):
 CLOSE_QUESTION = "Карты изменены и не сохранены. Сохранить их в файл перед выходом?"
 
 
-def answer_close_question(button):
-    """Waits for the question about unsaved maps, checks its three buttons and
-    presses `button`."""
-    w = wait_until("the question about unsaved maps", lambda: (top_windows() or [None])[0], 15)
-    seen = box_text(w)
-    RUN.shot("close-question")
-    if w.name != "Message" or seen != CLOSE_QUESTION:
-        fail("box 'Message' with '%s'" % CLOSE_QUESTION, "box '%s' with '%s'" % (w.name, seen))
-    names = sorted(b.name for b in find_all(w, "push button"))
-    if names != sorted(["Да", "Нет", "Отмена"]):
-        fail("the buttons Да, Нет and Отмена", names)
-    RUN.log("  close question: %s" % button)
-    click(find(w, "push button", button))
-    wait_until("the question to close",
-               lambda: not [b for b in top_windows() if box_text(b) == CLOSE_QUESTION], 10)
-
-
-def close_and_expect_end(run, gui, pid=None, answer=None):
-    """Sends the window close once; with `answer`, the question about unsaved
-    maps comes first and is answered so. The program answers with its message
-    and ends with status 0."""
-    close_window(run, pid)
-    wait_until("the close to show a message box", top_windows, 10)
-    if answer:
-        answer_close_question(answer)
+def close_and_expect_end(run, gui, answers=()):
+    """Sends the window close of program gui once, and once more after each
+    "Отмена" to the question about unsaved maps (`answers`, in turn). The
+    program then says so and ends with status 0."""
+    for answer in answers or (None,):
+        close_window(run, gui.pid)
+        if answer:
+            answer_box("Message", CLOSE_QUESTION, ("Да", "Нет", "Отмена"), answer)
     expect_message("Вариатор отключен")
     try:
         code = gui.wait(timeout=15)
