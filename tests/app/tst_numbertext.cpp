@@ -104,6 +104,9 @@ private slots:
         QTest::newRow("inf") << "inf";
         QTest::newRow("overflow") << "1e400";
         QTest::newRow("two signs") << "--1";
+        QTest::newRow("hex") << "0x10";
+        QTest::newRow("thousands space") << "1 000";
+        QTest::newRow("3000 digits") << QString(3000, QLatin1Char('7'));
     }
     void strToFloatRejects()
     {

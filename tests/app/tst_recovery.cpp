@@ -3,6 +3,8 @@
 // its answers, through the seams and with the real question box.
 
 #include "editors/EditorFixture.h"
+#include "common/DialogAnswerer.h"
+#include "common/SampleMaps.h"
 
 #include "mapfile/core/MapFile.h"
 #include "app/core/NumberText.h"
@@ -11,13 +13,9 @@
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/Undo.h"
 
-#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QLineSeries>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUndoStack>
@@ -45,12 +43,7 @@ QString LeaveOrphan(const QString& folder, const MapTable& lpg, const MapTable& 
 
 MapTable Edited(double base)
 {
-    MapTable t;
-    for (int i = 0; i < MapPoints; ++i) {
-        t.Rpm[i] = 100.0 * i;
-        t.Uoz[i] = base + i * 0.125;
-    }
-    return t;
+    return SampleTable([base](int i) { return base + i * 0.125; });
 }
 
 } // namespace
@@ -63,6 +56,7 @@ class TestRecovery : public QObject {
     EditorFixture f;
     QStringList questions;
     bool answer = true;
+    RecoverySlot run;  // a slot written by the test itself
 
     void StartWindow()
     {
@@ -82,10 +76,15 @@ private slots:
         qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
         folder = RecoveryFolder();
     }
-    void init() { QDir(folder).removeRecursively(); }
+    void init()
+    {
+        QDir(folder).removeRecursively();
+        answer = true;
+    }
     void cleanup()
     {
         EndSession();
+        ReleaseRecoverySlot(run, true);
         if (f.w)
             f.Close();
         SetQuestionHook({});
@@ -180,10 +179,7 @@ private slots:
         QCOMPARE(questions, QStringList{RecoveryQuestion});
         QCOMPARE(RecoveryQuestion,
                  QStringLiteral("Предыдущий сеанс завершился некорректно. Восстановить несохранённые карты?"));
-        for (int i = 0; i < MapPoints; ++i) {
-            QCOMPARE(LPGTable.Uoz[i], lpg.Uoz[i]);
-            QCOMPARE(PetrolTable.Uoz[i], petrol.Uoz[i]);
-        }
+        QVERIFY(SameTable(LPGTable, lpg) && SameTable(PetrolTable, petrol));
         QCOMPARE(f.w->StringGridPetrol->Cell(8, 10), QStringLiteral("19.875"));
         QCOMPARE(f.w->LineSeries1->at(3).y(), lpg.Uoz[3]);
         QCOMPARE(f.w->EEditVariatorStartTimeout->text(), QStringLiteral("33"));
@@ -197,28 +193,53 @@ private slots:
         QCOMPARE(PetrolTable.Uoz[79], 0.0);
     }
 
-    void noDeletesAndInitialMapsAreNotOffered()
+    // A steady run of changes (a key held down, repeating every 30 ms for
+    // 3 s) is written within a second of its first change, while the run
+    // still goes on.
+    void steadyRunWrittenWhileItGoesOn()
     {
+        QVERIFY(ClaimRecoverySlot(folder, run));
+        StartRecoveryWrites(&run, [] { return QStringLiteral("0"); });
+        int changes = 0;
+        QTimer repeat;
+        connect(&repeat, &QTimer::timeout, [&] {
+            LPGTable.Uoz[40] = ++changes * 0.01;
+            RecoveryTouched();
+            if (changes == 100)
+                repeat.stop();
+        });
+        repeat.start(30);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.file), 1000);
+        QVERIFY(repeat.isActive());
+        StopRecoveryWrites();
+    }
+
+    // A leftover file is offered when either map differs from the maps the
+    // program starts with, and only then; "Нет" deletes it and changes nothing.
+    void offeredWhenEitherMapDiffers_data()
+    {
+        QTest::addColumn<bool>("lpgDiffers");
+        QTest::addColumn<bool>("petrolDiffers");
+        QTest::newRow("both") << true << true;
+        QTest::newRow("gas map only") << true << false;
+        QTest::newRow("petrol map only") << false << true;
+        QTest::newRow("neither") << false << false;
+    }
+    void offeredWhenEitherMapDiffers()
+    {
+        QFETCH(bool, lpgDiffers);
+        QFETCH(bool, petrolDiffers);
+        const MapTable start = SampleTable([](int) { return 0.0; });
+        const QString orphan =
+            LeaveOrphan(folder, lpgDiffers ? Edited(1) : start, petrolDiffers ? Edited(2) : start, QStringLiteral("5"));
         answer = false;
-        const QString orphan = LeaveOrphan(folder, Edited(1), Edited(1), QStringLiteral("0"));
         StartWindow();
         StartSession(f.w);
-        answer = true;
-        QCOMPARE(questions.size(), 1);
+        QCOMPARE(questions.size(), lpgDiffers || petrolDiffers ? 1 : 0);
         QVERIFY(!QFile::exists(orphan));
         QCOMPARE(LPGTable.Uoz[7], 0.0);
+        QCOMPARE(PetrolTable.Uoz[7], 0.0);
         QCOMPARE(f.w->UndoStack->count(), 0);
-        EndSession();
-        f.Close();
-
-        MapTable initial{};
-        for (int i = 0; i < MapPoints; ++i)
-            initial.Rpm[i] = 100.0 * i;
-        const QString plain = LeaveOrphan(folder, initial, initial, QStringLiteral("5"));
-        StartWindow();
-        StartSession(f.w);
-        QVERIFY(questions.isEmpty());
-        QVERIFY(!QFile::exists(plain));
     }
 
     // A damaged file is reported and deleted without a question, and nothing
@@ -245,8 +266,7 @@ private slots:
         QCOMPARE(f.errors.size(), 1);
         QVERIFY2(f.errors[0].startsWith(QStringLiteral("Cannot open map file '%1'").arg(file)), qPrintable(f.errors[0]));
         QVERIFY(!QFile::exists(file));
-        for (int i = 0; i < MapPoints; ++i)
-            QCOMPARE(LPGTable.Uoz[i], 0.0);
+        QVERIFY(SameTable(LPGTable, SampleTable([](int) { return 0.0; })));
         QCOMPARE(f.w->UndoStack->count(), 0);
     }
 
@@ -254,23 +274,13 @@ private slots:
     void realQuestionBox()
     {
         for (const bool yes : {true, false}) {
-            QString seen, caption;
-            QStringList buttons;
-            QTimer::singleShot(0, [&] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                if (!box)
-                    return;
-                seen = box->text();
-                caption = box->windowTitle();
-                for (QAbstractButton* b : box->buttons())
-                    buttons << b->text();
-                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
-            });
+            DialogAnswerer dialogs;
+            dialogs.button = yes ? QStringLiteral("Да") : QStringLiteral("Нет");
             QCOMPARE(AskQuestion(RecoveryQuestion), yes);
-            QCOMPARE(seen, RecoveryQuestion);
-            QCOMPARE(caption, QStringLiteral("Message"));
-            buttons.sort();
-            QCOMPARE(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
+            QCOMPARE(dialogs.Texts(), QStringList{RecoveryQuestion});
+            QCOMPARE(dialogs.boxes[0].caption, QStringLiteral("Message"));
+            dialogs.boxes[0].buttons.sort();
+            QCOMPARE(dialogs.boxes[0].buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
         }
     }
 
@@ -281,15 +291,10 @@ private slots:
         QFile(file).resize(10);
         StartWindow();
         SetErrorBoxHook({});
-        QString seen;
-        QTimer::singleShot(0, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen = box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
+        DialogAnswerer dialogs;
         StartSession(f.w);
-        QVERIFY2(seen.startsWith(QStringLiteral("Cannot open map file")), qPrintable(seen));
+        QCOMPARE(dialogs.boxes.size(), 1);
+        QVERIFY2(dialogs.boxes[0].text.startsWith(QStringLiteral("Cannot open map file")), qPrintable(dialogs.boxes[0].text));
         QVERIFY(questions.isEmpty());
         QVERIFY(!QFile::exists(file));
     }

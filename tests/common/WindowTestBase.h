@@ -5,16 +5,20 @@
 // messages and error boxes recorded instead of shown.
 
 #include "common/CoreTestBase.h"
+#include "common/ShownNumber.h"
 
 #include "editors/ui/ChartEditor.h"
 #include "app/ui/Gui2.h"
 #include "app/widgets/Seams.h"
 #include "editors/ui/TableEditor.h"
+#include "editors/widgets/StringGrid.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QLineSeries>
 #include <QStringList>
+#include <QTabWidget>
 #include <QTest>
 #include <functional>
 
@@ -38,6 +42,20 @@ public:
             QTest::keyClick(target, ch.toLatin1());
             QCoreApplication::processEvents();
         }
+    }
+
+    // A click on a cell of a grid, the event loop run after it.
+    static void ClickCell(TStringGrid* grid, int col, int row)
+    {
+        const QRect r = grid->visualRect(grid->model()->index(row, col));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+        QCoreApplication::processEvents();
+    }
+    static QPoint CurrentCell(const TStringGrid* grid) { return QPoint(grid->currentColumn(), grid->currentRow()); }
+    // The error box of a cell whose text is no number.
+    static QString BadNumber(const QString& text)
+    {
+        return QStringLiteral("'%1' is not a valid floating point value.").arg(text);
     }
 
     TForm2* w = nullptr;
@@ -78,6 +96,30 @@ public:
         w->show();
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
+    }
+
+    // Brings a page to the front the way the user does; every change of page
+    // reloads all four views.
+    void ShowPage(QWidget* page)
+    {
+        QTabWidget* tabs = w->PageControl1;
+        const int index = tabs->indexOf(page);
+        if (tabs->currentIndex() == index) {
+            // Go round another page so that the reload happens.
+            tabs->setCurrentIndex(index == 0 ? 1 : 0);
+        }
+        tabs->setCurrentIndex(index);
+        QCoreApplication::processEvents();
+    }
+
+    // The chart and the grid of a map show its table.
+    void CheckViewsShow(bool petrol)
+    {
+        const MapTable& map = petrol ? PetrolTable : LPGTable;
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE((petrol ? w->Series1 : w->LineSeries1)->at(i).y(), map.Uoz[i]);
+            QVERIFY(ShowsValue((petrol ? w->StringGridPetrol : w->StringGridLPG)->Cell(PointCol(i), PointRow(i)), map.Uoz[i]));
+        }
     }
 
     void EndWindow()

@@ -4,7 +4,7 @@
 // refusal, the settings page and an open cell editor change nothing.
 
 #include "EditorFixture.h"
-#include "common/ShownNumber.h"
+#include "common/BothMaps.h"
 
 #include "app/core/MapCompare.h"
 #include "app/core/NumberText.h"
@@ -20,17 +20,6 @@
 #include <QUndoStack>
 #include <cmath>
 #include <cstring>
-
-namespace {
-
-struct Maps {
-    MapTable lpg;
-    MapTable petrol;
-};
-Maps Now() { return {LPGTable, PetrolTable}; }
-bool SameBits(const Maps& a, const Maps& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-} // namespace
 
 class TestRangeCommands : public QObject {
     Q_OBJECT
@@ -75,10 +64,7 @@ private slots:
         QFETCH(bool, changes);
 
         // Values with residue in both maps, and references beside them.
-        for (int i = 0; i < MapPoints; ++i) {
-            LPGTable.Uoz[i] = std::sin(i) * 10 + 1e-9;
-            PetrolTable.Uoz[i] = std::cos(i) * 10 - 3e-9;
-        }
+        FillMaps([](int i) { return std::sin(i) * 10 + 1e-9; }, [](int i) { return std::cos(i) * 10 - 3e-9; });
         SetMapReference(LPGReference, LPGTable);
         SetMapReference(PetrolReference, PetrolTable);
         const MapReference lpgReference = LPGReference;
@@ -127,11 +113,8 @@ private slots:
         QCOMPARE(!SameBits(Now(), before), changes);
         QVERIFY(std::memcmp(&LPGReference, &lpgReference, sizeof lpgReference) == 0);
         // The changed map's views show it.
-        const MapTable& map = petrol ? PetrolTable : LPGTable;
-        for (int i = 0; i < MapPoints && page != QLatin1String("editor"); ++i) {
-            QCOMPARE((petrol ? w->Series1 : w->LineSeries1)->at(i).y(), map.Uoz[i]);
-            QVERIFY(ShowsValue((petrol ? w->StringGridPetrol : w->StringGridLPG)->Cell(PointCol(i), PointRow(i)), map.Uoz[i]));
-        }
+        if (page != QLatin1String("editor"))
+            f.CheckViewsShow(petrol);
         if (!changes)
             return;
         const Maps after = Now();

@@ -5,7 +5,10 @@
 
 #include "common/CoreTestBase.h"
 
+#include "common/SampleMaps.h"
+
 #include "app/core/NumberText.h"
+#include "editors/core/Calculations.h"
 #include "editors/core/MapClipboard.h"
 #include "editors/core/RangeOps.h"
 
@@ -13,6 +16,7 @@
 #include <QTest>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 using Values = QMap<int, double>;
 Q_DECLARE_METATYPE(RangeOp)
@@ -47,6 +51,7 @@ private slots:
         QTest::newRow("add to no number") << O::Add << Run(0, 1) << 1.0 << Values{{1, std::nan("")}} << Values{} << 1;
         QTest::newRow("rounding") << O::Add << Run(0, 2) << 0.0004 << Values{{0, 1.0001}, {1, -1.0009}, {2, 4e-7}}
                                   << Values{{0, 1.001}, {1, -1.001}, {2, 0.0}} << -1;
+        QTest::newRow("rounded to zero: no sign") << O::Add << Run(0, 0) << 0.0 << Values{{0, -0.0001}} << Values{{0, 0.0}} << -1;
         QTest::newRow("multiply") << O::Multiply << Run(7, 8) << 110.0 << Values{{7, 10}, {8, 1.2345}} << Values{{7, 11}, {8, 1.358}} << -1;
         QTest::newRow("interpolate: ends stay") << O::Interpolate << Run(10, 14) << 0.0 << Values{{10, 5.00001}, {11, 9}, {12, -3}, {14, 7.00001}}
                                                 << Values{{11, 5.5}, {12, 6.0}, {13, 6.5}} << -1;
@@ -71,10 +76,44 @@ private slots:
         QCOMPARE(ApplyRangeOp(LPGTable, points, op, argument), refused);
         for (int i = 0; i < MapPoints; ++i) {
             if (expected.contains(i))
-                QCOMPARE(LPGTable.Uoz[i], expected[i]);
+                QVERIFY(std::memcmp(&LPGTable.Uoz[i], &expected[i], sizeof(double)) == 0);
             else  // bit for bit, NaN included
                 QVERIFY(std::memcmp(&LPGTable.Uoz[i], &before.Uoz[i], sizeof(double)) == 0);
         }
+    }
+
+    // The chart's step guards take the whole-degree part of the extreme
+    // value, starting from 0 and skipping what is no number; the down guard
+    // sees the same map negated.
+    void shiftGuards_data()
+    {
+        QTest::addColumn<double>("fill");     // every point but 40
+        QTest::addColumn<double>("extreme");  // point 40
+        QTest::addColumn<double>("step");
+        QTest::addColumn<bool>("allowed");
+        const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+        QTest::newRow("31.9 by 0.5") << 0.25 << 31.9 << 0.5 << true;
+        QTest::newRow("31.4 by 0.5") << 0.25 << 31.4 << 0.5 << true;
+        QTest::newRow("32 by 0.01") << 0.25 << 32.0 << 0.01 << false;
+        QTest::newRow("32.4 by 0.01") << 0.25 << 32.4 << 0.01 << false;
+        QTest::newRow("31.99 by 0.99") << 0.25 << 31.99 << 0.99 << true;
+        QTest::newRow("31 by 1") << 0.25 << 31.0 << 1.0 << false;
+        QTest::newRow("below one") << 0.25 << 0.99 << 0.5 << true;
+        QTest::newRow("huge") << 0.25 << 1e300 << 0.5 << false;
+        QTest::newRow("infinite") << 0.25 << inf << 0.5 << false;
+        QTest::newRow("all below one, by 31.9") << -20.0 << -20.0 << 31.9 << true;
+        QTest::newRow("all below one, by 32") << -20.0 << -20.0 << 32.0 << false;
+        QTest::newRow("no numbers") << nan << nan << 0.5 << true;
+    }
+    void shiftGuards()
+    {
+        QFETCH(double, fill);
+        QFETCH(double, extreme);
+        QFETCH(double, step);
+        QFETCH(bool, allowed);
+        auto at = [&](int i) { return i == 40 ? extreme : fill; };
+        QCOMPARE(CanShiftUp(SampleTable(at), step), allowed);
+        QCOMPARE(CanShiftDown(SampleTable([&](int i) { return -at(i); }), step), allowed);
     }
 
     // The other map, rounded; a value out of bounds in it refuses the copy.

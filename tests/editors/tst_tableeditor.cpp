@@ -1,10 +1,13 @@
 #include "EditorFixture.h"
+#include "common/SampleMaps.h"
 #include "app/core/NumberText.h"
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/TarvoApplication.h"
 
 #include <QLineEdit>
-#include <QTabWidget>
+#include <QMap>
+
+using Values = QMap<int, double>;
 
 class TestTableEditor : public QObject {
     Q_OBJECT
@@ -12,23 +15,9 @@ class TestTableEditor : public QObject {
     EditorFixture f;
     TStringGrid* grid = nullptr;
 
-    // The event loop runs after each key (the editor closes on Enter through it).
-    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        WindowTestBase::KeyToFocus(key, modifiers);
-    }
-    void Type(const QString& text) { WindowTestBase::TypeToFocus(text); }
-    void ClickCell(int col, int row)
-    {
-        const QRect r = grid->visualRect(grid->model()->index(row, col));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
-        QCoreApplication::processEvents();
-    }
-    QPoint Current() const { return QPoint(grid->currentColumn(), grid->currentRow()); }
-    QString BadText(const QString& text) const
-    {
-        return QStringLiteral("'%1' is not a valid floating point value.").arg(text);
-    }
+    void ClickCell(int col, int row) { WindowTestBase::ClickCell(grid, col, row); }
+    QPoint Current() const { return WindowTestBase::CurrentCell(grid); }
+    static QString BadText(const QString& text) { return WindowTestBase::BadNumber(text); }
 
     void OpenLPGGrid()
     {
@@ -44,8 +33,7 @@ private slots:
 
     void reloadLaysOutHeadersAndPoints()
     {
-        for (int i = 0; i < MapPoints; ++i)
-            LPGTable.Uoz[i] = i / 4.0 - 10;
+        LPGTable = SampleTable([](int i) { return i / 4.0 - 10; });
         OpenLPGGrid();
         QCOMPARE(grid->Cell(0, 0), QString());
         for (int c = 1; c <= 8; ++c)
@@ -72,61 +60,18 @@ private slots:
         // Clicking a header or moving onto one does not move the current cell.
         ClickCell(0, 3);
         ClickCell(4, 0);
-        Key(Qt::Key_Up);
-        Key(Qt::Key_Left);
+        f.KeyToFocus(Qt::Key_Up);
+        f.KeyToFocus(Qt::Key_Left);
         QCOMPARE(Current(), QPoint(1, 1));
         QCOMPARE(SelectedLPGCol, 0);
-    }
-
-    void enterBeforeAnySelectionCommitsFirstCell()
-    {
-        OpenLPGGrid();
-        Type(QStringLiteral("12.5"));
-        QVERIFY(grid->Editor());
-        Key(Qt::Key_Return);
-        QCOMPARE(LPGTable.Uoz[0], 12.5);
-        QCOMPARE(SelectedLPGCol, 1);
-        QCOMPARE(SelectedLPGRow, 1);
-        QCOMPARE(Current(), QPoint(1, 1));
-        QCOMPARE(grid->Cell(1, 1), QStringLiteral("12.5"));
-        QVERIFY(f.errors.isEmpty());
-        // Enter on the unchanged cell stores the same value again.
-        LPGTable.Uoz[0] = 0;
-        Key(Qt::Key_Return);
-        QCOMPARE(LPGTable.Uoz[0], 12.5);
-    }
-
-    void moveCommitsCellBeingLeft()
-    {
-        OpenLPGGrid();
-        Type(QStringLiteral("7"));
-        Key(Qt::Key_Down);
-        QCOMPARE(LPGTable.Uoz[0], 7.0);
-        QCOMPARE(Current(), QPoint(1, 2));
-        QCOMPARE(SelectedLPGRow, 2);
-        // A mouse move commits too: column 2 (1000 rpm), row 2 (100 rpm) is point 11.
-        Type(QStringLiteral("-4.25"));
-        ClickCell(2, 2);
-        QCOMPARE(LPGTable.Uoz[1], -4.25);
-        QCOMPARE(Current(), QPoint(2, 2));
-        Type(QStringLiteral("3"));
-        Key(Qt::Key_Return);
-        QCOMPARE(LPGTable.Uoz[11], 3.0);
-        // The last cell, column 8, row 10, is point 79.
-        ClickCell(8, 10);
-        Type(QStringLiteral("1.5"));
-        Key(Qt::Key_Return);
-        QCOMPARE(LPGTable.Uoz[79], 1.5);
-        QCOMPARE(PetrolTable.Uoz[79], 0.0);
-        QVERIFY(f.errors.isEmpty());
     }
 
     void badTextStopsMoveUntilCorrected()
     {
         OpenLPGGrid();
         LPGTable.Uoz[0] = 6;
-        Type(QStringLiteral("abc"));
-        Key(Qt::Key_Down);
+        f.TypeToFocus(QStringLiteral("abc"));
+        f.KeyToFocus(Qt::Key_Down);
         QCOMPARE(f.errors, QStringList{BadText(QStringLiteral("abc"))});
         QCOMPARE(Current(), QPoint(1, 1));
         QCOMPARE(grid->Cell(1, 1), QStringLiteral("abc"));
@@ -140,16 +85,16 @@ private slots:
         QCOMPARE(SelectedLPGRow, 1);
         // Enter reports it as well and stores nothing.
         if (!grid->Editor())
-            Type(QStringLiteral("x"));
-        Key(Qt::Key_Return);
+            f.TypeToFocus(QStringLiteral("x"));
+        f.KeyToFocus(Qt::Key_Return);
         QCOMPARE(f.errors.size(), 3);
         QCOMPARE(LPGTable.Uoz[0], 6.0);
         // The editor stays open on the typed text.
         QVERIFY(grid->Editor());
         QCOMPARE(grid->Cell(1, 1), QStringLiteral("x"));
         // Corrected, the move goes through and commits.
-        Key(Qt::Key_A, Qt::ControlModifier);
-        Type(QStringLiteral("2"));
+        f.KeyToFocus(Qt::Key_A, Qt::ControlModifier);
+        f.TypeToFocus(QStringLiteral("2"));
         QCOMPARE(grid->Cell(1, 1), QStringLiteral("2"));
         ClickCell(3, 3);
         QCOMPARE(f.errors.size(), 3);
@@ -157,109 +102,88 @@ private slots:
         QCOMPARE(Current(), QPoint(3, 3));
     }
 
-    void emptyCellIsAConversionError()
+    // Typing, Enter, moves and page changes on a grid, as the user does them:
+    // t<text> types, E is Enter, D Down, R Right, c<col>,<row> clicks a cell,
+    // p goes to the chart page and back, s<point>=<value> sets a point of the
+    // map behind the grid's back. Afterwards the map holds `values` (0
+    // elsewhere), the other map and its selection are untouched, no error
+    // was shown, and the cells show `texts` ("col,row=text").
+    void scripts_data()
     {
-        OpenLPGGrid();
-        Key(Qt::Key_F2);
-        Key(Qt::Key_A, Qt::ControlModifier);
-        Key(Qt::Key_Delete);
-        Key(Qt::Key_Down);
-        QCOMPARE(f.errors, QStringList{BadText(QString())});
-        QCOMPARE(Current(), QPoint(1, 1));
-    }
-
-    void boundsIncludedOutsideReverts_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("stored");
-        QTest::addColumn<double>("value");
-        QTest::newRow("32") << "32" << true << 32.0;
-        QTest::newRow("-32") << "-32" << true << -32.0;
-        QTest::newRow("32.01") << "32.01" << false << 4.5;
-        QTest::newRow("-32.5") << "-32.5" << false << 4.5;
-        QTest::newRow("exponent") << "1e3" << false << 4.5;
-    }
-    void boundsIncludedOutsideReverts()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, stored);
-        QFETCH(double, value);
-        LPGTable.Uoz[12] = 4.5;
-        OpenLPGGrid();
-        ClickCell(2, 3);  // point 12
-        // Another cell with typed, uncommitted text: a revert reloads it too.
-        Type(text);
-        Key(Qt::Key_Return);
-        QVERIFY(f.errors.isEmpty());
-        if (stored) {
-            QCOMPARE(LPGTable.Uoz[12], value);
-            QCOMPARE(grid->Cell(2, 3), text);
-        } else {
-            QCOMPARE(LPGTable.Uoz[12], 4.5);
-            QCOMPARE(grid->Cell(2, 3), QStringLiteral("4.5"));
+        QTest::addColumn<bool>("petrol");
+        QTest::addColumn<bool>("russian");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<Values>("values");
+        QTest::addColumn<QPoint>("current");
+        QTest::addColumn<QPoint>("selected");
+        QTest::addColumn<QStringList>("texts");
+        const QPoint c11(1, 1);
+        QTest::newRow("Enter before any selection commits the first cell, unchanged too")
+            << false << false << "t12.5 E s0=0 E" << Values{{0, 12.5}} << c11 << c11 << QStringList{"1,1=12.5"};
+        QTest::newRow("a move commits the cell being left; column 2, row 2 is point 11; the last cell point 79")
+            << false << false << "t7 D t-4.25 c2,2 t3 E c8,10 t1.5 E" << Values{{0, 7}, {1, -4.25}, {11, 3}, {79, 1.5}}
+            << QPoint(8, 10) << QPoint(8, 10) << QStringList{"1,1=7", "1,2=-4.25", "2,2=3", "8,10=1.5"};
+        QTest::newRow("a revert replaces other typed text")
+            << false << false << "t5 D t40 E" << Values{{0, 5}} << QPoint(1, 2) << QPoint(1, 2) << QStringList{"1,1=5", "1,2=0"};
+        QTest::newRow("uncommitted text gives way at a page change")
+            << false << false << "s0=3 p t9 p" << Values{{0, 3}} << c11 << QPoint() << QStringList{"1,1=3"};
+        QTest::newRow("the petrol grid works on the petrol map")
+            << true << false << "R t-1.25 E" << Values{{10, -1.25}} << QPoint(2, 1) << QPoint(2, 1) << QStringList{"2,1=-1.25"};
+        QTest::newRow("comma locale: the text as typed") << false << true << "t5,50 E" << Values{{0, 5.5}} << c11 << c11 << QStringList{"1,1=5,50"};
+        QTest::newRow("comma locale: the text reloaded") << false << true << "t5,50 E p" << Values{{0, 5.5}} << c11 << c11 << QStringList{"1,1=5,5"};
+        // Both bounds are in; a value out of them reverts the grid, by Enter
+        // as by a move.
+        for (const char* how : {"E", "D"}) {
+            const QPoint at(2, *how == 'E' ? 3 : 4);
+            for (const auto& [text, value] : {std::pair{"32", 32.0}, {"-32", -32.0}, {"-32.5", 4.5}, {"1e3", 4.5}})
+                QTest::addRow("%s by %s", text, how) << false << false << QStringLiteral("s12=4.5 p c2,3 t%1 %2").arg(text, how)
+                                                     << Values{{12, value}} << at << at
+                                                     << QStringList{QStringLiteral("2,3=") + (value == 4.5 ? "4.5" : text)};
         }
-        // Also by a move.
-        Type(text);
-        Key(Qt::Key_Down);
-        QCOMPARE(Current(), QPoint(2, 4));
-        QCOMPARE(grid->Cell(2, 3), stored ? text : QStringLiteral("4.5"));
-        QCOMPARE(LPGTable.Uoz[12], value);
     }
-
-    void revertReplacesOtherTypedText()
+    void scripts()
     {
-        OpenLPGGrid();
-        Type(QStringLiteral("5"));
-        Key(Qt::Key_Down);  // point 0 := 5
-        Type(QStringLiteral("40"));
-        Key(Qt::Key_Return);  // out of range: the whole grid reloads
-        QCOMPARE(grid->Cell(1, 2), QStringLiteral("0"));
-        QCOMPARE(grid->Cell(1, 1), QStringLiteral("5"));
-        QCOMPARE(LPGTable.Uoz[1], 0.0);
-    }
-
-    void commaLocaleKeepsTypedTextUntilReload()
-    {
-        QLocale::setDefault(QLocale(QLocale::Russian));
-        OpenLPGGrid();
-        Type(QStringLiteral("5,50"));
-        Key(Qt::Key_Return);
-        QCOMPARE(LPGTable.Uoz[0], 5.5);
-        QCOMPARE(grid->Cell(1, 1), QStringLiteral("5,50"));
-        f.ShowPage(f.w->TabSheetUOZGrid);
-        QCOMPARE(grid->Cell(1, 1), QStringLiteral("5,5"));
-        // A point is not this locale's separator.
+        QFETCH(bool, petrol);
+        QFETCH(bool, russian);
+        QFETCH(QString, script);
+        QFETCH(Values, values);
+        QFETCH(QPoint, current);
+        QFETCH(QPoint, selected);
+        QFETCH(QStringList, texts);
+        if (russian)
+            QLocale::setDefault(QLocale(QLocale::Russian));
+        MapTable& map = petrol ? PetrolTable : LPGTable;
+        QWidget* page = petrol ? f.w->TabSheetPetrolGrid : f.w->TabSheetUOZGrid;
+        grid = petrol ? f.w->StringGridPetrol : f.w->StringGridLPG;
+        f.ShowPage(page);
         grid->setFocus();
-        Type(QStringLiteral("1.5"));
-        Key(Qt::Key_Return);
-        QCOMPARE(f.errors, QStringList{BadText(QStringLiteral("1.5"))});
-        QCOMPARE(LPGTable.Uoz[0], 5.5);
-    }
-
-    void uncommittedTextGivesWayAtPageChange()
-    {
-        LPGTable.Uoz[0] = 3;
-        OpenLPGGrid();
-        Type(QStringLiteral("9"));
-        f.ShowPage(f.w->TabSheetLPGmap);
-        QCOMPARE(LPGTable.Uoz[0], 3.0);
-        f.ShowPage(f.w->TabSheetUOZGrid);
-        QCOMPARE(grid->Cell(1, 1), QStringLiteral("3"));
-        QVERIFY(f.errors.isEmpty());
-    }
-
-    void petrolGridWorksOnPetrolTable()
-    {
-        f.ShowPage(f.w->TabSheetPetrolGrid);
-        grid = f.w->StringGridPetrol;
-        grid->setFocus();
-        Key(Qt::Key_Right);
-        QCOMPARE(SelectedPetrolCol, 2);
-        Type(QStringLiteral("-1.25"));
-        Key(Qt::Key_Return);
-        QCOMPARE(PetrolTable.Uoz[10], -1.25);
-        QCOMPARE(LPGTable.Uoz[10], 0.0);
-        QCOMPARE(SelectedLPGCol, 0);
+        for (const QString& step : script.split(QLatin1Char(' '))) {
+            const QString arg = step.mid(1);
+            switch (step[0].toLatin1()) {
+            case 't': f.TypeToFocus(arg); break;
+            case 'E': f.KeyToFocus(Qt::Key_Return); break;
+            case 'D': f.KeyToFocus(Qt::Key_Down); break;
+            case 'R': f.KeyToFocus(Qt::Key_Right); break;
+            case 'c': ClickCell(arg.section(QLatin1Char(','), 0, 0).toInt(), arg.section(QLatin1Char(','), 1).toInt()); break;
+            case 's': map.Uoz[arg.section(QLatin1Char('='), 0, 0).toInt()] = arg.section(QLatin1Char('='), 1).toDouble(); break;
+            case 'p':
+                f.ShowPage(f.w->TabSheetLPGmap);
+                f.ShowPage(page);
+                grid->setFocus();
+                break;
+            }
+        }
+        QCOMPARE(f.errors, QStringList());
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(map.Uoz[i], values.value(i, 0.0));
+            QCOMPARE((petrol ? LPGTable : PetrolTable).Uoz[i], 0.0);
+        }
+        QCOMPARE(Current(), current);
+        QCOMPARE(petrol ? QPoint(SelectedPetrolCol, SelectedPetrolRow) : QPoint(SelectedLPGCol, SelectedLPGRow), selected);
+        QCOMPARE(petrol ? QPoint(SelectedLPGCol, SelectedLPGRow) : QPoint(SelectedPetrolCol, SelectedPetrolRow), QPoint());
+        for (const QString& t : texts)
+            QCOMPARE(grid->Cell(t.section(QLatin1Char(','), 0, 0).toInt(), t.section(QLatin1Char('='), 0, 0).section(QLatin1Char(','), 1).toInt()),
+                     t.section(QLatin1Char('='), 1));
     }
 
     void unknownSelectorDoesNothing()
