@@ -3,7 +3,9 @@
 // file it cannot read.
 
 #include "app/core/History.h"
+#include "app/core/KeptMaps.h"
 #include "common/CoreTestBase.h"
+#include "common/SampleMaps.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,6 +55,30 @@ private slots:
             QCOMPARE(list[i].damaged, lpg0[i] == 0);
             QCOMPARE(list[i].lpg.Uoz[0], lpg0[i]);
         }
+    }
+
+    // The maps count as kept only while both equal what was kept, by wire
+    // code: a change of either map is unsaved work, a residue below a
+    // thousandth of a degree is none.
+    void keptWhileBothMapsEqualByWireCode_data()
+    {
+        QTest::addColumn<int>("map");  // 0: gas, 1: petrol
+        QTest::addColumn<double>("change");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("gas changed") << 0 << 0.5 << false;
+        QTest::newRow("petrol changed") << 1 << 0.5 << false;
+        QTest::newRow("petrol residue") << 1 << 1e-7 << true;
+    }
+    void keptWhileBothMapsEqualByWireCode()
+    {
+        QFETCH(int, map);
+        QFETCH(double, change);
+        QFETCH(bool, kept);
+        MapTable lpg = SampleTable([](int i) { return i / 8.0; });
+        MapTable petrol = SampleTable([](int i) { return -i / 16.0; });
+        KeepMaps(lpg, petrol);
+        (map == 0 ? lpg : petrol).Uoz[41] += change;
+        QCOMPARE(MapsKept(lpg, petrol), kept);
     }
 };
 
