@@ -337,6 +337,31 @@ wait_window() {
   return 1
 }
 
+# close_and_expect_end <pid> <what>: closes the window "Tarvo GUI" as a user
+# does (Alt+F4), answers the one message that closing shows and passes when
+# the program then ends with status 0.
+close_and_expect_end() {
+  local gui=$1 what=$2 w boxes status
+  w=$(xdotool search --onlyvisible --name '^Tarvo GUI$' | head -n1)
+  xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
+  sleep 0.3
+  xdotool key alt+F4
+  wait_window '^Message$' 20
+  boxes=$(close_message_boxes)
+  for _ in $(seq 60); do kill -0 "$gui" 2>/dev/null || break; sleep 0.5; done
+  if kill -0 "$gui" 2>/dev/null; then
+    fail "$what still runs after its window was closed"
+    return
+  fi
+  wait "$gui"
+  status=$?
+  if [ "$status" = 0 ] && [ "$boxes" = 1 ]; then
+    pass "closing the window ends $what with status 0"
+  else
+    fail "closing the window of $what: status $status, $boxes message boxes"
+  fi
+}
+
 # count_pixels <image> <area> <colour>: pixels of about that colour in the area.
 count_pixels() {
   convert "$1" -crop "$2" +repage -fuzz 8% -fill black +opaque "$3" \
@@ -442,24 +467,7 @@ if start_sim 7 sim-com7 --state-file="$logs/sim-com7.state"; then
     fi
 
     # Closing the window disconnects and says so; then the program ends.
-    w=$(xdotool search --name '^Tarvo GUI$' | head -n1)
-    xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
-    sleep 0.3
-    xdotool key alt+F4
-    wait_window '^Message$' 20
-    boxes=$(close_message_boxes)
-    for _ in $(seq 60); do kill -0 "$gui" 2>/dev/null || break; sleep 0.5; done
-    if kill -0 "$gui" 2>/dev/null; then
-      fail "tarvo-gui.exe still runs after its window was closed"
-    else
-      wait "$gui"
-      status=$?
-      if [ "$status" = 0 ] && [ "$boxes" = 1 ]; then
-        pass "closing the window ends tarvo-gui.exe with status 0"
-      else
-        fail "closing the window: status $status, $boxes message boxes"
-      fi
-    fi
+    close_and_expect_end "$gui" tarvo-gui.exe
   else
     import -window root "$shot" 2>/dev/null
     fail "the window of tarvo-gui.exe does not appear (see $logs/tarvo-gui.log)"
@@ -552,23 +560,7 @@ PY
     pids+=($gui)
     if wait_window '^Tarvo GUI$' 90; then
       sleep 2
-      local w boxes
-      w=$(xdotool search --onlyvisible --name '^Tarvo GUI$' | head -n1)
-      xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
-      sleep 0.3
-      xdotool key alt+F4
-      wait_window '^Message$' 20
-      boxes=$(close_message_boxes)
-      for _ in $(seq 60); do kill -0 "$gui" 2>/dev/null || break; sleep 0.5; done
-      if kill -0 "$gui" 2>/dev/null; then
-        fail "the installed tarvo-gui.exe still runs after its window was closed"
-      else
-        wait "$gui"
-        status=$?
-        [ "$status" = 0 ] && [ "$boxes" = 1 ] \
-          && pass "the installed tarvo-gui.exe starts, shows its window and closes with status 0" \
-          || fail "the installed tarvo-gui.exe: status $status, $boxes message boxes on closing"
-      fi
+      close_and_expect_end "$gui" "the installed tarvo-gui.exe"
     else
       fail "the window of the installed tarvo-gui.exe does not appear (see $logs/installed-gui.log)"
     fi
