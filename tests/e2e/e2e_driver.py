@@ -33,7 +33,7 @@ from e2e_checks import (FIRMWARE, LPG_FIRST, PETROL_FIRST, START_TIMEOUT, Sim, c
 from e2e_harness import Run, fail, prepare_session, run_main, wait_until  # noqa: E402
 from e2e_window import (MAP_POINTS, answer_box, click, click_at, close_and_expect_end,  # noqa: E402
                         expect_error, expect_message, expect_no_box, extents, file_dialog, find, key,
-                        text_of, type_text, use_program, xdo)
+                        text_of, top_windows, type_text, use_program, xdo)
 
 PORT = 7
 
@@ -197,6 +197,26 @@ def save(c):
     file_dialog(path)
     wait_until("the saved file", lambda: os.path.exists(path), 10)
     check_file(path, c.lpg, c.petrol, "12")
+
+
+@step
+def history_opens_a_read(c):
+    """"Файл" / "История…" as the user sees it: the write listed above the
+    reads, newest first; "Открыть" on a read brings back what the car held."""
+    win = c.win
+    win.menu("Файл", "История…")
+    dialog = wait_until("the history dialog",
+                        lambda: ([w for w in top_windows(("dialog",)) if w.name == "История"] or [None])[0], 10)
+    read, written = find(dialog, None, "чтение"), find(dialog, None, "запись")
+    if not extents(written)[1] < extents(read)[1]:
+        fail("the write listed above the read", (extents(written), extents(read)))
+    click(read)
+    click(find(dialog, "push button", "Открыть"))
+    wait_until("the history dialog to close", lambda: not top_windows(("dialog",)), 10)
+    expect_no_box(0.3)
+    c.lpg, c.petrol = list(START_LPG), list(START_PETROL)
+    win.page(PETROL_TABLE)
+    check_grid(win, c.petrol, "petrol after opening a read from the history")
 
 
 @step
