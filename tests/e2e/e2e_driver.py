@@ -147,24 +147,30 @@ def clipboard(run, text=None):
 
 @step
 def x_clipboard(c):
-    """A column selected with Shift and the pointer goes to the X clipboard;
-    the same column as a spreadsheet puts it there pastes into the petrol
-    table."""
+    """A run of the gas table selected with Shift and the pointer, its
+    raised end blended into the rest (Ctrl+I), copied to the X clipboard; the
+    same column as a spreadsheet puts it there pastes into the petrol table."""
     run, win = c.run, c.win
-    click(win.grid_cell(40))
-    x, y = ui.centre(win.grid_cell(46))
+    click(win.grid_cell(30))
+    x, y = ui.centre(win.grid_cell(36))
     xdo("keydown", "shift")
     click_at(x, y)
     xdo("keyup", "shift")
+    key("ctrl+i")
+    expect_no_box(0.3)
+    first, last = c.lpg[30], c.lpg[36]
+    for k in range(1, 6):
+        c.lpg[30 + k] = first + (last - first) * k // 6
+    check_grid(win, c.lpg, "LPG after the interpolation")
     key("ctrl+c")
-    column = [general(v / 1000.0) for v in c.lpg[40:47]]
+    column = [general(v / 1000.0) for v in c.lpg[30:37]]
     wait_until("the copied column on the clipboard", lambda: clipboard(run) == "\n".join(column) + "\n", 5)
     clipboard(run, "\r\n".join(column) + "\r\n")
     win.page(PETROL_TABLE)
     click(win.grid_cell(10))
     key("ctrl+v")
     expect_no_box(0.3)
-    c.petrol[10:17] = c.lpg[40:47]
+    c.petrol[10:17] = c.lpg[30:37]
     check_grid(win, c.petrol, "petrol after the paste")
     run.shot("pasted")
 
