@@ -1,6 +1,7 @@
-// Recovery after a crash: the recovery folder, the slots of programs running
-// at the same time, the delayed writes, and the offer at the next start with
-// its answers, through the seams and with the real question box.
+// Recovery after a crash in the window: the file following every change, and
+// the offer at the next start with its answers, through the seams and with
+// the real question box (the folder, the slots and the delayed write alone
+// are tst_recoveryfile's).
 
 #include "editors/EditorFixture.h"
 #include "common/DialogAnswerer.h"
@@ -56,7 +57,6 @@ class TestRecovery : public QObject {
     EditorFixture f;
     QStringList questions;
     bool answer = true;
-    RecoverySlot run;  // a slot written by the test itself
 
     void StartWindow()
     {
@@ -84,53 +84,10 @@ private slots:
     void cleanup()
     {
         EndSession();
-        ReleaseRecoverySlot(run, true);
         if (f.w)
             f.Close();
         SetQuestionHook({});
         qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
-    }
-
-    void folderFollowsXdgStateHome()
-    {
-        QCOMPARE(folder, state.path() + QStringLiteral("/tarvo-gui"));
-        const QString home = QDir::homePath() + QStringLiteral("/.local/state/tarvo-gui");
-        qputenv("XDG_STATE_HOME", "relative/state");
-        QCOMPARE(RecoveryFolder(), home);
-        qunsetenv("XDG_STATE_HOME");
-        QCOMPARE(RecoveryFolder(), home);
-    }
-
-    // Two programs at once write two files; neither is an orphan while both
-    // run, and the file of the one that is gone is offered, never the other's.
-    void runningProgramsDoNotMix()
-    {
-        RecoverySlot a, b;
-        QVERIFY(ClaimRecoverySlot(folder, a));
-        QVERIFY(ClaimRecoverySlot(folder, b));
-        QVERIFY(a.file != b.file);
-        QVERIFY(WriteRecoveryFile(a, Edited(1), Edited(2), QStringLiteral("7"), nullptr));
-        QVERIFY(WriteRecoveryFile(b, Edited(3), Edited(4), QStringLiteral("8"), nullptr));
-        RecoverySlot orphan;
-        QVERIFY(!TakeRecoveryOrphan(folder, orphan));
-
-        ReleaseRecoverySlot(a, false);  // gone without a normal end
-        QVERIFY(TakeRecoveryOrphan(folder, orphan));
-        MapTable lpg{}, petrol{};
-        QString timeout;
-        ReadRecoveryFile(orphan.file, lpg, petrol, timeout);
-        QCOMPARE(lpg.Uoz[9], Edited(1).Uoz[9]);
-        QCOMPARE(timeout, QStringLiteral("7"));
-        // Held while offered: a program starting meanwhile neither takes it
-        // nor claims its slot.
-        RecoverySlot other, c;
-        QVERIFY(!TakeRecoveryOrphan(folder, other));
-        QVERIFY(ClaimRecoverySlot(folder, c));
-        QVERIFY(c.file != orphan.file && c.file != b.file);
-        ReleaseRecoverySlot(orphan, true);
-        ReleaseRecoverySlot(b, true);
-        ReleaseRecoverySlot(c, true);
-        QVERIFY(RecoveryFiles(folder).isEmpty());
     }
 
     // The file follows every change within a second, never on the key press
@@ -191,27 +148,6 @@ private slots:
         f.w->UndoStack->undo();
         QCOMPARE(LPGTable.Uoz[3], 0.0);
         QCOMPARE(PetrolTable.Uoz[79], 0.0);
-    }
-
-    // A steady run of changes (a key held down, repeating every 30 ms for
-    // 3 s) is written within a second of its first change, while the run
-    // still goes on.
-    void steadyRunWrittenWhileItGoesOn()
-    {
-        QVERIFY(ClaimRecoverySlot(folder, run));
-        StartRecoveryWrites(&run, [] { return QStringLiteral("0"); });
-        int changes = 0;
-        QTimer repeat;
-        connect(&repeat, &QTimer::timeout, [&] {
-            LPGTable.Uoz[40] = ++changes * 0.01;
-            RecoveryTouched();
-            if (changes == 100)
-                repeat.stop();
-        });
-        repeat.start(30);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.file), 1000);
-        QVERIFY(repeat.isActive());
-        StopRecoveryWrites();
     }
 
     // A leftover file is offered when either map differs from the maps the
