@@ -353,6 +353,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QStringList, points);
         QTemporaryDir data;
+        const QByteArray ownData = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
         if (blocked) {
             QFile f(data.path() + QStringLiteral("/tarvo-gui"));
@@ -365,7 +366,7 @@ private slots:
         const QString file = command == QLatin1String("read") ? f.Path(QStringLiteral("read.xml"))
                                                               : NewFile(QStringLiteral("new.xml"));
         const CliRun run = f.Run({command, QStringLiteral("--port"), QStringLiteral("7"), file});
-        qunsetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", ownData);
 
         QCOMPARE(run.status, status);
         const QString folder = data.path() + QStringLiteral("/tarvo-gui/history");
