@@ -74,9 +74,9 @@ QString SaveRestorePoint(const QString& folder, const RestorePointInfo& info, co
         return QString();
     };
     if (folder.isEmpty())
-        return fail(QStringLiteral("there is no data folder for this user"));
+        return fail(QStringLiteral("у пользователя нет папки данных"));
     if (!QDir().mkpath(folder))
-        return fail(QStringLiteral("the folder cannot be created"));
+        return fail(QStringLiteral("папку не удаётся создать"));
 
     // Written whole under a name of this process's own first, so that a
     // restore point is either complete or not there at all.
@@ -106,7 +106,7 @@ QString SaveRestorePoint(const QString& folder, const RestorePointInfo& info, co
         }
     }
     QFile::remove(temporary);
-    return fail(QStringLiteral("every name for %1 is taken").arg(RestorePointName(info)));
+    return fail(QStringLiteral("все имена для %1 заняты").arg(RestorePointName(info)));
 }
 
 QString RestorePointFailure(const QString& folder, const QString& reason)
@@ -142,7 +142,7 @@ QList<RestorePointEntry> ListRestorePoints(const QString& folder)
         if (!f.isFile()) {
             // A pipe or a device would keep the reader waiting.
             entry.damaged = true;
-            entry.fault = QStringLiteral("'%1' is not a regular file").arg(f.filePath());
+            entry.fault = QStringLiteral("«%1» — не обычный файл").arg(f.filePath());
         } else {
             try {
                 LoadMapFile(entry.file, entry.lpg, entry.petrol);

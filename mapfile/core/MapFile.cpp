@@ -21,6 +21,16 @@
 
 const QString MapFileFilter = QStringLiteral("Text Files (*.xml)");
 
+QString MapFileSaveError(const QString& fileName)
+{
+    return QStringLiteral("Не удалось сохранить файл карт «%1»: ").arg(fileName);
+}
+
+QString MapFileOpenError(const QString& fileName)
+{
+    return QStringLiteral("Не удалось открыть файл карт «%1»: ").arg(fileName);
+}
+
 namespace {
 
 const QString RootName = QStringLiteral("variatorTarvo");
@@ -32,14 +42,12 @@ const QString DecimalPoint = QStringLiteral(".");
 
 [[noreturn]] void FailSave(const QString& fileName, const QString& reason)
 {
-    throw std::runtime_error(
-        QStringLiteral("Cannot save map file '%1': %2").arg(fileName, reason).toStdString());
+    throw std::runtime_error((MapFileSaveError(fileName) + reason).toStdString());
 }
 
 [[noreturn]] void FailLoad(const QString& fileName, const QString& reason)
 {
-    throw std::runtime_error(
-        QStringLiteral("Cannot open map file '%1': %2").arg(fileName, reason).toStdString());
+    throw std::runtime_error((MapFileOpenError(fileName) + reason).toStdString());
 }
 
 // ---------------------------------------------------------------- writing
@@ -186,8 +194,8 @@ QString Quoted(const QString& text)
 {
     constexpr int Shown = 40;
     if (text.size() <= Shown)
-        return QLatin1Char('\'') + text + QLatin1Char('\'');
-    return QLatin1Char('\'') + text.left(Shown) + QStringLiteral("...'");
+        return QStringLiteral("«%1»").arg(text);
+    return QStringLiteral("«%1...»").arg(text.left(Shown));
 }
 
 // The bytes of the file, refusing files over the size limit without reading
@@ -198,7 +206,7 @@ QByteArray ReadMapFileBytes(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         FailLoad(fileName, file.errorString());
-    const QString tooLarge = QStringLiteral("the file is larger than %1 MiB").arg(MaxMapFileSize / (1024 * 1024));
+    const QString tooLarge = QStringLiteral("файл больше %1 МиБ").arg(MaxMapFileSize / (1024 * 1024));
     if (file.size() > MaxMapFileSize)
         FailLoad(fileName, tooLarge);
     QByteArray data;
@@ -229,7 +237,7 @@ QString MapFileText(const QString& fileName, bool& badUtf8)
     const QByteArray data = ReadMapFileBytes(fileName);
     const auto encoding = QStringConverter::encodingForData(data, u'<');
     if (encoding && *encoding != QStringConverter::Utf8)
-        FailLoad(fileName, QStringLiteral("the file is in %1; map files are in UTF-8")
+        FailLoad(fileName, QStringLiteral("файл в кодировке %1, а файлы карт — в UTF-8")
                                .arg(QLatin1String(QStringConverter::nameForEncoding(*encoding))));
     QStringDecoder decode(QStringConverter::Utf8);  // passes over a byte order mark
     QString text = decode(data);
@@ -240,7 +248,7 @@ QString MapFileText(const QString& fileName, bool& badUtf8)
 void RefuseDeclaredEncoding(const QString& fileName, QStringView declared)
 {
     if (!declared.isEmpty() && declared.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0)
-        FailLoad(fileName, QStringLiteral("the file declares the encoding %1; map files are in UTF-8")
+        FailLoad(fileName, QStringLiteral("файл объявляет кодировку %1, а файлы карт — в UTF-8")
                                .arg(Quoted(declared.toString())));
 }
 
@@ -256,7 +264,7 @@ constexpr int MaxAttributes = 8;
 constexpr int MaxParsedDepth = 16;
 
 const QString DocumentTypeRefused =
-    QStringLiteral("the file has a document type declaration, which map files do not use");
+    QStringLiteral("в файле есть объявление типа документа, которого в файлах карт не бывает");
 
 // Looks over the markup of the text the parser is given, without parsing
 // it: refuses a document type declaration (no entity is ever declared,
@@ -304,7 +312,7 @@ void CheckMarkup(const QString& fileName, QStringView text)
                     quote = c;
                 } else if (c == '=') {
                     if (++attributes > MaxAttributes)
-                        FailLoad(fileName, QStringLiteral("an element has more than %1 attributes").arg(MaxAttributes));
+                        FailLoad(fileName, QStringLiteral("у элемента больше %1 атрибутов").arg(MaxAttributes));
                 } else if (c == '>') {
                     ++i;
                     break;
@@ -372,7 +380,7 @@ void ReadMaps(const QString& fileName, const QString& data, bool badUtf8, MapFil
             if (token == QXmlStreamReader::StartDocument)
                 RefuseDeclaredEncoding(fileName, reader.documentEncoding());
             if (badUtf8)
-                FailLoad(fileName, QStringLiteral("the file is not valid UTF-8 text"));
+                FailLoad(fileName, QStringLiteral("файл не является текстом в UTF-8"));
         }
         if (token == QXmlStreamReader::DTD)
             FailLoad(fileName, DocumentTypeRefused);
@@ -386,27 +394,27 @@ void ReadMaps(const QString& fileName, const QString& data, bool badUtf8, MapFil
             const QStringView name = reader.name();
             if (depth == 1) {
                 if (name != RootName)
-                    refuse(QStringLiteral("the document element is <%1>, not <%2>").arg(name.toString(), RootName));
+                    refuse(QStringLiteral("корневой элемент — <%1>, а не <%2>").arg(name.toString(), RootName));
             } else if (depth == 2) {
                 if (name == QLatin1String("Settings")) {
                     if (seenSettings)
-                        refuse(QStringLiteral("there is more than one <Settings> element"));
+                        refuse(QStringLiteral("элемент <Settings> встречается больше одного раза"));
                     seenSettings = inSettings = true;
                     read.startTimeout = reader.attributes().value(QLatin1String("Timeout")).toString();
                 } else if (name == lpg.name || name == petrol.name) {
                     map = name == lpg.name ? &lpg : &petrol;
                     if (map->seen)
-                        refuse(QStringLiteral("there is more than one <%1> element").arg(map->name));
+                        refuse(QStringLiteral("элемент <%1> встречается больше одного раза").arg(map->name));
                     map->seen = true;
                     map->count = 0;
                 } else {
-                    refuse(QStringLiteral("<%1> holds an element <%2>, which map files do not have").arg(RootName, name.toString()));
+                    refuse(QStringLiteral("в <%1> есть элемент <%2>, которого в файлах карт не бывает").arg(RootName, name.toString()));
                 }
             } else if (depth == 3 && inSettings) {
-                refuse(QStringLiteral("<Settings> holds an element <%1>").arg(name.toString()));
+                refuse(QStringLiteral("в <Settings> есть элемент <%1>").arg(name.toString()));
             } else if (depth == 3) {
                 if (name != map->pointName) {
-                    refuse(QStringLiteral("<%1> holds an element <%2> that is not a <%3>")
+                    refuse(QStringLiteral("в <%1> есть элемент <%2>, а не <%3>")
                                .arg(map->name, name.toString(), map->pointName));
                     continue;
                 }
@@ -415,7 +423,7 @@ void ReadMaps(const QString& fileName, const QString& data, bool badUtf8, MapFil
                     continue;
                 const qsizetype attributes = reader.attributes().size();
                 if (attributes != 1)
-                    refuse(QStringLiteral("<%1> %2 of <%3> has %4 attributes instead of one")
+                    refuse(QStringLiteral("у <%1> номер %2 в <%3> атрибутов %4 вместо одного")
                                .arg(map->pointName)
                                .arg(map->count)
                                .arg(map->name)
@@ -423,7 +431,7 @@ void ReadMaps(const QString& fileName, const QString& data, bool badUtf8, MapFil
                 inPoint = true;
                 text.clear();
             } else {
-                refuse(QStringLiteral("<%1> %2 of <%3> holds an element <%4>")
+                refuse(QStringLiteral("в <%1> номер %2 в <%3> есть элемент <%4>")
                            .arg(map->pointName)
                            .arg(map->count)
                            .arg(map->name, name.toString()));
@@ -438,7 +446,7 @@ void ReadMaps(const QString& fileName, const QString& data, bool badUtf8, MapFil
                 inPoint = false;
                 double value = 0;
                 if (!ParsePointText(text, value))
-                    refuse(QStringLiteral("the text %1 of <%2> %3 of <%4> is not a number")
+                    refuse(QStringLiteral("текст %1 в <%2> номер %3 в <%4> — не число")
                                .arg(Quoted(text), map->pointName)
                                .arg(map->count)
                                .arg(map->name));
@@ -448,7 +456,7 @@ void ReadMaps(const QString& fileName, const QString& data, bool badUtf8, MapFil
                 inSettings = false;
             } else if (depth == 1 && map) {
                 if (map->count != MapPoints)
-                    refuse(QStringLiteral("<%1> holds %2 <%3> elements instead of %4")
+                    refuse(QStringLiteral("в <%1> элементов <%3>: %2 вместо %4")
                                .arg(map->name)
                                .arg(map->count)
                                .arg(map->pointName)
@@ -460,7 +468,7 @@ void ReadMaps(const QString& fileName, const QString& data, bool badUtf8, MapFil
         }
     }
     if (reader.hasError())
-        FailLoad(fileName, QStringLiteral("the file is not well-formed XML (line %1, column %2: %3)")
+        FailLoad(fileName, QStringLiteral("файл не является правильно построенным XML (строка %1, столбец %2: %3)")
                                .arg(reader.lineNumber())
                                .arg(reader.columnNumber())
                                .arg(reader.errorString()));
@@ -468,7 +476,7 @@ void ReadMaps(const QString& fileName, const QString& data, bool badUtf8, MapFil
         FailLoad(fileName, fault);
     for (const MapRead* m : {&lpg, &petrol})
         if (!m->seen)
-            FailLoad(fileName, QStringLiteral("there is no <%1> element").arg(m->name));
+            FailLoad(fileName, QStringLiteral("нет элемента <%1>").arg(m->name));
 }
 
 // The one reading of a map file that every reader takes its decision from.
@@ -489,20 +497,20 @@ void RefuseSpecialTarget(const QString& fileName)
     if (!target.exists() || target.isFile())
         return;
     if (target.isDir())
-        FailSave(fileName, QStringLiteral("it is a folder, not a file"));
-    QString kind = QStringLiteral("a device, a pipe or a socket");
+        FailSave(fileName, QStringLiteral("это папка, а не файл"));
+    QString kind = QStringLiteral("устройство, канал или сокет");
 #ifdef Q_OS_UNIX
     struct stat st {};
     if (::stat(QFile::encodeName(fileName).constData(), &st) == 0) {
         if (S_ISFIFO(st.st_mode))
-            kind = QStringLiteral("a named pipe");
+            kind = QStringLiteral("именованный канал");
         else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-            kind = QStringLiteral("a device");
+            kind = QStringLiteral("устройство");
         else if (S_ISSOCK(st.st_mode))
-            kind = QStringLiteral("a socket");
+            kind = QStringLiteral("сокет");
     }
 #endif
-    FailSave(fileName, QStringLiteral("it is %1, not a regular file; it is left as it is").arg(kind));
+    FailSave(fileName, QStringLiteral("это %1, а не обычный файл; он оставлен как есть").arg(kind));
 }
 
 } // namespace
@@ -511,7 +519,7 @@ void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& p
                  const QString& startTimeout)
 {
     if (!IsXmlText(startTimeout))
-        FailSave(fileName, QStringLiteral("the start timeout text holds a character that an XML file cannot hold"));
+        FailSave(fileName, QStringLiteral("в тексте времени до включения вариатора есть символ, которого не может быть в XML-файле"));
     const QByteArray bytes = Serialised(MapDocument(lpg, petrol, startTimeout));
 
     RefuseSpecialTarget(fileName);

@@ -16,6 +16,11 @@ struct MapTable;
 // The filter of the open and save dialogs.
 extern const QString MapFileFilter;
 
+// The beginnings of the errors that SaveMapFile and LoadMapFile throw, up to
+// the reason: "Не удалось сохранить файл карт «name»: ".
+QString MapFileSaveError(const QString& fileName);
+QString MapFileOpenError(const QString& fileName);
+
 // Largest map file that is opened; a saved file is about 6 KiB.
 constexpr qint64 MaxMapFileSize = 4 * 1024 * 1024;
 

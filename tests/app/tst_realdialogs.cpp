@@ -442,7 +442,7 @@ private slots:
         w->N2->trigger();
         WaitForNoModal();
         QCOMPARE(dialogs->boxes.size(), 1);
-        QVERIFY2(dialogs->boxes[0].text.startsWith(QStringLiteral("Cannot open map file '%1'").arg(junk)),
+        QVERIFY2(dialogs->boxes[0].text.startsWith(MapFileOpenError(junk)),
                  qPrintable(dialogs->boxes[0].text));
         QCOMPARE(dialogs->boxes[0].icon, QMessageBox::Critical);
         QCOMPARE(LPGTable.Uoz[7], -3.25);

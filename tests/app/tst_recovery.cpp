@@ -200,7 +200,7 @@ private slots:
         StartSession(f.w);
         QVERIFY(questions.isEmpty());
         QCOMPARE(f.errors.size(), 1);
-        QVERIFY2(f.errors[0].startsWith(QStringLiteral("Cannot open map file '%1'").arg(file)), qPrintable(f.errors[0]));
+        QVERIFY2(f.errors[0].startsWith(MapFileOpenError(file)), qPrintable(f.errors[0]));
         QVERIFY(!QFile::exists(file));
         QVERIFY(SameTable(LPGTable, SampleTable([](int) { return 0.0; })));
         QCOMPARE(f.w->UndoStack->count(), 0);
@@ -230,7 +230,7 @@ private slots:
         DialogAnswerer dialogs;
         StartSession(f.w);
         QCOMPARE(dialogs.boxes.size(), 1);
-        QVERIFY2(dialogs.boxes[0].text.startsWith(QStringLiteral("Cannot open map file")), qPrintable(dialogs.boxes[0].text));
+        QVERIFY2(dialogs.boxes[0].text.startsWith(MapFileOpenError(file)), qPrintable(dialogs.boxes[0].text));
         QVERIFY(questions.isEmpty());
         QVERIFY(!QFile::exists(file));
     }

@@ -421,7 +421,7 @@ private slots:
         for (const QString& command : {QStringLiteral("write"), QStringLiteral("verify")}) {
             const CliRun run = f.Run({command, QStringLiteral("--port"), QStringLiteral("7"), broken});
             QCOMPARE(run.status, 2);
-            QVERIFY2(run.err.startsWith(QStringLiteral("tarvo-cli: Cannot open map file '%1'").arg(broken)), qPrintable(run.err));
+            QVERIFY2(run.err.startsWith(QStringLiteral("tarvo-cli: ") + MapFileOpenError(broken)), qPrintable(run.err));
         }
         const CliRun diff = f.Run({QStringLiteral("diff"), broken, f.Path(QStringLiteral("missing.xml"))});
         QCOMPARE(diff.status, 2);

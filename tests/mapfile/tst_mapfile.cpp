@@ -336,67 +336,67 @@ private slots:
 
         QByteArray short79 = valid;
         short79.replace(PointElement(valid, "LPGPoint", 79), "");
-        QTest::newRow("79 points") << short79 << "79 <LPGPoint> elements";
+        QTest::newRow("79 points") << short79 << "элементов <LPGPoint>: 79";
         QByteArray long81 = valid;
         long81.replace("</Petrolmap>", PointElement(valid, "PetrolPoint", 0) + "</Petrolmap>");
-        QTest::newRow("81 points") << long81 << "81 <PetrolPoint> elements";
+        QTest::newRow("81 points") << long81 << "элементов <PetrolPoint>: 81";
 
-        QTest::newRow("abc") << WithPointText(valid, "PetrolPoint", 79, "abc") << "'abc' of <PetrolPoint> 80";
-        QTest::newRow("empty text") << WithPointText(valid, "LPGPoint", 0, "") << "'' of <LPGPoint> 1";
-        QTest::newRow("number and letters") << WithPointText(valid, "LPGPoint", 3, "12abc") << "'12abc'";
-        QTest::newRow("two numbers") << WithPointText(valid, "LPGPoint", 3, "1 2") << "'1 2'";
-        QTest::newRow("two separators") << WithPointText(valid, "LPGPoint", 3, "1.2,3") << "'1.2,3'";
-        QTest::newRow("nan") << WithPointText(valid, "LPGPoint", 3, "nan") << "'nan'";
-        QTest::newRow("overflow") << WithPointText(valid, "LPGPoint", 3, "1e999") << "'1e999'";
-        QTest::newRow("bare exponent") << WithPointText(valid, "LPGPoint", 3, "5e") << "'5e'";
-        QTest::newRow("element in point") << WithPointText(valid, "LPGPoint", 3, "<v>1</v>") << "element <v>";
+        QTest::newRow("abc") << WithPointText(valid, "PetrolPoint", 79, "abc") << "«abc» в <PetrolPoint> номер 80";
+        QTest::newRow("empty text") << WithPointText(valid, "LPGPoint", 0, "") << "«» в <LPGPoint> номер 1";
+        QTest::newRow("number and letters") << WithPointText(valid, "LPGPoint", 3, "12abc") << "«12abc»";
+        QTest::newRow("two numbers") << WithPointText(valid, "LPGPoint", 3, "1 2") << "«1 2»";
+        QTest::newRow("two separators") << WithPointText(valid, "LPGPoint", 3, "1.2,3") << "«1.2,3»";
+        QTest::newRow("nan") << WithPointText(valid, "LPGPoint", 3, "nan") << "«nan»";
+        QTest::newRow("overflow") << WithPointText(valid, "LPGPoint", 3, "1e999") << "«1e999»";
+        QTest::newRow("bare exponent") << WithPointText(valid, "LPGPoint", 3, "5e") << "«5e»";
+        QTest::newRow("element in point") << WithPointText(valid, "LPGPoint", 3, "<v>1</v>") << "элемент <v>";
 
         QByteArray wrongPoint = valid;
         wrongPoint.replace("LPG map)))", "LPG map)))" + PointElement(valid, "PetrolPoint", 0));
-        QTest::newRow("foreign point") << wrongPoint << "<PetrolPoint> that is not a <LPGPoint>";
+        QTest::newRow("foreign point") << wrongPoint << "элемент <PetrolPoint>, а не <LPGPoint>";
         QByteArray noLPG = valid;
         noLPG.replace(Element(valid, "LPGmap"), "");
-        QTest::newRow("no LPGmap") << noLPG << "no <LPGmap>";
+        QTest::newRow("no LPGmap") << noLPG << "нет элемента <LPGmap>";
         QByteArray twoPetrol = valid;
         twoPetrol.replace("</variatorTarvo>", Element(valid, "Petrolmap") + "</variatorTarvo>");
-        QTest::newRow("two Petrolmap") << twoPetrol << "more than one <Petrolmap>";
+        QTest::newRow("two Petrolmap") << twoPetrol << "элемент <Petrolmap> встречается больше одного раза";
         QByteArray root = valid;
         root.replace("variatorTarvo>", "tarvo>");
         QTest::newRow("other root") << root << "<tarvo>";
         QByteArray nested = valid;
         nested.replace("<variatorTarvo>", "<variatorTarvo><x>").replace("</variatorTarvo>", "</x></variatorTarvo>");
-        QTest::newRow("maps one level down") << nested << "<variatorTarvo> holds an element <x>";
+        QTest::newRow("maps one level down") << nested << "в <variatorTarvo> есть элемент <x>";
         QByteArray twoAttributes = valid;
         twoAttributes.replace("<PetrolPoint UOZ0=", "<PetrolPoint extra=\"1\" UOZ0=");
-        QTest::newRow("point with two attributes") << twoAttributes << "<PetrolPoint> 1 of <Petrolmap> has 2 attributes";
+        QTest::newRow("point with two attributes") << twoAttributes << "у <PetrolPoint> номер 1 в <Petrolmap> атрибутов 2";
         QByteArray noAttribute = valid;
         noAttribute.replace(PointElement(valid, "LPGPoint", 2), "<LPGPoint>1000</LPGPoint>");
-        QTest::newRow("point without attribute") << noAttribute << "<LPGPoint> 3 of <LPGmap> has 0 attributes";
+        QTest::newRow("point without attribute") << noAttribute << "у <LPGPoint> номер 3 в <LPGmap> атрибутов 0";
         QByteArray settingsChild = valid;
         settingsChild.replace("variator settings</Settings>", "<v/></Settings>");
-        QTest::newRow("element in Settings") << settingsChild << "<Settings> holds an element <v>";
+        QTest::newRow("element in Settings") << settingsChild << "в <Settings> есть элемент <v>";
         QByteArray attributeBomb = valid;
         attributeBomb.replace("<variatorTarvo>", "<variatorTarvo a1='' a2='' a3='' a4='' a5='' a6='' a7='' a8='' a9=''>");
-        QTest::newRow("nine attributes") << attributeBomb << "more than 8 attributes";
+        QTest::newRow("nine attributes") << attributeBomb << "больше 8 атрибутов";
         // The same attributes in UTF-7, where "+AD0-" stands for "=".
         QTest::newRow("UTF-7") << QByteArray(valid).replace("UTF-8", "UTF-7").replace("<Settings ", "<Settings a1+AD0-'' a2+AD0-'' "
                                   "a3+AD0-'' a4+AD0-'' a5+AD0-'' a6+AD0-'' a7+AD0-'' a8+AD0-'' a9+AD0-'' ")
-                               << "the file declares the encoding 'UTF-7'; map files are in UTF-8";
+                               << "файл объявляет кодировку «UTF-7», а файлы карт — в UTF-8";
         const QString utf16 = QString::fromUtf8(QByteArray(valid).replace("UTF-8", "UTF-16"));
         QTest::newRow("UTF-16") << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2)
-                                << "the file is in UTF-16LE";
-        QTest::newRow("not UTF-8") << QByteArray(valid).replace("LPG map)))", "\xB0") << "not valid UTF-8";
+                                << "файл в кодировке UTF-16LE";
+        QTest::newRow("not UTF-8") << QByteArray(valid).replace("LPG map)))", "\xB0") << "не является текстом в UTF-8";
 
-        QTest::newRow("empty file") << QByteArray() << "not well-formed";
-        QTest::newRow("truncated") << valid.left(valid.size() - 10) << "not well-formed";
+        QTest::newRow("empty file") << QByteArray() << "не является правильно построенным XML";
+        QTest::newRow("truncated") << valid.left(valid.size() - 10) << "не является правильно построенным XML";
         QByteArray unclosed = valid;
         unclosed.replace("</LPGPoint><LPGPoint UOZ500", "<LPGPoint UOZ500");
-        QTest::newRow("mismatched tags") << unclosed << "not well-formed";
-        QTest::newRow("undefined entity") << WithPointText(valid, "LPGPoint", 3, "&x;") << "not well-formed";
-        QTest::newRow("text after root") << valid + "junk" << "not well-formed";
+        QTest::newRow("mismatched tags") << unclosed << "не является правильно построенным XML";
+        QTest::newRow("undefined entity") << WithPointText(valid, "LPGPoint", 3, "&x;") << "не является правильно построенным XML";
+        QTest::newRow("text after root") << valid + "junk" << "не является правильно построенным XML";
         QByteArray doctype = valid;
         doctype.replace("<variatorTarvo>", "<!DOCTYPE variatorTarvo><variatorTarvo>");
-        QTest::newRow("document type") << doctype << "document type declaration";
+        QTest::newRow("document type") << doctype << "объявление типа документа";
     }
     void refused()
     {
@@ -406,7 +406,7 @@ private slots:
         MapTable petrol = Sentinel(600);
         const QString error = TryLoad(bytes, lpg, petrol);
         QVERIFY2(!error.isEmpty(), "the file loaded");
-        QVERIFY2(error.contains(QStringLiteral("'%1'").arg(path)), qPrintable(error));
+        QVERIFY2(error.startsWith(MapFileOpenError(path)), qPrintable(error));
         QVERIFY2(error.contains(fault), qPrintable(error));
         QVERIFY(SameTable(lpg, Sentinel(500)));
         QVERIFY(SameTable(petrol, Sentinel(600)));
@@ -423,7 +423,7 @@ private slots:
                 LoadMapFile(p, lpg, petrol);
                 QFAIL(qPrintable(QStringLiteral("loaded %1").arg(p)));
             } catch (const std::runtime_error& e) {
-                QVERIFY2(What(e).startsWith(QStringLiteral("Cannot open map file '%1': ").arg(p)), e.what());
+                QVERIFY2(What(e).startsWith(MapFileOpenError(p)), e.what());
             }
             QVERIFY(SameTable(lpg, Sentinel(500)));
             QVERIFY(SameTable(petrol, Sentinel(600)));
@@ -440,23 +440,23 @@ private slots:
         for (int i = 0; attributes.size() < 3500000; ++i)
             attributes += " a" + QByteArray::number(i) + "=\"1\"";
         QTest::newRow("3.5 MB of attributes") << WithPointText(valid, "LPGPoint", 0, "<v" + attributes + "/>")
-                                                << "more than 8 attributes";
+                                                << "больше 8 атрибутов";
         QByteArray onRoot = valid;
         onRoot.replace("<variatorTarvo>", "<variatorTarvo" + attributes + ">");
-        QTest::newRow("attributes on the root") << onRoot << "more than 8 attributes";
+        QTest::newRow("attributes on the root") << onRoot << "больше 8 атрибутов";
         QByteArray hidden;  // "+AD0-" is "=" in UTF-7
         for (int i = 0; hidden.size() < 4100000; ++i)
             hidden += " a" + QByteArray::number(i) + "+AD0-\"1\"";
         QTest::newRow("4 MiB of attributes in UTF-7")
             << QByteArray(valid).replace("UTF-8", "UTF-7").replace("<variatorTarvo>", "<variatorTarvo" + hidden + ">")
-            << "the encoding 'UTF-7'";
+            << "кодировку «UTF-7»";
         QTest::newRow("700 KB of nesting") << WithPointText(valid, "LPGPoint", 0, QByteArray("<n>").repeated(233000))
-                                           << "<LPGPoint> 1 of <LPGmap> holds an element <n>";
+                                           << "в <LPGPoint> номер 1 в <LPGmap> есть элемент <n>";
         QByteArray deepRoot = QByteArray("<variatorTarvo>") + QByteArray("<n>").repeated(1390000);
-        QTest::newRow("4 MiB of nesting") << deepRoot << "holds an element <n>";
+        QTest::newRow("4 MiB of nesting") << deepRoot << "есть элемент <n>";
         QByteArray points = valid;
         points.replace("</Petrolmap>", PointElement(valid, "PetrolPoint", 0).repeated(100000) + "</Petrolmap>");
-        QTest::newRow("100,000 points") << points << "100080 <PetrolPoint> elements";
+        QTest::newRow("100,000 points") << points << "элементов <PetrolPoint>: 100080";
         // Billion laughs: nothing expanded; an external entity naming a file
         // is not read.
         QByteArray bomb = "<?xml version=\"1.0\"?><!DOCTYPE variatorTarvo [<!ENTITY a \"aaaaaaaaaa\">";
@@ -465,13 +465,13 @@ private slots:
                 + QByteArray("&a" + (level > 1 ? QByteArray::number(level - 1) : QByteArray()) + ";").repeated(10) + "\">";
         QTest::newRow("entity bomb") << WithPointText(QByteArray(valid).replace("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", bomb + "]>"),
                                                       "LPGPoint", 0, "&a9;")
-                                     << "document type declaration";
+                                     << "объявление типа документа";
         QVERIFY(WriteAll(Path(QStringLiteral("secret.txt")), "31337"));
         QTest::newRow("external entity")
             << WithPointText(QByteArray(valid).replace("<variatorTarvo>", "<!DOCTYPE variatorTarvo [<!ENTITY x SYSTEM \"file://"
                                                        + Path(QStringLiteral("secret.txt")).toUtf8() + "\">]><variatorTarvo>"),
                              "LPGPoint", 0, "&x;")
-            << "document type declaration";
+            << "объявление типа документа";
     }
     void hostileShapes()
     {
@@ -486,7 +486,7 @@ private slots:
         const qint64 elapsed = timer.elapsed();
         qInfo("%s: %lld bytes refused in %lld ms", QTest::currentDataTag(), static_cast<long long>(bytes.size()),
               static_cast<long long>(elapsed));
-        QVERIFY2(error.contains(QStringLiteral("'%1'").arg(path)), qPrintable(error));
+        QVERIFY2(error.startsWith(MapFileOpenError(path)), qPrintable(error));
         QVERIFY2(error.contains(fault), qPrintable(error));
         QVERIFY(SameTable(lpg, Sentinel(500)));
         QVERIFY(SameTable(petrol, Sentinel(600)));
@@ -513,7 +513,7 @@ private slots:
         lpg = Sentinel(500);
         padded.insert(padded.indexOf("<!--") + 4, 'x');
         error = TryLoad(padded, lpg, petrol);
-        QVERIFY2(error.contains(QStringLiteral("larger than 4 MiB")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("больше 4 МиБ")), qPrintable(error));
         QVERIFY(SameTable(lpg, Sentinel(500)));
     }
 
@@ -541,8 +541,8 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
 
-        QVERIFY2(error.startsWith(QStringLiteral("Cannot save map file '%1': ").arg(old)), qPrintable(error));
-        QVERIFY(error.size() > QStringLiteral("Cannot save map file '%1': ").arg(old).size());
+        QVERIFY2(error.startsWith(MapFileSaveError(old)), qPrintable(error));
+        QVERIFY(error.size() > MapFileSaveError(old).size());
         QCOMPARE(ReadAll(old), valid);
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("old.xml.*")}, QDir::Files | QDir::Hidden), QStringList());
 
@@ -576,17 +576,17 @@ private slots:
 #ifdef Q_OS_UNIX
         const QString fifo = Path(QStringLiteral("pipe.xml"));
         QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        QTest::newRow("pipe") << fifo << fifo << "it is a ";
+        QTest::newRow("pipe") << fifo << fifo << "это ";
         QString device = QStringLiteral("/dev/full");
         if (geteuid() == 0) {
             // As root the rename would succeed: use a device node of our own.
             device = Path(QStringLiteral("full.xml"));
             QCOMPARE(mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 7)), 0);
         }
-        QTest::newRow("device") << device << device << "it is a ";
+        QTest::newRow("device") << device << device << "это ";
         const QString linkToFifo = Path(QStringLiteral("link-to-pipe.xml"));
         QVERIFY(QFile::link(fifo, linkToFifo));
-        QTest::newRow("link to a pipe") << linkToFifo << linkToFifo << "it is a ";
+        QTest::newRow("link to a pipe") << linkToFifo << linkToFifo << "это ";
 #endif
     }
     void saveRefused()
@@ -606,9 +606,9 @@ private slots:
         } catch (const std::runtime_error& e) {
             error = What(e);
         }
-        const QString prefix = QStringLiteral("Cannot save map file '%1': ").arg(target);
+        const QString prefix = MapFileSaveError(target);
         QVERIFY2(error.startsWith(prefix + says), qPrintable(error));
-        QVERIFY2(says.isEmpty() || error.contains(QStringLiteral("not a regular file")), qPrintable(error));
+        QVERIFY2(says.isEmpty() || error.contains(QStringLiteral("а не обычный файл")), qPrintable(error));
         QCOMPARE(state(), before);
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.xml.*")}, QDir::Files | QDir::Hidden), QStringList());
     }

@@ -162,8 +162,8 @@ private slots:
         w->N2->trigger();
 
         QCOMPARE(errors.size(), 1);
-        QVERIFY2(errors[0].startsWith(QStringLiteral("Cannot open map file '%1': ").arg(file)), qPrintable(errors[0]));
-        QVERIFY2(errors[0].contains(QStringLiteral("'abc'")), qPrintable(errors[0]));
+        QVERIFY2(errors[0].startsWith(MapFileOpenError(file)), qPrintable(errors[0]));
+        QVERIFY2(errors[0].contains(QStringLiteral("«abc»")), qPrintable(errors[0]));
         QVERIFY(SameTable(LPGTable, lpg));
         QVERIFY(SameTable(PetrolTable, petrol));
         QVERIFY(ViewsShowTables());
@@ -180,7 +180,7 @@ private slots:
         w->N3->trigger();
 
         QCOMPARE(errors.size(), 1);
-        QVERIFY2(errors[0].startsWith(QStringLiteral("Cannot save map file '%1': ").arg(chosen)), qPrintable(errors[0]));
+        QVERIFY2(errors[0].startsWith(MapFileSaveError(chosen)), qPrintable(errors[0]));
         QCOMPARE(ReadAll(plain), QByteArray("x"));
         QFile::remove(plain);
     }
