@@ -5,11 +5,10 @@
 
 #include "editors/EditorFixture.h"
 #include "common/DialogAnswerer.h"
-#include "common/SampleMaps.h"
+#include "common/Orphans.h"
 
 #include "mapfile/core/MapFile.h"
 #include "app/core/NumberText.h"
-#include "app/core/Recovery.h"
 #include "app/ui/Session.h"
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/Undo.h"
@@ -26,25 +25,6 @@ namespace {
 QStringList RecoveryFiles(const QString& folder)
 {
     return QDir(folder).entryList({QStringLiteral("recovery-*.xml")}, QDir::Files, QDir::Name);
-}
-
-// Leaves the maps in the folder as a program that was killed leaves them: a
-// recovery file whose slot no running program holds.
-QString LeaveOrphan(const QString& folder, const MapTable& lpg, const MapTable& petrol, const QString& timeout)
-{
-    RecoverySlot slot;
-    if (!ClaimRecoverySlot(folder, slot))
-        return QString();
-    if (!WriteRecoveryFile(slot, lpg, petrol, timeout, nullptr))
-        return QString();
-    const QString file = slot.file;
-    ReleaseRecoverySlot(slot, false);
-    return file;
-}
-
-MapTable Edited(double base)
-{
-    return SampleTable([base](int i) { return base + i * 0.125; });
 }
 
 } // namespace

@@ -3,8 +3,7 @@
 // thread.
 
 #include "app/core/MapStore.h"
-#include "app/core/Recovery.h"
-#include "common/SampleMaps.h"
+#include "common/Orphans.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -16,16 +15,8 @@
 #include <QTimer>
 #include <atomic>
 
-namespace {
-
-std::atomic<QThread*> reportedOn{nullptr};
-
-MapTable Edited(double base)
-{
-    return SampleTable([base](int i) { return base + i * 0.125; });
-}
-
-} // namespace
+// The thread a failed write was reported on.
+static std::atomic<QThread*> reportedOn{nullptr};
 
 class TestRecoveryFile : public QObject {
     Q_OBJECT
@@ -89,18 +80,11 @@ private slots:
     // the numbers of their slots.
     void newestOrphanFirst()
     {
-        RecoverySlot older, newer;
-        QVERIFY(ClaimRecoverySlot(folder, older));
-        QVERIFY(ClaimRecoverySlot(folder, newer));
-        QVERIFY(WriteRecoveryFile(older, Edited(1), Edited(2), QStringLiteral("7"), nullptr));
-        QVERIFY(WriteRecoveryFile(newer, Edited(3), Edited(4), QStringLiteral("8"), nullptr));
-        QFile file(older.file);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
-        file.close();
-        const QString newest = newer.file;
-        ReleaseRecoverySlot(older, false);
-        ReleaseRecoverySlot(newer, false);
+        QFile older(LeaveOrphan(folder, Edited(1), Edited(2), QStringLiteral("7")));
+        const QString newest = LeaveOrphan(folder, Edited(3), Edited(4), QStringLiteral("8"));
+        QVERIFY(older.open(QIODevice::ReadWrite));
+        QVERIFY(older.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        older.close();
         RecoverySlot offered;
         QVERIFY(TakeRecoveryOrphan(folder, offered));
         QCOMPARE(offered.file, newest);
