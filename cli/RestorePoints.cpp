@@ -2,7 +2,6 @@
 
 #include "cli/Console.h"
 
-#include <QDateTime>
 
 namespace cli {
 
@@ -14,19 +13,11 @@ QString failure;
 
 void LeaveRestorePoint(TransferKind kind, int port, const Maps& maps, bool hasTimeout, bool hasFirmware)
 {
-    RestorePointInfo info;
-    info.when = QDateTime::currentDateTime();
-    info.kind = kind;
-    info.port = port;
-    info.hasFirmware = hasFirmware;
-    info.firmware = maps.firmware;
-    const QString folder = HistoryFolder();
-    QString error;
-    if (SaveRestorePoint(folder, info, WireMap(maps.lpg), WireMap(maps.petrol),
-                         hasTimeout ? QString::number(maps.timeout) : QString(), &error)
-            .isEmpty()
-        && failure.isEmpty())
-        failure = RestorePointFailure(folder, error);
+    const QString message = ::LeaveRestorePoint(kind, port, maps.lpg, maps.petrol,
+                                                hasTimeout ? QString::number(maps.timeout) : QString(),
+                                                hasFirmware ? std::optional<int>(maps.firmware) : std::nullopt);
+    if (failure.isEmpty())
+        failure = message;
 }
 
 void ReportRestorePointFailure()

@@ -126,6 +126,22 @@ MapTable WireMap(const MapTable& table)
     return wire;
 }
 
+QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
+                          const QString& startTimeout, std::optional<int> firmware)
+{
+    RestorePointInfo info;
+    info.when = QDateTime::currentDateTime();
+    info.kind = kind;
+    info.port = port;
+    info.hasFirmware = firmware.has_value();
+    info.firmware = firmware.value_or(0);
+    const QString folder = HistoryFolder();
+    QString error;
+    if (SaveRestorePoint(folder, info, WireMap(lpg), WireMap(petrol), startTimeout, &error).isEmpty())
+        return RestorePointFailure(folder, error);
+    return QString();
+}
+
 QList<RestorePointEntry> ListRestorePoints(const QString& folder)
 {
     QList<RestorePointEntry> entries;

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // Restore points: every read from the variator that got all 160 map points
 // and every write whose 160 echoes all matched leaves the maps that went over
@@ -45,6 +46,15 @@ QString RestorePointFailure(const QString& folder, const QString& reason);
 
 // A map as it went over the line: each advance as its wire code / 1000.
 MapTable WireMap(const MapTable& table);
+
+// Leaves a restore point, dated now, of maps that went over the line on COM
+// port (each advance taken as its wire code) with the start-timeout text
+// (empty when it was neither read nor sent) and the firmware version where it
+// was read. A restore point that cannot be saved must cost the transfer
+// nothing: the result is the message to tell once the command has ended,
+// empty when the point was saved.
+QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
+                          const QString& startTimeout, std::optional<int> firmware = std::nullopt);
 
 // One restore point as the history lists it.
 struct RestorePointEntry {
