@@ -8,6 +8,7 @@ namespace cli {
 namespace {
 
 QString failure;
+QString restorePointNote;
 
 } // namespace
 
@@ -15,9 +16,15 @@ void LeaveRestorePoint(TransferKind kind, int port, const Maps& maps, bool hasTi
 {
     const QString message = ::LeaveRestorePoint(kind, port, maps.lpg, maps.petrol,
                                                 hasTimeout ? QString::number(maps.timeout) : QString(),
-                                                hasFirmware ? std::optional<int>(maps.firmware) : std::nullopt);
+                                                hasFirmware ? std::optional<int>(maps.firmware) : std::nullopt,
+                                                restorePointNote);
     if (failure.isEmpty())
         failure = message;
+}
+
+void SetRestorePointNote(const QString& note)
+{
+    restorePointNote = note.trimmed();
 }
 
 void ReportRestorePointFailure()

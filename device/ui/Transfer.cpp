@@ -92,7 +92,8 @@ void WriteMap(const MapTable& table, int firstParameter, const QString& caption,
 void LeaveRestorePoint(TransferKind kind, const MapTable& lpg, const MapTable& petrol, const QString& startTimeout,
                        std::optional<int> firmware = std::nullopt)
 {
-    const QString failure = ::LeaveRestorePoint(kind, VariatorPortNumber, lpg, petrol, startTimeout, firmware);
+    const QString failure = ::LeaveRestorePoint(kind, VariatorPortNumber, lpg, petrol, startTimeout, firmware,
+                                                Form2->CarNoteEdit->text().trimmed());
     if (!failure.isEmpty())
         ShowMessage(failure);
 }
@@ -103,6 +104,8 @@ bool IsConnected(const TForm2* window)
 }
 
 } // namespace
+
+int LastReadPort = 0;
 
 void ReadLPGMap(MapTable& table, MapTable* values) { ReadMap(table, LPGFirstParameter, values); }
 void ReadPetrolMap(MapTable& table, MapTable* values) { ReadMap(table, PetrolFirstParameter, values); }
@@ -154,6 +157,7 @@ void TForm2::ReadDataClick()
     // keeps them with what the settings gave.
     if (Complete(lpg) && Complete(petrol)) {
         KeepMaps(LPGTable, PetrolTable);
+        LastReadPort = VariatorPortNumber;
         LeaveRestorePoint(TransferKind::Read, lpg, petrol, timeoutValid ? QString::number(timeout) : QString(),
                           versionValid ? std::optional<int>(version) : std::nullopt);
     }
@@ -209,5 +213,5 @@ void TForm2::N19Click()
     ShowReferences(this);
     ShowMessage(ComparisonMessage(DifferingPoints(LPGTable, lpg), DifferingPoints(PetrolTable, petrol)));
     if (Complete(lpg) && Complete(petrol))
-        LeaveRestorePoint(TransferKind::Read, lpg, petrol, QString());
+        LeaveRestorePoint(TransferKind::Compare, lpg, petrol, QString());
 }
