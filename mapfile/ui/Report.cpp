@@ -11,6 +11,9 @@
 #include "mapfile/core/MapFile.h"
 
 #include <QBuffer>
+#include <QChart>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QImage>
@@ -43,18 +46,24 @@ QString Speed(int point)
 
 // The chart of one map as the window draws it, reference line and all, at a
 // size of its own, whatever the window's size.
-QImage ChartImage(TChart* chart)
+QImage ChartImage(TChart* view)
 {
-    const QSize shown = chart->size();
-    chart->resize(ChartWidth, ChartHeight);
+    QChart* chart = view->chart();
+    const QSizeF shown = chart->size();
+    const auto layOut = [chart](const QSizeF& size) {
+        chart->resize(size);
+        if (chart->layout())
+            chart->layout()->activate();
+    };
+    layOut(QSizeF(ChartWidth, ChartHeight));
     QImage image(ChartWidth * 2, ChartHeight * 2, QImage::Format_RGB32);
-    image.setDevicePixelRatio(2);
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        chart->render(&painter);
+        painter.setRenderHint(QPainter::Antialiasing);
+        view->scene()->render(&painter, QRectF(image.rect()), QRectF(chart->pos(), chart->size()));
     }
-    chart->resize(shown);
+    layOut(shown);
     return image;
 }
 
@@ -149,7 +158,6 @@ QByteArray MapReportPdf(TForm2* window)
         pdf.setResolution(300);
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
                                       QPageLayout::Millimeter));
-        document.setPageSize(pdf.pageLayout().paintRectPixels(pdf.resolution()).size());
         document.print(&pdf);
     }
     return bytes;
