@@ -14,6 +14,9 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <algorithm>
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#endif
 #include <stdexcept>
 
 namespace {
@@ -266,30 +269,56 @@ QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, cons
     return QString();
 }
 
+namespace {
+
+// Each name of folder's files, with the platform's own listing where it can
+// give them without looking at each file; a folder gives no name.
+template <typename Take>
+void EachName(const QString& folder, Take take)
+{
+#ifdef Q_OS_UNIX
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return;
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_type == DT_DIR || e->d_name[0] == '.')
+            continue;
+        take(QFile::decodeName(e->d_name));
+    }
+    ::closedir(dir);
+#else
+    QDirIterator it(folder, QDir::Files | QDir::System);
+    while (it.hasNext()) {
+        it.next();
+        take(it.fileName());
+    }
+#endif
+}
+
+} // namespace
+
 QList<RestorePointEntry> ListRestorePoints(const QString& folder)
 {
     QList<RestorePointEntry> entries;
     if (folder.isEmpty())
         return entries;
-    // The names alone: the platform's listing gives them with their kind, so
-    // nothing is opened and no file is looked at one by one.
+    // The names alone: nothing is opened and no file is looked at one by
+    // one. A name that is not a regular file is refused when it is read.
     QSet<QString> notes;
     QStringList bases;
-    QDirIterator it(folder, QDir::Files | QDir::System | QDir::Hidden);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
+    const QString prefix = folder + QLatin1Char('/');
+    EachName(folder, [&](const QString& name) {
         if (name.endsWith(NoteSuffix)) {
             notes.insert(name.chopped(NoteSuffix.size()));
-            continue;
+            return;
         }
         RestorePointEntry entry;
         if (!ParseRestorePointName(name, entry))
-            continue;
-        entry.file = it.filePath();
+            return;
+        entry.file = prefix + name;
         entries.append(entry);
         bases.append(name.chopped(4));
-    }
+    });
     for (int i = 0; i < entries.size(); ++i)
         entries[i].hasNote = notes.contains(bases.at(i));
     std::sort(entries.begin(), entries.end(), [](const RestorePointEntry& a, const RestorePointEntry& b) {
