@@ -31,8 +31,11 @@ namespace {
 
 // The chart is drawn this wide in the document, in its own pixels; the page
 // scales it to the text width.
-constexpr int ChartWidth = 1100;
-constexpr int ChartHeight = 480;
+constexpr int ChartWidth = 820;
+constexpr int ChartHeight = 380;
+// The chart's width on the page, in the document's own pixels (the page's
+// text is some 680 wide).
+constexpr int ChartPageWidth = 650;
 
 QString Escaped(const QString& text)
 {
@@ -113,7 +116,7 @@ QString MapSection(QTextDocument& document, TChart* chart, const QString& title,
     return QStringLiteral("<h2%1>%2</h2><p><img src=\"%3\" width=\"%4\"></p><h3>Значения, градусы</h3>%5"
                           "<h3>Отличия от исходной карты</h3>%6")
         .arg(newPage ? QStringLiteral(" style=\"page-break-before: always\"") : QString(), Escaped(title), resource)
-        .arg(ChartWidth / 2 + 100)
+        .arg(ChartPageWidth)
         .arg(ValueTable(table), Differences(reference, table));
 }
 

@@ -225,8 +225,8 @@ private slots:
         if (qEnvironmentVariableIsSet("TARVO_REPORT_COPY"))
             chosen = qEnvironmentVariable("TARVO_REPORT_COPY");
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        LPGTable = SampleTable([](int i) { return 12.001 + i * 0.013; });
-        PetrolTable = SampleTable([](int i) { return -3.5 - i * 0.017; });
+        LPGTable = SampleTable([](int i) { return 4.001 + i * 0.29; });
+        PetrolTable = SampleTable([](int i) { return 2.003 + i * 0.15; });
         MapTable reference = LPGTable;
         for (int i : {30, 31, 32})
             reference.Uoz[i] -= 1.5;
