@@ -22,6 +22,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QVector>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -40,6 +42,21 @@ struct Finding {
 // A batch goes to the list this often, or every so many findings.
 constexpr int BatchMilliseconds = 50;
 constexpr int BatchFindings = 256;
+
+// The thread that reads the history's files; it runs the work it is given.
+class TReader : public QThread {
+public:
+    explicit TReader(std::function<void()> work)
+        : work(std::move(work))
+    {
+    }
+
+protected:
+    void run() override { work(); }
+
+private:
+    std::function<void()> work;
+};
 
 } // namespace
 
@@ -61,6 +78,7 @@ public:
         int differing = -1;  // -1: not known yet
         bool damaged = false;
         QString fault;
+        bool written = false;  // the note was written here: what the thread read of it is old
     };
 
     QList<RestorePointEntry> entries;
@@ -147,6 +165,7 @@ public:
             return false;
         }
         found[i].note = note;
+        found[i].written = true;
         Unsearched(i);
         emit dataChanged(index, index);
         return true;
@@ -176,6 +195,8 @@ public:
         for (const Finding& f : findings) {
             Found& to = found[f.entry];
             if (f.isNote) {
+                if (to.written)
+                    continue;
                 to.note = f.note;
                 Unsearched(f.entry);
                 notes = true;
@@ -350,7 +371,7 @@ void THistoryDialog::StartReading()
         filled = true;
         return;
     }
-    reader = QThread::create([this, files, notes, lpg = LPGTable, petrol = PetrolTable] {
+    reader = new TReader([this, files, notes, lpg = LPGTable, petrol = PetrolTable] {
         QVector<Finding> batch;
         QElapsedTimer since;
         since.start();
