@@ -208,11 +208,18 @@ public:
             first = first < 0 ? f.entry : std::min(first, f.entry);
             last = std::max(last, f.entry);
         }
+        // The rows change only when a note brings one in: a list being read
+        // through is not reset under the user's eyes for nothing.
         if (notes && !search.isEmpty()) {
-            beginResetModel();
-            Filter();
-            endResetModel();
-        } else if (first >= 0 && !shown.isEmpty()) {
+            QVector<int> rows = Matching();
+            if (rows != shown) {
+                beginResetModel();
+                shown = std::move(rows);
+                endResetModel();
+                return;
+            }
+        }
+        if (first >= 0 && !shown.isEmpty()) {
             // Rows are entries in order, so the changed ones lie between these.
             const auto lower = std::lower_bound(shown.begin(), shown.end(), first);
             const auto upper = std::upper_bound(shown.begin(), shown.end(), last);
@@ -243,14 +250,17 @@ private:
         return h;
     }
 
-    void Filter()
+    QVector<int> Matching()
     {
-        shown.clear();
-        shown.reserve(entries.size());
+        QVector<int> rows;
+        rows.reserve(entries.size());
         for (int i = 0; i < entries.size(); ++i)
             if (search.isEmpty() || Haystack(i).contains(search))
-                shown.append(i);
+                rows.append(i);
+        return rows;
     }
+
+    void Filter() { shown = Matching(); }
 };
 
 THistoryDialog::THistoryDialog(TForm2* window, const QString& folder)
