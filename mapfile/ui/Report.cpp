@@ -26,6 +26,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <cmath>
+#include <stdexcept>
 
 namespace {
 
@@ -168,7 +169,11 @@ QByteArray MapReportPdf(TForm2* window)
 
 void SaveMapReport(TForm2* window, const QString& fileName)
 {
-    SaveWholeFile(fileName, MapReportPdf(window));
+    try {
+        SaveWholeFile(fileName, MapReportPdf(window));
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(QStringLiteral("Отчёт не сохранён: %1").arg(QString::fromUtf8(e.what())).toStdString());
+    }
 }
 
 // "Файл" / "Отчёт в PDF…"

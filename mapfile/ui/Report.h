@@ -16,5 +16,6 @@ class TForm2;
 QByteArray MapReportPdf(TForm2* window);
 
 // Writes the report to fileName whole or not at all, as a map file is
-// saved; std::runtime_error names the file and the fault.
+// saved; std::runtime_error ("Отчёт не сохранён: …") names the file and the
+// fault.
 void SaveMapReport(TForm2* window, const QString& fileName);

@@ -242,6 +242,13 @@ private slots:
         QCOMPARE(errors, QStringList());
         QCOMPARE(dialogs, QList<QFileDialog*>{w->ReportDialog1});
         QVERIFY(ReadAll(chosen).startsWith("%PDF-"));
+        // A name that stands for a folder is refused as a map file's is.
+        const QString written = chosen;
+        chosen = dir.path();
+        w->N24->trigger();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].startsWith(QStringLiteral("Отчёт не сохранён: ")), qPrintable(errors[0]));
+        chosen = written;
         if (pdftotext.isEmpty())
             QSKIP("the PDF is written; its text needs pdftotext, which this system does not have");
         QProcess text;
