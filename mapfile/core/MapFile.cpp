@@ -520,8 +520,11 @@ void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& p
 {
     if (!IsXmlText(startTimeout))
         FailSave(fileName, QStringLiteral("в тексте времени до включения вариатора есть символ, которого не может быть в XML-файле"));
-    const QByteArray bytes = Serialised(MapDocument(lpg, petrol, startTimeout));
+    SaveWholeFile(fileName, Serialised(MapDocument(lpg, petrol, startTimeout)));
+}
 
+void SaveWholeFile(const QString& fileName, const QByteArray& bytes)
+{
     RefuseSpecialTarget(fileName);
 
     // Written unbuffered and in a loop: a short write is retried, so that a
