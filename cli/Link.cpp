@@ -10,7 +10,6 @@ namespace {
 
 const int SearchFirst = 1;  // the window's "Автовыбор": 1..254
 const int SearchEnd = 255;
-const QString ReadKind = QStringLiteral("read");
 
 bool ReadMap(Link& s, MapTable& table, int firstParameter, int& valid)
 {
@@ -25,7 +24,7 @@ bool ReadSetting(Link& s, unsigned char parameter, const QString& where, int& va
 {
     s.progress->Show(s.done);
     ExchangeOutcome outcome = ExchangeOutcome::NotSent;
-    const int v = ExchangeFrame(&s.port, ReadKind, parameter, SettingReadData, s.Sink(), &ok, &outcome);
+    const int v = ExchangeFrame(&s.port, ExchangeKind::Read, parameter, SettingReadData, s.Sink(), &ok, &outcome);
     if (ok)
         value = v;
     return s.After(where, ok, outcome);

@@ -84,9 +84,8 @@ int BackupVariator(Link& s, const WritePlan& plan)
 // Step 3: both maps, then the start timeout, every echo checked.
 int WriteVariator(Link& s, const WritePlan& plan)
 {
-    const QString writeKind = QStringLiteral("write");
     const Maps& maps = plan.maps;
-    Progress progress(writeKind, WriteExchanges);
+    Progress progress(QStringLiteral("write"), WriteExchanges);
     s.Begin(&progress);
     int mapPointsSent = 0;
     int mapPointsEchoed = 0;
@@ -110,7 +109,7 @@ int WriteVariator(Link& s, const WritePlan& plan)
         bool valid = false;
         ExchangeOutcome outcome = ExchangeOutcome::NotSent;
         const short code = static_cast<short>(maps.timeout);
-        const int echo = ExchangeFrame(&s.port, writeKind, StartTimeoutParameter, code, s.Sink(), &valid, &outcome);
+        const int echo = ExchangeFrame(&s.port, ExchangeKind::Write, StartTimeoutParameter, code, s.Sink(), &valid, &outcome);
         timeoutSent = outcome != ExchangeOutcome::NotSent;
         s.After(QStringLiteral("start timeout (parameter 166)"), valid && echo == code, outcome,
                 outcome == ExchangeOutcome::Valid ? QStringLiteral(" (sent %1, echo %2)").arg(code).arg(echo)

@@ -365,15 +365,17 @@ void TForm2::EEditVariatorStartTimeoutChange()
 
 void SetConnectionStatus(TForm2* window, const QString& key)
 {
-    if (key == QLatin1String("connected")) {
-        SetLabelColour(window->Label2, QColor(0, 128, 0));
-        window->Label2->setText(QStringLiteral("Подключен"));
-        window->Label2->setVisible(true);
-    } else if (key == QLatin1String("disconnected")) {
-        SetLabelColour(window->Label2, QColor(255, 0, 0));
-        window->Label2->setText(QStringLiteral("Не подключен"));
-        window->Label2->setVisible(true);
-    }
+    ConnectionStatus status;
+    if (StatusOfKey(key, &status))
+        SetConnectionStatus(window, status);
+}
+
+void SetConnectionStatus(TForm2* window, ConnectionStatus status)
+{
+    const bool connected = status == ConnectionStatus::Connected;
+    SetLabelColour(window->Label2, connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
+    window->Label2->setText(connected ? QStringLiteral("Подключен") : QStringLiteral("Не подключен"));
+    window->Label2->setVisible(true);
 }
 
 void FillTemplate(TForm2* window)

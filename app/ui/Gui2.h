@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "app/widgets/Controls.h"
+#include "device/core/ConnectionLoop.h"
 #include "editors/ui/MapViews.h"
 
 class QAction;
@@ -179,6 +180,9 @@ extern TForm2* Form2;
 // Shows the connection state in Label2: "connected" (green "Подключен") or
 // "disconnected" (red "Не подключен"); any other key changes nothing.
 void SetConnectionStatus(TForm2* window, const QString& key);
+// The same for a state: the one writer of Label2's caption after the
+// window's construction.
+void SetConnectionStatus(TForm2* window, ConnectionStatus status);
 
 // Fills both maps with the template values: LPG 9.0, petrol 2.0 degrees.
 void FillTemplate(TForm2* window);

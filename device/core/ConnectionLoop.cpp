@@ -1,4 +1,4 @@
-#include "device/core/Dataextractor.h"
+#include "device/core/ConnectionLoop.h"
 
 #include "device/wire/ComPort.h"
 #include "device/wire/Frame.h"
@@ -25,13 +25,29 @@ void Show(const MessageSink& messages, unsigned char interactive, const QString&
         messages(text);
 }
 
-void Status(const StatusSink& status, const QString& key)
+void Status(const StatusSink& status, ConnectionStatus state)
 {
     if (status)
-        status(key);
+        status(state);
 }
 
 } // namespace
+
+QString StatusKey(ConnectionStatus status)
+{
+    return status == ConnectionStatus::Connected ? QStringLiteral("connected") : QStringLiteral("disconnected");
+}
+
+bool StatusOfKey(const QString& key, ConnectionStatus* status)
+{
+    for (ConnectionStatus s : {ConnectionStatus::Connected, ConnectionStatus::Disconnected}) {
+        if (key == StatusKey(s)) {
+            *status = s;
+            return true;
+        }
+    }
+    return false;
+}
 
 bool PortNumberFits(int number)
 {
@@ -69,18 +85,18 @@ unsigned char ConnectPort(ComPort* port, int number, unsigned char interactive,
     const int timeout = interactive ? InteractiveTimeoutMs : SilentTimeoutMs;
     if (!port || !port->Open(PortName, VariatorBaudRate, timeout)) {
         Show(messages, interactive, QStringLiteral("Не удалось подключиться"));
-        Status(status, QStringLiteral("disconnected"));
+        Status(status, ConnectionStatus::Disconnected);
         return 0;
     }
 
     port->Purge();
 
-    if (ExchangeFrame(port, QStringLiteral("read"), HandshakeParameter, HandshakeData, MessageSink())
+    if (ExchangeFrame(port, ExchangeKind::Read, HandshakeParameter, HandshakeData, MessageSink())
         == HandshakeAnswer) {
         Show(messages, interactive, QStringLiteral("Вариатор подключен"));
         VariatorConnected = 1;
         VariatorPortNumber = number;
-        Status(status, QStringLiteral("connected"));
+        Status(status, ConnectionStatus::Connected);
         port->SetTimeouts(ConnectedTimeoutMs);
         return 1;
     }
@@ -90,7 +106,7 @@ unsigned char ConnectPort(ComPort* port, int number, unsigned char interactive,
     Show(messages, interactive, QStringLiteral("Компорт открыт. Вариатор не подключен"));
     VariatorConnected = 0;
     VariatorPortNumber = 0;
-    Status(status, QStringLiteral("disconnected"));
+    Status(status, ConnectionStatus::Disconnected);
     return 0;
 }
 

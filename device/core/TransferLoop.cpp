@@ -1,4 +1,4 @@
-#include "device/core/Dataextractor.h"
+#include "device/core/TransferLoop.h"
 
 #include "device/wire/Frame.h"
 #include "app/core/MapStore.h"
@@ -10,9 +10,6 @@ const QString LPGWriteMismatch = QStringLiteral("WritePLGMap: функция UAR
 const QString PetrolWriteMismatch = QStringLiteral("WritePetrolMap: функция UARTdataExchange возвращает неверное значение");
 
 namespace {
-
-const QString ReadKind = QStringLiteral("read");
-const QString WriteKind = QStringLiteral("write");
 
 void Show(const MessageSink& messages, const QString& text)
 {
@@ -42,7 +39,7 @@ void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const Mes
         PointExchange done;
         done.point = i;
         done.parameter = firstParameter + i;
-        done.value = ExchangeFrame(port, ReadKind, static_cast<unsigned char>(done.parameter), MapReadData,
+        done.value = ExchangeFrame(port, ExchangeKind::Read, static_cast<unsigned char>(done.parameter), MapReadData,
                                    messages, &done.ok, &done.outcome, PointStep(step, i));
         if (done.ok)
             table.Uoz[i] = done.value / 1000.0;
@@ -68,7 +65,7 @@ void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, co
         done.parameter = firstParameter + i;
         done.sent = code;
         bool valid = false;
-        done.value = ExchangeFrame(port, WriteKind, static_cast<unsigned char>(done.parameter), code, messages,
+        done.value = ExchangeFrame(port, ExchangeKind::Write, static_cast<unsigned char>(done.parameter), code, messages,
                                    &valid, &done.outcome, PointStep(step, i));
         done.ok = valid && done.value == code;
         if (!done.ok)
@@ -118,5 +115,5 @@ int WriteStartTimeout(int value)
     // A value that does not fit the data field is not sent at all.
     if (!FitsData(value))
         return 0;
-    return UARTdataExchange(WriteKind, StartTimeoutParameter, static_cast<short>(value), 1);
+    return UARTdataExchange(QStringLiteral("write"), StartTimeoutParameter, static_cast<short>(value), 1);
 }
