@@ -2,7 +2,7 @@
 // read leaves, and the comparison's message.
 
 #include "device/wire/Frame.h"
-#include "LinkFixture.h"
+#include "common/ConnectedWindow.h"
 #include "app/core/MapCompare.h"
 #include "editors/widgets/ChartWidget.h"
 #include "editors/widgets/StringGrid.h"
@@ -28,22 +28,9 @@ int PetrolCode(int i) { return -3000 + 101 * i; }
 
 } // namespace
 
-class TestCompare : public QObject, public LinkFixture {
+class TestCompare : public QObject, public ConnectedWindow {
     Q_OBJECT
 
-    VariatorSim* sim = nullptr;
-
-    // Connected to a simulator on COM6 holding both code curves, with the map
-    // store holding the same values.
-    void Connect()
-    {
-        sim = AddSim(6);
-        StoreMaps(*sim, LPGCode, PetrolCode);
-        FillMaps([](int i) { return LPGCode(i) / 1000.0; }, [](int i) { return PetrolCode(i) / 1000.0; });
-        ConnectTo(6);
-        sim->ClearRequests();
-        messages.clear();
-    }
     QList<int> Marked(TStringGrid* grid)
     {
         QList<int> points;
@@ -62,10 +49,12 @@ class TestCompare : public QObject, public LinkFixture {
 
 private slots:
     void initTestCase() { InitRuntime(); }
+    // The simulator and the map store hold both code curves.
     void init()
     {
-        InitWindow();
-        Connect();
+        ConnectWindow(6);
+        StoreMaps(*sim, LPGCode, PetrolCode);
+        FillMaps([](int i) { return LPGCode(i) / 1000.0; }, [](int i) { return PetrolCode(i) / 1000.0; });
     }
     void cleanup() { CleanupWindow(); }
 

@@ -1,5 +1,5 @@
 #include "device/wire/Frame.h"
-#include "LinkFixture.h"
+#include "common/ConnectedWindow.h"
 #include "app/core/NumberText.h"
 #include "editors/widgets/StringGrid.h"
 
@@ -15,13 +15,11 @@
 
 namespace {
 
-const QString LPGMismatch = QStringLiteral("WritePLGMap: функция UARTdataExchange возвращает неверное значение");
-const QString PetrolMismatch = QStringLiteral("WritePetrolMap: функция UARTdataExchange возвращает неверное значение");
 const QString Refused = QStringLiteral("Запись отменена: значение вне допустимого диапазона ");
-const QString NoReply = QStringLiteral("UARTdataExchange: Вариатор не отвечает");
-const QString BadChecksum = QStringLiteral("UARTdataExchange: Ошибка контрольной суммы пакета, принятого от вариатора");
-const QString Report5 = QStringLiteral("UARTdataExchange: Вариатор отвечает параметром 0xFF с кодом ошибки 5");
-const QString Report1 = QStringLiteral("UARTdataExchange: Вариатор сообщает о получении пакета с неверной контрольной суммой");
+const QString& NoReply = NoReplyMessage;
+const QString& BadChecksum = BadChecksumMessage;
+QString Report5() { return ReportedCodeMessage + "5"; }
+const QString& Report1 = ReportedChecksumMessage;
 // No frame went out at all.
 const int Nothing = -100000;
 
@@ -45,20 +43,8 @@ int PetrolCode(int i)
 
 } // namespace
 
-class TestTransfer : public QObject, public LinkFixture {
+class TestTransfer : public QObject, public ConnectedWindow {
     Q_OBJECT
-
-    VariatorSim* sim = nullptr;
-
-    // Connected to a simulator on COM5 that has received nothing yet.
-    void Connect()
-    {
-        sim = AddSim(5);
-        ConnectTo(5);
-        sim->ClearRequests();
-        messages.clear();
-        statusAtMessage.clear();
-    }
 
     // Fills both tables with a value no exchange of these tests answers.
     static void FillTables(double value)
@@ -66,17 +52,9 @@ class TestTransfer : public QObject, public LinkFixture {
         FillMaps([value](int) { return value; }, [value](int) { return value; });
     }
 
-    // A silent exchange lasts 7 * T: the tests that make the variator fall
-    // silent lower T from 1000 ms to 100 ms, so each costs 0.7 s, not 7 s.
-    static void ShortenTimeouts() { QVERIFY(VariatorPort->SetTimeouts(100)); }
-
 private slots:
     void initTestCase() { InitRuntime(); }
-    void init()
-    {
-        InitWindow();
-        Connect();
-    }
+    void init() { ConnectWindow(5); }
     void cleanup() { CleanupWindow(); }
 
     void fullRead()
@@ -224,7 +202,7 @@ private slots:
         w->ProgressBar1->installEventFilter(&bar);
         w->ReadData->click();
         w->ProgressBar1->removeEventFilter(&bar);
-        QCOMPARE(messages, QStringList{QStringLiteral("UARTdataExchange: Вариатор не отвечает")});
+        QCOMPARE(messages, QStringList{NoReply});
         QCOMPARE(barAtMessage, QStringList{QStringLiteral("3")});
         QCOMPARE(sim->RequestCount(), 162);
     }
@@ -302,7 +280,7 @@ private slots:
         QTest::addColumn<QString>("firmware");
         const QList<int> none;
         QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QList<int>{83} << QStringList{BadChecksum} << "45" << "46";
-        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QList<int>{83} << QStringList{Report5} << "45" << "46";
+        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QList<int>{83} << QStringList{Report5()} << "45" << "46";
         QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QList<int>{83} << QStringList{Report1} << "45" << "46";
         // From petrol point 78 on (request 159) nothing answers.
         QTest::newRow("silent from petrol 78") << "silent,from=159" << QList<int>{78, 79}
@@ -310,7 +288,7 @@ private slots:
         // The start timeout arrives; the firmware version that follows it
         // fails and must not take the start timeout's value or any other.
         QTest::newRow("bad checksum, firmware") << "bad-crc,param=160" << none << QStringList{BadChecksum} << "45" << "8";
-        QTest::newRow("error report, firmware") << "error,5,param=160" << none << QStringList{Report5} << "45" << "8";
+        QTest::newRow("error report, firmware") << "error,5,param=160" << none << QStringList{Report5()} << "45" << "8";
         QTest::newRow("silent firmware") << "silent,param=160" << none << QStringList{NoReply} << "45" << "8";
     }
     void readKeepsWhatFailed()
@@ -347,15 +325,15 @@ private slots:
     {
         QTest::addColumn<QString>("fault");  // as the simulator's --fault takes it
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("wrong echo, LPG 5") << "wrong-echo,1,param=85" << QStringList{LPGMismatch};
-        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QStringList{BadChecksum, LPGMismatch};
-        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QStringList{Report5, LPGMismatch};
-        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QStringList{Report1, LPGMismatch};
-        QTest::newRow("short reply, petrol 10") << "short,3,param=10" << QStringList{NoReply, PetrolMismatch};
+        QTest::newRow("wrong echo, LPG 5") << "wrong-echo,1,param=85" << QStringList{LPGWriteMismatch};
+        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QStringList{BadChecksum, LPGWriteMismatch};
+        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QStringList{Report5(), LPGWriteMismatch};
+        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QStringList{Report1, LPGWriteMismatch};
+        QTest::newRow("short reply, petrol 10") << "short,3,param=10" << QStringList{NoReply, PetrolWriteMismatch};
         // Petrol 78 and 79: the exchange's report and the map's mismatch
         // message each; the start timeout: the exchange's report alone.
         QTest::newRow("silent from petrol 78")
-            << "silent,from=159" << QStringList{NoReply, PetrolMismatch, NoReply, PetrolMismatch, NoReply};
+            << "silent,from=159" << QStringList{NoReply, PetrolWriteMismatch, NoReply, PetrolWriteMismatch, NoReply};
     }
     void writeGoesOnPastAFailedPoint()
     {
