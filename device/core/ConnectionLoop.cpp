@@ -1,5 +1,7 @@
 #include "device/core/ConnectionLoop.h"
 
+#include "device/core/VariatorHolds.h"
+
 #include "device/wire/ComPort.h"
 #include "device/wire/Frame.h"
 
@@ -82,6 +84,8 @@ unsigned char ConnectPort(ComPort* port, int number, unsigned char interactive,
         return 0;
     }
 
+    // Whatever was known belongs to the variator of an earlier connection.
+    ForgetHeldValues();
     const int timeout = interactive ? InteractiveTimeoutMs : SilentTimeoutMs;
     if (!port || !port->Open(PortName, VariatorBaudRate, timeout)) {
         Show(messages, interactive, QStringLiteral("Не удалось подключиться"));
@@ -116,6 +120,7 @@ unsigned char DisconnectVariator()
         VariatorPort->Close();
     VariatorConnected = 0;
     VariatorPortNumber = 0;
+    ForgetHeldValues();
     return 1;
 }
 
@@ -128,6 +133,7 @@ bool SearchPorts(ComPort* port, int first, int end, const ProgressStep& step,
     if (port)
         port->Close();
     VariatorConnected = 0;
+    ForgetHeldValues();
 
     for (int number = first; number < end; ++number) {
         if (step)

@@ -7,3 +7,5 @@
 #include "device/core/ConnectionLoop.h"
 #include "device/core/Exchange.h"
 #include "device/core/TransferLoop.h"
+#include "device/core/VariatorHolds.h"
+#include "device/core/TransferSummary.h"

@@ -1,5 +1,7 @@
 #include "device/core/Exchange.h"
 
+#include "device/core/VariatorHolds.h"
+
 #include "device/wire/ComPort.h"
 #include "device/wire/Frame.h"
 
@@ -43,9 +45,10 @@ int UARTdataExchange(const QString& kind, unsigned char parameter, short data,
                          replyValid);
 }
 
-int ExchangeFrame(ComPort* port, ExchangeKind kind, unsigned char parameter, short data,
-                  const MessageSink& messages, bool* replyValid, ExchangeOutcome* outcome,
-                  const WireStep& whileOnWire)
+namespace {
+
+int Exchange(ComPort* port, ExchangeKind kind, unsigned char parameter, short data, const MessageSink& messages,
+             bool* replyValid, ExchangeOutcome* outcome, const WireStep& whileOnWire)
 {
     if (replyValid)
         *replyValid = false;
@@ -107,4 +110,18 @@ int ExchangeFrame(ComPort* port, ExchangeKind kind, unsigned char parameter, sho
     if (replyValid)
         *replyValid = true;
     return DataField(frame);
+}
+
+} // namespace
+
+int ExchangeFrame(ComPort* port, ExchangeKind kind, unsigned char parameter, short data,
+                  const MessageSink& messages, bool* replyValid, ExchangeOutcome* outcome,
+                  const WireStep& whileOnWire)
+{
+    ExchangeOutcome ended = ExchangeOutcome::NotSent;
+    const int value = Exchange(port, kind, parameter, data, messages, replyValid, &ended, whileOnWire);
+    NoteExchange(kind, parameter, data, value, ended);
+    if (outcome)
+        *outcome = ended;
+    return value;
 }

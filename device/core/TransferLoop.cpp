@@ -32,10 +32,30 @@ bool FitsData(long long value)
     return value >= INT16_MIN && value <= INT16_MAX;
 }
 
+static QList<int> AllMapPoints()
+{
+    QList<int> points;
+    for (int i = 0; i < MapPoints; ++i)
+        points.append(i);
+    return points;
+}
+
 void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const MessageSink& messages,
                    const ProgressStep& step, const PointWatch& watch)
 {
-    for (int i = 0; i < MapPoints; ++i) {
+    ReadMapPointList(port, table, firstParameter, AllMapPoints(), messages, step, watch);
+}
+
+void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
+                    const MessageSink& messages, const ProgressStep& step, const PointWatch& watch)
+{
+    WriteMapPointList(port, table, firstParameter, AllMapPoints(), mismatch, messages, step, watch);
+}
+
+void ReadMapPointList(ComPort* port, MapTable& table, int firstParameter, const QList<int>& points,
+                      const MessageSink& messages, const ProgressStep& step, const PointWatch& watch)
+{
+    for (int i : points) {
         PointExchange done;
         done.point = i;
         done.parameter = firstParameter + i;
@@ -48,10 +68,11 @@ void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const Mes
     }
 }
 
-void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
-                    const MessageSink& messages, const ProgressStep& step, const PointWatch& watch)
+void WriteMapPointList(ComPort* port, const MapTable& table, int firstParameter, const QList<int>& points,
+                       const QString& mismatch, const MessageSink& messages, const ProgressStep& step,
+                       const PointWatch& watch)
 {
-    for (int i = 0; i < MapPoints; ++i) {
+    for (int i : points) {
         short code = 0;
         if (!AdvanceToThousandths(table.Uoz[i], &code)) {
             // Never sent: it would not fit the data field.

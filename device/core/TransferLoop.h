@@ -6,6 +6,7 @@
 
 #include "device/core/Exchange.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -37,6 +38,12 @@ void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const Mes
 void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
                     const MessageSink& messages, const ProgressStep& step,
                     const PointWatch& watch = PointWatch());
+// The same for the given points only, in the order given.
+void ReadMapPointList(ComPort* port, MapTable& table, int firstParameter, const QList<int>& points,
+                      const MessageSink& messages, const ProgressStep& step, const PointWatch& watch = PointWatch());
+void WriteMapPointList(ComPort* port, const MapTable& table, int firstParameter, const QList<int>& points,
+                       const QString& mismatch, const MessageSink& messages, const ProgressStep& step,
+                       const PointWatch& watch = PointWatch());
 // The message of a map point that the variator did not echo.
 extern const QString LPGWriteMismatch;
 extern const QString PetrolWriteMismatch;
