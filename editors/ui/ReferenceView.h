@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class TForm2;
+struct MapReference;
 
 // Each map beside its reference (MapCompare.h): the reference as a grey
 // dashed line on the map's chart, and a light background on every cell of
@@ -17,6 +19,11 @@ void SetupReferenceView(TForm2* window);
 
 // Whether the references are shown.
 bool ReferenceShown(const TForm2* window);
+
+// The points of a shown reference that hold no value (the variator did not
+// give it): their cells and chart points get a mark of their own, not the
+// mark of a differing value, until a read or compare fills them.
+QList<int> UnknownReferencePoints(const TForm2* window, const MapReference& reference);
 
 // Draws the reference line on the chart of the map named by selector ("LPG"
 // or "Petrol"), or takes it away.

@@ -103,6 +103,45 @@ void TChart::UpdateColouredPoints()
     for (auto it = colouredPoints.cbegin(); it != colouredPoints.cend(); ++it)
         if (!byColour.contains(it.key()) && it.value()->count() > 0)
             it.value()->clear();
+    PlaceUnknownRings();
+}
+
+void TChart::SetUnknownPoints(const QList<int>& indices)
+{
+    if (!series || (indices == unknownIndices && (unknownRings || indices.isEmpty())))
+        return;
+    unknownIndices = indices;
+    if (!unknownRings && !indices.isEmpty()) {
+        // Behind the map series: added before it is put in front again.
+        unknownRings = new QScatterSeries(this);
+        unknownRings->setObjectName(QStringLiteral("UnknownPoints"));
+        unknownRings->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+        unknownRings->setMarkerSize(MarkerSize + 8);
+        unknownRings->setColor(Qt::transparent);
+        unknownRings->setBorderColor(QColor(70, 110, 190));
+        QPen pen = unknownRings->pen();
+        pen.setColor(QColor(70, 110, 190));
+        pen.setWidth(2);
+        unknownRings->setPen(pen);
+        chart()->addSeries(unknownRings);
+        for (QAbstractAxis* axis : series->attachedAxes())
+            unknownRings->attachAxis(axis);
+        for (QLegendMarker* marker : chart()->legend()->markers(unknownRings))
+            marker->setVisible(false);
+        KeepMapSeriesInFront();
+    }
+    PlaceUnknownRings();
+}
+
+void TChart::PlaceUnknownRings()
+{
+    if (!unknownRings)
+        return;
+    QList<QPointF> points;
+    for (int i : std::as_const(unknownIndices))
+        if (i >= 0 && i < series->count())
+            points.append(series->at(i));
+    unknownRings->replace(points);
 }
 
 void TChart::SetReferenceLine(const QList<QList<QPointF>>& runs)

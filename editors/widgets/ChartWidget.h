@@ -73,6 +73,11 @@ public:
     // The series that draw the reference line, one a run; those beyond the
     // runs given last are empty.
     const QList<QLineSeries*>& ReferenceLines() const { return referenceLines; }
+    // Rings around the map points whose reference value is unknown; they
+    // follow the points as they move.
+    void SetUnknownPoints(const QList<int>& indices);
+    const QList<int>& UnknownPoints() const { return unknownIndices; }
+    const QScatterSeries* UnknownRings() const { return unknownRings; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -91,6 +96,9 @@ private:
     // One scatter series per point colour, holding the points of that colour.
     QHash<QRgb, QScatterSeries*> colouredPoints;
     QList<QLineSeries*> referenceLines;
+    void PlaceUnknownRings();
+    QList<int> unknownIndices;
+    QScatterSeries* unknownRings = nullptr;
     Qt::KeyboardModifiers eventModifiers;
     // Where the left button went down, and whether it has been dragged.
     QPointF pressAt;

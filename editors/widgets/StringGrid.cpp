@@ -169,11 +169,30 @@ void TStringGrid::SetCurrentSilently(int col, int row)
 }
 
 const QColor TStringGrid::MarkColour(255, 236, 160);
+const QColor TStringGrid::UnknownColour(205, 218, 240);
 
 void TStringGrid::SetCellMarked(int col, int row, bool marked)
 {
+    if (CellMarked(col, row) != marked)
+        SetCellBackground(col, row, marked ? MarkColour : QColor());
+}
+
+void TStringGrid::SetCellUnknown(int col, int row, bool unknown)
+{
+    if (CellUnknown(col, row) != unknown)
+        SetCellBackground(col, row, unknown ? UnknownColour : QColor());
+}
+
+bool TStringGrid::CellUnknown(int col, int row) const
+{
+    return CellBackground(col, row) == UnknownColour;
+}
+
+// An invalid colour takes the background away.
+void TStringGrid::SetCellBackground(int col, int row, const QColor& colour)
+{
     QTableWidgetItem* it = item(row, col);
-    if (!it || IsFixed(col, row) || CellMarked(col, row) == marked)
+    if (!it || IsFixed(col, row) || CellBackground(col, row) == colour)
         return;
     // The view refreshes an editor open on a changed cell from the cell's
     // text: what was typed stays.
@@ -182,8 +201,8 @@ void TStringGrid::SetCellMarked(int col, int row, bool marked)
         : nullptr;
     const QString typed = open ? open->text() : QString();
     const int cursor = open ? open->cursorPosition() : 0;
-    if (marked)
-        it->setBackground(MarkColour);
+    if (colour.isValid())
+        it->setBackground(colour);
     else
         it->setData(Qt::BackgroundRole, QVariant());
     if (open && open->text() != typed) {
@@ -194,11 +213,16 @@ void TStringGrid::SetCellMarked(int col, int row, bool marked)
 
 bool TStringGrid::CellMarked(int col, int row) const
 {
+    return CellBackground(col, row) == MarkColour;
+}
+
+QColor TStringGrid::CellBackground(int col, int row) const
+{
     const QTableWidgetItem* it = item(row, col);
     if (!it || IsFixed(col, row))
-        return false;
+        return QColor();
     const QVariant background = it->data(Qt::BackgroundRole);
-    return background.isValid() && background.value<QBrush>().color() == MarkColour;
+    return background.isValid() ? background.value<QBrush>().color() : QColor();
 }
 
 QRect TStringGrid::SelectedBlock() const

@@ -46,6 +46,11 @@ public:
     void SetCellMarked(int col, int row, bool marked);
     bool CellMarked(int col, int row) const;
     static const QColor MarkColour;
+    // The other mark: a cell whose reference value is unknown (the variator
+    // did not give it). A cell has one mark at most.
+    void SetCellUnknown(int col, int row, bool unknown);
+    bool CellUnknown(int col, int row) const;
+    static const QColor UnknownColour;
 
     // The selected block of non-fixed cells (x: columns, y: rows), or the
     // current cell alone when no block is selected; null when not even that
@@ -66,6 +71,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void SetCellBackground(int col, int row, const QColor& colour);
+    QColor CellBackground(int col, int row) const;
     friend class TStringGridSelection;
     friend class TStringGridDelegate;
 
