@@ -6,6 +6,8 @@
 #include "editors/ui/ChartEditor.h"
 #include "editors/widgets/ChartWidget.h"
 #include "device/core/Dataextractor.h"
+#include "device/ui/DeviceCommands.h"
+#include "device/ui/TransferRun.h"
 #include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
 #include "app/widgets/Seams.h"
@@ -122,6 +124,8 @@ TForm2::TForm2()
     SetupRangeCommands(this);
     SetupReferenceView(this);
     SetupHistoryMenu(this);
+    SetupTransferControls(this);
+    SetupChangeWriting(this);
 }
 
 void TForm2::BuildTopArea()
@@ -329,6 +333,12 @@ void TForm2::showEvent(QShowEvent* event)
 
 void TForm2::closeEvent(QCloseEvent* event)
 {
+    // A transfer ends first, after its exchange in flight; the window is
+    // closed again once it has, and asks as usual then.
+    if (DeferCloseForTransfer()) {
+        event->ignore();
+        return;
+    }
     // Unsaved maps are asked about first; the answer may keep the window.
     if (!MayCloseWindow(this)) {
         event->ignore();

@@ -122,6 +122,12 @@ public:
     QAction* N39 = nullptr;
     QAction* N40 = nullptr;
     QAction* N41 = nullptr;
+    // "Подключение" / "Записать изменения", "Записывать изменения сразу"
+    // (device/ui/Transfer)
+    QAction* N50 = nullptr;
+    QAction* N51 = nullptr;
+    // "Прервать" beside the progress bar, shown while a transfer runs
+    QPushButton* StopTransferButton = nullptr;
     // "Файл" / "История…" and "Открыть как исходную карту…"
     QAction* N20 = nullptr;
     QAction* N21 = nullptr;
@@ -140,6 +146,7 @@ public:
     void N4Click();
     void N12Click();
     void N19Click();
+    void N50Click();
     void N20Click();
     void N21Click();
     void N2Click();
