@@ -184,12 +184,14 @@ private slots:
         QVERIFY(messages.isEmpty());
     }
 
-    // A point whose exchange fails shows its message after its bar position
-    // was painted, as before: the message of point 3 comes with the bar at 3.
-    void progressPaintedBeforeTheMessageOfItsPoint()
+    // A variator that falls silent at LPG point 3 ends the read after that
+    // exchange: its one message, shown after its bar position was painted,
+    // then one summary; the link is closed and "Подключиться" works at once.
+    void silentVariatorEndsTheRead()
     {
         ShortenTimeouts();
         sim->AddFault(Fault(SimFault::Silent, 0, 80 + 3));
+        FillTables(1.5);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         PaintRecorder bar;
@@ -202,9 +204,36 @@ private slots:
         w->ProgressBar1->installEventFilter(&bar);
         w->ReadData->click();
         w->ProgressBar1->removeEventFilter(&bar);
-        QCOMPARE(messages, QStringList{NoReply});
-        QCOMPARE(barAtMessage, QStringList{QStringLiteral("3")});
-        QCOMPARE(sim->RequestCount(), 162);
+        QCOMPARE(messages, QStringList({NoReply, "Чтение прервано: вариатор не отвечает. Прочитано точек: 3 из 160 "
+                                                 "(газ: 3 из 80, бензин: 0 из 80). Остальные точки сохранили прежние "
+                                                 "значения. Время до включения не прочитано. Версия прошивки не прочитана."}));
+        QCOMPARE(barAtMessage.first(), QStringLiteral("3"));
+        QCOMPARE(sim->RequestCount(), 4);
+        QCOMPARE(LPGTable.Uoz[3], 1.5);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(int(VariatorConnected), 0);
+        QVERIFY(!VariatorPort->IsOpen());
+        ConnectTo(5);
+    }
+
+    // The cable pulled in the middle of a write: the first exchange without
+    // a reply ends it, and the summary says what the variator holds now.
+    void pulledCableEndsTheWrite()
+    {
+        ShortenTimeouts();
+        QVERIFY(AddFaults(*sim, {"hangup,0,from=111"}));  // petrol point 30 on
+        FillTables(2.5);
+        w->WriteData->click();
+        QCOMPARE(messages, QStringList({NoReply, PetrolWriteMismatch,
+                                        "Запись прервана: вариатор не отвечает. Записано точек: 110 из 160 (газ: 80 "
+                                        "из 80, бензин: 30 из 80). Неизвестно, что вариатор хранит в точках с "
+                                        "ошибкой: 1. В неотправленных точках (49) вариатор хранит прежние значения. "
+                                        "Время до включения не записано."}));
+        QCOMPARE(sim->RequestCount(), 111);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(statusAtMessage.back(), QStringLiteral("Не подключен"));
+        QVERIFY(!VariatorPort->IsOpen());
+        QCOMPARE(KnownPoints(), 0);
     }
 
     // A read is one step that undo takes back exactly, both maps at once; a
@@ -279,17 +308,26 @@ private slots:
         QTest::addColumn<QString>("timeout");
         QTest::addColumn<QString>("firmware");
         const QList<int> none;
-        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QList<int>{83} << QStringList{BadChecksum} << "45" << "46";
-        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QList<int>{83} << QStringList{Report5()} << "45" << "46";
-        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QList<int>{83} << QStringList{Report1} << "45" << "46";
-        // From petrol point 78 on (request 159) nothing answers.
-        QTest::newRow("silent from petrol 78") << "silent,from=159" << QList<int>{78, 79}
-                                               << QStringList{NoReply, NoReply, NoReply, NoReply} << "7" << "8";
+        const QString oneMissing = "Чтение завершено с ошибками: 1. Прочитано точек: 159 из 160 (газ: 79 из 80, бензин: "
+                                   "80 из 80). Остальные точки сохранили прежние значения. Время до включения прочитано.";
+        const QString noFirmware = "Чтение завершено с ошибками: 1. Прочитано точек: 160 из 160 (газ: 80 из 80, "
+                                   "бензин: 80 из 80). Время до включения прочитано. Версия прошивки не прочитана.";
+        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QList<int>{83} << QStringList{BadChecksum, oneMissing} << "45" << "46";
+        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QList<int>{83} << QStringList{Report5(), oneMissing} << "45" << "46";
+        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QList<int>{83} << QStringList{Report1, oneMissing} << "45" << "46";
+        // Two failures: the box of the first, both counted.
+        QTest::newRow("bad checksum, LPG 3 and 4") << "bad-crc,param=83;bad-crc,param=84" << QList<int>{83, 84}
+            << QStringList{BadChecksum, "Чтение завершено с ошибками: 2. Прочитано точек: 158 из 160 (газ: 78 из 80, "
+                                        "бензин: 80 из 80). Остальные точки сохранили прежние значения. Время до "
+                                        "включения прочитано."} << "45" << "46";
         // The start timeout arrives; the firmware version that follows it
         // fails and must not take the start timeout's value or any other.
-        QTest::newRow("bad checksum, firmware") << "bad-crc,param=160" << none << QStringList{BadChecksum} << "45" << "8";
-        QTest::newRow("error report, firmware") << "error,5,param=160" << none << QStringList{Report5()} << "45" << "8";
-        QTest::newRow("silent firmware") << "silent,param=160" << none << QStringList{NoReply} << "45" << "8";
+        QTest::newRow("bad checksum, firmware") << "bad-crc,param=160" << none << QStringList{BadChecksum, noFirmware} << "45" << "8";
+        QTest::newRow("error report, firmware") << "error,5,param=160" << none << QStringList{Report5(), noFirmware} << "45" << "8";
+        QTest::newRow("silent firmware") << "silent,param=160" << none
+            << QStringList{NoReply, "Чтение прервано: вариатор не отвечает. Прочитано точек: 160 из 160 (газ: 80 из 80, "
+                                    "бензин: 80 из 80). Время до включения прочитано. Версия прошивки не прочитана."}
+            << "45" << "8";
     }
     void readKeepsWhatFailed()
     {
@@ -302,7 +340,7 @@ private slots:
         StoreMaps(*sim, [](int i) { return 1000 + i; }, [](int i) { return i; });
         sim->SetValue(166, 45);
         sim->SetValue(160, 46);
-        QVERIFY(AddFaults(*sim, {fault}));
+        QVERIFY(AddFaults(*sim, fault.split(';')));
         FillTables(1.5);
         w->EEditVariatorStartTimeout->setText(QStringLiteral("7"));
         w->MicroCodeVersionEdit->setText(QStringLiteral("8"));
@@ -325,15 +363,19 @@ private slots:
     {
         QTest::addColumn<QString>("fault");  // as the simulator's --fault takes it
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("wrong echo, LPG 5") << "wrong-echo,1,param=85" << QStringList{LPGWriteMismatch};
-        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QStringList{BadChecksum, LPGWriteMismatch};
-        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QStringList{Report5(), LPGWriteMismatch};
-        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QStringList{Report1, LPGWriteMismatch};
-        QTest::newRow("short reply, petrol 10") << "short,3,param=10" << QStringList{NoReply, PetrolWriteMismatch};
-        // Petrol 78 and 79: the exchange's report and the map's mismatch
-        // message each; the start timeout: the exchange's report alone.
-        QTest::newRow("silent from petrol 78")
-            << "silent,from=159" << QStringList{NoReply, PetrolWriteMismatch, NoReply, PetrolWriteMismatch, NoReply};
+        const QString lpgMissing = "Запись завершена с ошибками: 1. Записано точек: 159 из 160 (газ: 79 из 80, бензин: "
+                                   "80 из 80). Неизвестно, что вариатор хранит в точках с ошибкой: 1. Время до "
+                                   "включения записано.";
+        QTest::newRow("wrong echo, LPG 5") << "wrong-echo,1,param=85" << QStringList{LPGWriteMismatch, lpgMissing};
+        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QStringList{BadChecksum, LPGWriteMismatch, lpgMissing};
+        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QStringList{Report5(), LPGWriteMismatch, lpgMissing};
+        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QStringList{Report1, LPGWriteMismatch, lpgMissing};
+        // A reply that breaks off comes from a variator that still answers.
+        QTest::newRow("short reply, petrol 10")
+            << "short,3,param=10"
+            << QStringList{NoReply, PetrolWriteMismatch,
+                           "Запись завершена с ошибками: 1. Записано точек: 159 из 160 (газ: 80 из 80, бензин: 79 из "
+                           "80). Неизвестно, что вариатор хранит в точках с ошибкой: 1. Время до включения записано."};
     }
     void writeGoesOnPastAFailedPoint()
     {
@@ -350,6 +392,7 @@ private slots:
         QCOMPARE(int(sim->Value(86)), 2500);
         QCOMPARE(int(sim->Value(77)), 2500);
         QCOMPARE(int(sim->Value(166)), 9);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
     }
 
     // What the values and the start timeout text let a write send: a value
