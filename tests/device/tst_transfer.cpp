@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <QUndoStack>
+#include "device/ui/TransferRun.h"
+#include "app/core/MapCompare.h"
 #include <cmath>
 #include <limits>
 
@@ -234,6 +236,135 @@ private slots:
         QCOMPARE(statusAtMessage.back(), QStringLiteral("Не подключен"));
         QVERIFY(!VariatorPort->IsOpen());
         QCOMPARE(KnownPoints(), 0);
+    }
+
+    // A stop ends a transfer after the exchange in flight, with the summary;
+    // meanwhile no command or edit starts, and a close of the window waits
+    // for the end of the transfer and then asks as usual.
+    void stopAfterTheExchangeInFlight_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("how");  // 0 Escape, 1 "Прервать", 2 the window's close
+        QTest::addColumn<QString>("summary");
+        const QString read = "Чтение прервано пользователем. Прочитано точек: 11 из 160 (газ: 11 из 80, бензин: 0 из "
+                             "80). Остальные точки сохранили прежние значения. Время до включения не прочитано. "
+                             "Версия прошивки не прочитана.";
+        QTest::newRow("Escape, read") << false << 0 << read;
+        QTest::newRow("Прервать, write") << true << 1
+            << "Запись прервана пользователем. Записано точек: 11 из 160 (газ: 11 из 80, бензин: 0 из 80). В "
+               "неотправленных точках (149) вариатор хранит прежние значения. Время до включения не записано.";
+        QTest::newRow("close, read") << false << 2 << read;
+    }
+    void stopAfterTheExchangeInFlight()
+    {
+        QFETCH(bool, write);
+        QFETCH(int, how);
+        QFETCH(QString, summary);
+        FillTables(1.5);
+        ShowWindow();
+        int asked = 0;
+        bool askedWhileRunning = false;
+        SetYesNoCancelHook([&](const QString&) {
+            ++asked;
+            askedWhileRunning = TransferRunning();
+            return Answer::Cancel;
+        });
+        // At LPG point 10, while its request is on the line.
+        const auto at10 = connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int i) {
+            if (i != 10)
+                return;
+            MouseInLPGChart = 1;
+            QTest::keyClick(w->ChartLPG, Qt::Key_Up);
+            QTest::mouseClick(w->ReadData, Qt::LeftButton);
+            if (how == 0)
+                QTest::keyClick(w->ChartLPG, Qt::Key_Escape);
+            else if (how == 1)
+                QTest::mouseClick(w->StopTransferButton, Qt::LeftButton);
+            else
+                w->close();
+        });
+        QVERIFY(!w->StopTransferButton->isVisible());
+        (write ? w->WriteData : w->ReadData)->click();
+        disconnect(at10);
+        QCoreApplication::processEvents();
+        QCOMPARE(messages, QStringList{summary});
+        QCOMPARE(sim->RequestCount(), 11);
+        QCOMPARE(LPGTable.Uoz[20], 1.5);
+        QCOMPARE(w->UndoStack->count(), write ? 0 : 1);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QVERIFY(!w->StopTransferButton->isVisible());
+        QCOMPARE(asked, how == 2 ? 1 : 0);
+        QVERIFY(!askedWhileRunning);
+        QVERIFY(w->isVisible());
+    }
+
+    // "Записать изменения" sends exactly the points and the start timeout
+    // the variator is not known to hold, then reads those points back.
+    void writeChangesSendsOnlyTheChanges()
+    {
+        StoreMaps(*sim, [](int i) { return 1000 + i; }, [](int i) { return i; });
+        sim->SetValue(166, 45);
+        w->ReadData->click();
+        QCOMPARE(messages, QStringList());
+        sim->ClearRequests();
+        w->N50->trigger();
+        QCOMPARE(messages, QStringList{"Изменений для записи нет"});
+        QCOMPARE(sim->RequestCount(), 0);
+
+        messages.clear();
+        LPGTable.Uoz[7] = 2.5;
+        LPGTable.Uoz[9] = 1.0094;  // 1009 on the wire: the code it holds
+        PetrolTable.Uoz[0] = -1.25;
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("46"));
+        w->N50->trigger();
+        QCOMPARE(messages, QStringList());
+        const auto requests = sim->Requests();
+        const int expected[][3] = {{WriteCommand, 87, 2500}, {WriteCommand, 0, -1250}, {WriteCommand, 166, 46},
+                                   {ReadCommand, 87, 100},   {ReadCommand, 0, 100}};
+        QCOMPARE(int(requests.size()), 5);
+        for (int k = 0; k < 5; ++k) {
+            unsigned char frame[FrameSize];
+            BuildFrame(frame, static_cast<unsigned char>(expected[k][0]), static_cast<unsigned char>(expected[k][1]),
+                       static_cast<short>(expected[k][2]));
+            QCOMPARE(Bytes(requests[k]), QByteArray(reinterpret_cast<const char*>(frame), FrameSize));
+        }
+        QCOMPARE(LPGReference.Uoz[7], 2.5);
+        sim->ClearRequests();
+        w->N50->trigger();
+        QCOMPARE(messages, QStringList{"Изменений для записи нет"});
+        QCOMPARE(sim->RequestCount(), 0);
+    }
+
+    // "Записывать изменения сразу": a run of presses is written once, 0.3 s
+    // after the last; the first failure unticks it and shows the summary.
+    void liveWritingCoalescesARunOfPresses()
+    {
+        StoreMaps(*sim, [](int) { return 1000; }, [](int) { return 0; });
+        sim->SetValue(166, 0);
+        w->ReadData->click();
+        sim->ClearRequests();
+        w->N51->setChecked(true);
+        w->LPGFulMapMoveCheckBox->setChecked(false);
+        MouseInLPGChart = 1;
+        for (int k = 0; k < 4; ++k) {
+            QTest::keyClick(w->ChartLPG, Qt::Key_Up);
+            QTest::qWait(150);
+            QCOMPARE(sim->RequestCount(), 0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), 2, 3000);
+        QTest::qWait(400);
+        QCOMPARE(sim->RequestCount(), 2);  // the point written and read back
+        QCOMPARE(int(sim->Value(80)), 3000);
+        QCOMPARE(messages, QStringList());
+
+        ShortenTimeouts();
+        sim->AddFault(Fault(SimFault::Silent, 0, 80));
+        QTest::keyClick(w->ChartLPG, Qt::Key_Up);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->N51->isChecked(), 3000);
+        QCOMPARE(messages, QStringList({NoReply, LPGWriteMismatch,
+                                        "Запись прервана: вариатор не отвечает. Записано точек: 0 из 1 "
+                                                 "(газ: 0 из 1). Неизвестно, что вариатор хранит в точках с ошибкой: 1."}));
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
     }
 
     // A read is one step that undo takes back exactly, both maps at once; a
