@@ -109,6 +109,26 @@ def connect_and_read(c):
 
 
 @step
+def escape_stops_a_read(c):
+    """Escape while a read runs: it ends after the exchange in flight, with
+    its summary, and the window takes commands again at once. The simulator
+    holds its reply to LPG point 40 back, so the key lands in the read."""
+    win = c.win
+    click(win.button("Чтение данных из вариатора"))
+    time.sleep(0.4)
+    key("Escape")
+    w = wait_until("the summary of the stopped read", lambda: (top_windows() or [None])[0], 15)
+    seen = ui.box_text(w)
+    if not seen.startswith("Чтение прервано пользователем. Прочитано точек: ") or "из 160" not in seen:
+        fail("the summary of a stopped read", seen)
+    expect_message(seen)
+    wait_until("the read to end", lambda: not win.busy(), 10)
+    # What the variator holds is what the window read before: nothing changed.
+    win.page(LPG_TABLE)
+    check_grid(win, c.lpg, "LPG after the stopped read")
+
+
+@step
 def chart_keys(c):
     """Keys reach the chart while the pointer is over it: the whole map up
     1.5 degrees, then point 30 up 3 more in one-point mode; the variator's map
@@ -316,7 +336,7 @@ def start_sim(run):
     presets += ["--value=%d:%d" % (PETROL_FIRST + i, v) for i, v in enumerate(START_PETROL)]
     presets += ["--value=%d:%d" % (START_TIMEOUT, START_TIMEOUT_VALUE),
                 "--value=%d:%d" % (FIRMWARE, FIRMWARE_VALUE)]
-    p = run.start("sim", [run.args.sim, "--com=%d" % PORT, "--instant",
+    p = run.start("sim", [run.args.sim, "--com=%d" % PORT, "--instant", "--fault=delay,800,param=%d" % (LPG_FIRST + 40),
                           "--state-file=%s" % state_file] + presets, stdout=subprocess.PIPE)
     pty = p.stdout.readline().decode().strip()
     if not pty.startswith("/dev/"):
