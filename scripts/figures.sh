@@ -49,6 +49,12 @@ for platform in xcb offscreen; do
   where="Xvfb"
   [ "$platform" = offscreen ] && where="offscreen"
   while IFS= read -r line; do
+    if [[ "$line" =~ ^write\ changes,\ ([0-9]+)\ points,\ ([0-9]+)\ exchanges,\ [a-z]+,\ best\ of\ ([0-9]+):\ (.*)$ ]]; then
+      row "\"Записать изменения\", ${BASH_REMATCH[1]} changed points, ${BASH_REMATCH[2]} exchanges" \
+        "$where; after a read, each point written and read back, beside the line limit and the full write of the same run, best of ${BASH_REMATCH[3]}" \
+        "${BASH_REMATCH[4]}"
+      continue
+    fi
     [[ "$line" =~ ^(read|write),\ ([0-9]+)\ exchanges,\ [a-z]+,\ best\ of\ ([0-9]+):\ (.*)$ ]] || continue
     row "full ${BASH_REMATCH[1]}, ${BASH_REMATCH[2]} exchanges" \
       "$where; program / bare client on the same simulator pacing 9600 baud, same run, best of ${BASH_REMATCH[3]} each" \
