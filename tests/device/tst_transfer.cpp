@@ -336,34 +336,47 @@ private slots:
     }
 
     // "Записывать изменения сразу": a run of presses is written once, 0.3 s
-    // after the last; the first failure unticks it and shows the summary.
+    // after the last; a key pressed during that write is kept and written
+    // after it; the first failure unticks it and shows the summary.
     void liveWritingCoalescesARunOfPresses()
     {
         StoreMaps(*sim, [](int) { return 1000; }, [](int) { return 0; });
         sim->SetValue(166, 0);
         w->ReadData->click();
-        sim->ClearRequests();
         w->N51->setChecked(true);
         w->LPGFulMapMoveCheckBox->setChecked(false);
         MouseInLPGChart = 1;
+        QTest::keyClick(w->ChartLPG, Qt::Key_Right);  // point 1
+        sim->ClearRequests();
+        bool pressed = false;
+        const auto during = connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int i) {
+            if (i == 1 && !pressed && TransferRunning()) {
+                pressed = true;
+                QTest::keyClick(w->ChartLPG, Qt::Key_Up);
+            }
+        });
         for (int k = 0; k < 4; ++k) {
             QTest::keyClick(w->ChartLPG, Qt::Key_Up);
             QTest::qWait(150);
             QCOMPARE(sim->RequestCount(), 0);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), 2, 3000);
+        // The run, then the press made during its write: each written and
+        // read back.
+        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), 4, 3000);
+        disconnect(during);
         QTest::qWait(400);
-        QCOMPARE(sim->RequestCount(), 2);  // the point written and read back
-        QCOMPARE(int(sim->Value(80)), 3000);
+        QCOMPARE(sim->RequestCount(), 4);
+        QCOMPARE(int(sim->Value(81)), 3500);
+        QCOMPARE(LPGTable.Uoz[1], 3.5);
         QCOMPARE(messages, QStringList());
 
         ShortenTimeouts();
-        sim->AddFault(Fault(SimFault::Silent, 0, 80));
+        sim->AddFault(Fault(SimFault::Silent, 0, 81));
         QTest::keyClick(w->ChartLPG, Qt::Key_Up);
         QTRY_VERIFY_WITH_TIMEOUT(!w->N51->isChecked(), 3000);
         QCOMPARE(messages, QStringList({NoReply, LPGWriteMismatch,
                                         "Запись прервана: вариатор не отвечает. Записано точек: 0 из 1 "
-                                                 "(газ: 0 из 1). Неизвестно, что вариатор хранит в точках с ошибкой: 1."}));
+                                        "(газ: 0 из 1). Неизвестно, что вариатор хранит в точках с ошибкой: 1."}));
         QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
     }
 
