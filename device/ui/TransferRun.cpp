@@ -71,10 +71,15 @@ public:
         // window behind it is blocked by its modality.
         if (QApplication::activeModalWidget())
             return false;
+        const auto type = event->type();
+        // Input reaches a native window first and is passed on from there to
+        // the widget it is for: it is judged there, where the stop button can
+        // be told apart. A shortcut goes to its action.
         auto* widget = qobject_cast<QWidget*>(receiver);
+        if (!widget && type != QEvent::Shortcut)
+            return false;
         if (stop && widget == stop)
             return false;
-        const auto type = event->type();
         if (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride) {
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Escape) {
@@ -114,6 +119,7 @@ void SetupTransferControls(TForm2* window)
     auto* stop = new TButton(QStringLiteral("Прервать"), window->ClientArea);
     stop->setObjectName(QStringLiteral("StopTransferButton"));
     Place(stop, 760, 44, 75, 23, Anchor::LeftTop, QSize(TForm2::DesignWidth, TForm2::DesignHeight));
+    stop->FitCaption();
     stop->setFocusPolicy(Qt::NoFocus);
     stop->hide();
     window->StopTransferButton = stop;
