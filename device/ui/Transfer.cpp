@@ -18,7 +18,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
-#include <QDateTime>
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
@@ -152,18 +151,12 @@ bool SettingExchange(WindowTransfer& t, ExchangeKind kind, unsigned char paramet
 // A restore point of what went over the line; a point that cannot be saved
 // costs the transfer nothing and is told once, after it.
 void LeaveRestorePoint(TransferKind kind, const MapTable& lpg, const MapTable& petrol, const QString& startTimeout,
-                       bool hasFirmware = false, int firmware = 0)
+                       std::optional<int> firmware = std::nullopt)
 {
-    RestorePointInfo info;
-    info.when = QDateTime::currentDateTime();
-    info.kind = kind;
-    info.port = VariatorPortNumber;
-    info.hasFirmware = hasFirmware;
-    info.firmware = firmware;
-    const QString folder = HistoryFolder();
-    QString error;
-    if (SaveRestorePoint(folder, info, lpg, petrol, startTimeout, &error).isEmpty())
-        ShowMessage(RestorePointFailure(folder, error));
+    const QString failure = ::LeaveRestorePoint(kind, VariatorPortNumber, lpg, petrol, startTimeout, firmware,
+                                                Form2->CarNoteEdit->text().trimmed());
+    if (!failure.isEmpty())
+        ShowMessage(failure);
 }
 
 bool IsConnected(const TForm2* window)
@@ -306,7 +299,7 @@ void WriteChanges(TForm2* window, bool live)
     // Everything known and written: the car holds these maps.
     if (HoldsEverything(startTimeout)) {
         KeepMaps(LPGTable, PetrolTable);
-        LeaveRestorePoint(TransferKind::Write, WireMap(LPGTable), WireMap(PetrolTable), QString::number(startTimeout));
+        LeaveRestorePoint(TransferKind::Write, LPGTable, PetrolTable, QString::number(startTimeout));
     }
     const bool differing = !lpgDiffering.isEmpty() || !petrolDiffering.isEmpty();
     if (differing)
@@ -319,6 +312,8 @@ void WriteChanges(TForm2* window, bool live)
 }
 
 } // namespace
+
+int LastReadPort = 0;
 
 void ReadLPGMap(MapTable& table, MapTable* values) { ReadMap(table, LPGFirstParameter, values); }
 void ReadPetrolMap(MapTable& table, MapTable* values) { ReadMap(table, PetrolFirstParameter, values); }
@@ -375,8 +370,9 @@ void TForm2::ReadDataClick()
     // keeps them with what the settings gave.
     if (Complete(lpg) && Complete(petrol)) {
         KeepMaps(LPGTable, PetrolTable);
+        LastReadPort = VariatorPortNumber;
         LeaveRestorePoint(TransferKind::Read, lpg, petrol, t.tally.timeoutDone ? QString::number(timeout) : QString(),
-                          t.tally.firmwareDone, version);
+                          t.tally.firmwareDone ? std::optional<int>(version) : std::nullopt);
     }
     t.Finish();
 }
@@ -417,7 +413,7 @@ void TForm2::WriteDataClick()
     // Every map point echoed: the car holds these maps.
     if (lpgEchoed && petrolEchoed) {
         KeepMaps(LPGTable, PetrolTable);
-        LeaveRestorePoint(TransferKind::Write, WireMap(LPGTable), WireMap(PetrolTable), QString::number(startTimeout));
+        LeaveRestorePoint(TransferKind::Write, LPGTable, PetrolTable, QString::number(startTimeout));
     }
     t.Finish();
 }
@@ -442,7 +438,7 @@ void TForm2::N19Click()
     if (t.tally.end == TransferEnd::RanThrough)
         ShowMessage(ComparisonMessage(DifferingPoints(LPGTable, lpg), DifferingPoints(PetrolTable, petrol)));
     if (Complete(lpg) && Complete(petrol))
-        LeaveRestorePoint(TransferKind::Read, lpg, petrol, QString());
+        LeaveRestorePoint(TransferKind::Compare, lpg, petrol, QString());
     t.Finish();
 }
 
