@@ -1,5 +1,6 @@
 #include "editors/ui/ChartEditor.h"
 
+#include "app/core/Advance.h"
 #include "editors/core/Calculations.h"
 #include "app/ui/Gui2.h"
 #include "app/core/MapStore.h"
@@ -28,7 +29,6 @@ const QColor SeriesColour(0, 0, 255);     // clBlue
 
 constexpr double FastStep = 0.5;
 constexpr double FineStep = 0.01;
-constexpr double PointLimit = 32.0;
 
 // The run's anchor, or the selected point when the run is not its.
 int Anchor(const MapViews& m)
@@ -74,7 +74,7 @@ void StepRun(const MapViews& m, double delta)
     const int first = RunFirst(m);
     const int last = RunLast(m);
     for (int i = first; i <= last; ++i)
-        if (!(delta > 0 ? m.table->Uoz[i] + delta < PointLimit : m.table->Uoz[i] + delta > -PointLimit))
+        if (!(delta > 0 ? m.table->Uoz[i] + delta < AdvanceLimit : m.table->Uoz[i] + delta > -AdvanceLimit))
             return;
     QList<QPointF> points = m.series->points();
     for (int i = first; i <= last; ++i) {
@@ -143,14 +143,14 @@ void ChartKeyDown(const MapViews& m, int key)
     // One point selected, the key plain: as the editor always did.
     switch (key) {
     case Qt::Key_Up:
-        if (m.table->Uoz[p] + step < PointLimit) {
+        if (m.table->Uoz[p] + step < AdvanceLimit) {
             const QPointF point = m.series->at(p);
             m.table->Uoz[p] += step;
             m.series->replace(p, point.x(), point.y() + step);
         }
         break;
     case Qt::Key_Down:
-        if (m.table->Uoz[p] - step > -PointLimit) {
+        if (m.table->Uoz[p] - step > -AdvanceLimit) {
             const QPointF point = m.series->at(p);
             m.table->Uoz[p] -= step;
             m.series->replace(p, point.x(), point.y() - step);

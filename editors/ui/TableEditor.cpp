@@ -1,5 +1,6 @@
 #include "editors/ui/TableEditor.h"
 
+#include "app/core/Advance.h"
 #include "app/ui/Gui2.h"
 #include "app/core/MapStore.h"
 #include "editors/ui/MapViews.h"
@@ -14,8 +15,6 @@ int SelectedPetrolCol = 0;
 int SelectedPetrolRow = 0;
 
 namespace {
-
-constexpr double ValueLimit = 32.0;
 
 void SelectCell(TForm2* window, const QString& selector, int col, int row)
 {
@@ -66,8 +65,8 @@ void CommitGridCell(TForm2* window, const QString& selector)
     if (*m.row < 1)
         *m.row = 1;
     const double value = StrToFloat(m.grid->Cell(*m.col, *m.row));
-    // NaN fails both comparisons and counts as outside.
-    const bool inRange = value >= -ValueLimit && value <= ValueLimit;
+    // NaN counts as outside.
+    const bool inRange = AdvanceInBounds(value);
     const bool inGrid = *m.col <= GridCols && *m.row <= GridRows;
     if (inRange && inGrid) {
         m.table->Uoz[CellPoint(*m.col, *m.row)] = value;
