@@ -246,8 +246,13 @@ QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle mark
 void RefreshChart(TForm2* window, const QString& selector)
 {
     if (const MapViews* m = ViewsOf(window, selector))
-        LoadChart(*m);
-    ShowChartReference(window, selector);
+        RefreshChart(window, *m);
+}
+
+void RefreshChart(TForm2* window, const MapViews& m)
+{
+    LoadChart(m);
+    ShowChartReference(window, m);
 }
 
 void TForm2::ChartLPGKeyDown(int key)

@@ -32,8 +32,10 @@ extern unsigned char MouseInPetrolChart;
 QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle marker);
 
 // Reloads the chart of the map named by selector ("LPG" or "Petrol") from its
-// table; the points lose their own colours.
+// table; the points lose their own colours. Any other text does nothing.
 void RefreshChart(TForm2* window, const QString& selector);
+// The same for the map of `m`.
+void RefreshChart(TForm2* window, const MapViews& m);
 
 // The chart's selection in engine-speed order: all 80 points in whole-map
 // mode, else the run from the anchor to the selected point.

@@ -28,8 +28,8 @@ const MapViews* ViewsOf(const TForm2* window, const QString& selector)
 
 void RefreshAllViews(TForm2* window)
 {
-    RefreshChart(window, QStringLiteral("LPG"));
-    RefreshChart(window, QStringLiteral("Petrol"));
-    RefreshGrid(window, QStringLiteral("LPG"));
-    RefreshGrid(window, QStringLiteral("Petrol"));
+    RefreshChart(window, window->LPGViews);
+    RefreshChart(window, window->PetrolViews);
+    RefreshGrid(window, window->LPGViews);
+    RefreshGrid(window, window->PetrolViews);
 }

@@ -33,8 +33,8 @@ QList<QAction*> Commands(const TForm2* w)
 // Reloads the chart and the table of the map.
 void ReloadMap(TForm2* window, const RangeTarget& t)
 {
-    RefreshChart(window, t.selector);
-    RefreshGrid(window, t.selector);
+    RefreshChart(window, *t.views);
+    RefreshGrid(window, *t.views);
 }
 
 // A number typed by the user: the regional decimal separator or ".".
@@ -122,7 +122,6 @@ bool PageTarget(TForm2* window, RangeTarget& t)
     if (!lpg && !petrol)
         return false;
     t.views = lpg ? &window->LPGViews : &window->PetrolViews;
-    t.selector = lpg ? QStringLiteral("LPG") : QStringLiteral("Petrol");
     t.mapName = lpg ? QStringLiteral("газ") : QStringLiteral("бензин");
     t.table = page == window->TabSheetUOZGrid || page == window->TabSheetPetrolGrid;
     t.points.clear();

@@ -35,11 +35,9 @@ bool ReferenceShown(const TForm2* window)
     return !window->N18 || window->N18->isChecked();
 }
 
-void ShowChartReference(TForm2* window, const QString& selector)
+void ShowChartReference(TForm2* window, const MapViews& views)
 {
-    const MapViews* m = ViewsOf(window, selector);
-    if (!m)
-        return;
+    const MapViews* m = &views;
     QList<QList<QPointF>> runs;
     if (ReferenceShown(window) && m->reference->exists) {
         bool inRun = false;
@@ -58,11 +56,9 @@ void ShowChartReference(TForm2* window, const QString& selector)
     m->chart->SetReferenceLine(runs);
 }
 
-void ShowGridMarks(TForm2* window, const QString& selector)
+void ShowGridMarks(TForm2* window, const MapViews& views)
 {
-    const MapViews* m = ViewsOf(window, selector);
-    if (!m)
-        return;
+    const MapViews* m = &views;
     const bool shown = ReferenceShown(window);
     for (int i = 0; i < MapPoints; ++i)
         m->grid->SetCellMarked(PointCol(i), PointRow(i),
@@ -71,8 +67,8 @@ void ShowGridMarks(TForm2* window, const QString& selector)
 
 void ShowReferences(TForm2* window)
 {
-    for (const QString& selector : {QStringLiteral("LPG"), QStringLiteral("Petrol")}) {
-        ShowChartReference(window, selector);
-        ShowGridMarks(window, selector);
+    for (const MapViews* m : {&window->LPGViews, &window->PetrolViews}) {
+        ShowChartReference(window, *m);
+        ShowGridMarks(window, *m);
     }
 }

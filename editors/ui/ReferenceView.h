@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QString>
-
 class TForm2;
+struct MapViews;
 
 // Each map beside its reference (MapCompare.h): the reference as a grey
 // dashed line on the map's chart, and a light background on every cell of
@@ -18,10 +17,9 @@ void SetupReferenceView(TForm2* window);
 // Whether the references are shown.
 bool ReferenceShown(const TForm2* window);
 
-// Draws the reference line on the chart of the map named by selector ("LPG"
-// or "Petrol"), or takes it away.
-void ShowChartReference(TForm2* window, const QString& selector);
+// Draws the reference line on the map's chart, or takes it away.
+void ShowChartReference(TForm2* window, const MapViews& m);
 // Marks the cells of the map's table that differ from its reference.
-void ShowGridMarks(TForm2* window, const QString& selector);
+void ShowGridMarks(TForm2* window, const MapViews& m);
 // Both, for both maps, without reloading the views.
 void ShowReferences(TForm2* window);
