@@ -173,10 +173,10 @@ bool PageTarget(TForm2* window, RangeTarget& t)
         t.points = ChartSelection(*t.views);
         return true;
     }
-    const QRect block = t.views->grid->SelectedBlock() & QRect(1, 1, GridCols, GridRows);
-    for (int col = block.left(); col <= block.right(); ++col)
-        for (int row = block.top(); row <= block.bottom(); ++row)
-            t.points.append(CellPoint(col, row));
+    // The grid's run of cells, in engine-speed order.
+    for (const QPoint& cell : t.views->grid->SelectedCells())
+        if (cell.x() >= 1 && cell.x() <= GridCols && cell.y() >= 1 && cell.y() <= GridRows)
+            t.points.append(CellPoint(cell.x(), cell.y()));
     std::sort(t.points.begin(), t.points.end());
     return true;
 }
@@ -200,13 +200,11 @@ void CopyClick(TForm2* window, const Command&)
     RangeTarget t;
     if (!PageTarget(window, t) || t.points.isEmpty())
         return;
-    QString text;
-    if (t.table) {
-        const QRect block = t.views->grid->SelectedBlock() & QRect(1, 1, GridCols, GridRows);
-        text = GridBlockText(*t.views->table, block.left(), block.top(), block.right(), block.bottom());
-    } else {
-        text = SpeedValueText(*t.views->table, t.points);
-    }
+    // The whole map from a table keeps the table's shape, for a spreadsheet;
+    // any other run is "rpm<TAB>value" lines, as from a chart.
+    const QString text = t.table && t.points.size() == MapPoints
+        ? GridBlockText(*t.views->table, 1, 1, GridCols, GridRows)
+        : SpeedValueText(*t.views->table, t.points);
     QGuiApplication::clipboard()->setText(text);
 }
 
@@ -215,10 +213,11 @@ void PasteClick(TForm2* window, const Command& c)
     RangeTarget t;
     if (!PageTarget(window, t))
         return;
-    // A block goes to the top left cell of the selection: the current cell
-    // when it is selected alone.
-    const QRect block = t.views->grid->SelectedBlock();
-    const PastePlan plan = PlanPaste(QGuiApplication::clipboard()->text(), t.table, block.left(), block.top(), t.points);
+    // A block goes to the first cell of the run, the lowest speed: the
+    // current cell when it is selected alone.
+    const int first = t.points.isEmpty() ? 0 : t.points.front();
+    const PastePlan plan =
+        PlanPaste(QGuiApplication::clipboard()->text(), t.table, PointCol(first), PointRow(first), t.points);
     if (!plan.error.isEmpty()) {
         ShowMessage(plan.error);
         return;
