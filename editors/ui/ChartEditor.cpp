@@ -278,10 +278,10 @@ void ChartPointDrag(TForm2* window, const MapViews& m, int index, double delta, 
     const double stepSize = m.speed->isChecked() ? FastStep : FineStep;
     switch (phase) {
     case PointDrag::Move:
-        MoveDraggedPoints(m, stepSize, static_cast<int>(std::trunc(delta / stepSize)));
+        MoveDraggedPoints(m, stepSize, static_cast<int>(std::lround(delta / stepSize)));
         break;
     case PointDrag::Release: {
-        MoveDraggedPoints(m, stepSize, static_cast<int>(std::trunc(delta / stepSize)));
+        MoveDraggedPoints(m, stepSize, static_cast<int>(std::lround(delta / stepSize)));
         // One undo step from the values before the drag to the values after.
         const MapTable after = *m.table;
         *m.table = d.before;
