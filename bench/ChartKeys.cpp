@@ -7,7 +7,8 @@
 // falls on both alike.
 //
 // Measured: the whole-map key edit on the LPG chart (undo step and recovery
-// file writes included, the map's reference line drawn beside it), and each
+// file writes included, the map's reference line drawn beside it), a step of
+// a marker dragged in whole-map mode, and each
 // range command of "Правка" on all 80 points (whole-map mode), through its
 // menu item with the number answered at once. On the platform Qt is given
 // (QT_QPA_PLATFORM), offscreen when none is. The first argument names the
@@ -31,6 +32,7 @@
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineSeries>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -187,6 +189,28 @@ int main(int argc, char** argv)
             &bare, &bare);
     const bool moved = LPGTable.Uoz[0] == 9.0 && MouseInLPGChart == 1;
 
+    // A marker dragged in whole-map mode: each move of the pointer is one
+    // step of 0.5 degrees of all 80 points, up and down in turn.
+    {
+        Form2->Button1Click();
+        QCoreApplication::processEvents();
+        QWidget* viewport = chart->viewport();
+        const QPointF marker = chart->PointPosition(40);
+        auto at = [chart](double value) {
+            const QPointF inChart = chart->chart()->mapToPosition(QPointF(4000, value), chart->MapSeries());
+            return QPointF(chart->mapFromScene(chart->chart()->mapToScene(inChart)));
+        };
+        auto send = [viewport](QEvent::Type type, const QPointF& pos, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, pos, viewport->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(viewport, &event);
+        };
+        send(QEvent::MouseButtonPress, marker, Qt::LeftButton);
+        send(QEvent::MouseMove, at(7.0), Qt::LeftButton);  // beyond the start distance of a drag
+        Measure("drag step, 80 points", where, 1000, chart,
+                [&](int k) { send(QEvent::MouseMove, at(k % 2 ? 7.0 : 7.5), Qt::LeftButton); }, &bare, &bare);
+        send(QEvent::MouseButtonRelease, at(9.0), Qt::NoButton);
+    }
+
     // The range commands on all 80 points of the LPG chart.
     QString answer;
     SetNumberHook([&answer](const QString&, const QString&, QString& text) {
@@ -211,8 +235,10 @@ int main(int argc, char** argv)
         Measure(c.what, where, 300, chart,
                 [&](int k) {
                     answer = QString::fromLatin1(k % 2 ? c.odd : c.even);
-                    // The ends move, so that the points between them change.
-                    LPGTable.Uoz[0] = LPGTable.Uoz[79] = k % 2 ? 5.0 : 15.0;
+                    // The ends move, so that the points between them change,
+                    // within the band of degrees that the yardstick's points
+                    // take: a repaint covers the points' area.
+                    LPGTable.Uoz[0] = LPGTable.Uoz[79] = k % 2 ? 9.0 : 11.0;
                     PetrolTable.Uoz[k % 80] = k % 7;
                     c.action->trigger();
                 },

@@ -49,8 +49,11 @@ void LoadChart(const MapViews& m)
     points.reserve(MapPoints);
     for (int i = 0; i < MapPoints; ++i)
         points.append(QPointF(m.table->Rpm[i], m.table->Uoz[i]));
-    m.series->clearPointsConfiguration();
-    m.series->replace(points);
+    // Only what changed, so that a reload repaints no more than the edit.
+    if (!m.series->pointsConfiguration().isEmpty())
+        m.series->clearPointsConfiguration();
+    if (m.series->points() != points)
+        m.series->replace(points);
     // A run of several points stays red, where the range commands act; a
     // point selected alone is red again only when the selection next changes.
     if (!m.fullMap->isChecked() && RunFirst(m) < RunLast(m))

@@ -172,9 +172,11 @@ void TChart::SetReferenceLine(const QList<QList<QPointF>>& runs)
         KeepMapSeriesInFront();
     }
     for (int k = 0; k < referenceLines.size(); ++k) {
-        if (k < runs.size())
-            referenceLines[k]->replace(runs[k]);
-        else if (referenceLines[k]->count() > 0)
+        // An unchanged line is not replaced: it would repaint its whole area.
+        if (k < runs.size()) {
+            if (referenceLines[k]->points() != runs[k])
+                referenceLines[k]->replace(runs[k]);
+        } else if (referenceLines[k]->count() > 0)
             referenceLines[k]->clear();
     }
 }
