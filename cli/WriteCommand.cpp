@@ -21,6 +21,17 @@ struct WritePlan {
     QString backup;
 };
 
+// Whether two names reach the same file: in another spelling, or through a
+// symbolic link to it or to a folder on its way.
+bool SameFile(const QString& a, const QString& b)
+{
+    const QFileInfo first(a), second(b);
+    if (first.absoluteFilePath() == second.absoluteFilePath())
+        return true;
+    const QString canonical = first.canonicalFilePath();
+    return !canonical.isEmpty() && canonical == second.canonicalFilePath();
+}
+
 // Step 1: loads the file and checks every value and the backup's place
 // before anything is sent, as the window does. ExitDone when the write may go.
 int CheckWrite(const Options& o, WritePlan& plan)
@@ -55,7 +66,7 @@ int CheckWrite(const Options& o, WritePlan& plan)
         return ExitInput;
     }
     plan.backup = o.hasBackup ? o.backup : BackupName(file);
-    if (QFileInfo(plan.backup).absoluteFilePath() == QFileInfo(file).absoluteFilePath()) {
+    if (SameFile(plan.backup, file)) {
         PrintFailure(QStringLiteral("the backup would replace '%1'").arg(file));
         return ExitInput;
     }

@@ -72,11 +72,9 @@ if [ ! -x build/sim/variator-sim ]; then
 fi
 sim=$root/build/sim/variator-sim
 
+# The preset windows of CMakePresets.json, in the build folder here.
 bin=$out/build
-if cmake -S . -B "$bin" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-     -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$qt" \
-     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-     "${launcher[@]}" > "$out/configure.log" 2>&1 \
+if TARVO_QT_WINDOWS=$qt cmake --preset windows -B "$bin" "${launcher[@]}" > "$out/configure.log" 2>&1 \
    && cmake --build "$bin" -j"$(nproc)" > "$out/build.log" 2>&1; then
   if grep -q 'warning:' "$out/build.log"; then
     fail "cross-compile without warnings (see $out/build.log)"

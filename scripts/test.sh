@@ -17,4 +17,20 @@ fi
 bash scripts/deps.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)"
-ctest --preset "$preset"
+
+# Every test runs in folders of its own (tests/isolated.sh). The suite runs
+# under an empty home and runtime folder of its own, which must stay empty:
+# a test that wrote into the user's own folders would have written there.
+outside=$(mktemp -d)
+trap 'rm -rf "$outside"' EXIT
+mkdir -m 700 "$outside/home" "$outside/runtime"
+status=0
+env -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u XDG_DATA_HOME -u XDG_STATE_HOME \
+  HOME="$outside/home" XDG_RUNTIME_DIR="$outside/runtime" ctest --preset "$preset" || status=$?
+left=$(cd "$outside" && find home runtime -mindepth 1 | head -n 20)
+if [ -n "$left" ]; then
+  echo "test.sh: the tests wrote outside their own folders, into the home or runtime folder:" >&2
+  echo "$left" >&2
+  exit 1
+fi
+exit "$status"

@@ -21,6 +21,7 @@ enum class StepKind { Command, LPGChartKey, PetrolChartKey };
 
 // Creates the window's undo stack and the menu "Правка" after "Файл" with
 // "Отменить" (Ctrl+Z) and "Повторить" (Ctrl+Shift+Z, Ctrl+Y). The tables as
+// they are then are where undo stops: the stack starts empty, both items off.
 // The window's constructor calls it once.
 void SetupUndo(TForm2* window);
 

@@ -1,13 +1,14 @@
+// ComPort on Qt Serial Port, for Linux and the other Unix systems (the build
+// takes ComPortWin.cpp on Windows): the time-outs are counted here, around
+// Qt's waits.
+
 #include "device/wire/ComPort.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <algorithm>
-
-#ifndef Q_OS_WIN
 #include <sys/ioctl.h>
-#endif
 
 ComPort* VariatorPort = new ComPort;
 int VariatorBaudRate = 9600;
@@ -18,13 +19,8 @@ namespace {
 // has none, and then DTR and RTS simply do not exist to be switched off.
 bool HasModemLines(QSerialPort* port)
 {
-#ifdef Q_OS_WIN
-    (void)port;
-    return true;
-#else
     int lines = 0;
     return ::ioctl(int(port->handle()), TIOCMGET, &lines) == 0;
-#endif
 }
 
 // Deadline of a transfer of n bytes with time-out T: n*T + T ms.
@@ -55,14 +51,12 @@ int ComPort::Open(const char* path, int baudRate, int timeoutMs)
     QByteArray device = ResolvePortPath(path);
     if (device.isEmpty())
         return 0;
-#ifndef Q_OS_WIN
     // Open the device under its real name, so that the lock that keeps a
     // second holder out is the same whichever alias names it.
     const QFileInfo info(QString::fromLocal8Bit(device));
     if (!info.exists())
         return 0;
     device = info.canonicalFilePath().toLocal8Bit();
-#endif
 
     auto* p = new QSerialPort;
     p->setPortName(QString::fromLocal8Bit(device));

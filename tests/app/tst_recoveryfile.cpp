@@ -1,17 +1,24 @@
 // The recovery files of the core: the folder, the slots of programs running
-// at the same time, and the delayed write of a steady run of changes.
+// at the same time, the orphan offered, and the delayed write on the writer
+// thread.
 
 #include "app/core/MapStore.h"
 #include "app/core/Recovery.h"
 #include "common/SampleMaps.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <atomic>
 
 namespace {
+
+std::atomic<QThread*> reportedOn{nullptr};
 
 MapTable Edited(double base)
 {
@@ -76,6 +83,68 @@ private slots:
         ReleaseRecoverySlot(b, true);
         ReleaseRecoverySlot(c, true);
         QVERIFY(QDir(folder).entryList({QStringLiteral("recovery-*.xml")}, QDir::Files).isEmpty());
+    }
+
+    // Of several orphans the one written last is offered first, whatever
+    // the numbers of their slots.
+    void newestOrphanFirst()
+    {
+        RecoverySlot older, newer;
+        QVERIFY(ClaimRecoverySlot(folder, older));
+        QVERIFY(ClaimRecoverySlot(folder, newer));
+        QVERIFY(WriteRecoveryFile(older, Edited(1), Edited(2), QStringLiteral("7"), nullptr));
+        QVERIFY(WriteRecoveryFile(newer, Edited(3), Edited(4), QStringLiteral("8"), nullptr));
+        QFile file(older.file);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        file.close();
+        const QString newest = newer.file;
+        ReleaseRecoverySlot(older, false);
+        ReleaseRecoverySlot(newer, false);
+        RecoverySlot offered;
+        QVERIFY(TakeRecoveryOrphan(folder, offered));
+        QCOMPARE(offered.file, newest);
+        ReleaseRecoverySlot(offered, true);
+    }
+
+    // Changes made at once are one write, of the last of them, once the
+    // delay has run out; never a write on the change itself.
+    void writtenOnceAfterTheDelay()
+    {
+        RecoverySlot slot;
+        QVERIFY(ClaimRecoverySlot(folder, slot));
+        StartRecoveryWrites(&slot, [] { return QStringLiteral("0"); });
+        QElapsedTimer clock;
+        clock.start();
+        for (int change = 1; change <= 5; ++change) {
+            LPGTable.Uoz[40] = change;
+            RecoveryTouched();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(slot.file), 5000);
+        QVERIFY(clock.elapsed() >= 450);  // half a second, less the 5 % a coarse timer may be early
+        StopRecoveryWrites();
+        MapTable lpg{}, petrol{};
+        QString timeout;
+        ReadRecoveryFile(slot.file, lpg, petrol, timeout);
+        QCOMPARE(lpg.Uoz[40], 5.0);
+        ReleaseRecoverySlot(slot, true);
+    }
+
+    // The file is written on the writer thread, never on the window's: a
+    // write that fails is reported from there.
+    void writtenOnTheWriterThread()
+    {
+        RecoverySlot slot;
+        slot.file = folder + QStringLiteral("/no/such/folder/recovery-1.xml");
+        reportedOn = nullptr;
+        const QtMessageHandler before = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString&) { reportedOn = QThread::currentThread(); });
+        StartRecoveryWrites(&slot, [] { return QStringLiteral("0"); });
+        RecoveryWriteNow();
+        QTRY_VERIFY_WITH_TIMEOUT(reportedOn != nullptr, 5000);
+        StopRecoveryWrites();
+        qInstallMessageHandler(before);
+        QVERIFY(reportedOn != QThread::currentThread());
     }
 
     // A steady run of changes (a key held down, repeating every 30 ms for

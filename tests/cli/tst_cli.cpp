@@ -6,6 +6,7 @@
 #include "device/wire/Frame.h"
 #include "mapfile/core/MapFile.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -324,8 +325,11 @@ private slots:
                                                    << "start timeout (Timeout in ";
         QTest::newRow("--timeout not a number") << "55" << QStringList{"--timeout", "7s"} << 1.0
                                                 << "start timeout (--timeout): '7s' is not a valid integer value; give --timeout T";
-        QTest::newRow("backup over the file") << "55" << QStringList{"--backup", "FILE"} << 1.0
-                                              << "the backup would replace '";
+        for (const char* spelling : {"FILE", "DIR/./bad.xml", "DIR/../NAME/bad.xml", "LINK"})
+            QTest::addRow("backup over the file: %s", spelling) << "55" << QStringList{"--backup", spelling} << 1.0
+                                                               << "the backup would replace '";
+        QTest::newRow("backup cannot be saved") << "55" << QStringList{"--backup", "DIR/no/folder/b.xml"} << 1.0
+                                                << "cannot write '";
     }
     // Every read that got both maps and every write whose map echoes all
     // matched leaves a restore point in the window's history folder; one
@@ -353,6 +357,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QStringList, points);
         QTemporaryDir data;
+        const QByteArray ownData = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
         if (blocked) {
             QFile f(data.path() + QStringLiteral("/tarvo-gui"));
@@ -365,7 +370,7 @@ private slots:
         const QString file = command == QLatin1String("read") ? f.Path(QStringLiteral("read.xml"))
                                                               : NewFile(QStringLiteral("new.xml"));
         const CliRun run = f.Run({command, QStringLiteral("--port"), QStringLiteral("7"), file});
-        qunsetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", ownData);
 
         QCOMPARE(run.status, status);
         const QString folder = data.path() + QStringLiteral("/tarvo-gui/history");
@@ -390,7 +395,13 @@ private slots:
         lpg.Uoz[12] = lpg1200;
         const QString file = dir.filePath(QStringLiteral("bad.xml"));
         SaveMapFile(file, lpg, lpg, timeout);
-        extra.replaceInStrings(QStringLiteral("FILE"), file);
+        const QString link = f.Path(QStringLiteral("link.xml"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(file, link));
+        extra.replaceInStrings(QStringLiteral("FILE"), file)
+            .replaceInStrings(QStringLiteral("LINK"), link)
+            .replaceInStrings(QStringLiteral("DIR"), dir.path())
+            .replaceInStrings(QStringLiteral("NAME"), QFileInfo(dir.path()).fileName());
 
         const CliRun run = f.Run(QStringList{QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file} + extra);
         QCOMPARE(run.status, 2);

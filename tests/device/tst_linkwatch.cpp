@@ -1,11 +1,8 @@
 // How an exchange ended, as the transfers' watchers see it, and a watcher
 // ending a transfer after any exchange.
 
-#include "common/CoreTestBase.h"
+#include "common/SimLine.h"
 
-#include "device/core/Dataextractor.h"
-#include "DeviceTestSupport.h"
-#include "device/wire/Frame.h"
 #include "app/core/MapStore.h"
 
 namespace {
@@ -15,24 +12,13 @@ const int T = 60;
 
 } // namespace
 
-class TestLinkWatch : public QObject {
+class TestLinkWatch : public QObject, public SimLine {
     Q_OBJECT
-    VariatorSim sim;
-    ComPort port;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(StartSim(sim));
-        QCOMPARE(port.Open(sim.DevicePath().c_str(), VariatorBaudRate, T), 1);
-    }
-    void init()
-    {
-        ResetCoreGlobals();
-        sim.ClearFaults();
-        sim.ClearRequests();
-    }
-    void cleanupTestCase() { port.Close(); }
+    void initTestCase() { StartLine(T); }
+    void init() { ResetLine(); }
+    void cleanupTestCase() { StopLine(); }
 
     void outcomeOfEachFault_data()
     {

@@ -1,7 +1,5 @@
-#include "common/CoreTestBase.h"
-#include "device/wire/Frame.h"
-#include "device/core/Dataextractor.h"
-#include "DeviceTestSupport.h"
+#include "common/SimLine.h"
+#include "device/wire/Crc.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -31,30 +29,13 @@ QByteArray Frame(const char* hex)
 
 } // namespace
 
-class TestVariatorSim : public QObject {
+class TestVariatorSim : public QObject, public SimLine {
     Q_OBJECT
-    VariatorSim sim;
-    ComPort port;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(StartSim(sim));
-        QCOMPARE(port.Open(sim.DevicePath().c_str(), 9600, 200), 1);
-    }
-
-    void init()
-    {
-        ResetCoreGlobals();
-        sim.ClearFaults();
-        sim.ClearRequests();
-    }
-
-    void cleanupTestCase()
-    {
-        port.Close();
-        sim.Stop();
-    }
+    void initTestCase() { StartLine(200); }
+    void init() { ResetLine(); }
+    void cleanupTestCase() { StopLine(); }
 
     void answersLikeTheVariator()
     {
@@ -192,12 +173,13 @@ private slots:
         QCOMPARE(QFileInfo(alias).symLinkTarget(), QString::fromLocal8Bit(device));
         QCOMPARE(QFileInfo(runtime.path() + "/tarvo-gui").permissions() & 0x0077, QFileDevice::Permissions());
 
+        const QByteArray ownRuntime = qgetenv("XDG_RUNTIME_DIR");
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
         ComPort program;
         QCOMPARE(program.Open("\\\\.\\COM9", 9600, 300), 1);
         QCOMPARE(Exchange(program, Frame("55A603E8")), Frame("55A6004D"));
         program.Close();
-        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", ownRuntime);
 
         serving.terminate();
         QVERIFY(serving.waitForFinished(5000));

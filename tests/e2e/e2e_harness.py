@@ -163,13 +163,18 @@ def start_dbus(run):
 
 
 def prepare_session(run, env):
-    """Private folders and `env` for the programs, then Xvfb at the size asked
-    for and a D-Bus session; this process then reaches both through its own
-    environment (the accessibility bindings look there)."""
+    """Private folders (HOME and every XDG folder) and `env` for the programs,
+    then Xvfb at the size asked for and a D-Bus session; this process then
+    reaches both through its own environment (the accessibility bindings look
+    there)."""
     xdg = os.path.join(run.tmp, "runtime")
     os.mkdir(xdg, 0o700)
+    home = os.path.join(run.tmp, "home")
+    os.mkdir(home)
     run.env.update({
+        "HOME": home,
         "XDG_RUNTIME_DIR": xdg,
+        "XDG_STATE_HOME": os.path.join(run.tmp, "state"),
         "XDG_CONFIG_HOME": os.path.join(run.tmp, "config"),
         "XDG_CACHE_HOME": os.path.join(run.tmp, "cache"),
         "XDG_DATA_HOME": os.path.join(run.tmp, "data"),

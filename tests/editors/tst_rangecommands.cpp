@@ -38,7 +38,9 @@ private slots:
     {
         QTest::addColumn<QString>("page");   // lpg-grid, lpg-chart(-all), petrol-grid, petrol-chart, settings, editor
         QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("input");  // the number answered (none: cancelled), or the clipboard's text
+        // The number answered (none: cancelled), the clipboard's text, or
+        // for a map copy the value at 1100 rpm of the map copied from.
+        QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("changes");
         QTest::newRow("set, table block") << "lpg-grid" << "Ctrl+E" << "5.5" << "" << true;
@@ -48,6 +50,7 @@ private slots:
         QTest::newRow("smooth") << "lpg-chart" << "Ctrl+G" << "" << "" << true;
         QTest::newRow("paste a column") << "petrol-grid" << "Ctrl+V" << "1\n2.25\n3\n" << "" << true;
         QTest::newRow("copy petrol to LPG") << "lpg-grid" << "Ctrl+Shift+G" << "" << "" << true;
+        QTest::newRow("copy refused") << "lpg-grid" << "Ctrl+Shift+G" << "40" << "Значение вне допустимого диапазона: бензин, 1100 об/мин" << false;
         QTest::newRow("cancelled") << "lpg-grid" << "Ctrl+E" << "" << "" << false;
         QTest::newRow("refused") << "lpg-grid" << "Ctrl+E" << "40" << "Значение вне допустимого диапазона: газ, 1100 об/мин" << false;
         QTest::newRow("paste refused") << "lpg-grid" << "Ctrl+V" << "1\nabc" << "Вставка отменена: не число «abc», строка 2, столбец 1" << false;
@@ -69,6 +72,8 @@ private slots:
         SetMapReference(PetrolReference, PetrolTable);
         const MapReference lpgReference = LPGReference;
         const bool petrol = page.startsWith(QLatin1String("petrol"));
+        if (keys.startsWith(QLatin1String("Ctrl+Shift")) && !input.isEmpty())
+            (petrol ? LPGTable : PetrolTable).Uoz[11] = input.toDouble();
         TForm2* w = f.w;
         QWidget* target = nullptr;
         if (page.contains(QLatin1String("chart"))) {
@@ -111,6 +116,9 @@ private slots:
         QCOMPARE(f.messages, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(w->UndoStack->count(), steps + (changes ? 1 : 0));
         QCOMPARE(!SameBits(Now(), before), changes);
+        if (page == QLatin1String("settings"))  // every range command is off there
+            for (QAction* a : {w->N31, w->N32, w->N34, w->N35, w->N36, w->N37, w->N38, w->N40, w->N41})
+                QVERIFY(!a->isEnabled());
         QVERIFY(std::memcmp(&LPGReference, &lpgReference, sizeof lpgReference) == 0);
         // The changed map's views show it.
         if (page != QLatin1String("editor"))

@@ -52,6 +52,7 @@ private slots:
         QTest::newRow("add to no number") << O::Add << Run(0, 1) << 1.0 << Values{{1, std::nan("")}} << Values{} << 1;
         QTest::newRow("rounding") << O::Add << Run(0, 2) << 0.0004 << Values{{0, 1.0001}, {1, -1.0009}, {2, 4e-7}}
                                   << Values{{0, 1.001}, {1, -1.001}, {2, 0.0}} << -1;
+        QTest::newRow("a half thousandth as typed") << O::Set << Run(0, 0) << 4.0005 << Values{} << Values{{0, 4.001}} << -1;
         QTest::newRow("rounded to zero: no sign") << O::Add << Run(0, 0) << 0.0 << Values{{0, -0.0001}} << Values{{0, 0.0}} << -1;
         QTest::newRow("multiply") << O::Multiply << Run(7, 8) << 110.0 << Values{{7, 10}, {8, 1.2345}} << Values{{7, 11}, {8, 1.358}} << -1;
         QTest::newRow("interpolate: ends stay") << O::Interpolate << Run(10, 14) << 0.0 << Values{{10, 5.00001}, {11, 9}, {12, -3}, {14, 7.00001}}

@@ -1,0 +1,16 @@
+#!/bin/sh
+# isolated.sh FOLDER COMMAND [ARGUMENT...]: runs COMMAND with HOME and every
+# XDG folder inside FOLDER, emptied first, so that a test neither reads nor
+# writes the user's own: restore points, recovery files, the port table of
+# the simulators, the settings of the file dialogs.
+set -e
+root=$1
+shift
+rm -rf "$root"
+mkdir -p "$root/home" "$root/config" "$root/cache" "$root/data" "$root/state" "$root/runtime"
+# Only its owner may enter the runtime folder, where the simulators and the
+# program look each other up.
+chmod 700 "$root/runtime"
+export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_CACHE_HOME="$root/cache" \
+  XDG_DATA_HOME="$root/data" XDG_STATE_HOME="$root/state" XDG_RUNTIME_DIR="$root/runtime"
+exec "$@"
