@@ -144,9 +144,9 @@ TForm2::TForm2()
 
     BuildMapViews(this);
     WireEvents();
+    SetupUndo(this);
     SetupChartPointer(this);
     SetToolTips(this);
-    SetupUndo(this);
     SetupRangeCommands(this);
     SetupReferenceView(this);
     SetupHistoryMenu(this);

@@ -14,6 +14,7 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QLabel>
+#include <QUndoStack>
 #include <QLineSeries>
 #include <QValueAxis>
 #include <algorithm>
@@ -359,6 +360,9 @@ void SetupChartPointer(TForm2* w)
             RunEventHandler([&] { ChartPointDrag(w, *views, index, delta, phase); });
         };
         QObject::connect(views->fullMap, &QCheckBox::toggled, label, [views] { UpdateReadout(*views); });
+        // An undo or redo during a drag (its shortcut works anywhere) puts
+        // other values in place: the drag goes on from those.
+        QObject::connect(w->UndoStack, &QUndoStack::indexChanged, label, [] { markerDrag = MarkerDrag(); });
         UpdateReadout(*views);
     }
 }

@@ -256,6 +256,11 @@ void TChart::keyPressEvent(QKeyEvent* event)
             event->accept();
         return;
     }
+    // Other keys wait until the marker is let go.
+    if (pressPoint >= 0 && dragged) {
+        event->accept();
+        return;
+    }
     if (OnKeyDown)
         OnKeyDown(event->key());
     if (alive)

@@ -41,7 +41,8 @@ public:
     std::function<void(int from, int to)> OnDragSelect;
     // The left button went down on the marker of point `index` and the
     // pointer moved `delta` (in units of the vertical axis, up positive)
-    // since; see PointDrag. After a Cancel the drag reports nothing more.
+    // since; see PointDrag. After a Cancel the drag reports nothing more;
+    // until then other keys are not reported.
     std::function<void(int index, double delta, PointDrag phase)> OnPointDrag;
     // The point whose marker is under the pointer (or within a few pixels of
     // it) changed to `index`, -1 for none. During a drag from a marker it
