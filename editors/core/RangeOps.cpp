@@ -1,10 +1,5 @@
 #include "editors/core/RangeOps.h"
 
-int PointsNeeded(RangeOp op)
-{
-    return op == RangeOp::Interpolate || op == RangeOp::Smooth ? 3 : 1;
-}
-
 int ApplyRangeOp(MapTable& map, const QList<int>& points, RangeOp op, double argument)
 {
     if (points.size() < PointsNeeded(op))

@@ -21,7 +21,10 @@ enum class RangeOp {
 };
 
 // Points an operation needs at least.
-int PointsNeeded(RangeOp op);
+constexpr int PointsNeeded(RangeOp op)
+{
+    return op == RangeOp::Interpolate || op == RangeOp::Smooth ? 3 : 1;
+}
 
 // Applies `op` with `argument` to the points of `map`. Returns -1 when it was
 // applied, or the first point (in engine-speed order) whose result lies out
