@@ -25,6 +25,7 @@ int RunCli(const QStringList& arguments)
     QString why;
     if (!ParseArguments(arguments, o, why) || !CheckOptions(o, why))
         return Usage(why);
+    SetRestorePointNote(o.note);
     int status = ExitDone;
     if (o.command == QLatin1String("ports"))
         status = ListPorts();

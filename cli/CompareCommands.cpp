@@ -17,7 +17,7 @@ int VerifyAgainstFile(const Options& o)
     if (failed >= 0)
         return failed;
     Maps device;
-    if (!ReadVariator(s, device, false, QStringLiteral("verify"))) {
+    if (!ReadVariator(s, device, false, QStringLiteral("verify"), TransferKind::Compare)) {
         s.ReportFailures();
         return ExitDevice;
     }

@@ -33,7 +33,7 @@ bool ReadSetting(Link& s, unsigned char parameter, const QString& where, int& va
 
 } // namespace
 
-bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label)
+bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label, TransferKind kind)
 {
     Progress progress(label, settings ? ReadExchanges : MapExchanges);
     s.Begin(&progress);
@@ -51,7 +51,7 @@ bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label)
     // Every read that got both maps whole, whatever the command, leaves a
     // restore point.
     if (valid == MapExchanges)
-        LeaveRestorePoint(TransferKind::Read, s.number, maps, timeoutRead, firmwareRead);
+        LeaveRestorePoint(kind, s.number, maps, timeoutRead, firmwareRead);
     return s.Clean();
 }
 

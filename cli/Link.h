@@ -3,6 +3,7 @@
 // tarvo-cli's connection to the variator: the port, the handshake or the
 // port search, and the record of a series of exchanges.
 
+#include "app/core/History.h"
 #include "cli/Console.h"
 #include "cli/Maps.h"
 #include "cli/Options.h"
@@ -91,7 +92,8 @@ private:
 // Reads both maps (LPG first, as the window does) and, with settings, the
 // start timeout and the firmware version; true when every exchange got a
 // valid reply.
-bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label);
+// The restore point it leaves is of kind.
+bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label, TransferKind kind = TransferKind::Read);
 
 // Opens the port of the options and shakes hands; an exit status on failure,
 // -1 when connected.

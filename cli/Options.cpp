@@ -11,9 +11,9 @@ namespace cli {
 const char HelpText[] =
     "Usage:\n"
     "  tarvo-cli ports\n"
-    "  tarvo-cli read   (--port N | --auto) FILE.xml [--json]\n"
-    "  tarvo-cli write  (--port N | --auto) FILE.xml [--timeout T] [--no-verify] [--backup PATH]\n"
-    "  tarvo-cli verify (--port N | --auto) FILE.xml [--json]\n"
+    "  tarvo-cli read   (--port N | --auto) FILE.xml [--json] [--note TEXT]\n"
+    "  tarvo-cli write  (--port N | --auto) FILE.xml [--timeout T] [--no-verify] [--backup PATH] [--note TEXT]\n"
+    "  tarvo-cli verify (--port N | --auto) FILE.xml [--json] [--note TEXT]\n"
     "  tarvo-cli diff   A.xml B.xml [--json]\n"
     "  tarvo-cli --help | --version\n"
     "\n"
@@ -37,6 +37,8 @@ const char HelpText[] =
     "               1-32 /dev/ttyS*, 33-64 /dev/ttyUSB*, 65-96 /dev/ttyACM*)\n"
     "  --auto       try COM 1 to 254 and use the first that answers\n"
     "  --json       print the result as one JSON object\n"
+    "  --note TEXT  the car (model, plate, customer) kept beside the restore\n"
+    "               points the command leaves in the window's history\n"
     "\n"
     "Progress goes to standard error, results to standard output. Ctrl+C during a\n"
     "transfer stops after the exchange in flight.\n"
@@ -89,6 +91,10 @@ bool ParseArguments(const QStringList& arguments, Options& o, QString& why)
             if (found < 0)
                 return false;
             o.hasTimeout = true;
+        } else if ((found = value("--note", o.note))) {
+            if (found < 0)
+                return false;
+            o.hasNote = true;
         } else if ((found = value("--backup", o.backup))) {
             if (found < 0)
                 return false;
@@ -130,6 +136,10 @@ bool CheckOptions(Options& o, QString& why)
     }
     if (c != QLatin1String("write") && (o.hasTimeout || o.hasBackup || o.noVerify)) {
         why = QStringLiteral("--timeout, --backup and --no-verify belong to write");
+        return false;
+    }
+    if (o.hasNote && !device) {
+        why = QStringLiteral("--note belongs to read, write and verify");
         return false;
     }
     if (o.json && (c == QLatin1String("ports") || c == QLatin1String("write"))) {

@@ -19,6 +19,8 @@ struct Options {
     bool autoPort = false;
     bool hasTimeout = false;
     QString timeoutText;
+    bool hasNote = false;
+    QString note;  // goes with the restore points of the command
     bool hasBackup = false;
     QString backup;
     bool noVerify = false;

@@ -2,31 +2,29 @@
 
 #include "cli/Console.h"
 
-#include <QDateTime>
 
 namespace cli {
 
 namespace {
 
 QString failure;
+QString restorePointNote;
 
 } // namespace
 
 void LeaveRestorePoint(TransferKind kind, int port, const Maps& maps, bool hasTimeout, bool hasFirmware)
 {
-    RestorePointInfo info;
-    info.when = QDateTime::currentDateTime();
-    info.kind = kind;
-    info.port = port;
-    info.hasFirmware = hasFirmware;
-    info.firmware = maps.firmware;
-    const QString folder = HistoryFolder();
-    QString error;
-    if (SaveRestorePoint(folder, info, WireMap(maps.lpg), WireMap(maps.petrol),
-                         hasTimeout ? QString::number(maps.timeout) : QString(), &error)
-            .isEmpty()
-        && failure.isEmpty())
-        failure = RestorePointFailure(folder, error);
+    const QString message = ::LeaveRestorePoint(kind, port, maps.lpg, maps.petrol,
+                                                hasTimeout ? QString::number(maps.timeout) : QString(),
+                                                hasFirmware ? std::optional<int>(maps.firmware) : std::nullopt,
+                                                restorePointNote);
+    if (failure.isEmpty())
+        failure = message;
+}
+
+void SetRestorePointNote(const QString& note)
+{
+    restorePointNote = note.trimmed();
 }
 
 void ReportRestorePointFailure()

@@ -14,6 +14,9 @@ namespace cli {
 // failure costs the transfer nothing: it is told after the command.
 void LeaveRestorePoint(TransferKind kind, int port, const Maps& maps, bool hasTimeout, bool hasFirmware);
 
+// The note that goes with every restore point of the command (--note).
+void SetRestorePointNote(const QString& note);
+
 // After the command: the first failure to save a restore point, if there was
 // one, on standard error. The exit status stays the command's.
 void ReportRestorePointFailure();

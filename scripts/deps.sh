@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-charts-dev qt6-serialport-dev libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core fonts-liberation2 fonts-wine appstream
   xvfb xauth xdotool xclip x11-utils imagemagick
-  lintian
+  lintian poppler-utils
   python3 python3-pyatspi python3-gi gir1.2-atspi-2.0 at-spi2-core dbus dbus-x11 python3-xlib
 )
 if [ "${1:-}" = "--windows" ]; then

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset normal >/dev/null
 cmake --build --preset normal -j"$(nproc)" --target tarvo-gui tarvo-cli variator-sim bench-transfer bench-chart-keys \
-  bench-cli bench-startup bench-bare-window >/dev/null
+  bench-cli bench-startup bench-bare-window bench-history >/dev/null
 
 work=$(mktemp -d)
 # The programs started here are killed: their recovery folder is a throw-away
@@ -99,6 +99,14 @@ edits() {
 edits xcb idle
 busy edits xcb "2 busy processes"
 edits offscreen idle
+
+# "История…" from the menu item to the list painted, with 15,000 and 100,000
+# restore points beside an empty history folder.
+while IFS= read -r line; do
+  [[ "$line" =~ ^history\ open,\ ([0-9]+)\ restore\ points,\ [a-z]+:\ (.*)$ ]] || continue
+  row "\"История…\" opened, ${BASH_REMATCH[1]} restore points with notes" \
+    "Xvfb; menu item to the list painted, median of 5, beside an empty history folder in turn" "${BASH_REMATCH[2]}"
+done < <(QT_QPA_PLATFORM=xcb ./build/bench/bench-history 2>/dev/null || true)
 
 # Peak memory (maximum resident set), shown and idle for two seconds.
 rss() {

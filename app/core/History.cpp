@@ -5,11 +5,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QSaveFile>
+#include <QSet>
+#include <QStringDecoder>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <algorithm>
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#endif
 #include <stdexcept>
 
 namespace {
@@ -21,7 +28,32 @@ constexpr int MaxSuffix = 9999;
 
 QString KindWord(TransferKind kind)
 {
-    return kind == TransferKind::Write ? QStringLiteral("write") : QStringLiteral("read");
+    switch (kind) {
+    case TransferKind::Write:
+        return QStringLiteral("write");
+    case TransferKind::Compare:
+        return QStringLiteral("compare");
+    case TransferKind::Read:
+        break;
+    }
+    return QStringLiteral("read");
+}
+
+const QString NoteSuffix = QStringLiteral(".note");
+
+// The base name of a restore point's file: its name without ".xml".
+QString BaseOf(const QString& restorePointFile)
+{
+    QString base = restorePointFile;
+    if (base.endsWith(QLatin1String(".xml")))
+        base.chop(4);
+    return base;
+}
+
+// Whether text holds a character that a one-line note cannot hold.
+bool HoldsControl(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 } // namespace
@@ -45,28 +77,111 @@ QString RestorePointName(const RestorePointInfo& info, int suffix)
     return name + QStringLiteral(".xml");
 }
 
-bool ParseRestorePointName(const QString& fileName, RestorePointInfo& info, int* suffix)
+QString TransferKindText(TransferKind kind)
+{
+    switch (kind) {
+    case TransferKind::Write:
+        return QStringLiteral("запись");
+    case TransferKind::Compare:
+        return QStringLiteral("сравнение");
+    case TransferKind::Read:
+        break;
+    }
+    return QStringLiteral("чтение");
+}
+
+QString RestorePointEntry::WhenText() const
+{
+    // yyyyMMdd-HHmmss
+    return stamp.mid(6, 2) + QLatin1Char('.') + stamp.mid(4, 2) + QLatin1Char('.') + stamp.left(4) + QLatin1Char(' ')
+        + stamp.mid(9, 2) + QLatin1Char(':') + stamp.mid(11, 2) + QLatin1Char(':') + stamp.mid(13, 2);
+}
+
+bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
 {
     static const QRegularExpression pattern(QStringLiteral(
-        "^([0-9]{8}-[0-9]{6})-(read|write)-COM(-?[0-9]{1,9})(?:-fw(-?[0-9]{1,9}))?(?:-([0-9]{1,9}))?\\.xml$"));
+        "^(([0-9]{4})([0-9]{2})([0-9]{2})-([0-9]{2})([0-9]{2})([0-9]{2}))-(read|write|compare)-COM(-?[0-9]{1,9})"
+        "(?:-fw(-?[0-9]{1,9}))?(?:-([0-9]{1,9}))?\\.xml$"));
     const QRegularExpressionMatch m = pattern.match(fileName);
     if (!m.hasMatch())
         return false;
-    const QDateTime when = QDateTime::fromString(m.captured(1), StampFormat);
-    if (!when.isValid())
+    // A date and a time of day that exist; building a QDateTime for each of
+    // a hundred thousand names would cost the listing seconds.
+    const auto field = [&m](int n) { return m.capturedView(n).toInt(); };
+    if (!QDate::isValid(field(2), field(3), field(4)) || !QTime::isValid(field(5), field(6), field(7)))
         return false;
-    info.when = when;
-    info.kind = m.captured(2) == QLatin1String("write") ? TransferKind::Write : TransferKind::Read;
-    info.port = m.captured(3).toInt();
-    info.hasFirmware = m.capturedLength(4) > 0;
-    info.firmware = info.hasFirmware ? m.captured(4).toInt() : 0;
-    if (suffix)
-        *suffix = m.capturedLength(5) > 0 ? m.captured(5).toInt() : 1;
+    entry.stamp = m.captured(1);
+    const QStringView kind = m.capturedView(8);
+    entry.kind = kind == QLatin1String("write") ? TransferKind::Write
+        : kind == QLatin1String("compare")      ? TransferKind::Compare
+                                                : TransferKind::Read;
+    entry.port = field(9);
+    entry.hasFirmware = m.capturedLength(10) > 0;
+    entry.firmware = entry.hasFirmware ? field(10) : 0;
+    entry.suffix = m.capturedLength(11) > 0 ? field(11) : 1;
+    return true;
+}
+
+QString RestorePointNoteFile(const QString& restorePointFile)
+{
+    return BaseOf(restorePointFile) + NoteSuffix;
+}
+
+QString ReadRestorePointNote(const QString& restorePointFile, bool* damaged)
+{
+    const auto fail = [damaged] {
+        if (damaged)
+            *damaged = true;
+        return QString();
+    };
+    if (damaged)
+        *damaged = false;
+    const QString name = RestorePointNoteFile(restorePointFile);
+    const QFileInfo info(name);
+    if (!info.exists())
+        return QString();
+    if (!info.isFile())
+        return fail();
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail();
+    QByteArray bytes = file.read(MaxNoteBytes + 1);
+    if (bytes.size() > MaxNoteBytes)
+        return fail();
+    if (bytes.endsWith('\n'))
+        bytes.chop(1);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString note = utf8.decode(bytes);
+    if (utf8.hasError() || HoldsControl(note))
+        return fail();
+    return note;
+}
+
+bool SaveRestorePointNote(const QString& restorePointFile, const QString& note, QString* error)
+{
+    const auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    QString line = note;
+    for (QChar& c : line)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    const QByteArray bytes = line.toUtf8() + '\n';
+    if (bytes.size() > MaxNoteBytes)
+        return fail(QStringLiteral("the note is longer than %1 bytes").arg(MaxNoteBytes - 1));
+    const QString name = RestorePointNoteFile(restorePointFile);
+    if (QFileInfo::exists(name) && !QFileInfo(name).isFile())
+        return fail(QStringLiteral("'%1' is not a regular file").arg(name));
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return fail(file.errorString());
     return true;
 }
 
 QString SaveRestorePoint(const QString& folder, const RestorePointInfo& info, const MapTable& lpg,
-                         const MapTable& petrol, const QString& startTimeout, QString* error)
+                         const MapTable& petrol, const QString& startTimeout, QString* error, const QString& note)
 {
     const auto fail = [error](const QString& reason) {
         if (error)
@@ -97,8 +212,16 @@ QString SaveRestorePoint(const QString& folder, const RestorePointInfo& info, co
     QFile file(temporary);
     for (int suffix = 1; suffix <= MaxSuffix; ++suffix) {
         const QString name = dir.filePath(RestorePointName(info, suffix));
-        if (file.rename(name))
+        // A note left without its restore point must not become the note of
+        // a new one.
+        if (QFileInfo::exists(RestorePointNoteFile(name)))
+            continue;
+        if (file.rename(name)) {
+            QString reason;
+            if (!note.isEmpty() && !SaveRestorePointNote(name, note, &reason) && error)
+                *error = reason;
             return name;
+        }
         if (!QFileInfo::exists(name)) {
             const QString reason = file.errorString();
             QFile::remove(temporary);
@@ -126,39 +249,92 @@ MapTable WireMap(const MapTable& table)
     return wire;
 }
 
+QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
+                          const QString& startTimeout, std::optional<int> firmware, const QString& note)
+{
+    RestorePointInfo info;
+    info.when = QDateTime::currentDateTime();
+    info.kind = kind;
+    info.port = port;
+    info.hasFirmware = firmware.has_value();
+    info.firmware = firmware.value_or(0);
+    const QString folder = HistoryFolder();
+    QString error;
+    const QString file = SaveRestorePoint(folder, info, WireMap(lpg), WireMap(petrol), startTimeout, &error, note);
+    if (file.isEmpty())
+        return RestorePointFailure(folder, error);
+    if (!error.isEmpty())
+        return QStringLiteral("Не удалось сохранить запись об автомобиле: %1: %2")
+            .arg(QDir::toNativeSeparators(RestorePointNoteFile(file)), error);
+    return QString();
+}
+
+namespace {
+
+// Each name of folder's files, with the platform's own listing where it can
+// give them without looking at each file; a folder gives no name.
+template <typename Take>
+void EachName(const QString& folder, Take take)
+{
+#ifdef Q_OS_UNIX
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return;
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_type == DT_DIR || e->d_name[0] == '.')
+            continue;
+        take(QFile::decodeName(e->d_name));
+    }
+    ::closedir(dir);
+#else
+    QDirIterator it(folder, QDir::Files | QDir::System);
+    while (it.hasNext()) {
+        it.next();
+        take(it.fileName());
+    }
+#endif
+}
+
+} // namespace
+
 QList<RestorePointEntry> ListRestorePoints(const QString& folder)
 {
     QList<RestorePointEntry> entries;
     if (folder.isEmpty())
         return entries;
-    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.xml")}, QDir::Files | QDir::System);
-    for (const QFileInfo& f : files) {
-        RestorePointEntry entry;
-        if (!ParseRestorePointName(f.fileName(), entry.info, &entry.suffix))
-            continue;
-        entry.file = f.filePath();
-        SetSpeedAxis(entry.lpg);
-        SetSpeedAxis(entry.petrol);
-        if (!f.isFile()) {
-            // A pipe or a device would keep the reader waiting.
-            entry.damaged = true;
-            entry.fault = QStringLiteral("'%1' is not a regular file").arg(f.filePath());
-        } else {
-            try {
-                LoadMapFile(entry.file, entry.lpg, entry.petrol);
-            } catch (const std::exception& e) {
-                entry.damaged = true;
-                entry.fault = QString::fromUtf8(e.what());
-            }
+    // The names alone: nothing is opened and no file is looked at one by
+    // one. A name that is not a regular file is refused when it is read.
+    QSet<QString> notes;
+    QStringList bases;
+    const QString prefix = folder + QLatin1Char('/');
+    EachName(folder, [&](const QString& name) {
+        if (name.endsWith(NoteSuffix)) {
+            notes.insert(name.chopped(NoteSuffix.size()));
+            return;
         }
+        RestorePointEntry entry;
+        if (!ParseRestorePointName(name, entry))
+            return;
+        entry.file = prefix + name;
         entries.append(entry);
-    }
+        bases.append(name.chopped(4));
+    });
+    for (int i = 0; i < entries.size(); ++i)
+        entries[i].hasNote = notes.contains(bases.at(i));
     std::sort(entries.begin(), entries.end(), [](const RestorePointEntry& a, const RestorePointEntry& b) {
-        if (a.info.when != b.info.when)
-            return a.info.when > b.info.when;
+        if (a.stamp != b.stamp)
+            return a.stamp > b.stamp;
         if (a.suffix != b.suffix)
             return a.suffix > b.suffix;
         return a.file > b.file;
     });
     return entries;
+}
+
+void LoadRestorePoint(const QString& file, MapTable& lpg, MapTable& petrol)
+{
+    // A pipe or a device would keep the reader waiting.
+    if (!QFileInfo(file).isFile())
+        throw std::runtime_error(QStringLiteral("'%1' is not a regular file").arg(file).toStdString());
+    LoadMapFile(file, lpg, petrol);
 }

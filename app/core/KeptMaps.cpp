@@ -3,6 +3,8 @@
 #include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
 
+#include <QString>
+
 namespace {
 
 MapTable keptLPG = {};
@@ -14,6 +16,11 @@ void KeepMaps(const MapTable& lpg, const MapTable& petrol)
 {
     keptLPG = lpg;
     keptPetrol = petrol;
+}
+
+void KeepMap(const QString& selector, const MapTable& table)
+{
+    (selector == QLatin1String("LPG") ? keptLPG : keptPetrol) = table;
 }
 
 bool MapsKept(const MapTable& lpg, const MapTable& petrol)

@@ -119,6 +119,7 @@ TForm2::TForm2()
     setTabOrder(EEditVariatorStartTimeout, UpDownTimeout);
     setTabOrder(UpDownTimeout, SignalInversionCheckBox);
     setTabOrder(SignalInversionCheckBox, MicroCodeVersionEdit);
+    setTabOrder(MicroCodeVersionEdit, CarNoteEdit);
 
     resize(DesignWidth, DesignHeight + MainMenu->sizeHint().height());
     move(0, 0);
@@ -222,6 +223,13 @@ void TForm2::BuildSettingsPage()
                    PageDesign);
     MicroCodeVersionEdit = Place(new QLineEdit(QStringLiteral("0"), p), 224, 152, 81, 21, Anchor::LeftTop,
                                  PageDesign);
+    // Below the variator's own settings, in their columns.
+    CarNoteLabel = Place(new TLabel(QStringLiteral("Автомобиль"), p), 24, 208, 61, 13, Anchor::LeftTop, PageDesign);
+    CarNoteEdit = Place(new QLineEdit(p), 224, 205, 337, 21, Anchor::LeftTop, PageDesign);
+    CarNoteEdit->setObjectName(QStringLiteral("CarNoteEdit"));
+    CarNoteEdit->setAccessibleName(QStringLiteral("Автомобиль"));
+    CarNoteEdit->setPlaceholderText(QStringLiteral("модель, номер, владелец"));
+    CarNoteLabel->setBuddy(CarNoteEdit);
 }
 
 void TForm2::BuildChartPages()

@@ -62,6 +62,10 @@ public:
     QCheckBox* SignalInversionCheckBox;
     TLabel* Label3;
     QLineEdit* MicroCodeVersionEdit;
+    // "Автомобиль": free text that names the car; it goes with every restore
+    // point the window leaves while it is filled. Empty at start.
+    TLabel* CarNoteLabel;
+    QLineEdit* CarNoteEdit;
 
     // Chart pages
     TChart* ChartLPG;
@@ -129,10 +133,17 @@ public:
     // "Файл" / "История…" and "Открыть как исходную карту…"
     QAction* N20 = nullptr;
     QAction* N21 = nullptr;
+    // "Файл" / "Открыть только карту газа…", "Открыть только карту
+    // бензина…", "Отчёт в PDF…"
+    QAction* N22 = nullptr;
+    QAction* N23 = nullptr;
+    QAction* N24 = nullptr;
 
     // Null until OpenDialog / SaveDialog first builds them.
     QFileDialog* OpenDialog1;
     QFileDialog* SaveDialog1;
+    // The save dialog of "Отчёт в PDF…", null until first used.
+    QFileDialog* ReportDialog1 = nullptr;
 
     // Event handlers
     void FormShow();
@@ -146,6 +157,9 @@ public:
     void N19Click();
     void N20Click();
     void N21Click();
+    void N22Click();
+    void N23Click();
+    void N24Click();
     void N2Click();
     void N3Click();
     void PageControl1Change();

@@ -5,6 +5,10 @@
 
 #include "device/core/Dataextractor.h"
 
+// The COM number of the last "Чтение данных из вариатора" that got both
+// maps whole; 0 before the first.
+extern int LastReadPort;
+
 // Opens port `number` and shakes hands; see ConnectPort.
 unsigned char ConnectVariator(int number, unsigned char interactive);
 // Closes whatever is open, then tries the numbers first..end-1 silently and

@@ -16,7 +16,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QDateTime>
 #include <QProgressBar>
 #include <cmath>
 #include <limits>
@@ -91,18 +90,12 @@ void WriteMap(const MapTable& table, int firstParameter, const QString& caption,
 // A restore point of what went over the line; a point that cannot be saved
 // costs the transfer nothing and is told once, after it.
 void LeaveRestorePoint(TransferKind kind, const MapTable& lpg, const MapTable& petrol, const QString& startTimeout,
-                       bool hasFirmware = false, int firmware = 0)
+                       std::optional<int> firmware = std::nullopt)
 {
-    RestorePointInfo info;
-    info.when = QDateTime::currentDateTime();
-    info.kind = kind;
-    info.port = VariatorPortNumber;
-    info.hasFirmware = hasFirmware;
-    info.firmware = firmware;
-    const QString folder = HistoryFolder();
-    QString error;
-    if (SaveRestorePoint(folder, info, lpg, petrol, startTimeout, &error).isEmpty())
-        ShowMessage(RestorePointFailure(folder, error));
+    const QString failure = ::LeaveRestorePoint(kind, VariatorPortNumber, lpg, petrol, startTimeout, firmware,
+                                                Form2->CarNoteEdit->text().trimmed());
+    if (!failure.isEmpty())
+        ShowMessage(failure);
 }
 
 bool IsConnected(const TForm2* window)
@@ -111,6 +104,8 @@ bool IsConnected(const TForm2* window)
 }
 
 } // namespace
+
+int LastReadPort = 0;
 
 void ReadLPGMap(MapTable& table, MapTable* values) { ReadMap(table, LPGFirstParameter, values); }
 void ReadPetrolMap(MapTable& table, MapTable* values) { ReadMap(table, PetrolFirstParameter, values); }
@@ -162,8 +157,9 @@ void TForm2::ReadDataClick()
     // keeps them with what the settings gave.
     if (Complete(lpg) && Complete(petrol)) {
         KeepMaps(LPGTable, PetrolTable);
+        LastReadPort = VariatorPortNumber;
         LeaveRestorePoint(TransferKind::Read, lpg, petrol, timeoutValid ? QString::number(timeout) : QString(),
-                          versionValid, version);
+                          versionValid ? std::optional<int>(version) : std::nullopt);
     }
 }
 
@@ -195,7 +191,7 @@ void TForm2::WriteDataClick()
     // Every map point echoed: the car holds these maps.
     if (lpgEchoed && petrolEchoed) {
         KeepMaps(LPGTable, PetrolTable);
-        LeaveRestorePoint(TransferKind::Write, WireMap(LPGTable), WireMap(PetrolTable), QString::number(startTimeout));
+        LeaveRestorePoint(TransferKind::Write, LPGTable, PetrolTable, QString::number(startTimeout));
     }
 }
 
@@ -217,5 +213,5 @@ void TForm2::N19Click()
     ShowReferences(this);
     ShowMessage(ComparisonMessage(DifferingPoints(LPGTable, lpg), DifferingPoints(PetrolTable, petrol)));
     if (Complete(lpg) && Complete(petrol))
-        LeaveRestorePoint(TransferKind::Read, lpg, petrol, QString());
+        LeaveRestorePoint(TransferKind::Compare, lpg, petrol, QString());
 }

@@ -512,8 +512,11 @@ void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& p
 {
     if (!IsXmlText(startTimeout))
         FailSave(fileName, QStringLiteral("the start timeout text holds a character that an XML file cannot hold"));
-    const QByteArray bytes = Serialised(MapDocument(lpg, petrol, startTimeout));
+    SaveWholeFile(fileName, Serialised(MapDocument(lpg, petrol, startTimeout)));
+}
 
+void SaveWholeFile(const QString& fileName, const QByteArray& bytes)
+{
     RefuseSpecialTarget(fileName);
 
     // Written unbuffered and in a loop: a short write is retried, so that a

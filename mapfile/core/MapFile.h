@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 struct MapTable;
@@ -26,6 +27,10 @@ constexpr qint64 MaxMapFileSize = 4 * 1024 * 1024;
 // refused and left as it is; a symbolic link to a file saves into its target.
 void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& petrol,
                  const QString& startTimeout);
+
+// Writes bytes to fileName whole or not at all, as SaveMapFile writes a map
+// file: the same refusals, the same errors.
+void SaveWholeFile(const QString& fileName, const QByteArray& bytes);
 
 // Reads both maps from fileName into the Uoz values of the tables and, when
 // startTimeout is given, the Timeout attribute of the file's <Settings>

@@ -1,46 +1,68 @@
 #pragma once
 
 #include "app/core/History.h"
+#include "mapfile/ui/MapFileCommands.h"
 
 #include <QDialog>
-#include <QList>
 
+class QLineEdit;
 class QPushButton;
-class QTreeWidget;
+class QThread;
+class QTreeView;
 class TForm2;
+class THistoryModel;
 
 // "Файл" / "История…": the restore points of the history folder, newest
-// first, each with its date and time, "чтение" or "запись", port, firmware
-// version and how many points differ from the maps being edited. The folder
-// is read once, when the dialog is made; a damaged file is listed as damaged
-// and cannot be chosen.
+// first, each with its date and time, "чтение", "запись" or "сравнение", port,
+// firmware version, how many points differ from the maps being edited and the
+// car it was made for. The list comes from the file names alone and is there
+// at once; a thread of its own then reads the notes and the maps, newest
+// first, and each row shows its car and its count as soon as they are known.
+// A file that does not open as a map file is then listed as damaged and
+// cannot be chosen. The search box keeps the rows whose car, date, port or
+// kind holds the text typed; the car of any row can be written afterwards.
 class THistoryDialog : public QDialog {
 public:
     THistoryDialog(TForm2* window, const QString& folder);
+    ~THistoryDialog() override;
 
-    QTreeWidget* List;
-    QPushButton* OpenButton;     // "Открыть"
-    QPushButton* CompareButton;  // "Сравнить"
-    QPushButton* CloseButton;    // "Закрыть"
+    QLineEdit* SearchEdit;
+    QTreeView* List;
+    QPushButton* OpenButton;        // "Открыть": both maps
+    QPushButton* OpenLPGButton;     // "Только газ"
+    QPushButton* OpenPetrolButton;  // "Только бензин"
+    QPushButton* CompareButton;     // "Сравнить"
+    QPushButton* NoteButton;        // "Изменить автомобиль"
+    QPushButton* CloseButton;       // "Закрыть"
+
+    // The list's columns.
+    enum Column { WhenColumn, KindColumn, PortColumn, FirmwareColumn, DifferColumn, NoteColumn, Columns };
 
     // The restore point chosen in the list; null when none is, or it is damaged.
     const RestorePointEntry* Chosen() const;
+    // Whether the notes and maps of every restore point have been read.
+    bool Filled() const;
 
-    // Loads the chosen point into both maps as "Открыть" loads a file: one
-    // undo step, the maps' reference, kept. Closes the dialog.
-    void OpenClick();
+    // Loads the chosen point's maps, both or one, as "Открыть" loads a file:
+    // one undo step, the reference of each map taken, kept. Closes the dialog.
+    void OpenClick(MapChoice choice);
     // Makes the chosen point the reference of both maps, which stay as they
     // are. Closes the dialog.
     void CompareClick();
+    // Opens the chosen row's car for editing; Enter writes its note file.
+    void NoteClick();
 
 private:
-    void Fill();
     void ChoiceChanged();
+    void StartReading();
 
     TForm2* window;
-    QList<RestorePointEntry> entries;
+    THistoryModel* model;
+    QThread* reader = nullptr;
+    bool filled = false;
 };
 
-// Adds "История…" and "Открыть как исходную карту…" after the items of
-// "Файл" and their separator. The window's constructor calls it once.
+// Adds "История…", "Открыть как исходную карту…", "Открыть только карту
+// газа…", "Открыть только карту бензина…" and "Отчёт в PDF…" after the items
+// of "Файл" and their separator. The window's constructor calls it once.
 void SetupHistoryMenu(TForm2* window);

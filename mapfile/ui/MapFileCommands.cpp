@@ -1,3 +1,5 @@
+#include "mapfile/ui/MapFileCommands.h"
+
 #include "mapfile/core/MapFile.h"
 
 #include "editors/ui/ChartEditor.h"
@@ -12,6 +14,8 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -51,4 +55,46 @@ void TForm2::N3Click()
         SetMapReferences();
     }
     RefreshAllViews(this);
+}
+
+void TakeMaps(TForm2* window, const MapTable& lpg, const MapTable& petrol, MapChoice choice)
+{
+    const MapStep step(window, QStringLiteral("Открыть"));
+    if (choice != MapChoice::Petrol) {
+        std::copy(std::begin(lpg.Uoz), std::end(lpg.Uoz), std::begin(LPGTable.Uoz));
+        SetMapReference(LPGReference, LPGTable);
+        KeepMap(QStringLiteral("LPG"), LPGTable);
+    }
+    if (choice != MapChoice::LPG) {
+        std::copy(std::begin(petrol.Uoz), std::end(petrol.Uoz), std::begin(PetrolTable.Uoz));
+        SetMapReference(PetrolReference, PetrolTable);
+        KeepMap(QStringLiteral("Petrol"), PetrolTable);
+    }
+    RefreshAllViews(window);
+}
+
+void OpenOneMap(TForm2* window, MapChoice choice)
+{
+    QFileDialog* dialog = OpenDialog(window);
+    dialog->setNameFilter(MapFileFilter);
+    QString fileName;
+    if (!ExecuteFileDialog(dialog, fileName))
+        return;
+    // Read whole into copies first: a refused file changes neither map.
+    MapTable lpg = LPGTable;
+    MapTable petrol = PetrolTable;
+    LoadMapFile(fileName, lpg, petrol);
+    TakeMaps(window, lpg, petrol, choice);
+}
+
+// "Файл" / "Открыть только карту газа…"
+void TForm2::N22Click()
+{
+    OpenOneMap(this, MapChoice::LPG);
+}
+
+// "Файл" / "Открыть только карту бензина…"
+void TForm2::N23Click()
+{
+    OpenOneMap(this, MapChoice::Petrol);
 }

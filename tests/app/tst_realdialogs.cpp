@@ -409,8 +409,9 @@ private slots:
             VariatorPort = new ComPort;
     }
 
-    // Save and Open through the real file dialogs; a file that is no map file
-    // ends in the real error box and changes nothing.
+    // Save, Open, a one-map open and the report through the real file
+    // dialogs; a file that is no map file ends in the real error box and
+    // changes nothing.
     void openAndSaveWithRealDialogs()
     {
         FillTemplate(w);
@@ -447,12 +448,27 @@ private slots:
         QCOMPARE(dialogs->boxes[0].icon, QMessageBox::Critical);
         QCOMPARE(LPGTable.Uoz[7], -3.25);
 
+        // One map of a file, then the report, through the same real dialogs.
+        LPGTable.Uoz[7] = PetrolTable.Uoz[7] = 1.0;
+        dialogs->fileToChoose = saved;
+        w->N23->trigger();
+        WaitForNoModal();
+        QCOMPARE(PetrolTable.Uoz[7], 2.0);
+        QCOMPARE(LPGTable.Uoz[7], 1.0);
+        const QString report = files.filePath(QStringLiteral("report.pdf"));
+        dialogs->fileToChoose = report;
+        w->N24->trigger();
+        WaitForNoModal();
+        QCOMPARE(dialogs->fileDialogs, 5);
+        QCOMPARE(dialogs->boxes.size(), 1);
+        QVERIFY(QFile::exists(report));
+
         // Cancel: nothing opened, nothing shown.
         dialogs->fileToChoose.clear();
         w->N2->trigger();
         WaitForNoModal();
         QCOMPARE(dialogs->boxes.size(), 1);
-        QCOMPARE(LPGTable.Uoz[7], -3.25);
+        QCOMPARE(LPGTable.Uoz[7], 1.0);
     }
 };
 

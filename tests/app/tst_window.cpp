@@ -183,11 +183,13 @@ private slots:
         QCOMPARE(Items(w->N17), QStringList{"Показывать исходную карту"});
         QVERIFY(w->N17->actions()[0]->isCheckable() && w->N17->actions()[0]->isChecked());
         // "Сравнить с вариатором" follows the items of "Подключение";
-        // "История…" and "Открыть как исходную карту…" follow the items of
-        // "Файл" and their separator.
+        // "История…", "Открыть как исходную карту…", the one-map opens and
+        // the report follow the items of "Файл" and their separator.
         QCOMPARE(Items(w->N8), (QStringList{"Подключиться", "-", "Автовыбор", "-", "-", "Отключиться", "Сравнить с вариатором"}));
         QCOMPARE(w->N8->actions()[6], w->N19);
-        QCOMPARE(Items(w->N1), (QStringList{"Открыть", "Сохранить", "-", "История…", "Открыть как исходную карту…"}));
+        QCOMPARE(Items(w->N1), (QStringList{"Открыть", "Сохранить", "-", "История…", "Открыть как исходную карту…",
+                                                "Открыть только карту газа…", "Открыть только карту бензина…",
+                                                "Отчёт в PDF…"}));
         QCOMPARE(w->N1->actions()[3], w->N20);
         QCOMPARE(w->N1->actions()[4], w->N21);
 

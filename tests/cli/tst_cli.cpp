@@ -4,6 +4,7 @@
 
 #include "CliFixture.h"
 #include "device/wire/Frame.h"
+#include "app/core/History.h"
 #include "mapfile/core/MapFile.h"
 
 #include <QFileInfo>
@@ -112,6 +113,7 @@ private slots:
             {{"verify", "--port", "7", "--no-verify", "a.xml"}, "--timeout, --backup and --no-verify belong to write"},
             {{"write", "--port", "7", "--json", "a.xml"}, "--json belongs to read, verify and diff"},
             {{"ports", "--port", "7"}, "ports takes no port"},
+            {{"diff", "a.xml", "b.xml", "--note", "Golf"}, "--note belongs to read, write and verify"},
         };
         for (const auto& c : cases) {
             const CliRun run = f.Run(c.arguments);
@@ -342,11 +344,14 @@ private slots:
         QTest::addColumn<int>("echoFault");  // a wrong echo for this parameter; -1: none
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("points");  // their names without date and time, sorted
-        QTest::newRow("read") << "read" << false << -1 << 0 << QStringList{"read-COM7-fw12.xml"};
+        QTest::newRow("read") << "read" << false << -1 << 0
+                              << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml"};
         QTest::newRow("write") << "write" << false << -1 << 0
-                               << QStringList{"read-COM7-fw12.xml", "read-COM7.xml", "write-COM7.xml"};
-        QTest::newRow("write, a wrong echo") << "write" << false << 5 << 1 << QStringList{"read-COM7-fw12.xml"};
-        QTest::newRow("verify") << "verify" << false << -1 << 3 << QStringList{"read-COM7.xml"};
+                               << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml", "read-COM7.note",
+                                              "read-COM7.xml", "write-COM7.note", "write-COM7.xml"};
+        QTest::newRow("write, a wrong echo") << "write" << false << 5 << 1
+                                             << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml"};
+        QTest::newRow("verify") << "verify" << false << -1 << 3 << QStringList{"compare-COM7.note", "compare-COM7.xml"};
         QTest::newRow("read, no folder") << "read" << true << -1 << 0 << QStringList();
     }
     void commandsAddToTheHistory()
@@ -369,14 +374,18 @@ private slots:
             sim->AddFault(Fault(SimFault::WrongEcho, 1, echoFault));
         const QString file = command == QLatin1String("read") ? f.Path(QStringLiteral("read.xml"))
                                                               : NewFile(QStringLiteral("new.xml"));
-        const CliRun run = f.Run({command, QStringLiteral("--port"), QStringLiteral("7"), file});
+        const QString note = QStringLiteral("Golf А123ВС");
+        const CliRun run = f.Run({command, QStringLiteral("--port"), QStringLiteral("7"), file, QStringLiteral("--note"), note});
         qputenv("XDG_DATA_HOME", ownData);
 
         QCOMPARE(run.status, status);
         const QString folder = data.path() + QStringLiteral("/tarvo-gui/history");
         QStringList names;
-        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
             names << name.mid(16);
+            if (name.endsWith(QLatin1String(".xml")))
+                QCOMPARE(ReadRestorePointNote(QDir(folder).filePath(name)), note);
+        }
         names.sort();
         QCOMPARE(names, points);
         const QString failure = QStringLiteral("tarvo-cli: Не удалось сохранить точку восстановления: %1: ").arg(folder);

@@ -49,7 +49,7 @@ private slots:
         QTest::newRow("read, firmware fails") << "read" << 160 << false << "-read-COM5.xml" << true;
         QTest::newRow("write") << "write" << -1 << false << "-write-COM5.xml" << true;
         QTest::newRow("write, petrol point 7 fails") << "write" << 7 << false << "" << false;
-        QTest::newRow("compare") << "compare" << -1 << false << "-read-COM5.xml" << false;
+        QTest::newRow("compare") << "compare" << -1 << false << "-compare-COM5.xml" << false;
         QTest::newRow("compare, petrol point 0 fails") << "compare" << 0 << false << "" << false;
         QTest::newRow("read, no folder") << "read" << -1 << true << "" << true;
     }
@@ -66,6 +66,7 @@ private slots:
         // The gas map goes out truncated.
         FillMaps([](int i) { return 2.0004 + i / 10.0; }, [](int i) { return -1.5 - i / 100.0; });
         w->EEditVariatorStartTimeout->setText(QStringLiteral("17"));
+        w->CarNoteEdit->setText(QStringLiteral(" Golf А123ВС "));
         if (faultParameter >= 0)
             sim->AddFault(Fault(SimFault::BadChecksum, 0, faultParameter));
         const bool write = command == QLatin1String("write");
@@ -77,7 +78,7 @@ private slots:
             w->N19->trigger();
 
         const QString folder = HistoryFolder();
-        const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.xml")}, QDir::Files | QDir::Hidden);
         QCOMPARE(files.size(), name.isEmpty() ? 0 : 1);
         QCOMPARE(MapsKept(LPGTable, PetrolTable), kept);
         const QString failure = QStringLiteral("Не удалось сохранить точку восстановления: %1: ").arg(folder);
@@ -94,49 +95,114 @@ private slots:
             QCOMPARE(petrol.Uoz[i], write ? (-1500 - 10 * i) / 1000.0 : (-500 - 3 * i) / 1000.0);
         }
         QCOMPARE(MapFileStartTimeout(file), QString(write ? "17" : command == QLatin1String("read") ? "30" : ""));
+        QCOMPARE(ReadRestorePointNote(file), QStringLiteral("Golf А123ВС"));
     }
 
-    // A damaged file is listed and cannot be opened; "Открыть" loads a point
-    // as one step that becomes the reference, "Сравнить" only makes it the
-    // reference.
+    // A damaged file is listed once read and cannot be opened; "Открыть"
+    // loads a point, both maps or one, as one step whose maps become their
+    // references and are kept, the other map staying as it was; "Сравнить"
+    // only makes it the reference.
     void historyDialog_data()
     {
         QTest::addColumn<int>("row");
-        QTest::addColumn<bool>("open");
-        QTest::addColumn<double>("lpg0");       // LPGTable.Uoz[0] afterwards
-        QTest::addColumn<double>("reference0"); // LPGReference.Uoz[0] afterwards; 0: none
-        QTest::newRow("damaged") << 0 << true << 1.5 << 0.0;
-        QTest::newRow("open") << 1 << true << 6.25 << 6.25;
-        QTest::newRow("compare") << 1 << false << 1.5 << 6.25;
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<double>("lpg0");        // LPGTable.Uoz[0] afterwards
+        QTest::addColumn<double>("petrol0");     // PetrolTable.Uoz[0] afterwards
+        QTest::addColumn<double>("reference0");  // LPGReference.Uoz[0] afterwards; 0: none
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("damaged") << 0 << "HistoryOpen" << 1.5 << -2.0 << 0.0 << false;
+        QTest::newRow("open") << 1 << "HistoryOpen" << 6.25 << -4.5 << 6.25 << true;
+        QTest::newRow("gas only") << 1 << "HistoryOpenLPG" << 6.25 << -2.0 << 6.25 << false;
+        QTest::newRow("petrol only") << 1 << "HistoryOpenPetrol" << 1.5 << -4.5 << 0.0 << false;
+        QTest::newRow("compare") << 1 << "HistoryCompare" << 1.5 << -2.0 << 6.25 << false;
     }
     void historyDialog()
     {
         QFETCH(int, row);
-        QFETCH(bool, open);
+        QFETCH(QString, button);
         QFETCH(double, lpg0);
+        QFETCH(double, petrol0);
         QFETCH(double, reference0);
+        QFETCH(bool, kept);
         RestorePointInfo info;
         info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
         LPGTable.Uoz[0] = 6.25;
-        QVERIFY(!SaveRestorePoint(HistoryFolder(), info, LPGTable, PetrolTable, QString(), nullptr).isEmpty());
+        PetrolTable.Uoz[0] = -4.5;
+        const QString point = SaveRestorePoint(HistoryFolder(), info, LPGTable, PetrolTable, QString(), nullptr);
+        QVERIFY(!point.isEmpty());
         QFile bad(HistoryFolder() + QLatin1Char('/') + RestorePointName(info).replace(QStringLiteral("30-"), QStringLiteral("31-")));
         QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("not a map") > 0);
         bad.close();
         {
             const MapStep step(w, QStringLiteral("edit"));
             LPGTable.Uoz[0] = 1.5;
+            PetrolTable.Uoz[0] = -2.0;
         }
         THistoryDialog d(w, HistoryFolder());
-        QCOMPARE(d.List->topLevelItem(0)->text(4), QStringLiteral("файл повреждён"));
-        QCOMPARE(d.List->topLevelItem(1)->text(4), QStringLiteral("1"));
-        d.List->setCurrentItem(d.List->topLevelItem(row));
+        const QAbstractItemModel* m = d.List->model();
+        QTRY_VERIFY(d.Filled());
+        QCOMPARE(m->index(0, THistoryDialog::DifferColumn).data().toString(), QStringLiteral("файл повреждён"));
+        QCOMPARE(m->index(1, THistoryDialog::DifferColumn).data().toString(), QStringLiteral("2"));
+        // A car written into the row afterwards goes to its note file.
+        QVERIFY(d.List->model()->setData(m->index(1, THistoryDialog::NoteColumn), QStringLiteral("Octavia")));
+        QCOMPARE(ReadRestorePointNote(point), QStringLiteral("Octavia"));
+        d.List->setCurrentIndex(m->index(row, 0));
         QCOMPARE(d.OpenButton->isEnabled(), row != 0);
-        (open ? d.OpenButton : d.CompareButton)->click();
+        d.findChild<QPushButton*>(button)->click();
 
         QCOMPARE(LPGTable.Uoz[0], lpg0);
+        QCOMPARE(PetrolTable.Uoz[0], petrol0);
         QCOMPARE(LPGReference.exists ? LPGReference.Uoz[0] : 0.0, reference0);
-        QCOMPARE(w->UndoStack->count(), lpg0 == 1.5 ? 1 : 2);
-        QCOMPARE(MapsKept(LPGTable, PetrolTable), lpg0 != 1.5);
+        QCOMPARE(w->UndoStack->count(), lpg0 == 1.5 && petrol0 == -2.0 ? 1 : 2);
+        QCOMPARE(MapsKept(LPGTable, PetrolTable), kept);
+    }
+
+    // The search keeps the rows whose car, date, port or kind holds the
+    // text, in any case; the chosen row stays chosen while it is shown.
+    void historySearch_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("rows");  // their cars, as listed
+        QTest::newRow("nothing typed") << "" << QStringList{"", "Лада Веста", "Golf А123ВС"};
+        QTest::newRow("car, other case") << "ВЕСТА" << QStringList{"Лада Веста"};
+        QTest::newRow("plate") << "а123" << QStringList{"Golf А123ВС"};
+        QTest::newRow("date") << "10.12.2026" << QStringList{"", "Лада Веста"};
+        QTest::newRow("time") << "18:54:31" << QStringList{"Лада Веста"};
+        QTest::newRow("port") << "com12" << QStringList{""};
+        QTest::newRow("kind") << "сравнение" << QStringList{""};
+        QTest::newRow("no match") << "Passat" << QStringList{};
+    }
+    void historySearch()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, rows);
+        const struct {
+            int day, second;
+            TransferKind kind;
+            int port;
+            const char* note;
+        } points[] = {{9, 30, TransferKind::Read, 5, "Golf А123ВС"},
+                      {10, 31, TransferKind::Write, 7, "Лада Веста"},
+                      {10, 32, TransferKind::Compare, 12, ""}};
+        for (const auto& p : points) {
+            RestorePointInfo info;
+            info.when = QDateTime(QDate(2026, 12, p.day), QTime(18, 54, p.second));
+            info.kind = p.kind;
+            info.port = p.port;
+            QVERIFY(!SaveRestorePoint(HistoryFolder(), info, LPGTable, PetrolTable, QString(), nullptr,
+                                      QString::fromUtf8(p.note))
+                         .isEmpty());
+        }
+        THistoryDialog d(w, HistoryFolder());
+        QTRY_VERIFY(d.Filled());
+        const QAbstractItemModel* m = d.List->model();
+        d.List->setCurrentIndex(m->index(2, 0));
+        d.SearchEdit->setText(text);
+        QStringList shown;
+        for (int r = 0; r < m->rowCount(); ++r)
+            shown << m->index(r, THistoryDialog::NoteColumn).data().toString();
+        QCOMPARE(shown, rows);
+        QCOMPARE(d.Chosen() != nullptr, rows.contains(QStringLiteral("Golf А123ВС")));
     }
 };
 

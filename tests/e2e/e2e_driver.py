@@ -33,10 +33,11 @@ from e2e_checks import (FIRMWARE, LPG_FIRST, PETROL_FIRST, START_TIMEOUT, Sim, c
                         check_grid, check_sim, general, recovery_files, recovery_holds)
 from e2e_harness import Run, fail, prepare_session, run_main, wait_until  # noqa: E402
 from e2e_window import (MAP_POINTS, answer_box, click, click_at, close_and_expect_end,  # noqa: E402
-                        expect_error, expect_message, expect_no_box, extents, file_dialog, find, key,
+                        expect_error, expect_message, expect_no_box, extents, file_dialog, find, find_all, key,
                         text_of, top_windows, type_text, use_program, xdo)
 
 PORT = 7
+CAR = "Golf А123ВС"
 
 # What the simulator holds at start (thousandths of a degree).
 START_LPG = [10000 + 50 * i for i in range(MAP_POINTS)]      # 10.0 .. 13.95
@@ -103,6 +104,10 @@ def connect_and_read(c):
             if text_of(edit) != text:
                 fail("port box still '%s'" % text, text_of(edit))
     expect_message("Вариатор подключен")
+    # The car typed before the read goes with its restore point.
+    win.page("Настройки вариатора")
+    win.set_edit(win.car_edit(), CAR)
+    win.page(LPG_CHART)
     click(win.button("Чтение данных из вариатора"))
     expect_no_box(0.3)
     wait_until("the read to finish", lambda: not win.busy(), 30)
@@ -280,7 +285,8 @@ def save(c):
 @step
 def history_opens_a_read(c):
     """"Файл" / "История…" as the user sees it: the write listed above the
-    reads, newest first; "Открыть" on a read brings back what the car held."""
+    reads, newest first, the read with the car typed before it; "Открыть" on
+    a read brings back what the car held."""
     win = c.win
     win.menu("Файл", "История…")
     dialog = wait_until("the history dialog",
@@ -288,6 +294,9 @@ def history_opens_a_read(c):
     read, written = find(dialog, None, "чтение"), find(dialog, None, "запись")
     if not extents(written)[1] < extents(read)[1]:
         fail("the write listed above the read", (extents(written), extents(read)))
+    # The read's row names the car typed on the settings page.
+    wait_until("the car '%s' in the read's row" % CAR,
+               lambda: [a for a in find_all(dialog, None, CAR) if abs(extents(a)[1] - extents(read)[1]) <= 2], 10)
     click(read)
     click(find(dialog, "push button", "Открыть"))
     wait_until("the history dialog to close", lambda: not top_windows(("dialog",)), 10)

@@ -273,10 +273,14 @@ class Window:
     def timeout_edit(self):
         """The start timeout box, the upper edit box of the settings page."""
         port = find_all(find(self.frame, "combo box"), "text")
-        edits = [e for e in find_all(self.frame, "text") if e not in port]
+        edits = [e for e in find_all(self.frame, "text") if e not in port and e.name != "Автомобиль"]
         if len(edits) != 2:
-            fail("two edit boxes on the settings page", "%d" % len(edits))
+            fail("two edit boxes of the variator on the settings page", "%d" % len(edits))
         return min(edits, key=lambda e: extents(e)[1])
+
+    def car_edit(self):
+        """The box "Автомобиль" of the settings page."""
+        return find(self.frame, "text", "Автомобиль")
 
     def busy(self):
         bars = find_all(self.frame, "progress bar", only_showing=True)

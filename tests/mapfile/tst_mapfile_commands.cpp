@@ -1,5 +1,6 @@
-// The "Файл" menu commands "Открыть" and "Сохранить" on the main window: the
-// dialogs they run, the views they reload and the error box on failures.
+// The "Файл" menu commands "Открыть", "Сохранить", the one-map opens and the
+// report on the main window: the dialogs they run, the views they reload and
+// the error box on failures.
 
 #include "editors/ui/ChartEditor.h"
 #include "app/ui/Gui2.h"
@@ -7,6 +8,7 @@
 #include "MapFileSamples.h"
 #include "common/ShownNumber.h"
 #include "common/WindowTestBase.h"
+#include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
 #include "app/core/NumberText.h"
 #include "app/widgets/Seams.h"
@@ -19,7 +21,11 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QLocale>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUndoStack>
 #include <QTest>
 
 class TestMapFileCommands : public QObject, public WindowTestBase {
@@ -169,6 +175,92 @@ private slots:
         QVERIFY(ViewsShowTables());
         QCOMPARE(w->StringGridLPG->Cell(1, 1), QStringLiteral("9"));
         QCOMPARE(messages, QStringList());
+    }
+
+    // "Открыть только карту газа…" and "…бензина…" take one map of the file
+    // as one step, whose reference it becomes; the other map stays, and a
+    // refused file changes neither.
+    void openOneMap_data()
+    {
+        QTest::addColumn<bool>("lpg");
+        QTest::addColumn<bool>("broken");
+        QTest::newRow("gas only") << true << false;
+        QTest::newRow("petrol only") << false << false;
+        QTest::newRow("gas only, refused file") << true << true;
+    }
+    void openOneMap()
+    {
+        QFETCH(bool, lpg);
+        QFETCH(bool, broken);
+        const MapTable fileLPG = SampleTable([](int i) { return i / 8.0; });
+        const MapTable filePetrol = SampleTable([](int i) { return -i / 16.0; });
+        chosen = dir.filePath(QStringLiteral("one.xml"));
+        SaveMapFile(chosen, fileLPG, filePetrol, QString());
+        if (broken)
+            QVERIFY(WriteAll(chosen, WithPointText(ReadAll(chosen), "PetrolPoint", 79, "<x/>")));
+        FillTemplate(w);
+        w->PageControl1Change();
+        const MapTable lpgBefore = LPGTable;
+        const MapTable petrolBefore = PetrolTable;
+
+        (lpg ? w->N22 : w->N23)->trigger();
+
+        QCOMPARE(errors.size(), broken ? 1 : 0);
+        const bool lpgTaken = lpg && !broken;
+        const bool petrolTaken = !lpg && !broken;
+        QVERIFY(SameTable(LPGTable, lpgTaken ? fileLPG : lpgBefore));
+        QVERIFY(SameTable(PetrolTable, petrolTaken ? filePetrol : petrolBefore));
+        QCOMPARE(LPGReference.exists, lpgTaken);
+        QCOMPARE(PetrolReference.exists, petrolTaken);
+        QCOMPARE(w->UndoStack->count(), broken ? 0 : 1);
+        QVERIFY(ViewsShowTables());
+    }
+
+    // The report is a PDF whose text holds the car and the 160 values in
+    // the regional number format.
+    void pdfReport()
+    {
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+#ifndef Q_OS_WIN
+        QVERIFY2(!pdftotext.isEmpty(), "pdftotext (poppler-utils, scripts/deps.sh) is needed");
+#endif
+        if (qEnvironmentVariableIsSet("TARVO_REPORT_COPY"))
+            chosen = qEnvironmentVariable("TARVO_REPORT_COPY");
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        LPGTable = SampleTable([](int i) { return 4.001 + i * 0.29; });
+        PetrolTable = SampleTable([](int i) { return 2.003 + i * 0.15; });
+        MapTable reference = LPGTable;
+        for (int i : {30, 31, 32})
+            reference.Uoz[i] -= 1.5;
+        SetMapReference(LPGReference, reference);
+        w->CarNoteEdit->setText(QStringLiteral("Golf А123ВС Иванов"));
+        if (chosen.isEmpty())
+            chosen = dir.filePath(QStringLiteral("report.pdf"));
+
+        w->N24->trigger();
+
+        QCOMPARE(errors, QStringList());
+        QCOMPARE(dialogs, QList<QFileDialog*>{w->ReportDialog1});
+        QVERIFY(ReadAll(chosen).startsWith("%PDF-"));
+        // A name that stands for a folder is refused as a map file's is.
+        const QString written = chosen;
+        chosen = dir.path();
+        w->N24->trigger();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].startsWith(QStringLiteral("Отчёт не сохранён: ")), qPrintable(errors[0]));
+        chosen = written;
+        if (pdftotext.isEmpty())
+            QSKIP("the PDF is written; its text needs pdftotext, which this system does not have");
+        QProcess text;
+        text.start(pdftotext, {QStringLiteral("-layout"), chosen, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000) && text.exitCode() == 0);
+        const QString page = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(page.contains(QStringLiteral("Golf А123ВС Иванов")), qPrintable(page));
+        QVERIFY(page.contains(QStringLiteral("Отличаются от исходной карты точек: 3")));
+        const QStringList words = page.split(QRegularExpression(QStringLiteral("\\s+")));
+        for (const MapTable* table : {&LPGTable, &PetrolTable})
+            for (int i = 0; i < MapPoints; ++i)
+                QVERIFY2(words.contains(FloatToStr(table->Uoz[i])), qPrintable(FloatToStr(table->Uoz[i])));
     }
 
     void failedSave()

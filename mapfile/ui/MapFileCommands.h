@@ -1,0 +1,19 @@
+#pragma once
+
+struct MapTable;
+class TForm2;
+
+// Which maps a command takes from a map file or a restore point: both, as
+// "Открыть" always did, or one of them, the other staying as it is.
+enum class MapChoice { Both, LPG, Petrol };
+
+// Takes the chosen maps of lpg and petrol into the map store as "Открыть"
+// takes a file: one undo step; each map taken becomes its own reference and
+// is kept; a map not taken keeps its values, its reference and whether it is
+// kept. All four views are reloaded.
+void TakeMaps(TForm2* window, const MapTable& lpg, const MapTable& petrol, MapChoice choice);
+
+// "Файл" / "Открыть только карту газа…" and "Открыть только карту
+// бензина…": the open dialog, then the one map of the chosen file, all or
+// nothing.
+void OpenOneMap(TForm2* window, MapChoice choice);
