@@ -70,10 +70,11 @@ while IFS= read -r line; do
   [ -n "$line" ] && row "${line%%:*}" "tarvo-cli / bare client on the same simulator pacing 9600 baud, same run" "${line#*: }"
 done < <(./build/bench/bench-cli 2>/dev/null | grep -E '^tarvo-cli' || true)
 
-# Map edits: the whole-map key edit, a marker drag step and each range command on 80 points, each
-# from its input to the chart repainted, beside a bare Qt Charts line series
-# of 80 points whose values all change and repaint the same way, in the same
-# run, presses alternating; idle, and with two busy processes beside it.
+# Map edits: the whole-map key edit, a marker drag step and each range command
+# on 80 points, each from its input to the chart repainted, beside a bare Qt
+# Charts line series of 80 points with markers whose values all change and
+# repaint the same way, in front of a grey dashed reference line of 80 points,
+# in the same run, presses alternating; idle, and with two busy processes.
 busy() {
   local pids=()
   for _ in 1 2; do
