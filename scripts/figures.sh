@@ -76,10 +76,11 @@ while IFS= read -r line; do
   [ -n "$line" ] && row "${line%%:*}" "tarvo-cli / bare client on the same simulator pacing 9600 baud, same run" "${line#*: }"
 done < <(./build/bench/bench-cli 2>/dev/null | grep -E '^tarvo-cli' || true)
 
-# Map edits: the whole-map key edit and each range command on 80 points, each
-# from its input to the chart repainted, beside a bare Qt Charts line series
-# of 80 points whose values all change and repaint the same way, in the same
-# run, presses alternating; idle, and with two busy processes beside it.
+# Map edits: the whole-map key edit, a marker drag step and each range command
+# on 80 points, each from its input to the chart repainted, beside a bare Qt
+# Charts line series of 80 points with markers whose values all change and
+# repaint the same way, in front of a grey dashed reference line of 80 points,
+# in the same run, presses alternating; idle, and with two busy processes.
 busy() {
   local pids=()
   for _ in 1 2; do
@@ -98,7 +99,7 @@ edits() {
   while IFS= read -r line; do
     [[ "$line" =~ ^(.*),\ [a-z]+,\ ([^:]*):\ (.*)\(([0-9]+)\ each\)$ ]] || continue
     row "${BASH_REMATCH[1]}" \
-      "$where, ${BASH_REMATCH[2]}; input to the chart repainted, program / bare chart of 80 points all changing, presses alternating, ${BASH_REMATCH[4]} each (one frame is 16 ms)" \
+      "$where, ${BASH_REMATCH[2]}; input to the chart repainted, program / bare chart of 80 points with markers all changing before a dashed 80-point reference line, presses alternating, ${BASH_REMATCH[4]} each (one frame is 16 ms)" \
       "${BASH_REMATCH[3]% }"
   done <"$work/edits"
 }

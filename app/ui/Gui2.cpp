@@ -59,6 +59,32 @@ void SetLabelColour(QLabel* label, const QColor& background)
     label->setPalette(p);
 }
 
+// A short line on what a control does, and its keys.
+void SetToolTips(TForm2* w)
+{
+    const QString speed = QStringLiteral("Шаг 0,5° для ↑/↓ и перетаскивания точек; снят: 0,01°");
+    const QString fullMap =
+        QStringLiteral("↑/↓ и перетаскивание двигают всю карту; снят: выбранные точки (←/→, щелчок, Shift)");
+    const QString scale = QStringLiteral("Ось УОЗ от −35°; снят: от 0°");
+    const struct {
+        QWidget* widget;
+        QString tip;
+    } tips[] = {
+        {w->WriteData, QStringLiteral("Записать обе карты и тайм-аут старта в вариатор, проверяя каждую точку")},
+        {w->ReadData, QStringLiteral("Прочитать обе карты, тайм-аут старта и версию из вариатора")},
+        {w->Button1, QStringLiteral("Заполнить обе карты шаблоном: газ 9°, бензин 2°")},
+        {w->ComboBox1, QStringLiteral("Номер COM-порта; «Подключение» → «Автовыбор» находит его сам")},
+        {w->LPGSpeedCheckBox, speed},
+        {w->PetrolSpeedCheckBox, speed},
+        {w->LPGFulMapMoveCheckBox, fullMap},
+        {w->PetrolFulMapMoveCheckBox, fullMap},
+        {w->LPGScaleCheckBox, scale},
+        {w->PetrolScaleCheckBox, scale},
+    };
+    for (const auto& t : tips)
+        t.widget->setToolTip(t.tip);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -122,6 +148,8 @@ TForm2::TForm2()
     BuildMapViews(this);
     WireEvents();
     SetupUndo(this);
+    SetupChartPointer(this);
+    SetToolTips(this);
     SetupRangeCommands(this);
     SetupReferenceView(this);
     SetupHistoryMenu(this);
@@ -220,6 +248,7 @@ void TForm2::BuildChartPages()
                              Anchor::LeftTop, PageDesign);
     LPGFulMapMoveCheckBox = Place(MakeCheckBox(p, QStringLiteral("Двигать всю карту"), true), 771, 9, 121, 17,
                                   Anchor::None, PageDesign);
+    LPGReadoutLabel = Place(new QLabel(p), 230, 12, 250, 17, Anchor::LeftTop, PageDesign);
     setTabOrder(ChartLPG, LPGSpeedCheckBox);
     setTabOrder(LPGSpeedCheckBox, LPGScaleCheckBox);
     setTabOrder(LPGScaleCheckBox, LPGFulMapMoveCheckBox);
@@ -233,6 +262,7 @@ void TForm2::BuildChartPages()
                                 17, Anchor::LeftTop, PageDesign);
     PetrolSpeedCheckBox = Place(MakeCheckBox(p, QStringLiteral("Быстрое изменение"), true), 941, 10, 121, 17,
                                 Anchor::None, PageDesign);
+    PetrolReadoutLabel = Place(new QLabel(p), 231, 13, 250, 17, Anchor::LeftTop, PageDesign);
     setTabOrder(ChartPetrol, PetrolFulMapMoveCheckBox);
     setTabOrder(PetrolFulMapMoveCheckBox, PetrolScaleCheckBox);
     setTabOrder(PetrolScaleCheckBox, PetrolSpeedCheckBox);

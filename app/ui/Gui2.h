@@ -11,6 +11,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QFileDialog;
+class QLabel;
 class QLineEdit;
 class QLineSeries;
 class QMenu;
@@ -78,6 +79,10 @@ public:
     QCheckBox* PetrolFulMapMoveCheckBox;
     QCheckBox* PetrolScaleCheckBox;
     QCheckBox* PetrolSpeedCheckBox;
+    // The point under the pointer or the selected run, in words
+    // (editors/ui/ChartEditor).
+    QLabel* LPGReadoutLabel = nullptr;
+    QLabel* PetrolReadoutLabel = nullptr;
 
     // Table pages
     TStringGrid* StringGridLPG;

@@ -113,24 +113,6 @@ bool MapFitsWire(const MapTable& table, const QString& mapName, const MessageSin
     return true;
 }
 
-bool AdvanceToThousandths(double uoz, short* code)
-{
-    const double thousandths = uoz * 1000.0;
-    // Also false for NaN, and keeps llround within range.
-    if (!(std::fabs(thousandths) < 1e9))
-        return false;
-    // Rounded to a millionth of a thousandth first: 1.001 * 1000 is
-    // 1000.9999999999999, which must go out as 1001, not 1000, and so must
-    // the sum of ten steps of 0.01 (0.09999999999999999) go out as 100.
-    // Integer division then truncates toward zero.
-    const long long millionths = std::llround(thousandths * 1e6);
-    const long long value = millionths / 1000000;
-    if (!FitsData(value))
-        return false;
-    *code = static_cast<short>(value);
-    return true;
-}
-
 int WriteStartTimeout(int value)
 {
     // A value that does not fit the data field is not sent at all.

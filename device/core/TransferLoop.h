@@ -4,6 +4,7 @@
 // the variator, one exchange per value, and the coding of an advance on the
 // wire.
 
+#include "app/core/Advance.h"
 #include "device/core/Exchange.h"
 
 #include <QList>
@@ -58,9 +59,4 @@ bool MapFitsWire(const MapTable& table, const QString& mapName, const MessageSin
 // returned. value must fit 16 bits; WriteDataClick checks that beforehand.
 int WriteStartTimeout(int value);
 
-// An advance in degrees as the signed thousandths that go on the wire:
-// truncated toward zero (12.3456 gives 12345, -4.0009 gives -4000), after the
-// representation error of the double has been absorbed, so that c / 1000.0
-// gives back c for every 16-bit code c. False when the result does not fit
-// -32768..32767 or the value is not a number.
-bool AdvanceToThousandths(double uoz, short* code);
+// An advance goes on the wire by AdvanceToThousandths (app/core/Advance.h).

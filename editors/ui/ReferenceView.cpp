@@ -46,11 +46,9 @@ bool ReferenceShown(const TForm2* window)
     return !window->N18 || window->N18->isChecked();
 }
 
-void ShowChartReference(TForm2* window, const QString& selector)
+void ShowChartReference(TForm2* window, const MapViews& views)
 {
-    const MapViews* m = ViewsOf(window, selector);
-    if (!m)
-        return;
+    const MapViews* m = &views;
     QList<QList<QPointF>> runs;
     if (ReferenceShown(window) && m->reference->exists) {
         bool inRun = false;
@@ -70,11 +68,9 @@ void ShowChartReference(TForm2* window, const QString& selector)
     m->chart->SetUnknownPoints(UnknownReferencePoints(window, *m->reference));
 }
 
-void ShowGridMarks(TForm2* window, const QString& selector)
+void ShowGridMarks(TForm2* window, const MapViews& views)
 {
-    const MapViews* m = ViewsOf(window, selector);
-    if (!m)
-        return;
+    const MapViews* m = &views;
     const bool shown = ReferenceShown(window);
     const QList<int> unknown = UnknownReferencePoints(window, *m->reference);
     for (int i = 0; i < MapPoints; ++i) {
@@ -89,8 +85,8 @@ void ShowGridMarks(TForm2* window, const QString& selector)
 
 void ShowReferences(TForm2* window)
 {
-    for (const QString& selector : {QStringLiteral("LPG"), QStringLiteral("Petrol")}) {
-        ShowChartReference(window, selector);
-        ShowGridMarks(window, selector);
+    for (const MapViews* m : {&window->LPGViews, &window->PetrolViews}) {
+        ShowChartReference(window, *m);
+        ShowGridMarks(window, *m);
     }
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QList>
-#include <QString>
 
 class TForm2;
 struct MapReference;
+struct MapViews;
 
 // Each map beside its reference (MapCompare.h): the reference as a grey
 // dashed line on the map's chart, and a light background on every cell of
@@ -25,10 +25,9 @@ bool ReferenceShown(const TForm2* window);
 // mark of a differing value, until a read or compare fills them.
 QList<int> UnknownReferencePoints(const TForm2* window, const MapReference& reference);
 
-// Draws the reference line on the chart of the map named by selector ("LPG"
-// or "Petrol"), or takes it away.
-void ShowChartReference(TForm2* window, const QString& selector);
+// Draws the reference line on the map's chart, or takes it away.
+void ShowChartReference(TForm2* window, const MapViews& m);
 // Marks the cells of the map's table that differ from its reference.
-void ShowGridMarks(TForm2* window, const QString& selector);
+void ShowGridMarks(TForm2* window, const MapViews& m);
 // Both, for both maps, without reloading the views.
 void ShowReferences(TForm2* window);
