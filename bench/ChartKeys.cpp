@@ -1,12 +1,14 @@
 // Time of the map edits as the user sees them, each from its input to the
 // chart repainted, beside a yardstick measured in the same run: a bare Qt
-// Charts view of one line series of 80 points whose values all change, and
-// which repaints, on a key press delivered the same way. The program's and
+// Charts view of one line series of 80 points with markers whose values all
+// change, and which repaints, on a key press delivered the same way, in front
+// of a grey dashed reference line of 80 points. The program's and
 // the yardstick's presses alternate, so that whatever else the machine does
 // falls on both alike.
 //
 // Measured: the whole-map key edit on the LPG chart (undo step and recovery
-// file writes included, the map's reference line drawn beside it), and each
+// file writes included, the map's reference line drawn beside it), a step of
+// a marker dragged in whole-map mode, and each
 // range command of "Правка" on all 80 points (whole-map mode), through its
 // menu item with the number answered at once. On the platform Qt is given
 // (QT_QPA_PLATFORM), offscreen when none is. The first argument names the
@@ -30,6 +32,7 @@
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineSeries>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -41,7 +44,9 @@
 
 namespace {
 
-// The yardstick: every key press gives all 80 points new values.
+// The yardstick: 80 points with markers, which every key press gives new
+// values, in front of a grey dashed line of 80 points, as a map is drawn in
+// front of its reference.
 class BareChart : public QChartView {
 public:
     BareChart()
@@ -52,6 +57,15 @@ public:
         axisY->setRange(0, 35);
         chart()->addAxis(axisX, Qt::AlignBottom);
         chart()->addAxis(axisY, Qt::AlignLeft);
+        auto* reference = new QLineSeries;
+        reference->setPen(QPen(QColor(128, 128, 128), 2, Qt::DashLine));
+        QList<QPointF> line;
+        for (int i = 0; i < 80; ++i)
+            line.append(QPointF(100.0 * i, 4.0 + i / 8.0));
+        reference->replace(line);
+        chart()->addSeries(reference);
+        reference->attachAxis(axisX);
+        reference->attachAxis(axisY);
         series = new QLineSeries;
         series->setPointsVisible(true);
         chart()->addSeries(series);
@@ -85,32 +99,50 @@ double Percentile(std::vector<double> ms, double q)
 }
 
 // Runs `edit` and `bare` in turn `count` times, each timed to its view
-// repainted, and prints both.
+// repainted, and prints both. With TARVO_BENCH_PHASES set, also the median
+// of each phase of the program's edits: the input handled, the window
+// repainted on the screen, the chart drawn again (the grab).
 void Measure(const char* what, const QString& where, int count, QWidget* view, const std::function<void(int)>& edit,
              QWidget* bareView, BareChart* bare)
 {
     std::vector<double> program;
     std::vector<double> yardstick;
+    std::vector<double> phases[3];
+    std::vector<double> barePhases[3];
     QElapsedTimer timer;
     for (int k = 0; k < count; ++k) {
         QKeyEvent press(QEvent::KeyPress, k % 2 ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
         timer.start();
         QCoreApplication::sendEvent(bare, &press);
+        const qint64 b0 = timer.nsecsElapsed();
         QCoreApplication::processEvents();
+        const qint64 b1 = timer.nsecsElapsed();
         bareView->grab();
         yardstick.push_back(timer.nsecsElapsed() / 1e6);
+        barePhases[0].push_back(b0 / 1e6);
+        barePhases[1].push_back((b1 - b0) / 1e6);
+        barePhases[2].push_back(yardstick.back() - b1 / 1e6);
 
         timer.start();
         edit(k);
+        const qint64 t0 = timer.nsecsElapsed();
         QCoreApplication::processEvents();
+        const qint64 t1 = timer.nsecsElapsed();
         view->grab();
         program.push_back(timer.nsecsElapsed() / 1e6);
+        phases[0].push_back(t0 / 1e6);
+        phases[1].push_back((t1 - t0) / 1e6);
+        phases[2].push_back(program.back() - t1 / 1e6);
     }
     const double p99 = Percentile(program, 0.99);
     const double bareP99 = Percentile(yardstick, 0.99);
     std::printf("%s, %s: p99 %.2f ms, median %.2f ms; bare chart p99 %.2f ms, median %.2f ms; p99 ratio %.2f (%d each)\n",
                 what, qPrintable(where), p99, Percentile(program, 0.5), bareP99, Percentile(yardstick, 0.5),
                 p99 / bareP99, count);
+    if (qEnvironmentVariableIsSet("TARVO_BENCH_PHASES"))
+        std::printf("  phases, median ms: input %.3f / %.3f, screen %.3f / %.3f, grab %.3f / %.3f (program / bare)\n",
+                    Percentile(phases[0], 0.5), Percentile(barePhases[0], 0.5), Percentile(phases[1], 0.5),
+                    Percentile(barePhases[1], 0.5), Percentile(phases[2], 0.5), Percentile(barePhases[2], 0.5));
     std::fflush(stdout);
 }
 
@@ -157,6 +189,28 @@ int main(int argc, char** argv)
             &bare, &bare);
     const bool moved = LPGTable.Uoz[0] == 9.0 && MouseInLPGChart == 1;
 
+    // A marker dragged in whole-map mode: each move of the pointer is one
+    // step of 0.5 degrees of all 80 points, up and down in turn.
+    {
+        Form2->Button1Click();
+        QCoreApplication::processEvents();
+        QWidget* viewport = chart->viewport();
+        const QPointF marker = chart->PointPosition(40);
+        auto at = [chart](double value) {
+            const QPointF inChart = chart->chart()->mapToPosition(QPointF(4000, value), chart->MapSeries());
+            return QPointF(chart->mapFromScene(chart->chart()->mapToScene(inChart)));
+        };
+        auto send = [viewport](QEvent::Type type, const QPointF& pos, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, pos, viewport->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(viewport, &event);
+        };
+        send(QEvent::MouseButtonPress, marker, Qt::LeftButton);
+        send(QEvent::MouseMove, at(7.0), Qt::LeftButton);  // beyond the start distance of a drag
+        Measure("drag step, 80 points", where, 1000, chart,
+                [&](int k) { send(QEvent::MouseMove, at(k % 2 ? 7.0 : 7.5), Qt::LeftButton); }, &bare, &bare);
+        send(QEvent::MouseButtonRelease, at(9.0), Qt::NoButton);
+    }
+
     // The range commands on all 80 points of the LPG chart.
     QString answer;
     SetNumberHook([&answer](const QString&, const QString&, QString& text) {
@@ -181,8 +235,10 @@ int main(int argc, char** argv)
         Measure(c.what, where, 300, chart,
                 [&](int k) {
                     answer = QString::fromLatin1(k % 2 ? c.odd : c.even);
-                    // The ends move, so that the points between them change.
-                    LPGTable.Uoz[0] = LPGTable.Uoz[79] = k % 2 ? 5.0 : 15.0;
+                    // The ends move, so that the points between them change,
+                    // within the band of degrees that the yardstick's points
+                    // take: a repaint covers the points' area.
+                    LPGTable.Uoz[0] = LPGTable.Uoz[79] = k % 2 ? 9.0 : 11.0;
                     PetrolTable.Uoz[k % 80] = k % 7;
                     c.action->trigger();
                 },

@@ -1,6 +1,8 @@
 // A full read (162 exchanges) and a full write (161 exchanges) by the program,
 // each beside a bare client (BareClient) making the same exchanges over the
-// same simulator in the same run. The simulator paces a real 9600-baud line:
+// same simulator in the same run; then "Записать изменения" for 1, 5 and 80
+// changed points (each written and read back) beside the full write and the
+// line limit. The simulator paces a real 9600-baud line:
 // 12 characters of 10 bits, 12.5 ms an exchange. The ratio program / bare
 // client is what the program adds to the line's own time.
 //
@@ -132,6 +134,25 @@ int main(int argc, char** argv)
     }
     Report("read", 162, programRead, bareRead);
     Report("write", 161, programWrite, bareWrite);
+
+    // "Записать изменения" after a read: n changed LPG points, each written
+    // and read back, beside the full write and the line's own limit.
+    const double fullWrite = *std::min_element(programWrite.begin(), programWrite.end());
+    for (int changed : {1, 5, 80}) {
+        std::vector<double> times;
+        for (int run = 0; run < Runs; ++run) {
+            Form2->ReadDataClick();
+            for (int i = 0; i < changed; ++i)
+                LPGTable.Uoz[i] += 0.1 * (run % 2 ? -1 : 1);
+            times.push_back(TimeMs([] { Form2->N50Click(); }));
+        }
+        const double best = *std::min_element(times.begin(), times.end());
+        const int exchanges = 2 * changed;
+        std::printf("write changes, %d points, %d exchanges, %s, best of %d: program %.1f ms, line limit %.1f ms, "
+                    "ratio to the line %.3f, to the full write %.3f (%.1f ms)\n",
+                    changed, exchanges, qPrintable(QGuiApplication::platformName()), Runs, best,
+                    exchanges * ExchangeLimitMs, best / (exchanges * ExchangeLimitMs), best / fullWrite, fullWrite);
+    }
     if (bareValid != bareExchanges)
         std::fprintf(stderr, "bare client: %d of %d replies valid\n", bareValid, bareExchanges);
 

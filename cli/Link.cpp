@@ -10,12 +10,13 @@ namespace {
 
 const int SearchFirst = 1;  // the window's "Автовыбор": 1..254
 const int SearchEnd = 255;
-const QString ReadKind = QStringLiteral("read");
 
 bool ReadMap(Link& s, MapTable& table, int firstParameter, int& valid)
 {
+    MapTally& tally = firstParameter == LPGFirstParameter ? s.tally.lpg : s.tally.petrol;
     ReadMapPoints(&s.port, table, firstParameter, s.Sink(), s.Step(), [&](const PointExchange& e) {
         valid += e.ok ? 1 : 0;
+        s.tally.CountPoint(tally, e.outcome, e.ok);
         return s.After(PointName(firstParameter, e.point), e.ok, e.outcome);
     });
     return s.stopped.isEmpty();
@@ -25,9 +26,13 @@ bool ReadSetting(Link& s, unsigned char parameter, const QString& where, int& va
 {
     s.progress->Show(s.done);
     ExchangeOutcome outcome = ExchangeOutcome::NotSent;
-    const int v = ExchangeFrame(&s.port, ReadKind, parameter, SettingReadData, s.Sink(), &ok, &outcome);
+    const int v = ExchangeFrame(&s.port, ExchangeKind::Read, parameter, SettingReadData, s.Sink(), &ok, &outcome);
     if (ok)
         value = v;
+    if (parameter == StartTimeoutParameter)
+        s.tally.CountSetting(nullptr, &s.tally.timeoutDone, outcome, ok);
+    else
+        s.tally.CountSetting(nullptr, &s.tally.firmwareDone, outcome, ok);
     return s.After(where, ok, outcome);
 }
 
@@ -40,6 +45,8 @@ bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label, Tran
     int valid = 0;
     bool timeoutRead = false;
     bool firmwareRead = false;
+    s.tally.timeoutPlanned = s.tally.firmwarePlanned = settings;
+    s.tally.lpg.planned = s.tally.petrol.planned = MapPoints;
     bool going = ReadMap(s, maps.lpg, LPGFirstParameter, valid) && ReadMap(s, maps.petrol, PetrolFirstParameter, valid);
     if (settings && going) {
         going = ReadSetting(s, StartTimeoutParameter, QStringLiteral("start timeout (parameter 166)"), maps.timeout,

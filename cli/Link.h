@@ -31,6 +31,8 @@ public:
     QString stopped;  // why the series ended early; empty when it ran through
     int done = 0;     // exchanges of the series so far
     Progress* progress = nullptr;
+    // The count of the series, as the window's summary tells it.
+    TransferTally tally;
 
     MessageSink Sink()
     {
@@ -48,6 +50,7 @@ public:
         ++done;
         const QString messages = linkMessages.join(QStringLiteral("; "));
         linkMessages.clear();
+        tally.EndOnLinkLoss(outcome);
         if (outcome == ExchangeOutcome::NoReply) {
             stopped = QStringLiteral("no reply from the variator at %1").arg(where);
             return false;
@@ -62,15 +65,18 @@ public:
                                                   ? QStringLiteral(" (the reply broke off before its sixth byte)")
                                                   : QString())});
         if (Interrupted()) {
+            tally.end = TransferEnd::Stopped;
             stopped = QStringLiteral("stopped by Ctrl+C");
             return false;
         }
         return true;
     }
 
-    void Begin(Progress* p)
+    void Begin(Progress* p, TransferCommand command = TransferCommand::Read)
     {
         progress = p;
+        tally = TransferTally();
+        tally.command = command;
         done = 0;
         failures.clear();
         stopped.clear();
@@ -83,6 +89,9 @@ public:
             PrintFailure(f.where + QStringLiteral(": ") + f.what);
         if (!stopped.isEmpty())
             PrintFailure(stopped);
+        // The same facts in the words of the window's summary.
+        if (NeedsSummary(tally))
+            PrintFailure(TransferSummary(tally));
     }
 
 private:

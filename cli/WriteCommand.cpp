@@ -95,14 +95,17 @@ int BackupVariator(Link& s, const WritePlan& plan)
 // Step 3: both maps, then the start timeout, every echo checked.
 int WriteVariator(Link& s, const WritePlan& plan)
 {
-    const QString writeKind = QStringLiteral("write");
     const Maps& maps = plan.maps;
-    Progress progress(writeKind, WriteExchanges);
-    s.Begin(&progress);
+    Progress progress(QStringLiteral("write"), WriteExchanges);
+    s.Begin(&progress, TransferCommand::Write);
+    s.tally.timeoutPlanned = true;
+    s.tally.lpg.planned = s.tally.petrol.planned = MapPoints;
     int mapPointsSent = 0;
     int mapPointsEchoed = 0;
     const auto writeMap = [&](const MapTable& table, int firstParameter, const QString& mismatch) {
+        MapTally& tally = firstParameter == LPGFirstParameter ? s.tally.lpg : s.tally.petrol;
         WriteMapPoints(&s.port, table, firstParameter, mismatch, s.Sink(), s.Step(), [&](const PointExchange& e) {
+            s.tally.CountPoint(tally, e.outcome, e.ok);
             if (e.outcome != ExchangeOutcome::NotSent)
                 ++mapPointsSent;
             mapPointsEchoed += e.ok ? 1 : 0;
@@ -121,8 +124,9 @@ int WriteVariator(Link& s, const WritePlan& plan)
         bool valid = false;
         ExchangeOutcome outcome = ExchangeOutcome::NotSent;
         const short code = static_cast<short>(maps.timeout);
-        const int echo = ExchangeFrame(&s.port, writeKind, StartTimeoutParameter, code, s.Sink(), &valid, &outcome);
+        const int echo = ExchangeFrame(&s.port, ExchangeKind::Write, StartTimeoutParameter, code, s.Sink(), &valid, &outcome);
         timeoutSent = outcome != ExchangeOutcome::NotSent;
+        s.tally.CountSetting(&s.tally.timeoutTried, &s.tally.timeoutDone, outcome, valid && echo == code);
         s.After(QStringLiteral("start timeout (parameter 166)"), valid && echo == code, outcome,
                 outcome == ExchangeOutcome::Valid ? QStringLiteral(" (sent %1, echo %2)").arg(code).arg(echo)
                                                   : QString());

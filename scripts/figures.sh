@@ -49,6 +49,12 @@ for platform in xcb offscreen; do
   where="Xvfb"
   [ "$platform" = offscreen ] && where="offscreen"
   while IFS= read -r line; do
+    if [[ "$line" =~ ^write\ changes,\ ([0-9]+)\ points,\ ([0-9]+)\ exchanges,\ [a-z]+,\ best\ of\ ([0-9]+):\ (.*)$ ]]; then
+      row "\"Записать изменения\", ${BASH_REMATCH[1]} changed points, ${BASH_REMATCH[2]} exchanges" \
+        "$where; after a read, each point written and read back, beside the line limit and the full write of the same run, best of ${BASH_REMATCH[3]}" \
+        "${BASH_REMATCH[4]}"
+      continue
+    fi
     [[ "$line" =~ ^(read|write),\ ([0-9]+)\ exchanges,\ [a-z]+,\ best\ of\ ([0-9]+):\ (.*)$ ]] || continue
     row "full ${BASH_REMATCH[1]}, ${BASH_REMATCH[2]} exchanges" \
       "$where; program / bare client on the same simulator pacing 9600 baud, same run, best of ${BASH_REMATCH[3]} each" \
@@ -70,10 +76,11 @@ while IFS= read -r line; do
   [ -n "$line" ] && row "${line%%:*}" "tarvo-cli / bare client on the same simulator pacing 9600 baud, same run" "${line#*: }"
 done < <(./build/bench/bench-cli 2>/dev/null | grep -E '^tarvo-cli' || true)
 
-# Map edits: the whole-map key edit and each range command on 80 points, each
-# from its input to the chart repainted, beside a bare Qt Charts line series
-# of 80 points whose values all change and repaint the same way, in the same
-# run, presses alternating; idle, and with two busy processes beside it.
+# Map edits: the whole-map key edit, a marker drag step and each range command
+# on 80 points, each from its input to the chart repainted, beside a bare Qt
+# Charts line series of 80 points with markers whose values all change and
+# repaint the same way, in front of a grey dashed reference line of 80 points,
+# in the same run, presses alternating; idle, and with two busy processes.
 busy() {
   local pids=()
   for _ in 1 2; do
@@ -92,7 +99,7 @@ edits() {
   while IFS= read -r line; do
     [[ "$line" =~ ^(.*),\ [a-z]+,\ ([^:]*):\ (.*)\(([0-9]+)\ each\)$ ]] || continue
     row "${BASH_REMATCH[1]}" \
-      "$where, ${BASH_REMATCH[2]}; input to the chart repainted, program / bare chart of 80 points all changing, presses alternating, ${BASH_REMATCH[4]} each (one frame is 16 ms)" \
+      "$where, ${BASH_REMATCH[2]}; input to the chart repainted, program / bare chart of 80 points with markers all changing before a dashed 80-point reference line, presses alternating, ${BASH_REMATCH[4]} each (one frame is 16 ms)" \
       "${BASH_REMATCH[3]% }"
   done <"$work/edits"
 }

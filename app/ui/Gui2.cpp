@@ -6,6 +6,8 @@
 #include "editors/ui/ChartEditor.h"
 #include "editors/widgets/ChartWidget.h"
 #include "device/core/Dataextractor.h"
+#include "device/ui/DeviceCommands.h"
+#include "device/ui/TransferRun.h"
 #include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
 #include "app/widgets/Seams.h"
@@ -55,6 +57,32 @@ void SetLabelColour(QLabel* label, const QColor& background)
     p.setColor(QPalette::Window, background);
     p.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(p);
+}
+
+// A short line on what a control does, and its keys.
+void SetToolTips(TForm2* w)
+{
+    const QString speed = QStringLiteral("Шаг 0,5° для ↑/↓ и перетаскивания точек; снят: 0,01°");
+    const QString fullMap =
+        QStringLiteral("↑/↓ и перетаскивание двигают всю карту; снят: выбранные точки (←/→, щелчок, Shift)");
+    const QString scale = QStringLiteral("Ось УОЗ от −35°; снят: от 0°");
+    const struct {
+        QWidget* widget;
+        QString tip;
+    } tips[] = {
+        {w->WriteData, QStringLiteral("Записать обе карты и тайм-аут старта в вариатор, проверяя каждую точку")},
+        {w->ReadData, QStringLiteral("Прочитать обе карты, тайм-аут старта и версию из вариатора")},
+        {w->Button1, QStringLiteral("Заполнить обе карты шаблоном: газ 9°, бензин 2°")},
+        {w->ComboBox1, QStringLiteral("Номер COM-порта; «Подключение» → «Автовыбор» находит его сам")},
+        {w->LPGSpeedCheckBox, speed},
+        {w->PetrolSpeedCheckBox, speed},
+        {w->LPGFulMapMoveCheckBox, fullMap},
+        {w->PetrolFulMapMoveCheckBox, fullMap},
+        {w->LPGScaleCheckBox, scale},
+        {w->PetrolScaleCheckBox, scale},
+    };
+    for (const auto& t : tips)
+        t.widget->setToolTip(t.tip);
 }
 
 } // namespace
@@ -120,9 +148,13 @@ TForm2::TForm2()
     BuildMapViews(this);
     WireEvents();
     SetupUndo(this);
+    SetupChartPointer(this);
+    SetToolTips(this);
     SetupRangeCommands(this);
     SetupReferenceView(this);
     SetupHistoryMenu(this);
+    SetupTransferControls(this);
+    SetupChangeWriting(this);
 }
 
 void TForm2::BuildTopArea()
@@ -216,6 +248,7 @@ void TForm2::BuildChartPages()
                              Anchor::LeftTop, PageDesign);
     LPGFulMapMoveCheckBox = Place(MakeCheckBox(p, QStringLiteral("Двигать всю карту"), true), 771, 9, 121, 17,
                                   Anchor::None, PageDesign);
+    LPGReadoutLabel = Place(new QLabel(p), 230, 12, 250, 17, Anchor::LeftTop, PageDesign);
     setTabOrder(ChartLPG, LPGSpeedCheckBox);
     setTabOrder(LPGSpeedCheckBox, LPGScaleCheckBox);
     setTabOrder(LPGScaleCheckBox, LPGFulMapMoveCheckBox);
@@ -229,6 +262,7 @@ void TForm2::BuildChartPages()
                                 17, Anchor::LeftTop, PageDesign);
     PetrolSpeedCheckBox = Place(MakeCheckBox(p, QStringLiteral("Быстрое изменение"), true), 941, 10, 121, 17,
                                 Anchor::None, PageDesign);
+    PetrolReadoutLabel = Place(new QLabel(p), 231, 13, 250, 17, Anchor::LeftTop, PageDesign);
     setTabOrder(ChartPetrol, PetrolFulMapMoveCheckBox);
     setTabOrder(PetrolFulMapMoveCheckBox, PetrolScaleCheckBox);
     setTabOrder(PetrolScaleCheckBox, PetrolSpeedCheckBox);
@@ -337,6 +371,12 @@ void TForm2::showEvent(QShowEvent* event)
 
 void TForm2::closeEvent(QCloseEvent* event)
 {
+    // A transfer ends first, after its exchange in flight; the window is
+    // closed again once it has, and asks as usual then.
+    if (DeferCloseForTransfer()) {
+        event->ignore();
+        return;
+    }
     // Unsaved maps are asked about first; the answer may keep the window.
     if (!MayCloseWindow(this)) {
         event->ignore();
@@ -373,15 +413,17 @@ void TForm2::EEditVariatorStartTimeoutChange()
 
 void SetConnectionStatus(TForm2* window, const QString& key)
 {
-    if (key == QLatin1String("connected")) {
-        SetLabelColour(window->Label2, QColor(0, 128, 0));
-        window->Label2->setText(QStringLiteral("Подключен"));
-        window->Label2->setVisible(true);
-    } else if (key == QLatin1String("disconnected")) {
-        SetLabelColour(window->Label2, QColor(255, 0, 0));
-        window->Label2->setText(QStringLiteral("Не подключен"));
-        window->Label2->setVisible(true);
-    }
+    ConnectionStatus status;
+    if (StatusOfKey(key, &status))
+        SetConnectionStatus(window, status);
+}
+
+void SetConnectionStatus(TForm2* window, ConnectionStatus status)
+{
+    const bool connected = status == ConnectionStatus::Connected;
+    SetLabelColour(window->Label2, connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
+    window->Label2->setText(connected ? QStringLiteral("Подключен") : QStringLiteral("Не подключен"));
+    window->Label2->setVisible(true);
 }
 
 void FillTemplate(TForm2* window)

@@ -4,12 +4,14 @@
 #include <QString>
 
 #include "app/widgets/Controls.h"
+#include "device/core/ConnectionLoop.h"
 #include "editors/ui/MapViews.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QFileDialog;
+class QLabel;
 class QLineEdit;
 class QLineSeries;
 class QMenu;
@@ -77,6 +79,10 @@ public:
     QCheckBox* PetrolFulMapMoveCheckBox;
     QCheckBox* PetrolScaleCheckBox;
     QCheckBox* PetrolSpeedCheckBox;
+    // The point under the pointer or the selected run, in words
+    // (editors/ui/ChartEditor).
+    QLabel* LPGReadoutLabel = nullptr;
+    QLabel* PetrolReadoutLabel = nullptr;
 
     // Table pages
     TStringGrid* StringGridLPG;
@@ -125,6 +131,12 @@ public:
     QAction* N39 = nullptr;
     QAction* N40 = nullptr;
     QAction* N41 = nullptr;
+    // "Подключение" / "Записать изменения", "Записывать изменения сразу"
+    // (device/ui/Transfer)
+    QAction* N50 = nullptr;
+    QAction* N51 = nullptr;
+    // "Прервать" beside the progress bar, shown while a transfer runs
+    QPushButton* StopTransferButton = nullptr;
     // "Файл" / "История…" and "Открыть как исходную карту…"
     QAction* N20 = nullptr;
     QAction* N21 = nullptr;
@@ -150,6 +162,7 @@ public:
     void N4Click();
     void N12Click();
     void N19Click();
+    void N50Click();
     void N20Click();
     void N21Click();
     void N22Click();
@@ -193,6 +206,9 @@ extern TForm2* Form2;
 // Shows the connection state in Label2: "connected" (green "Подключен") or
 // "disconnected" (red "Не подключен"); any other key changes nothing.
 void SetConnectionStatus(TForm2* window, const QString& key);
+// The same for a state: the one writer of Label2's caption after the
+// window's construction.
+void SetConnectionStatus(TForm2* window, ConnectionStatus status);
 
 // Fills both maps with the template values: LPG 9.0, petrol 2.0 degrees.
 void FillTemplate(TForm2* window);

@@ -1,4 +1,6 @@
-#include "device/core/Dataextractor.h"
+#include "device/core/ConnectionLoop.h"
+
+#include "device/core/VariatorHolds.h"
 
 #include "device/wire/ComPort.h"
 #include "device/wire/Frame.h"
@@ -25,13 +27,29 @@ void Show(const MessageSink& messages, unsigned char interactive, const QString&
         messages(text);
 }
 
-void Status(const StatusSink& status, const QString& key)
+void Status(const StatusSink& status, ConnectionStatus state)
 {
     if (status)
-        status(key);
+        status(state);
 }
 
 } // namespace
+
+QString StatusKey(ConnectionStatus status)
+{
+    return status == ConnectionStatus::Connected ? QStringLiteral("connected") : QStringLiteral("disconnected");
+}
+
+bool StatusOfKey(const QString& key, ConnectionStatus* status)
+{
+    for (ConnectionStatus s : {ConnectionStatus::Connected, ConnectionStatus::Disconnected}) {
+        if (key == StatusKey(s)) {
+            *status = s;
+            return true;
+        }
+    }
+    return false;
+}
 
 bool PortNumberFits(int number)
 {
@@ -66,21 +84,23 @@ unsigned char ConnectPort(ComPort* port, int number, unsigned char interactive,
         return 0;
     }
 
+    // Whatever was known belongs to the variator of an earlier connection.
+    ForgetHeldValues();
     const int timeout = interactive ? InteractiveTimeoutMs : SilentTimeoutMs;
     if (!port || !port->Open(PortName, VariatorBaudRate, timeout)) {
         Show(messages, interactive, QStringLiteral("Не удалось подключиться"));
-        Status(status, QStringLiteral("disconnected"));
+        Status(status, ConnectionStatus::Disconnected);
         return 0;
     }
 
     port->Purge();
 
-    if (ExchangeFrame(port, QStringLiteral("read"), HandshakeParameter, HandshakeData, MessageSink())
+    if (ExchangeFrame(port, ExchangeKind::Read, HandshakeParameter, HandshakeData, MessageSink())
         == HandshakeAnswer) {
         Show(messages, interactive, QStringLiteral("Вариатор подключен"));
         VariatorConnected = 1;
         VariatorPortNumber = number;
-        Status(status, QStringLiteral("connected"));
+        Status(status, ConnectionStatus::Connected);
         port->SetTimeouts(ConnectedTimeoutMs);
         return 1;
     }
@@ -90,7 +110,7 @@ unsigned char ConnectPort(ComPort* port, int number, unsigned char interactive,
     Show(messages, interactive, QStringLiteral("Компорт открыт. Вариатор не подключен"));
     VariatorConnected = 0;
     VariatorPortNumber = 0;
-    Status(status, QStringLiteral("disconnected"));
+    Status(status, ConnectionStatus::Disconnected);
     return 0;
 }
 
@@ -100,6 +120,7 @@ unsigned char DisconnectVariator()
         VariatorPort->Close();
     VariatorConnected = 0;
     VariatorPortNumber = 0;
+    ForgetHeldValues();
     return 1;
 }
 
@@ -112,6 +133,7 @@ bool SearchPorts(ComPort* port, int first, int end, const ProgressStep& step,
     if (port)
         port->Close();
     VariatorConnected = 0;
+    ForgetHeldValues();
 
     for (int number = first; number < end; ++number) {
         if (step)

@@ -1,7 +1,16 @@
-#include "device/core/Dataextractor.h"
+#include "device/core/Exchange.h"
+
+#include "device/core/VariatorHolds.h"
 
 #include "device/wire/ComPort.h"
 #include "device/wire/Frame.h"
+
+const QString NotSentMessage = QStringLiteral("Невозможно отправить запрос вариатору. Com-port не удается открыть или отправить ему данные");
+const QString NoReplyMessage = QStringLiteral("UARTdataExchange: Вариатор не отвечает");
+const QString BadChecksumMessage = QStringLiteral("UARTdataExchange: Ошибка контрольной суммы пакета, принятого от вариатора");
+const QString ReportedChecksumMessage = QStringLiteral("UARTdataExchange: Вариатор сообщает о получении пакета с неверной контрольной суммой");
+const QString ReportedParameterMessage = QStringLiteral("UARTdataExchange: Вариатор сообщает о получении пакета с неверным параметром");
+const QString ReportedCodeMessage = QStringLiteral("UARTdataExchange: Вариатор отвечает параметром 0xFF с кодом ошибки ");
 
 namespace {
 
@@ -19,16 +28,27 @@ const MessageSink& LinkMessageSink()
     return InstalledSink;
 }
 
+ExchangeKind ExchangeKindOf(const QString& kind)
+{
+    return kind == QLatin1String("write") ? ExchangeKind::Write : ExchangeKind::Read;
+}
+
+bool LinkLost(ExchangeOutcome outcome)
+{
+    return outcome == ExchangeOutcome::NotSent || outcome == ExchangeOutcome::NoReply;
+}
+
 int UARTdataExchange(const QString& kind, unsigned char parameter, short data,
                      unsigned char interactive, bool* replyValid)
 {
-    return ExchangeFrame(VariatorPort, kind, parameter, data, interactive ? InstalledSink : MessageSink(),
+    return ExchangeFrame(VariatorPort, ExchangeKindOf(kind), parameter, data, interactive ? InstalledSink : MessageSink(),
                          replyValid);
 }
 
-int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, short data,
-                  const MessageSink& messages, bool* replyValid, ExchangeOutcome* outcome,
-                  const WireStep& whileOnWire)
+namespace {
+
+int Exchange(ComPort* port, ExchangeKind kind, unsigned char parameter, short data, const MessageSink& messages,
+             bool* replyValid, ExchangeOutcome* outcome, const WireStep& whileOnWire)
 {
     if (replyValid)
         *replyValid = false;
@@ -37,7 +57,7 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
     ended = ExchangeOutcome::NotSent;
 
     unsigned char frame[FrameSize];
-    BuildFrame(frame, kind == QLatin1String("write") ? WriteCommand : ReadCommand, parameter, data);
+    BuildFrame(frame, kind == ExchangeKind::Write ? WriteCommand : ReadCommand, parameter, data);
 
     // Bytes left over from an earlier exchange (a reply that came too late,
     // noise on the line) would otherwise be taken for this request's reply.
@@ -51,7 +71,7 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
         whileOnWire();
     if (!sent) {
         if (messages)
-            messages(QStringLiteral("Невозможно отправить запрос вариатору. Com-port не удается открыть или отправить ему данные"));
+            messages(NotSentMessage);
         return data;
     }
 
@@ -61,14 +81,14 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
         // request bytes, so its data field means nothing; the request's own
         // data is returned instead (for the handshake that is 11, never 1).
         if (messages)
-            messages(QStringLiteral("UARTdataExchange: Вариатор не отвечает"));
+            messages(NoReplyMessage);
         return data;
     }
 
     if (!ChecksumMatches(frame)) {
         ended = ExchangeOutcome::BadChecksum;
         if (messages)
-            messages(QStringLiteral("UARTdataExchange: Ошибка контрольной суммы пакета, принятого от вариатора"));
+            messages(BadChecksumMessage);
         return DataField(frame);
     }
 
@@ -77,12 +97,11 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
         const unsigned code = ErrorCode(frame);
         if (messages) {
             if (code == ErrorCodeChecksum)
-                messages(QStringLiteral("UARTdataExchange: Вариатор сообщает о получении пакета с неверной контрольной суммой"));
+                messages(ReportedChecksumMessage);
             else if (code == ErrorCodeParameter)
-                messages(QStringLiteral("UARTdataExchange: Вариатор сообщает о получении пакета с неверным параметром"));
+                messages(ReportedParameterMessage);
             else
-                messages(QStringLiteral("UARTdataExchange: Вариатор отвечает параметром 0xFF с кодом ошибки ")
-                            + QString::number(code));
+                messages(ReportedCodeMessage + QString::number(code));
         }
         return DataField(frame);
     }
@@ -91,4 +110,18 @@ int ExchangeFrame(ComPort* port, const QString& kind, unsigned char parameter, s
     if (replyValid)
         *replyValid = true;
     return DataField(frame);
+}
+
+} // namespace
+
+int ExchangeFrame(ComPort* port, ExchangeKind kind, unsigned char parameter, short data,
+                  const MessageSink& messages, bool* replyValid, ExchangeOutcome* outcome,
+                  const WireStep& whileOnWire)
+{
+    ExchangeOutcome ended = ExchangeOutcome::NotSent;
+    const int value = Exchange(port, kind, parameter, data, messages, replyValid, &ended, whileOnWire);
+    NoteExchange(kind, parameter, data, value, ended);
+    if (outcome)
+        *outcome = ended;
+    return value;
 }

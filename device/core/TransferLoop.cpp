@@ -1,4 +1,4 @@
-#include "device/core/Dataextractor.h"
+#include "device/core/TransferLoop.h"
 
 #include "device/wire/Frame.h"
 #include "app/core/MapStore.h"
@@ -10,9 +10,6 @@ const QString LPGWriteMismatch = QStringLiteral("WritePLGMap: функция UAR
 const QString PetrolWriteMismatch = QStringLiteral("WritePetrolMap: функция UARTdataExchange возвращает неверное значение");
 
 namespace {
-
-const QString ReadKind = QStringLiteral("read");
-const QString WriteKind = QStringLiteral("write");
 
 void Show(const MessageSink& messages, const QString& text)
 {
@@ -35,14 +32,34 @@ bool FitsData(long long value)
     return value >= INT16_MIN && value <= INT16_MAX;
 }
 
+static QList<int> AllMapPoints()
+{
+    QList<int> points;
+    for (int i = 0; i < MapPoints; ++i)
+        points.append(i);
+    return points;
+}
+
 void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const MessageSink& messages,
                    const ProgressStep& step, const PointWatch& watch)
 {
-    for (int i = 0; i < MapPoints; ++i) {
+    ReadMapPointList(port, table, firstParameter, AllMapPoints(), messages, step, watch);
+}
+
+void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
+                    const MessageSink& messages, const ProgressStep& step, const PointWatch& watch)
+{
+    WriteMapPointList(port, table, firstParameter, AllMapPoints(), mismatch, messages, step, watch);
+}
+
+void ReadMapPointList(ComPort* port, MapTable& table, int firstParameter, const QList<int>& points,
+                      const MessageSink& messages, const ProgressStep& step, const PointWatch& watch)
+{
+    for (int i : points) {
         PointExchange done;
         done.point = i;
         done.parameter = firstParameter + i;
-        done.value = ExchangeFrame(port, ReadKind, static_cast<unsigned char>(done.parameter), MapReadData,
+        done.value = ExchangeFrame(port, ExchangeKind::Read, static_cast<unsigned char>(done.parameter), MapReadData,
                                    messages, &done.ok, &done.outcome, PointStep(step, i));
         if (done.ok)
             table.Uoz[i] = done.value / 1000.0;
@@ -51,10 +68,11 @@ void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const Mes
     }
 }
 
-void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
-                    const MessageSink& messages, const ProgressStep& step, const PointWatch& watch)
+void WriteMapPointList(ComPort* port, const MapTable& table, int firstParameter, const QList<int>& points,
+                       const QString& mismatch, const MessageSink& messages, const ProgressStep& step,
+                       const PointWatch& watch)
 {
-    for (int i = 0; i < MapPoints; ++i) {
+    for (int i : points) {
         short code = 0;
         if (!AdvanceToThousandths(table.Uoz[i], &code)) {
             // Never sent: it would not fit the data field.
@@ -68,7 +86,7 @@ void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, co
         done.parameter = firstParameter + i;
         done.sent = code;
         bool valid = false;
-        done.value = ExchangeFrame(port, WriteKind, static_cast<unsigned char>(done.parameter), code, messages,
+        done.value = ExchangeFrame(port, ExchangeKind::Write, static_cast<unsigned char>(done.parameter), code, messages,
                                    &valid, &done.outcome, PointStep(step, i));
         done.ok = valid && done.value == code;
         if (!done.ok)
@@ -95,28 +113,10 @@ bool MapFitsWire(const MapTable& table, const QString& mapName, const MessageSin
     return true;
 }
 
-bool AdvanceToThousandths(double uoz, short* code)
-{
-    const double thousandths = uoz * 1000.0;
-    // Also false for NaN, and keeps llround within range.
-    if (!(std::fabs(thousandths) < 1e9))
-        return false;
-    // Rounded to a millionth of a thousandth first: 1.001 * 1000 is
-    // 1000.9999999999999, which must go out as 1001, not 1000, and so must
-    // the sum of ten steps of 0.01 (0.09999999999999999) go out as 100.
-    // Integer division then truncates toward zero.
-    const long long millionths = std::llround(thousandths * 1e6);
-    const long long value = millionths / 1000000;
-    if (!FitsData(value))
-        return false;
-    *code = static_cast<short>(value);
-    return true;
-}
-
 int WriteStartTimeout(int value)
 {
     // A value that does not fit the data field is not sent at all.
     if (!FitsData(value))
         return 0;
-    return UARTdataExchange(WriteKind, StartTimeoutParameter, static_cast<short>(value), 1);
+    return UARTdataExchange(QStringLiteral("write"), StartTimeoutParameter, static_cast<short>(value), 1);
 }

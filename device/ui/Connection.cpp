@@ -13,9 +13,9 @@ namespace {
 
 const QString ScanCaption = QStringLiteral("Попытка подключения к com-порту");
 
-void ShowStatus(const QString& key)
+void ShowStatus(ConnectionStatus status)
 {
-    SetConnectionStatus(Form2, key);
+    SetConnectionStatus(Form2, status);
 }
 
 } // namespace

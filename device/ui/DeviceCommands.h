@@ -5,6 +5,8 @@
 
 #include "device/core/Dataextractor.h"
 
+class TForm2;
+
 // The COM number of the last "Чтение данных из вариатора" that got both
 // maps whole; 0 before the first.
 extern int LastReadPort;
@@ -23,3 +25,12 @@ void ReadPetrolMap(MapTable& table, MapTable* values = nullptr);
 // allEchoed, when given, tells whether a valid reply echoed every point.
 void WritePLGMap(MapTable& table, bool* allEchoed = nullptr);
 void WritePetrolMap(MapTable& table, bool* allEchoed = nullptr);
+
+// "Подключение" / "Записать изменения" (Ctrl+Shift+W): writes the points, and
+// the start timeout, that the variator is not known to hold, LPG first,
+// ascending, every echo checked, then reads those points back. "Записывать
+// изменения сразу" (off at start, never kept): while ticked and connected,
+// each change of the maps is followed, after a pause of 0.3 s, by the same
+// write, silent on success; its first failure unticks it. The window's
+// constructor calls it once, after the menu "Подключение" is complete.
+void SetupChangeWriting(TForm2* window);

@@ -1,6 +1,7 @@
 #include "device/ui/DeviceCommands.h"
 
 #include "editors/ui/ChartEditor.h"
+#include "device/ui/TransferRun.h"
 #include "device/wire/ComPort.h"
 #include "device/wire/Frame.h"
 #include "app/ui/Gui2.h"
@@ -14,43 +15,80 @@
 #include "editors/ui/TableEditor.h"
 #include "app/ui/Undo.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QProgressBar>
+#include <QTimer>
+#include <QUndoStack>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <stdexcept>
 
 namespace {
 
-const QString ReadKind = QStringLiteral("read");
+// The transfer a map loop belongs to: the running one, or one of its own
+// when a loop is called outside a command.
+struct LoopTransfer {
+    std::unique_ptr<WindowTransfer> own;
+    WindowTransfer* t;
+    explicit LoopTransfer(TransferCommand command)
+    {
+        t = CurrentTransfer();
+        if (!t) {
+            own = std::make_unique<WindowTransfer>(Form2, command);
+            t = own.get();
+        }
+    }
+};
 
-// Form2's progress bar moved to point i and painted at once.
-void ShowPoint(int i)
+MapTally& TallyOf(WindowTransfer& t, int firstParameter)
 {
-    QProgressBar* bar = Form2->ProgressBar1;
-    bar->setValue(i);
-    RepaintNow(bar);
+    return firstParameter == LPGFirstParameter ? t.tally.lpg : t.tally.petrol;
 }
 
-// One map as the variator gives it, with the progress bar: NaN at a point
-// whose exchange failed.
-MapTable ReadVariatorMap(int firstParameter)
+// The given points of one map as the variator gives them, with the progress
+// bar: NaN at every other point and at each point whose exchange failed.
+// Nothing is sent once the transfer has ended.
+MapTable ReadVariatorPoints(WindowTransfer& t, int firstParameter, const QList<int>& points)
 {
     MapTable read;
     SetSpeedAxis(read);
     for (double& uoz : read.Uoz)
         uoz = std::numeric_limits<double>::quiet_NaN();
+    MapTally& tally = TallyOf(t, firstParameter);
+    tally.planned += points.size();
+    if (!t.Going() || points.isEmpty())
+        return read;
     QProgressBar* bar = Form2->ProgressBar1;
     bar->setVisible(true);
-    ReadMapPoints(VariatorPort, read, firstParameter, ShowMessage, ShowPoint);
+    ReadMapPointList(VariatorPort, read, firstParameter, points, t.Sink(), t.Step(),
+                     [&](const PointExchange& e) { return t.AfterPoint(tally, e.outcome, e.ok); });
     bar->setVisible(false);
     return read;
+}
+
+QList<int> EveryPoint()
+{
+    QList<int> points;
+    for (int i = 0; i < MapPoints; ++i)
+        points.append(i);
+    return points;
+}
+
+MapTable ReadVariatorMap(WindowTransfer& t, int firstParameter)
+{
+    return ReadVariatorPoints(t, firstParameter, EveryPoint());
 }
 
 // Every point that arrived goes into the table; the others keep their values.
 void ReadMap(MapTable& table, int firstParameter, MapTable* values)
 {
-    const MapTable read = ReadVariatorMap(firstParameter);
+    LoopTransfer loop(TransferCommand::Read);
+    const MapTable read = ReadVariatorMap(*loop.t, firstParameter);
     for (int i = 0; i < MapPoints; ++i)
         if (!std::isnan(read.Uoz[i]))
             table.Uoz[i] = read.Uoz[i];
@@ -67,24 +105,47 @@ bool Complete(const MapTable& read)
     return true;
 }
 
-void WriteMap(const MapTable& table, int firstParameter, const QString& caption, const QString& mismatch,
-              bool* allEchoed)
+void WritePoints(const MapTable& table, int firstParameter, const QList<int>& points, const QString& caption,
+                 const QString& mismatch, bool* allEchoed)
 {
-    QProgressBar* bar = Form2->ProgressBar1;
-    TLabel* label = Form2->LabelProgress;
-    bar->setVisible(true);
-    label->setText(caption);
-    label->setVisible(true);
+    LoopTransfer loop(TransferCommand::Write);
+    WindowTransfer& t = *loop.t;
+    MapTally& tally = TallyOf(t, firstParameter);
+    tally.planned += points.size();
     int echoed = 0;
-    WriteMapPoints(VariatorPort, table, firstParameter, mismatch, ShowMessage, ShowPoint,
-                   [&echoed](const PointExchange& e) {
-                       echoed += e.ok ? 1 : 0;
-                       return true;
-                   });
-    bar->setVisible(false);
-    label->setVisible(false);
+    if (t.Going() && !points.isEmpty()) {
+        QProgressBar* bar = Form2->ProgressBar1;
+        TLabel* label = Form2->LabelProgress;
+        bar->setVisible(true);
+        label->setText(caption);
+        label->setVisible(true);
+        WriteMapPointList(VariatorPort, table, firstParameter, points, mismatch, t.Sink(), t.Step(),
+                          [&](const PointExchange& e) {
+                              echoed += e.ok ? 1 : 0;
+                              return t.AfterPoint(tally, e.outcome, e.ok);
+                          });
+        bar->setVisible(false);
+        label->setVisible(false);
+    }
     if (allEchoed)
-        *allEchoed = echoed == MapPoints;
+        *allEchoed = echoed == points.size();
+}
+
+const QString LPGWriteCaption = QStringLiteral("Запись газовой карты в вариатор");
+const QString PetrolWriteCaption = QStringLiteral("Запись бензиновой карты в вариатор");
+
+// One setting's exchange within a transfer; false when it did not get
+// through or was not made because the transfer had ended.
+bool SettingExchange(WindowTransfer& t, ExchangeKind kind, unsigned char parameter, short data, int* value,
+                     bool* tried, bool* done)
+{
+    if (!t.Going())
+        return false;
+    bool valid = false;
+    ExchangeOutcome outcome = ExchangeOutcome::NotSent;
+    *value = ExchangeFrame(VariatorPort, kind, parameter, data, t.Sink(), &valid, &outcome, t.Events());
+    t.AfterSetting(tried, done, outcome, valid);
+    return valid;
 }
 
 // A restore point of what went over the line; a point that cannot be saved
@@ -103,6 +164,153 @@ bool IsConnected(const TForm2* window)
     return window->Label2->text() == QStringLiteral("Подключен");
 }
 
+// While connected, each map's reference is what the variator is known to
+// hold, with no value where that is unknown.
+void SetHeldReference(MapReference& reference, int firstParameter)
+{
+    reference.exists = true;
+    for (int i = 0; i < MapPoints; ++i) {
+        short code = 0;
+        reference.Uoz[i] = HeldPoint(firstParameter, i, &code) ? code / 1000.0
+                                                               : std::numeric_limits<double>::quiet_NaN();
+    }
+}
+
+void ShowHeldReferences(TForm2* window)
+{
+    SetHeldReference(LPGReference, LPGFirstParameter);
+    SetHeldReference(PetrolReference, PetrolFirstParameter);
+    ShowReferences(window);
+}
+
+// The points of a map whose code the variator is not known to hold.
+QList<int> ChangedPoints(const MapTable& table, int firstParameter)
+{
+    QList<int> points;
+    for (int i = 0; i < MapPoints; ++i) {
+        short held = 0;
+        short code = 0;
+        if (!HeldPoint(firstParameter, i, &held) || !AdvanceToThousandths(table.Uoz[i], &code) || held != code)
+            points.append(i);
+    }
+    return points;
+}
+
+// Whether the variator is known to hold both maps and the start timeout.
+bool HoldsEverything(int startTimeout)
+{
+    return ChangedPoints(LPGTable, LPGFirstParameter).isEmpty()
+        && ChangedPoints(PetrolTable, PetrolFirstParameter).isEmpty() && VariatorHolds.timeoutKnown
+        && VariatorHolds.timeout == startTimeout;
+}
+
+// Changes of the map store that a command of the device link makes itself
+// (a read) are not written back by "Записывать изменения сразу".
+int ChangeWritingMuted = 0;
+struct MuteChangeWriting {
+    MuteChangeWriting() { ++ChangeWritingMuted; }
+    ~MuteChangeWriting() { --ChangeWritingMuted; }
+};
+
+// A pause of this length after the last change of the maps starts the write.
+const int ChangeWritingPauseMs = 300;
+
+bool LiveWriting(const TForm2* window)
+{
+    return window->N51 && window->N51->isChecked();
+}
+
+// Unticking stops the pending write too.
+void StopLiveWriting(TForm2* window)
+{
+    if (window->N51)
+        window->N51->setChecked(false);
+}
+
+// What "Записать изменения" does; live: started by a change of the maps,
+// silent on success, and the first failure ends the live writing.
+void WriteChanges(TForm2* window, bool live)
+{
+    if (TransferRunning())
+        return;
+    if (!IsConnected(window)) {
+        if (live)
+            return StopLiveWriting(window);
+        SetConnectionStatus(window, ConnectionStatus::Disconnected);
+        ShowMessage(QStringLiteral("Вариатор отключен"));
+        return;
+    }
+    const MessageSink refuse = [window, live](const QString& text) {
+        if (live)
+            StopLiveWriting(window);
+        ShowMessage(text);
+    };
+    if (!MapFitsWire(LPGTable, QStringLiteral("карта газа"), refuse)
+        || !MapFitsWire(PetrolTable, QStringLiteral("карта бензина"), refuse))
+        return;
+    int startTimeout = 0;
+    try {
+        startTimeout = StrToInt(window->EEditVariatorStartTimeout->text());
+    } catch (const std::exception&) {
+        if (live)
+            StopLiveWriting(window);
+        throw;
+    }
+    if (!FitsData(startTimeout)) {
+        RefuseWrite(QStringLiteral("(время до включения вариатора)"), refuse);
+        return;
+    }
+
+    const QList<int> lpgPoints = ChangedPoints(LPGTable, LPGFirstParameter);
+    const QList<int> petrolPoints = ChangedPoints(PetrolTable, PetrolFirstParameter);
+    const bool timeoutChanged = !VariatorHolds.timeoutKnown || VariatorHolds.timeout != startTimeout;
+    if (lpgPoints.isEmpty() && petrolPoints.isEmpty() && !timeoutChanged) {
+        if (!live)
+            ShowMessage(QStringLiteral("Изменений для записи нет"));
+        return;
+    }
+
+    WindowTransfer t(window, TransferCommand::Write, live);
+    WritePoints(LPGTable, LPGFirstParameter, lpgPoints, LPGWriteCaption, LPGWriteMismatch, nullptr);
+    WritePoints(PetrolTable, PetrolFirstParameter, petrolPoints, PetrolWriteCaption, PetrolWriteMismatch, nullptr);
+    if (timeoutChanged) {
+        t.tally.timeoutPlanned = true;
+        int echo = 0;
+        SettingExchange(t, ExchangeKind::Write, StartTimeoutParameter, static_cast<short>(startTimeout), &echo,
+                        &t.tally.timeoutTried, &t.tally.timeoutDone);
+    }
+    // What was written is read back: the variator must hold it now.
+    MapTally planned[2] = {t.tally.lpg, t.tally.petrol};
+    const MapTable lpgBack = ReadVariatorPoints(t, LPGFirstParameter, lpgPoints);
+    const MapTable petrolBack = ReadVariatorPoints(t, PetrolFirstParameter, petrolPoints);
+    t.tally.lpg = planned[0];
+    t.tally.petrol = planned[1];
+    QList<int> lpgDiffering;
+    QList<int> petrolDiffering;
+    if (t.Going()) {
+        for (int i : lpgPoints)
+            if (!SameAdvance(lpgBack.Uoz[i], LPGTable.Uoz[i]))
+                lpgDiffering.append(i);
+        for (int i : petrolPoints)
+            if (!SameAdvance(petrolBack.Uoz[i], PetrolTable.Uoz[i]))
+                petrolDiffering.append(i);
+    }
+    ShowHeldReferences(window);
+    // Everything known and written: the car holds these maps.
+    if (HoldsEverything(startTimeout)) {
+        KeepMaps(LPGTable, PetrolTable);
+        LeaveRestorePoint(TransferKind::Write, LPGTable, PetrolTable, QString::number(startTimeout));
+    }
+    const bool differing = !lpgDiffering.isEmpty() || !petrolDiffering.isEmpty();
+    if (differing)
+        t.tally.failures += lpgDiffering.size() + petrolDiffering.size();
+    if (live && NeedsSummary(t.tally))
+        StopLiveWriting(window);
+    if (differing)
+        ShowMessage(ComparisonMessage(lpgDiffering, petrolDiffering));
+    t.Finish();
+}
+
 } // namespace
 
 int LastReadPort = 0;
@@ -112,18 +320,19 @@ void ReadPetrolMap(MapTable& table, MapTable* values) { ReadMap(table, PetrolFir
 
 void WritePLGMap(MapTable& table, bool* allEchoed)
 {
-    WriteMap(table, LPGFirstParameter, QStringLiteral("Запись газовой карты в вариатор"), LPGWriteMismatch,
-             allEchoed);
+    WritePoints(table, LPGFirstParameter, EveryPoint(), LPGWriteCaption, LPGWriteMismatch, allEchoed);
 }
 
 void WritePetrolMap(MapTable& table, bool* allEchoed)
 {
-    WriteMap(table, PetrolFirstParameter, QStringLiteral("Запись бензиновой карты в вариатор"), PetrolWriteMismatch,
-             allEchoed);
+    WritePoints(table, PetrolFirstParameter, EveryPoint(), PetrolWriteCaption, PetrolWriteMismatch, allEchoed);
 }
 
 void TForm2::ReadDataClick()
 {
+    if (TransferRunning())
+        return;
+    const MuteChangeWriting mute;
     // Both maps read are one step.
     const MapStep step(this, QStringLiteral("Чтение данных из вариатора"));
     if (!IsConnected(this)) {
@@ -131,26 +340,30 @@ void TForm2::ReadDataClick()
         return;
     }
 
-    // What was read becomes each map's reference before its views reload.
+    WindowTransfer t(this, TransferCommand::Read);
+    // What the variator holds becomes each map's reference before its views
+    // reload.
     MapTable lpg;
     ReadLPGMap(LPGTable, &lpg);
-    SetMapReference(LPGReference, lpg);
+    SetHeldReference(LPGReference, LPGFirstParameter);
     RefreshChart(this, QStringLiteral("LPG"));
     RefreshGrid(this, QStringLiteral("LPG"));
 
     MapTable petrol;
     ReadPetrolMap(PetrolTable, &petrol);
-    SetMapReference(PetrolReference, petrol);
+    SetHeldReference(PetrolReference, PetrolFirstParameter);
     RefreshChart(this, QStringLiteral("Petrol"));
     RefreshGrid(this, QStringLiteral("Petrol"));
 
-    bool timeoutValid = false;
-    const int timeout = UARTdataExchange(ReadKind, StartTimeoutParameter, SettingReadData, 1, &timeoutValid);
-    if (timeoutValid)
+    t.tally.timeoutPlanned = true;
+    t.tally.firmwarePlanned = true;
+    int timeout = 0;
+    if (SettingExchange(t, ExchangeKind::Read, StartTimeoutParameter, SettingReadData, &timeout, nullptr,
+                        &t.tally.timeoutDone))
         EEditVariatorStartTimeout->setText(QString::number(timeout));
-    bool versionValid = false;
-    const int version = UARTdataExchange(ReadKind, FirmwareParameter, SettingReadData, 1, &versionValid);
-    if (versionValid)
+    int version = 0;
+    if (SettingExchange(t, ExchangeKind::Read, FirmwareParameter, SettingReadData, &version, nullptr,
+                        &t.tally.firmwareDone))
         MicroCodeVersionEdit->setText(QString::number(version));
 
     // Every map point arrived: the maps are the car's, and a restore point
@@ -158,13 +371,16 @@ void TForm2::ReadDataClick()
     if (Complete(lpg) && Complete(petrol)) {
         KeepMaps(LPGTable, PetrolTable);
         LastReadPort = VariatorPortNumber;
-        LeaveRestorePoint(TransferKind::Read, lpg, petrol, timeoutValid ? QString::number(timeout) : QString(),
-                          versionValid ? std::optional<int>(version) : std::nullopt);
+        LeaveRestorePoint(TransferKind::Read, lpg, petrol, t.tally.timeoutDone ? QString::number(timeout) : QString(),
+                          t.tally.firmwareDone ? std::optional<int>(version) : std::nullopt);
     }
+    t.Finish();
 }
 
 void TForm2::WriteDataClick()
 {
+    if (TransferRunning())
+        return;
     if (!IsConnected(this)) {
         SetConnectionStatus(this, QStringLiteral("disconnected"));
         ShowMessage(QStringLiteral("Вариатор отключен"));
@@ -182,36 +398,93 @@ void TForm2::WriteDataClick()
         return;
     }
 
+    WindowTransfer t(this, TransferCommand::Write);
     bool lpgEchoed = false;
     bool petrolEchoed = false;
     WritePLGMap(LPGTable, &lpgEchoed);
     WritePetrolMap(PetrolTable, &petrolEchoed);
-    WriteStartTimeout(startTimeout);
+    // The reply to the start timeout is not compared with anything.
+    t.tally.timeoutPlanned = true;
+    int echo = 0;
+    SettingExchange(t, ExchangeKind::Write, StartTimeoutParameter, static_cast<short>(startTimeout), &echo,
+                    &t.tally.timeoutTried, &t.tally.timeoutDone);
+    ShowHeldReferences(this);
 
     // Every map point echoed: the car holds these maps.
     if (lpgEchoed && petrolEchoed) {
         KeepMaps(LPGTable, PetrolTable);
         LeaveRestorePoint(TransferKind::Write, LPGTable, PetrolTable, QString::number(startTimeout));
     }
+    t.Finish();
 }
 
 // "Подключение" / "Сравнить с вариатором": reads both maps with the map
 // exchanges of the read command into a copy of their own, never into the map
-// store, makes that copy the reference of both maps and says what differs. A
-// point whose exchange failed (reported as a read reports it) counts as
-// differing.
+// store, makes what the variator holds the reference of both maps and says
+// what differs. A point whose exchange failed (reported as a read reports
+// it) counts as differing.
 void TForm2::N19Click()
 {
+    if (TransferRunning())
+        return;
     if (!IsConnected(this)) {
         ShowMessage(QStringLiteral("Вариатор отключен"));
         return;
     }
-    const MapTable lpg = ReadVariatorMap(LPGFirstParameter);
-    const MapTable petrol = ReadVariatorMap(PetrolFirstParameter);
-    SetMapReference(LPGReference, lpg);
-    SetMapReference(PetrolReference, petrol);
-    ShowReferences(this);
-    ShowMessage(ComparisonMessage(DifferingPoints(LPGTable, lpg), DifferingPoints(PetrolTable, petrol)));
+    WindowTransfer t(this, TransferCommand::Compare);
+    const MapTable lpg = ReadVariatorMap(t, LPGFirstParameter);
+    const MapTable petrol = ReadVariatorMap(t, PetrolFirstParameter);
+    ShowHeldReferences(this);
+    if (t.tally.end == TransferEnd::RanThrough)
+        ShowMessage(ComparisonMessage(DifferingPoints(LPGTable, lpg), DifferingPoints(PetrolTable, petrol)));
     if (Complete(lpg) && Complete(petrol))
         LeaveRestorePoint(TransferKind::Compare, lpg, petrol, QString());
+    t.Finish();
+}
+
+void TForm2::N50Click()
+{
+    WriteChanges(this, false);
+}
+
+void SetupChangeWriting(TForm2* window)
+{
+    window->N50 = new QAction(QStringLiteral("Записать изменения"), window->N8);
+    window->N50->setObjectName(QStringLiteral("N50"));
+    window->N50->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
+    window->N50->setShortcutContext(Qt::WindowShortcut);
+    window->N51 = new QAction(QStringLiteral("Записывать изменения сразу"), window->N8);
+    window->N51->setObjectName(QStringLiteral("N51"));
+    window->N51->setCheckable(true);
+    window->N51->setChecked(false);
+    // At the end of "Подключение", after "Сравнить с вариатором".
+    window->N8->addActions({window->N50, window->N51});
+    QObject::connect(window->N50, &QAction::triggered, window, [window] { RunHandler([window] { window->N50Click(); }); });
+
+    auto* timer = new QTimer(window);
+    timer->setObjectName(QStringLiteral("ChangeWritingTimer"));
+    timer->setSingleShot(true);
+    timer->setInterval(ChangeWritingPauseMs);
+    QObject::connect(timer, &QTimer::timeout, window, [window, timer] {
+        if (!LiveWriting(window))
+            return;
+        // A transfer in flight: the changes wait for the next pause after it.
+        if (TransferRunning()) {
+            timer->start();
+            return;
+        }
+        RunHandler([window] { WriteChanges(window, true); });
+    });
+    // The undo stack also reports its clearing while the window is taken
+    // down: only controls still there are asked.
+    const QPointer<QAction> live = window->N51;
+    const QPointer<QLabel> status = window->Label2;
+    QObject::connect(window->UndoStack, &QUndoStack::indexChanged, timer, [live, status, timer] {
+        if (live && live->isChecked() && status && status->text() == QStringLiteral("Подключен") && !ChangeWritingMuted)
+            timer->start();
+    });
+    QObject::connect(window->N51, &QAction::toggled, timer, [timer](bool on) {
+        if (!on)
+            timer->stop();
+    });
 }

@@ -1,5 +1,7 @@
 #include "editors/core/Calculations.h"
 
+#include "app/core/Advance.h"
+
 #include <cmath>
 
 // The guards look at the whole-degree part of the extreme value (its fraction
@@ -12,7 +14,7 @@ bool CanShiftUp(const MapTable& map, double step)
     for (int i = 0; i < MapPoints; ++i)
         if (m < map.Uoz[i])
             m = std::trunc(map.Uoz[i]);
-    return m + step < 32;
+    return m + step < AdvanceLimit;
 }
 
 bool CanShiftDown(const MapTable& map, double step)
@@ -21,5 +23,5 @@ bool CanShiftDown(const MapTable& map, double step)
     for (int i = 0; i < MapPoints; ++i)
         if (m > map.Uoz[i])
             m = std::trunc(map.Uoz[i]);
-    return m - step > -32;
+    return m - step > -AdvanceLimit;
 }

@@ -1,28 +1,5 @@
 #include "editors/core/RangeOps.h"
 
-#include <cmath>
-
-int PointsNeeded(RangeOp op)
-{
-    return op == RangeOp::Interpolate || op == RangeOp::Smooth ? 3 : 1;
-}
-
-double RoundToThousandths(double value)
-{
-    if (!std::isfinite(value))
-        return value;
-    // First to a millionth of a thousandth, as the transfer does: 1.0005 is
-    // 1000.4999999999999 thousandths in binary and must count as a half.
-    const double thousandths = std::round(std::round(value * 1e9) / 1e6);
-    const double rounded = thousandths / 1000.0;
-    return rounded == 0.0 ? 0.0 : rounded;  // no negative zero
-}
-
-bool AdvanceInBounds(double value)
-{
-    return value >= -AdvanceLimit && value <= AdvanceLimit;
-}
-
 int ApplyRangeOp(MapTable& map, const QList<int>& points, RangeOp op, double argument)
 {
     if (points.size() < PointsNeeded(op))

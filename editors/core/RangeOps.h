@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/Advance.h"
 #include "app/core/MapStore.h"
 
 #include <QList>
@@ -7,12 +8,9 @@
 
 // Operations on a selection of points of one map. A selection is a list of
 // point indices in engine-speed order (ascending, no repeats). Every result
-// is rounded to whole thousandths of a degree, what the variator stores, and
+// is rounded to whole thousandths of a degree (RoundToThousandths), and
 // an operation is all or nothing: when any result would lie outside the
 // table editor's bounds, the map stays as it was.
-
-// Bounds of an advance value set by an editor, both included.
-constexpr double AdvanceLimit = 32.0;
 
 enum class RangeOp {
     Set,          // every point becomes the argument
@@ -23,14 +21,10 @@ enum class RangeOp {
 };
 
 // Points an operation needs at least.
-int PointsNeeded(RangeOp op);
-
-// The value rounded to whole thousandths, halves away from zero. The residue
-// of the binary fraction is absorbed first, so 1.0005 becomes 1.001.
-double RoundToThousandths(double value);
-
-// Whether a value lies within -32..32 (NaN does not).
-bool AdvanceInBounds(double value);
+constexpr int PointsNeeded(RangeOp op)
+{
+    return op == RangeOp::Interpolate || op == RangeOp::Smooth ? 3 : 1;
+}
 
 // Applies `op` with `argument` to the points of `map`. Returns -1 when it was
 // applied, or the first point (in engine-speed order) whose result lies out

@@ -1,18 +1,24 @@
 #include "editors/ui/ChartEditor.h"
 
+#include "app/core/Advance.h"
 #include "editors/core/Calculations.h"
+#include "editors/core/PointText.h"
 #include "app/ui/Gui2.h"
 #include "app/core/MapStore.h"
 #include "editors/ui/MapViews.h"
 #include "editors/ui/ReferenceView.h"
 #include "editors/ui/TableEditor.h"
 #include "app/ui/Undo.h"
+#include "app/widgets/Seams.h"
 
 #include <QChart>
 #include <QCheckBox>
+#include <QLabel>
+#include <QUndoStack>
 #include <QLineSeries>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 int SelectedLPGPoint = 0;
 int SelectedPetrolPoint = 0;
@@ -28,7 +34,6 @@ const QColor SeriesColour(0, 0, 255);     // clBlue
 
 constexpr double FastStep = 0.5;
 constexpr double FineStep = 0.01;
-constexpr double PointLimit = 32.0;
 
 // The run's anchor, or the selected point when the run is not its.
 int Anchor(const MapViews& m)
@@ -45,12 +50,16 @@ void LoadChart(const MapViews& m)
     points.reserve(MapPoints);
     for (int i = 0; i < MapPoints; ++i)
         points.append(QPointF(m.table->Rpm[i], m.table->Uoz[i]));
-    m.series->clearPointsConfiguration();
-    m.series->replace(points);
+    // Only what changed, so that a reload repaints no more than the edit.
+    if (!m.series->pointsConfiguration().isEmpty())
+        m.series->clearPointsConfiguration();
+    if (m.series->points() != points)
+        m.series->replace(points);
     // A run of several points stays red, where the range commands act; a
     // point selected alone is red again only when the selection next changes.
     if (!m.fullMap->isChecked() && RunFirst(m) < RunLast(m))
         m.chart->ColourPoints(0, -1, SeriesColour, RunFirst(m), RunLast(m), SelectedColour);
+    UpdateReadout(m);
 }
 
 // Makes the points from anchor to point the selection: the old run blue, the
@@ -63,6 +72,7 @@ void SelectRun(const MapViews& m, int anchor, int point)
     *m.run = ChartRun{anchor, point};
     m.chart->ColourPoints(oldFirst, oldLast, SeriesColour, std::min(anchor, point), std::max(anchor, point),
                           SelectedColour);
+    UpdateReadout(m);
 }
 
 void SelectPoint(const MapViews& m, int index) { SelectRun(m, index, index); }
@@ -74,7 +84,7 @@ void StepRun(const MapViews& m, double delta)
     const int first = RunFirst(m);
     const int last = RunLast(m);
     for (int i = first; i <= last; ++i)
-        if (!(delta > 0 ? m.table->Uoz[i] + delta < PointLimit : m.table->Uoz[i] + delta > -PointLimit))
+        if (!(delta > 0 ? m.table->Uoz[i] + delta < AdvanceLimit : m.table->Uoz[i] + delta > -AdvanceLimit))
             return;
     QList<QPointF> points = m.series->points();
     for (int i = first; i <= last; ++i) {
@@ -96,7 +106,16 @@ void ShiftMap(const MapViews& m, double delta)
     m.series->replace(points);
 }
 
+void ChartKeyDownIn(const MapViews& m, int key);
+
 void ChartKeyDown(const MapViews& m, int key)
+{
+    ChartKeyDownIn(m, key);
+    if (m.chart->HoverPoint() >= 0)
+        UpdateReadout(m);
+}
+
+void ChartKeyDownIn(const MapViews& m, int key)
 {
     const double step = m.speed->isChecked() ? FastStep : FineStep;
     if (*m.mouseIn != 1)
@@ -143,14 +162,14 @@ void ChartKeyDown(const MapViews& m, int key)
     // One point selected, the key plain: as the editor always did.
     switch (key) {
     case Qt::Key_Up:
-        if (m.table->Uoz[p] + step < PointLimit) {
+        if (m.table->Uoz[p] + step < AdvanceLimit) {
             const QPointF point = m.series->at(p);
             m.table->Uoz[p] += step;
             m.series->replace(p, point.x(), point.y() + step);
         }
         break;
     case Qt::Key_Down:
-        if (m.table->Uoz[p] - step > -PointLimit) {
+        if (m.table->Uoz[p] - step > -AdvanceLimit) {
             const QPointF point = m.series->at(p);
             m.table->Uoz[p] -= step;
             m.series->replace(p, point.x(), point.y() - step);
@@ -169,16 +188,123 @@ void ChartKeyDown(const MapViews& m, int key)
     }
 }
 
+// A drag from a marker: the map's values when it began, the points it moves
+// and by how many steps they stand moved. A press on a point of a run of
+// several selects that point alone only once released without a drag.
+struct MarkerDrag {
+    const MapViews* views = nullptr;
+    MapTable before;
+    int first = 0;
+    int last = -1;
+    int steps = 0;
+    int pendingPoint = -1;
+};
+MarkerDrag markerDrag;
+
 void ChartClickSeries(const MapViews& m, int valueIndex)
 {
     if (m.fullMap->isChecked())
         return;
     if (valueIndex < 0 || valueIndex >= m.series->count())
         return;
+    markerDrag.pendingPoint = -1;
     if (m.chart->EventModifiers() & Qt::ShiftModifier)
         SelectRun(m, Anchor(m), valueIndex);
+    else if (RunFirst(m) < RunLast(m) && valueIndex >= RunFirst(m) && valueIndex <= RunLast(m))
+        markerDrag.pendingPoint = valueIndex;
     else
         SelectPoint(m, valueIndex);
+}
+
+// Whether the points first..last of `values` may all move one step by
+// `delta`, as the keys allow it: the whole map by the whole-map guards, a run
+// or a point while every value stays strictly within the bounds.
+bool MayStep(const MapViews& m, const MapTable& values, int first, int last, double delta)
+{
+    if (m.fullMap->isChecked())
+        return delta > 0 ? CanShiftUp(values, delta) : CanShiftDown(values, -delta);
+    for (int i = first; i <= last; ++i)
+        if (!(delta > 0 ? values.Uoz[i] + delta < AdvanceLimit : values.Uoz[i] + delta > -AdvanceLimit))
+            return false;
+    return true;
+}
+
+// Puts the moved points at `steps` steps from where the drag began, or as
+// near as the limits allow, chart and table alike; each step is added as a
+// key press adds it.
+void MoveDraggedPoints(const MapViews& m, double stepSize, int steps)
+{
+    MarkerDrag& d = markerDrag;
+    const double delta = steps > 0 ? stepSize : -stepSize;
+    MapTable values = d.before;
+    int done = 0;
+    while (done != steps && MayStep(m, values, d.first, d.last, delta)) {
+        for (int i = d.first; i <= d.last; ++i)
+            values.Uoz[i] += delta;
+        done += steps > 0 ? 1 : -1;
+    }
+    if (done == d.steps)
+        return;
+    d.steps = done;
+    QList<QPointF> points = m.series->points();
+    for (int i = d.first; i <= d.last; ++i) {
+        m.table->Uoz[i] = values.Uoz[i];
+        points[i].ry() = values.Uoz[i];
+    }
+    m.series->replace(points);
+    UpdateReadout(m);
+}
+
+void ChartPointDrag(TForm2* window, const MapViews& m, int index, double delta, PointDrag phase)
+{
+    MarkerDrag& d = markerDrag;
+    if (phase == PointDrag::Click) {
+        if (d.pendingPoint == index && !m.fullMap->isChecked())
+            SelectPoint(m, index);
+        d = MarkerDrag();
+        return;
+    }
+    if (!d.views) {
+        if (phase != PointDrag::Move || index < 0 || index >= m.series->count())
+            return;
+        // A chart that was never loaded is loaded before its points move.
+        if (m.series->count() != MapPoints)
+            LoadChart(m);
+        d.views = &m;
+        d.before = *m.table;
+        const bool whole = m.fullMap->isChecked();
+        d.first = whole ? 0 : RunFirst(m);
+        d.last = whole ? MapPoints - 1 : RunLast(m);
+        d.steps = 0;
+    }
+    if (d.views != &m)
+        return;
+    const double stepSize = m.speed->isChecked() ? FastStep : FineStep;
+    switch (phase) {
+    case PointDrag::Move:
+        MoveDraggedPoints(m, stepSize, static_cast<int>(std::lround(delta / stepSize)));
+        break;
+    case PointDrag::Release: {
+        MoveDraggedPoints(m, stepSize, static_cast<int>(std::lround(delta / stepSize)));
+        // One undo step from the values before the drag to the values after.
+        const MapTable after = *m.table;
+        *m.table = d.before;
+        {
+            const MapStep step(window, m.table == &LPGTable ? QStringLiteral("Карта УОЗ для газа")
+                                                            : QStringLiteral("Карта УОЗ для бензина"));
+            *m.table = after;
+        }
+        d = MarkerDrag();
+        break;
+    }
+    case PointDrag::Cancel:
+        *m.table = d.before;
+        d = MarkerDrag();
+        LoadChart(m);
+        break;
+    case PointDrag::Click:
+        break;
+    }
 }
 
 } // namespace
@@ -198,6 +324,47 @@ void ChartDragSelect(TForm2*, const MapViews& m, int from, int to)
     if (m.fullMap->isChecked() || from < 0 || to < 0 || from >= m.series->count() || to >= m.series->count())
         return;
     SelectRun(m, from, to);
+}
+
+void UpdateReadout(const MapViews& m)
+{
+    if (!m.readout)
+        return;
+    const int hover = m.chart->HoverPoint();
+    QString text;
+    if (hover >= 0 && hover < MapPoints)
+        text = PointReadout(hover, m.table->Uoz[hover]);
+    else if (m.fullMap->isChecked())
+        text = RunReadout(0, MapPoints - 1);
+    else if (RunFirst(m) < RunLast(m))
+        text = RunReadout(RunFirst(m), RunLast(m));
+    else
+        text = PointReadout(*m.selectedPoint, m.table->Uoz[*m.selectedPoint]);
+    if (m.readout->text() != text) {
+        m.readout->setText(text);
+        m.readout->setAccessibleName(text);
+    }
+}
+
+void SetupChartPointer(TForm2* w)
+{
+    for (const MapViews* views : {&w->LPGViews, &w->PetrolViews}) {
+        QLabel* label = views->readout;
+        label->setObjectName(views == &w->LPGViews ? QStringLiteral("LPGReadoutLabel")
+                                                   : QStringLiteral("PetrolReadoutLabel"));
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        // The pointer goes through to the chart below.
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        views->chart->OnHoverPoint = [views](int) { RunEventHandler([&] { UpdateReadout(*views); }); };
+        views->chart->OnPointDrag = [w, views](int index, double delta, PointDrag phase) {
+            RunEventHandler([&] { ChartPointDrag(w, *views, index, delta, phase); });
+        };
+        QObject::connect(views->fullMap, &QCheckBox::toggled, label, [views] { UpdateReadout(*views); });
+        // An undo or redo during a drag (its shortcut works anywhere) puts
+        // other values in place: the drag goes on from those.
+        QObject::connect(w->UndoStack, &QUndoStack::indexChanged, label, [] { markerDrag = MarkerDrag(); });
+        UpdateReadout(*views);
+    }
 }
 
 namespace {
@@ -246,8 +413,13 @@ QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle mark
 void RefreshChart(TForm2* window, const QString& selector)
 {
     if (const MapViews* m = ViewsOf(window, selector))
-        LoadChart(*m);
-    ShowChartReference(window, selector);
+        RefreshChart(window, *m);
+}
+
+void RefreshChart(TForm2* window, const MapViews& m)
+{
+    LoadChart(m);
+    ShowChartReference(window, m);
 }
 
 void TForm2::ChartLPGKeyDown(int key)

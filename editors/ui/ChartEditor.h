@@ -32,8 +32,10 @@ extern unsigned char MouseInPetrolChart;
 QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle marker);
 
 // Reloads the chart of the map named by selector ("LPG" or "Petrol") from its
-// table; the points lose their own colours.
+// table; the points lose their own colours. Any other text does nothing.
 void RefreshChart(TForm2* window, const QString& selector);
+// The same for the map of `m`.
+void RefreshChart(TForm2* window, const MapViews& m);
 
 // The chart's selection in engine-speed order: all 80 points in whole-map
 // mode, else the run from the anchor to the selected point.
@@ -42,3 +44,17 @@ QList<int> ChartSelection(const MapViews& m);
 // A drag across the chart selected the points from `from` to `to`
 // (one-point mode only).
 void ChartDragSelect(TForm2* window, const MapViews& m, int from, int to);
+
+// Pointing at the charts, wired by the window's constructor: the readout
+// label of each chart page says which point is under the pointer ("1500
+// об/мин: 12,5°"), else which points the keys and "Правка" act on ("1500–3500
+// об/мин, 21 точка"), as its text and its accessible name. A drag from a
+// marker moves, by whole steps of the step size, the selected run when the
+// marker is one of its points (the point alone otherwise), or the whole map
+// in whole-map mode, within the limits of the keys; the release makes it one
+// undo step, Escape puts the points back. A click on a point of a run
+// without a drag selects that point alone, as before.
+void SetupChartPointer(TForm2* window);
+
+// Brings the readout label of the map's chart up to date.
+void UpdateReadout(const MapViews& m);

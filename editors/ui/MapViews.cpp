@@ -10,11 +10,11 @@ void BuildMapViews(TForm2* w)
 {
     w->LPGViews = {w->ChartLPG,         w->LineSeries1,   w->LPGSpeedCheckBox, w->LPGFulMapMoveCheckBox,
                    w->LPGScaleCheckBox, w->StringGridLPG, &LPGTable,           &LPGReference,
-                   &SelectedLPGPoint,   &LPGChartRun, &MouseInLPGChart, &SelectedLPGCol,  &SelectedLPGRow};
+                   &SelectedLPGPoint,   &LPGChartRun, &MouseInLPGChart, &SelectedLPGCol,  &SelectedLPGRow, w->LPGReadoutLabel};
     w->PetrolViews = {w->ChartPetrol,         w->Series1,            w->PetrolSpeedCheckBox, w->PetrolFulMapMoveCheckBox,
                       w->PetrolScaleCheckBox, w->StringGridPetrol,   &PetrolTable,           &PetrolReference,
                       &SelectedPetrolPoint,   &PetrolChartRun, &MouseInPetrolChart, &SelectedPetrolCol,
-                      &SelectedPetrolRow};
+                      &SelectedPetrolRow, w->PetrolReadoutLabel};
 }
 
 const MapViews* ViewsOf(const TForm2* window, const QString& selector)
@@ -28,8 +28,8 @@ const MapViews* ViewsOf(const TForm2* window, const QString& selector)
 
 void RefreshAllViews(TForm2* window)
 {
-    RefreshChart(window, QStringLiteral("LPG"));
-    RefreshChart(window, QStringLiteral("Petrol"));
-    RefreshGrid(window, QStringLiteral("LPG"));
-    RefreshGrid(window, QStringLiteral("Petrol"));
+    RefreshChart(window, window->LPGViews);
+    RefreshChart(window, window->PetrolViews);
+    RefreshGrid(window, window->LPGViews);
+    RefreshGrid(window, window->PetrolViews);
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QCheckBox;
+class QLabel;
 class QLineSeries;
 class TChart;
 class TForm2;
@@ -28,6 +29,7 @@ struct MapViews {
     unsigned char* mouseIn = nullptr;
     int* col = nullptr;
     int* row = nullptr;
+    QLabel* readout = nullptr;
 };
 
 // Fills the window's LPGViews and PetrolViews; called once its charts, check

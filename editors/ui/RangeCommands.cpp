@@ -25,16 +25,61 @@
 
 namespace {
 
-QList<QAction*> Commands(const TForm2* w)
-{
-    return {w->N31, w->N32, w->N34, w->N35, w->N36, w->N37, w->N38, w->N40, w->N41};
-}
+struct Command;
+using CommandRun = void (*)(TForm2* window, const Command& c);
+
+// Where a command may run: any map page, or only a page of one fuel.
+enum class Pages { Any, LPG, Petrol };
+
+// One item of "Правка" after "Повторить", or a separator (no text).
+struct Command {
+    QAction* TForm2::*action;
+    const char* name;        // object name of the action
+    const char* text;        // menu text; null for a separator
+    QKeyCombination shortcut;
+    CommandRun run;
+    int pointsNeeded;        // selected points it needs at least
+    Pages pages;
+    RangeOp op;              // for RunOp
+    const char* caption;     // the undo step's text and the question's caption
+    const char* question;    // the number asked; null when nothing is asked
+    const char* answer;      // the question's first answer; null: the first selected point's value
+};
+
+void CopyClick(TForm2* window, const Command&);
+void PasteClick(TForm2* window, const Command&);
+void RunOp(TForm2* window, const Command& c);
+void CopyMapClick(TForm2* window, const Command& c);
+
+const Command Commands[] = {
+    {&TForm2::N30, "N30", nullptr, {}, nullptr, 0, Pages::Any, RangeOp::Set, nullptr, nullptr, nullptr},
+    {&TForm2::N31, "N31", "Копировать", Qt::CTRL | Qt::Key_C, CopyClick, 1, Pages::Any, RangeOp::Set,
+     nullptr, nullptr, nullptr},
+    {&TForm2::N32, "N32", "Вставить", Qt::CTRL | Qt::Key_V, PasteClick, 0, Pages::Any, RangeOp::Set,
+     "Вставить", nullptr, nullptr},
+    {&TForm2::N33, "N33", nullptr, {}, nullptr, 0, Pages::Any, RangeOp::Set, nullptr, nullptr, nullptr},
+    {&TForm2::N34, "N34", "Установить значение…", Qt::CTRL | Qt::Key_E, RunOp, PointsNeeded(RangeOp::Set),
+     Pages::Any, RangeOp::Set, "Установить значение", "Значение, градусов:", nullptr},
+    {&TForm2::N35, "N35", "Прибавить…", Qt::CTRL | Qt::Key_D, RunOp, PointsNeeded(RangeOp::Add),
+     Pages::Any, RangeOp::Add, "Прибавить", "Прибавить градусов (со знаком):", "0"},
+    {&TForm2::N36, "N36", "Умножить…", Qt::CTRL | Qt::Key_M, RunOp, PointsNeeded(RangeOp::Multiply),
+     Pages::Any, RangeOp::Multiply, "Умножить", "Умножить на, %:", "100"},
+    {&TForm2::N37, "N37", "Интерполировать", Qt::CTRL | Qt::Key_I, RunOp, PointsNeeded(RangeOp::Interpolate),
+     Pages::Any, RangeOp::Interpolate, "Интерполировать", nullptr, nullptr},
+    {&TForm2::N38, "N38", "Сгладить", Qt::CTRL | Qt::Key_G, RunOp, PointsNeeded(RangeOp::Smooth),
+     Pages::Any, RangeOp::Smooth, "Сгладить", nullptr, nullptr},
+    {&TForm2::N39, "N39", nullptr, {}, nullptr, 0, Pages::Any, RangeOp::Set, nullptr, nullptr, nullptr},
+    {&TForm2::N40, "N40", "Копировать карту бензина в газ", Qt::CTRL | Qt::SHIFT | Qt::Key_G, CopyMapClick, 0,
+     Pages::LPG, RangeOp::Set, "Копировать карту бензина в газ", nullptr, nullptr},
+    {&TForm2::N41, "N41", "Копировать карту газа в бензин", Qt::CTRL | Qt::SHIFT | Qt::Key_B, CopyMapClick, 0,
+     Pages::Petrol, RangeOp::Set, "Копировать карту газа в бензин", nullptr, nullptr},
+};
 
 // Reloads the chart and the table of the map.
 void ReloadMap(TForm2* window, const RangeTarget& t)
 {
-    RefreshChart(window, t.selector);
-    RefreshGrid(window, t.selector);
+    RefreshChart(window, *t.views);
+    RefreshGrid(window, *t.views);
 }
 
 // A number typed by the user: the regional decimal separator or ".".
@@ -46,22 +91,21 @@ double TypedNumber(const QString& text)
     return StrToFloat(text);  // not a number either way: the conversion error
 }
 
-void RunOp(TForm2* window, RangeOp op, const QString& caption, const QString& label)
+void RunOp(TForm2* window, const Command& c)
 {
     RangeTarget t;
-    if (!PageTarget(window, t) || t.points.size() < PointsNeeded(op))
+    if (!PageTarget(window, t) || t.points.size() < c.pointsNeeded)
         return;
+    const QString caption = QString::fromUtf8(c.caption);
     double argument = 0.0;
-    if (op == RangeOp::Set || op == RangeOp::Add || op == RangeOp::Multiply) {
-        QString text = op == RangeOp::Set ? FloatToStr(t.views->table->Uoz[t.points.front()])
-            : op == RangeOp::Add          ? QStringLiteral("0")
-                                          : QStringLiteral("100");
-        if (!AskNumberText(caption, label, text))
+    if (c.question) {
+        QString text = c.answer ? QString::fromUtf8(c.answer) : FloatToStr(t.views->table->Uoz[t.points.front()]);
+        if (!AskNumberText(caption, QString::fromUtf8(c.question), text))
             return;
         argument = TypedNumber(text);
     }
     const MapStep step(window, caption);
-    const int bad = ApplyRangeOp(*t.views->table, t.points, op, argument);
+    const int bad = ApplyRangeOp(*t.views->table, t.points, c.op, argument);
     if (bad >= 0) {
         ShowMessage(OutOfRangeMessage(t.mapName, bad));
         return;
@@ -103,8 +147,8 @@ private:
     bool IsCommandKey(const QKeyEvent* event) const
     {
         const QKeyCombination combination(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key()));
-        for (const QAction* a : Commands(window))
-            if (!a->shortcut().isEmpty() && a->shortcut()[0] == combination)
+        for (const Command& c : Commands)
+            if (c.text && window->*c.action && (window->*c.action)->shortcut() == QKeySequence(combination))
                 return true;
         return false;
     }
@@ -122,7 +166,6 @@ bool PageTarget(TForm2* window, RangeTarget& t)
     if (!lpg && !petrol)
         return false;
     t.views = lpg ? &window->LPGViews : &window->PetrolViews;
-    t.selector = lpg ? QStringLiteral("LPG") : QStringLiteral("Petrol");
     t.mapName = lpg ? QStringLiteral("газ") : QStringLiteral("бензин");
     t.table = page == window->TabSheetUOZGrid || page == window->TabSheetPetrolGrid;
     t.points.clear();
@@ -130,10 +173,10 @@ bool PageTarget(TForm2* window, RangeTarget& t)
         t.points = ChartSelection(*t.views);
         return true;
     }
-    const QRect block = t.views->grid->SelectedBlock() & QRect(1, 1, GridCols, GridRows);
-    for (int col = block.left(); col <= block.right(); ++col)
-        for (int row = block.top(); row <= block.bottom(); ++row)
-            t.points.append(CellPoint(col, row));
+    // The grid's run of cells, in engine-speed order.
+    for (const QPoint& cell : t.views->grid->SelectedCells())
+        if (cell.x() >= 1 && cell.x() <= GridCols && cell.y() >= 1 && cell.y() <= GridRows)
+            t.points.append(CellPoint(cell.x(), cell.y()));
     std::sort(t.points.begin(), t.points.end());
     return true;
 }
@@ -142,84 +185,56 @@ void UpdateRangeCommands(TForm2* window)
 {
     RangeTarget t;
     const bool onMap = PageTarget(window, t);
-    const int n = t.points.size();
-    window->N31->setEnabled(onMap && n > 0);
-    window->N32->setEnabled(onMap);
-    window->N34->setEnabled(onMap && n >= PointsNeeded(RangeOp::Set));
-    window->N35->setEnabled(onMap && n >= PointsNeeded(RangeOp::Add));
-    window->N36->setEnabled(onMap && n >= PointsNeeded(RangeOp::Multiply));
-    window->N37->setEnabled(onMap && n >= PointsNeeded(RangeOp::Interpolate));
-    window->N38->setEnabled(onMap && n >= PointsNeeded(RangeOp::Smooth));
-    window->N40->setEnabled(onMap && t.views == &window->LPGViews);
-    window->N41->setEnabled(onMap && t.views == &window->PetrolViews);
+    for (const Command& c : Commands) {
+        if (!c.text)
+            continue;
+        const bool page = c.pages == Pages::Any || (c.pages == Pages::LPG) == (t.views == &window->LPGViews);
+        (window->*c.action)->setEnabled(onMap && page && t.points.size() >= c.pointsNeeded);
+    }
 }
 
-void CopyClick(TForm2* window)
+namespace {
+
+void CopyClick(TForm2* window, const Command&)
 {
     RangeTarget t;
     if (!PageTarget(window, t) || t.points.isEmpty())
         return;
-    QString text;
-    if (t.table) {
-        const QRect block = t.views->grid->SelectedBlock() & QRect(1, 1, GridCols, GridRows);
-        text = GridBlockText(*t.views->table, block.left(), block.top(), block.right(), block.bottom());
-    } else {
-        text = SpeedValueText(*t.views->table, t.points);
-    }
+    // The whole map from a table keeps the table's shape, for a spreadsheet;
+    // any other run is "rpm<TAB>value" lines, as from a chart.
+    const QString text = t.table && t.points.size() == MapPoints
+        ? GridBlockText(*t.views->table, 1, 1, GridCols, GridRows)
+        : SpeedValueText(*t.views->table, t.points);
     QGuiApplication::clipboard()->setText(text);
 }
 
-void PasteClick(TForm2* window)
+void PasteClick(TForm2* window, const Command& c)
 {
     RangeTarget t;
     if (!PageTarget(window, t))
         return;
-    // A block goes to the top left cell of the selection: the current cell
-    // when it is selected alone.
-    const QRect block = t.views->grid->SelectedBlock();
-    const PastePlan plan = PlanPaste(QGuiApplication::clipboard()->text(), t.table, block.left(), block.top(), t.points);
+    // A block goes to the first cell of the run, the lowest speed: the
+    // current cell when it is selected alone.
+    const int first = t.points.isEmpty() ? 0 : t.points.front();
+    const PastePlan plan =
+        PlanPaste(QGuiApplication::clipboard()->text(), t.table, PointCol(first), PointRow(first), t.points);
     if (!plan.error.isEmpty()) {
         ShowMessage(plan.error);
         return;
     }
-    const MapStep step(window, QStringLiteral("Вставить"));
+    const MapStep step(window, QString::fromUtf8(c.caption));
     SetMapValues(*t.views->table, plan.points, plan.values);
     ReloadMap(window, t);
 }
 
-void SetValueClick(TForm2* window)
+void CopyMapClick(TForm2* window, const Command& c)
 {
-    RunOp(window, RangeOp::Set, QStringLiteral("Установить значение"), QStringLiteral("Значение, градусов:"));
-}
-
-void AddClick(TForm2* window)
-{
-    RunOp(window, RangeOp::Add, QStringLiteral("Прибавить"), QStringLiteral("Прибавить градусов (со знаком):"));
-}
-
-void MultiplyClick(TForm2* window)
-{
-    RunOp(window, RangeOp::Multiply, QStringLiteral("Умножить"), QStringLiteral("Умножить на, %:"));
-}
-
-void InterpolateClick(TForm2* window)
-{
-    RunOp(window, RangeOp::Interpolate, QStringLiteral("Интерполировать"), QString());
-}
-
-void SmoothClick(TForm2* window)
-{
-    RunOp(window, RangeOp::Smooth, QStringLiteral("Сгладить"), QString());
-}
-
-void CopyMapClick(TForm2* window, bool toLPG)
-{
+    const bool toLPG = c.pages == Pages::LPG;
     RangeTarget t;
     if (!PageTarget(window, t) || (t.views == &window->LPGViews) != toLPG)
         return;
     const MapTable& from = toLPG ? PetrolTable : LPGTable;
-    const MapStep step(window, toLPG ? QStringLiteral("Копировать карту бензина в газ")
-                                     : QStringLiteral("Копировать карту газа в бензин"));
+    const MapStep step(window, QString::fromUtf8(c.caption));
     const int bad = CopyMapValues(*t.views->table, from);
     if (bad >= 0) {
         // The value lies in the map copied from.
@@ -229,50 +244,25 @@ void CopyMapClick(TForm2* window, bool toLPG)
     ReloadMap(window, t);
 }
 
+} // namespace
+
 void SetupRangeCommands(TForm2* w)
 {
     QMenu* menu = w->N14;
-    w->N30 = menu->addSeparator();
-    w->N31 = menu->addAction(QStringLiteral("Копировать"));
-    w->N32 = menu->addAction(QStringLiteral("Вставить"));
-    w->N33 = menu->addSeparator();
-    w->N34 = menu->addAction(QStringLiteral("Установить значение…"));
-    w->N35 = menu->addAction(QStringLiteral("Прибавить…"));
-    w->N36 = menu->addAction(QStringLiteral("Умножить…"));
-    w->N37 = menu->addAction(QStringLiteral("Интерполировать"));
-    w->N38 = menu->addAction(QStringLiteral("Сгладить"));
-    w->N39 = menu->addSeparator();
-    w->N40 = menu->addAction(QStringLiteral("Копировать карту бензина в газ"));
-    w->N41 = menu->addAction(QStringLiteral("Копировать карту газа в бензин"));
-
-    const struct {
-        QAction* action;
-        const char* name;
-        QKeySequence shortcut;
-        void (*handler)(TForm2*);
-    } items[] = {
-        {w->N31, "N31", QKeySequence(Qt::CTRL | Qt::Key_C), CopyClick},
-        {w->N32, "N32", QKeySequence(Qt::CTRL | Qt::Key_V), PasteClick},
-        {w->N34, "N34", QKeySequence(Qt::CTRL | Qt::Key_E), SetValueClick},
-        {w->N35, "N35", QKeySequence(Qt::CTRL | Qt::Key_D), AddClick},
-        {w->N36, "N36", QKeySequence(Qt::CTRL | Qt::Key_M), MultiplyClick},
-        {w->N37, "N37", QKeySequence(Qt::CTRL | Qt::Key_I), InterpolateClick},
-        {w->N38, "N38", QKeySequence(Qt::CTRL | Qt::Key_G), SmoothClick},
-        {w->N40, "N40", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G), [](TForm2* f) { CopyMapClick(f, true); }},
-        {w->N41, "N41", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), [](TForm2* f) { CopyMapClick(f, false); }},
-    };
-    for (const auto& item : items) {
-        item.action->setObjectName(QString::fromLatin1(item.name));
-        item.action->setShortcut(item.shortcut);
-        item.action->setShortcutContext(Qt::WindowShortcut);
+    for (const Command& item : Commands) {
+        QAction*& action = w->*item.action;
+        action = item.text ? menu->addAction(QString::fromUtf8(item.text)) : menu->addSeparator();
+        action->setObjectName(QString::fromLatin1(item.name));
+        if (!item.text)
+            continue;
+        action->setShortcut(QKeySequence(item.shortcut));
+        action->setShortcutContext(Qt::WindowShortcut);
         // The menu bar's actions are the window's: the shortcuts work while
         // the menu is closed.
-        w->addAction(item.action);
-        auto handler = item.handler;
-        QObject::connect(item.action, &QAction::triggered, w, [w, handler] { RunHandler([w, handler] { handler(w); }); });
+        w->addAction(action);
+        const Command* c = &item;
+        QObject::connect(action, &QAction::triggered, w, [w, c] { RunHandler([w, c] { c->run(w, *c); }); });
     }
-    for (const auto& [object, name] : {std::pair<QAction*, const char*>{w->N30, "N30"}, {w->N33, "N33"}, {w->N39, "N39"}})
-        object->setObjectName(QString::fromLatin1(name));
 
     auto update = [w] { UpdateRangeCommands(w); };
     QObject::connect(menu, &QMenu::aboutToShow, w, update);

@@ -23,7 +23,6 @@ void SetupRangeCommands(TForm2* window);
 // is a table page, and the selected points. False on the settings page.
 struct RangeTarget {
     const MapViews* views = nullptr;
-    QString selector;  // "LPG" or "Petrol"
     QString mapName;   // "газ" or "бензин"
     bool table = false;
     QList<int> points;
@@ -32,14 +31,3 @@ bool PageTarget(TForm2* window, RangeTarget& target);
 
 // Enables the items that the page in front and its selection allow.
 void UpdateRangeCommands(TForm2* window);
-
-// The handlers of the items.
-void CopyClick(TForm2* window);
-void PasteClick(TForm2* window);
-void SetValueClick(TForm2* window);
-void AddClick(TForm2* window);
-void MultiplyClick(TForm2* window);
-void InterpolateClick(TForm2* window);
-void SmoothClick(TForm2* window);
-// "Копировать карту бензина в газ" (toLPG) and "Копировать карту газа в бензин".
-void CopyMapClick(TForm2* window, bool toLPG);

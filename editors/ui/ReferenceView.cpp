@@ -30,16 +30,25 @@ void SetupReferenceView(TForm2* window)
     QObject::connect(window->N19, &QAction::triggered, window, [window] { RunHandler([window] { window->N19Click(); }); });
 }
 
+QList<int> UnknownReferencePoints(const TForm2* window, const MapReference& reference)
+{
+    QList<int> points;
+    if (!ReferenceShown(window) || !reference.exists)
+        return points;
+    for (int i = 0; i < MapPoints; ++i)
+        if (!std::isfinite(reference.Uoz[i]))
+            points.append(i);
+    return points;
+}
+
 bool ReferenceShown(const TForm2* window)
 {
     return !window->N18 || window->N18->isChecked();
 }
 
-void ShowChartReference(TForm2* window, const QString& selector)
+void ShowChartReference(TForm2* window, const MapViews& views)
 {
-    const MapViews* m = ViewsOf(window, selector);
-    if (!m)
-        return;
+    const MapViews* m = &views;
     QList<QList<QPointF>> runs;
     if (ReferenceShown(window) && m->reference->exists) {
         bool inRun = false;
@@ -56,23 +65,28 @@ void ShowChartReference(TForm2* window, const QString& selector)
         }
     }
     m->chart->SetReferenceLine(runs);
+    m->chart->SetUnknownPoints(UnknownReferencePoints(window, *m->reference));
 }
 
-void ShowGridMarks(TForm2* window, const QString& selector)
+void ShowGridMarks(TForm2* window, const MapViews& views)
 {
-    const MapViews* m = ViewsOf(window, selector);
-    if (!m)
-        return;
+    const MapViews* m = &views;
     const bool shown = ReferenceShown(window);
-    for (int i = 0; i < MapPoints; ++i)
-        m->grid->SetCellMarked(PointCol(i), PointRow(i),
-                               shown && DiffersFromReference(*m->reference, *m->table, i));
+    const QList<int> unknown = UnknownReferencePoints(window, *m->reference);
+    for (int i = 0; i < MapPoints; ++i) {
+        // Each mark is taken away before the other is set: a cell has one.
+        const bool isUnknown = unknown.contains(i);
+        const bool marked = shown && !isUnknown && DiffersFromReference(*m->reference, *m->table, i);
+        m->grid->SetCellUnknown(PointCol(i), PointRow(i), false);
+        m->grid->SetCellMarked(PointCol(i), PointRow(i), marked);
+        m->grid->SetCellUnknown(PointCol(i), PointRow(i), isUnknown);
+    }
 }
 
 void ShowReferences(TForm2* window)
 {
-    for (const QString& selector : {QStringLiteral("LPG"), QStringLiteral("Petrol")}) {
-        ShowChartReference(window, selector);
-        ShowGridMarks(window, selector);
+    for (const MapViews* m : {&window->LPGViews, &window->PetrolViews}) {
+        ShowChartReference(window, *m);
+        ShowGridMarks(window, *m);
     }
 }

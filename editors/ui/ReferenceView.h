@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QString>
+#include <QList>
 
 class TForm2;
+struct MapReference;
+struct MapViews;
 
 // Each map beside its reference (MapCompare.h): the reference as a grey
 // dashed line on the map's chart, and a light background on every cell of
@@ -18,10 +20,14 @@ void SetupReferenceView(TForm2* window);
 // Whether the references are shown.
 bool ReferenceShown(const TForm2* window);
 
-// Draws the reference line on the chart of the map named by selector ("LPG"
-// or "Petrol"), or takes it away.
-void ShowChartReference(TForm2* window, const QString& selector);
+// The points of a shown reference that hold no value (the variator did not
+// give it): their cells and chart points get a mark of their own, not the
+// mark of a differing value, until a read or compare fills them.
+QList<int> UnknownReferencePoints(const TForm2* window, const MapReference& reference);
+
+// Draws the reference line on the map's chart, or takes it away.
+void ShowChartReference(TForm2* window, const MapViews& m);
 // Marks the cells of the map's table that differ from its reference.
-void ShowGridMarks(TForm2* window, const QString& selector);
+void ShowGridMarks(TForm2* window, const MapViews& m);
 // Both, for both maps, without reloading the views.
 void ShowReferences(TForm2* window);

@@ -45,10 +45,17 @@ TChart::TChart(QWidget* parent)
     : QChartView(parent)
 {
     setFocusPolicy(Qt::ClickFocus);
-    // The point markers reach beyond the area that the series reports as
-    // changed, and a new axis range relabels the axis: repainting only the
-    // reported areas would leave old markers and labels on the screen.
-    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+    // The readout follows the pointer without a button held.
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+    // A change repaints the areas that the scene reports. The point markers
+    // reach beyond the area of the map series (UpdatePointsArea adds it), and
+    // a new axis range or plot area relabels the axes: then the whole view.
+    setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
+    connect(chart(), &QChart::plotAreaChanged, viewport(), [this] {
+        pointsArea = QRectF();
+        viewport()->update();
+    });
 }
 
 void TChart::SetMapSeries(QXYSeries* mapSeries, MarkerStyle markerStyle)
@@ -58,12 +65,52 @@ void TChart::SetMapSeries(QXYSeries* mapSeries, MarkerStyle markerStyle)
     series->setPointsVisible(true);
     series->setMarkerSize(MarkerSize);
     series->setLightMarker(MarkerImage(style, series->color()));
-    connect(series, &QXYSeries::pointsReplaced, this, &TChart::UpdateColouredPoints);
-    connect(series, &QXYSeries::pointReplaced, this, &TChart::UpdateColouredPoints);
-    connect(series, &QXYSeries::pointAdded, this, &TChart::UpdateColouredPoints);
-    connect(series, &QXYSeries::pointRemoved, this, &TChart::UpdateColouredPoints);
-    connect(series, &QXYSeries::pointsRemoved, this, &TChart::UpdateColouredPoints);
-    connect(series, &QXYSeries::pointsConfigurationChanged, this, &TChart::UpdateColouredPoints);
+    connect(series, &QXYSeries::pointsReplaced, this, &TChart::MapSeriesChanged);
+    connect(series, &QXYSeries::pointReplaced, this, &TChart::MapSeriesChanged);
+    connect(series, &QXYSeries::pointAdded, this, &TChart::MapSeriesChanged);
+    connect(series, &QXYSeries::pointRemoved, this, &TChart::MapSeriesChanged);
+    connect(series, &QXYSeries::pointsRemoved, this, &TChart::MapSeriesChanged);
+    connect(series, &QXYSeries::pointsConfigurationChanged, this, &TChart::MapSeriesChanged);
+    for (QAbstractAxis* axis : series->attachedAxes())
+        if (auto* value = qobject_cast<QValueAxis*>(axis))
+            connect(value, &QValueAxis::rangeChanged, viewport(), [this] {
+                pointsArea = QRectF();
+                viewport()->update();
+            });
+}
+
+void TChart::MapSeriesChanged()
+{
+    UpdateColouredPoints();
+    UpdatePointsArea();
+}
+
+void TChart::UpdatePointsArea()
+{
+    QRectF area;
+    if (series->count() > 0) {
+        double low = series->at(0).y();
+        double high = low;
+        double left = series->at(0).x();
+        double right = left;
+        for (int i = 1; i < series->count(); ++i) {
+            const QPointF p = series->at(i);
+            low = std::min(low, p.y());
+            high = std::max(high, p.y());
+            left = std::min(left, p.x());
+            right = std::max(right, p.x());
+        }
+        const QPointF a = chart()->mapToPosition(QPointF(left, high), series);
+        const QPointF b = chart()->mapToPosition(QPointF(right, low), series);
+        const QPointF topLeft = mapFromScene(chart()->mapToScene(a));
+        const QPointF bottomRight = mapFromScene(chart()->mapToScene(b));
+        // A marker and its outline, the line's pen and antialiasing.
+        const double reach = MarkerSize / 2.0 + 4.0;
+        area = QRectF(topLeft, bottomRight).normalized().adjusted(-reach, -reach, reach, reach);
+    }
+    const QRectF dirty = pointsArea.isNull() ? QRectF(viewport()->rect()) : area.united(pointsArea);
+    pointsArea = area;
+    viewport()->update(dirty.toAlignedRect());
 }
 
 QColor TChart::PointColor(int index) const
@@ -103,6 +150,45 @@ void TChart::UpdateColouredPoints()
     for (auto it = colouredPoints.cbegin(); it != colouredPoints.cend(); ++it)
         if (!byColour.contains(it.key()) && it.value()->count() > 0)
             it.value()->clear();
+    PlaceUnknownRings();
+}
+
+void TChart::SetUnknownPoints(const QList<int>& indices)
+{
+    if (!series || (indices == unknownIndices && (unknownRings || indices.isEmpty())))
+        return;
+    unknownIndices = indices;
+    if (!unknownRings && !indices.isEmpty()) {
+        // Behind the map series: added before it is put in front again.
+        unknownRings = new QScatterSeries(this);
+        unknownRings->setObjectName(QStringLiteral("UnknownPoints"));
+        unknownRings->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+        unknownRings->setMarkerSize(MarkerSize + 8);
+        unknownRings->setColor(Qt::transparent);
+        unknownRings->setBorderColor(QColor(70, 110, 190));
+        QPen pen = unknownRings->pen();
+        pen.setColor(QColor(70, 110, 190));
+        pen.setWidth(2);
+        unknownRings->setPen(pen);
+        chart()->addSeries(unknownRings);
+        for (QAbstractAxis* axis : series->attachedAxes())
+            unknownRings->attachAxis(axis);
+        for (QLegendMarker* marker : chart()->legend()->markers(unknownRings))
+            marker->setVisible(false);
+        KeepMapSeriesInFront();
+    }
+    PlaceUnknownRings();
+}
+
+void TChart::PlaceUnknownRings()
+{
+    if (!unknownRings)
+        return;
+    QList<QPointF> points;
+    for (int i : std::as_const(unknownIndices))
+        if (i >= 0 && i < series->count())
+            points.append(series->at(i));
+    unknownRings->replace(points);
 }
 
 void TChart::SetReferenceLine(const QList<QList<QPointF>>& runs)
@@ -125,9 +211,11 @@ void TChart::SetReferenceLine(const QList<QList<QPointF>>& runs)
         KeepMapSeriesInFront();
     }
     for (int k = 0; k < referenceLines.size(); ++k) {
-        if (k < runs.size())
-            referenceLines[k]->replace(runs[k]);
-        else if (referenceLines[k]->count() > 0)
+        // An unchanged line is not replaced: it would repaint its whole area.
+        if (k < runs.size()) {
+            if (referenceLines[k]->points() != runs[k])
+                referenceLines[k]->replace(runs[k]);
+        } else if (referenceLines[k]->count() > 0)
             referenceLines[k]->clear();
     }
 }
@@ -197,10 +285,39 @@ void TChart::keyPressEvent(QKeyEvent* event)
 {
     const QPointer<TChart> alive(this);
     eventModifiers = event->modifiers();
+    if (pressPoint >= 0 && event->key() == Qt::Key_Escape) {
+        // The drag ends here; the release that follows is an ordinary one.
+        const int index = pressPoint;
+        pressPoint = -1;
+        pressed = dragged = false;
+        OnPointDrag(index, 0.0, PointDrag::Cancel);
+        if (alive)
+            event->accept();
+        return;
+    }
+    // Other keys wait until the marker is let go.
+    if (pressPoint >= 0 && dragged) {
+        event->accept();
+        return;
+    }
     if (OnKeyDown)
         OnKeyDown(event->key());
     if (alive)
         QChartView::keyPressEvent(event);
+}
+
+double TChart::ValueAt(const QPointF& pos) const
+{
+    return chart()->mapToValue(chart()->mapFromScene(mapToScene(pos.toPoint())), series).y();
+}
+
+void TChart::SetHoverPoint(int index)
+{
+    if (index == hoverPoint)
+        return;
+    hoverPoint = index;
+    if (OnHoverPoint)
+        OnHoverPoint(index);
 }
 
 void TChart::mousePressEvent(QMouseEvent* event)
@@ -210,11 +327,16 @@ void TChart::mousePressEvent(QMouseEvent* event)
     pressed = event->button() == Qt::LeftButton;
     dragged = false;
     pressAt = event->position();
-    if (OnClickSeries) {
-        const int index = PointAt(event->position());
-        const QPointer<TChart> alive(this);
-        if (index >= 0)
-            OnClickSeries(index, event->button());
+    const int index = PointAt(event->position());
+    pressPoint = pressed && OnPointDrag ? index : -1;
+    const QPointer<TChart> alive(this);
+    if (OnClickSeries && index >= 0) {
+        OnClickSeries(index, event->button());
+        if (!alive)
+            return;
+    }
+    if (pressPoint >= 0) {
+        SetHoverPoint(pressPoint);
         if (!alive)
             return;
     }
@@ -226,11 +348,37 @@ void TChart::mouseMoveEvent(QMouseEvent* event)
     if (pressed && (event->buttons() & Qt::LeftButton)
         && (event->position() - pressAt).manhattanLength() >= QApplication::startDragDistance())
         dragged = true;
+    const QPointer<TChart> alive(this);
+    if (pressPoint >= 0) {
+        // The marker follows the pointer; the readout stays on its point.
+        if (dragged && series)
+            OnPointDrag(pressPoint, ValueAt(event->position()) - ValueAt(pressAt), PointDrag::Move);
+        if (alive)
+            event->accept();
+        return;
+    }
+    if (!(event->buttons() & Qt::LeftButton)) {
+        SetHoverPoint(PointAt(event->position()));
+        if (!alive)
+            return;
+    }
     QChartView::mouseMoveEvent(event);
 }
 
 void TChart::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (pressPoint >= 0 && event->button() == Qt::LeftButton) {
+        const int index = pressPoint;
+        const bool moved = dragged;
+        pressed = dragged = false;
+        pressPoint = -1;
+        const QPointer<TChart> alive(this);
+        OnPointDrag(index, moved && series ? ValueAt(event->position()) - ValueAt(pressAt) : 0.0,
+                    moved ? PointDrag::Release : PointDrag::Click);
+        if (alive)
+            SetHoverPoint(PointAt(event->position()));
+        return;
+    }
     const bool drag = pressed && dragged && event->button() == Qt::LeftButton;
     pressed = dragged = false;
     if (drag && OnDragSelect && series && series->count() > 0) {
@@ -275,6 +423,11 @@ void TChart::enterEvent(QEnterEvent* event)
 
 void TChart::leaveEvent(QEvent* event)
 {
+    const QPointer<TChart> alive(this);
+    if (pressPoint < 0)
+        SetHoverPoint(-1);
+    if (!alive)
+        return;
     if (OnMouseLeave)
         OnMouseLeave();
     QChartView::leaveEvent(event);

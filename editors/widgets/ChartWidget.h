@@ -13,6 +13,11 @@ class QXYSeries;
 // Shape of the point markers of a map series.
 enum class MarkerStyle { Diamond, Hexagon };
 
+// What a drag that began on a marker reports: the pointer moved with the
+// button held, the button released after such moves, the button released
+// without any (a click), or Escape pressed during the drag.
+enum class PointDrag { Move, Release, Click, Cancel };
+
 // The chart control of a map page: a chart view that reports the events the
 // map chart editor handles, the way the window's other controls do.
 //
@@ -34,6 +39,15 @@ public:
     // the points whose engine speed lies between the two, from the one
     // nearest the press (from) to the one nearest the release (to).
     std::function<void(int from, int to)> OnDragSelect;
+    // The left button went down on the marker of point `index` and the
+    // pointer moved `delta` (in units of the vertical axis, up positive)
+    // since; see PointDrag. After a Cancel the drag reports nothing more;
+    // until then other keys are not reported.
+    std::function<void(int index, double delta, PointDrag phase)> OnPointDrag;
+    // The point whose marker is under the pointer (or within a few pixels of
+    // it) changed to `index`, -1 for none. During a drag from a marker it
+    // stays that marker's point.
+    std::function<void(int index)> OnHoverPoint;
     std::function<void()> OnMouseEnter;
     std::function<void()> OnMouseLeave;
 
@@ -64,6 +78,8 @@ public:
     // Where point `index` is drawn, in viewport coordinates.
     QPointF PointPosition(int index) const;
 
+    int HoverPoint() const { return hoverPoint; }
+
     static constexpr int MarkerSize = 10;
 
     // The reference line: grey, dashed, without markers, behind the map
@@ -73,6 +89,11 @@ public:
     // The series that draw the reference line, one a run; those beyond the
     // runs given last are empty.
     const QList<QLineSeries*>& ReferenceLines() const { return referenceLines; }
+    // Rings around the map points whose reference value is unknown; they
+    // follow the points as they move.
+    void SetUnknownPoints(const QList<int>& indices);
+    const QList<int>& UnknownPoints() const { return unknownIndices; }
+    const QScatterSeries* UnknownRings() const { return unknownRings; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -83,7 +104,11 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    void MapSeriesChanged();
     void UpdateColouredPoints();
+    void UpdatePointsArea();
+    void SetHoverPoint(int index);
+    double ValueAt(const QPointF& pos) const;
     void KeepMapSeriesInFront();
 
     QXYSeries* series = nullptr;
@@ -91,9 +116,18 @@ private:
     // One scatter series per point colour, holding the points of that colour.
     QHash<QRgb, QScatterSeries*> colouredPoints;
     QList<QLineSeries*> referenceLines;
+    void PlaceUnknownRings();
+    QList<int> unknownIndices;
+    QScatterSeries* unknownRings = nullptr;
     Qt::KeyboardModifiers eventModifiers;
     // Where the left button went down, and whether it has been dragged.
     QPointF pressAt;
     bool pressed = false;
     bool dragged = false;
+    // The marker the left button went down on, or -1.
+    int pressPoint = -1;
+    int hoverPoint = -1;
+    // Where the map series' markers were last drawn, in viewport
+    // coordinates: a change repaints that area and the new one.
+    QRectF pointsArea;
 };

@@ -1,6 +1,7 @@
 #include "editors/widgets/StringGrid.h"
 
 #include <QFocusEvent>
+#include <algorithm>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -26,6 +27,9 @@ public:
             if (index != grid->approved && !grid->AskSelect(index))
                 return;
         }
+        // A move that selects anew (no Shift) starts the run there.
+        if (command != QItemSelectionModel::NoUpdate)
+            grid->anchor = index;
         QItemSelectionModel::setCurrentIndex(index, command);
     }
 
@@ -169,11 +173,30 @@ void TStringGrid::SetCurrentSilently(int col, int row)
 }
 
 const QColor TStringGrid::MarkColour(255, 236, 160);
+const QColor TStringGrid::UnknownColour(205, 218, 240);
 
 void TStringGrid::SetCellMarked(int col, int row, bool marked)
 {
+    if (CellMarked(col, row) != marked)
+        SetCellBackground(col, row, marked ? MarkColour : QColor());
+}
+
+void TStringGrid::SetCellUnknown(int col, int row, bool unknown)
+{
+    if (CellUnknown(col, row) != unknown)
+        SetCellBackground(col, row, unknown ? UnknownColour : QColor());
+}
+
+bool TStringGrid::CellUnknown(int col, int row) const
+{
+    return CellBackground(col, row) == UnknownColour;
+}
+
+// An invalid colour takes the background away.
+void TStringGrid::SetCellBackground(int col, int row, const QColor& colour)
+{
     QTableWidgetItem* it = item(row, col);
-    if (!it || IsFixed(col, row) || CellMarked(col, row) == marked)
+    if (!it || IsFixed(col, row) || CellBackground(col, row) == colour)
         return;
     // The view refreshes an editor open on a changed cell from the cell's
     // text: what was typed stays.
@@ -182,8 +205,8 @@ void TStringGrid::SetCellMarked(int col, int row, bool marked)
         : nullptr;
     const QString typed = open ? open->text() : QString();
     const int cursor = open ? open->cursorPosition() : 0;
-    if (marked)
-        it->setBackground(MarkColour);
+    if (colour.isValid())
+        it->setBackground(colour);
     else
         it->setData(Qt::BackgroundRole, QVariant());
     if (open && open->text() != typed) {
@@ -194,27 +217,70 @@ void TStringGrid::SetCellMarked(int col, int row, bool marked)
 
 bool TStringGrid::CellMarked(int col, int row) const
 {
-    const QTableWidgetItem* it = item(row, col);
-    if (!it || IsFixed(col, row))
-        return false;
-    const QVariant background = it->data(Qt::BackgroundRole);
-    return background.isValid() && background.value<QBrush>().color() == MarkColour;
+    return CellBackground(col, row) == MarkColour;
 }
 
-QRect TStringGrid::SelectedBlock() const
+QColor TStringGrid::CellBackground(int col, int row) const
 {
-    const QRect data(fixedCols, fixedRows, columnCount() - fixedCols, rowCount() - fixedRows);
-    // The one range of the selection; the current cell's when there are more.
-    QRect block;
-    for (const QTableWidgetSelectionRange& r : selectedRanges()) {
-        const QRect range(QPoint(r.leftColumn(), r.topRow()), QPoint(r.rightColumn(), r.bottomRow()));
-        if (block.isNull() || range.contains(currentColumn(), currentRow()))
-            block = range;
+    const QTableWidgetItem* it = item(row, col);
+    if (!it || IsFixed(col, row))
+        return QColor();
+    const QVariant background = it->data(Qt::BackgroundRole);
+    return background.isValid() ? background.value<QBrush>().color() : QColor();
+}
+
+QList<QPoint> TStringGrid::SelectedCells() const
+{
+    QList<QPoint> cells;
+    for (const QModelIndex& index : selectionModel()->selectedIndexes())
+        if (!IsFixed(index.column(), index.row()))
+            cells.append(QPoint(index.column(), index.row()));
+    std::sort(cells.begin(), cells.end(),
+              [](const QPoint& a, const QPoint& b) { return a.x() != b.x() ? a.x() < b.x() : a.y() < b.y(); });
+    if (cells.isEmpty() && currentIndex().isValid() && !IsFixed(currentColumn(), currentRow()))
+        cells.append(QPoint(currentColumn(), currentRow()));
+    return cells;
+}
+
+void TStringGrid::SelectRun(int anchorCol, int anchorRow, int col, int row)
+{
+    const int rows = rowCount() - fixedRows;
+    if (rows <= 0 || columnCount() <= fixedCols)
+        return;
+    auto clamp = [this](int v, int low, int high) { return std::min(std::max(v, low), high); };
+    anchorCol = clamp(anchorCol, fixedCols, columnCount() - 1);
+    col = clamp(col, fixedCols, columnCount() - 1);
+    anchorRow = clamp(anchorRow, fixedRows, rowCount() - 1);
+    row = clamp(row, fixedRows, rowCount() - 1);
+    anchor = model()->index(anchorRow, anchorCol);
+    // Positions in column order.
+    int from = (anchorCol - fixedCols) * rows + (anchorRow - fixedRows);
+    int to = (col - fixedCols) * rows + (row - fixedRows);
+    if (from > to)
+        std::swap(from, to);
+    QItemSelection selection;
+    for (int c = from / rows; c <= to / rows; ++c) {
+        const int top = c == from / rows ? from % rows : 0;
+        const int bottom = c == to / rows ? to % rows : rows - 1;
+        selection.select(model()->index(top + fixedRows, c + fixedCols), model()->index(bottom + fixedRows, c + fixedCols));
     }
-    block &= data;
-    if (block.isEmpty() && data.contains(currentColumn(), currentRow()))
-        block = QRect(currentColumn(), currentRow(), 1, 1);
-    return block;
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void TStringGrid::setSelection(const QRect&, QItemSelectionModel::SelectionFlags)
+{
+    // The view asks for the rectangle between the anchor and the pointer or
+    // the current cell; the run between them is selected instead.
+    const QModelIndex end = dragging && dragEnd.isValid() ? QModelIndex(dragEnd) : currentIndex();
+    if (!end.isValid())
+        return;
+    const QModelIndex start = anchor.isValid() ? QModelIndex(anchor) : end;
+    SelectRun(start.column(), start.row(), end.column(), end.row());
+}
+
+void TStringGrid::selectAll()
+{
+    SelectRun(fixedCols, fixedRows, columnCount() - 1, rowCount() - 1);
 }
 
 QLineEdit* TStringGrid::Editor() const
@@ -258,6 +324,15 @@ QModelIndex TStringGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModif
     // Tab leaves the grid instead of moving between cells.
     if (cursorAction == MoveNext || cursorAction == MovePrevious)
         return QModelIndex();
+    // Shift+Down at the foot of a column goes on at the head of the next one,
+    // Shift+Up at the head back to the foot of the one before.
+    const QModelIndex current = currentIndex();
+    if ((modifiers & Qt::ShiftModifier) && current.isValid()) {
+        if (cursorAction == MoveDown && current.row() == rowCount() - 1 && current.column() + 1 < columnCount())
+            return model()->index(fixedRows, current.column() + 1);
+        if (cursorAction == MoveUp && current.row() == fixedRows && current.column() - 1 >= fixedCols)
+            return model()->index(rowCount() - 1, current.column() - 1);
+    }
     const QModelIndex target = QTableWidget::moveCursor(cursorAction, modifiers);
     if (!target.isValid())
         return target;
@@ -304,15 +379,26 @@ void TStringGrid::mousePressEvent(QMouseEvent* event)
         }
         approved = index;
     }
+    if (index.isValid() && !(event->modifiers() & Qt::ShiftModifier))
+        anchor = index;
+    else if (!anchor.isValid())
+        anchor = currentIndex();
     QTableWidget::mousePressEvent(event);
     approved = QPersistentModelIndex();
 }
 
 void TStringGrid::mouseMoveEvent(QMouseEvent* event)
 {
+    const QModelIndex under = indexAt(event->position().toPoint());
+    if (under.isValid())
+        dragEnd = under;
     dragging = true;
     QTableWidget::mouseMoveEvent(event);
+    // Also back on the cell the drag began at, where the view asks nothing.
+    if ((event->buttons() & Qt::LeftButton) && state() != EditingState && under.isValid() && anchor.isValid())
+        SelectRun(anchor.column(), anchor.row(), under.column(), under.row());
     dragging = false;
+    dragEnd = QPersistentModelIndex();
 }
 
 void TStringGrid::mouseDoubleClickEvent(QMouseEvent* event)

@@ -15,6 +15,14 @@ class QLineEdit;
 // Every change of the current cell, by mouse or keyboard, first goes through
 // OnSelectCell, which can stop it. Dragging with the mouse extends the
 // selection without moving the current cell.
+//
+// The selection is a run of data cells in column order, as text is selected
+// across lines: from the cell where it began (the anchor: the cell clicked
+// or moved to without Shift) down its column and on into the next ones, to
+// the cell under the pointer (a drag) or the current cell (Shift with a click
+// or an arrow key). Shift+Down at the foot of a column goes on at the head of
+// the next one, Shift+Up at the head back to the foot of the one before.
+// Ctrl+A selects every data cell.
 class TStringGrid : public QTableWidget {
     Q_OBJECT
 public:
@@ -46,11 +54,19 @@ public:
     void SetCellMarked(int col, int row, bool marked);
     bool CellMarked(int col, int row) const;
     static const QColor MarkColour;
+    // The other mark: a cell whose reference value is unknown (the variator
+    // did not give it). A cell has one mark at most.
+    void SetCellUnknown(int col, int row, bool unknown);
+    bool CellUnknown(int col, int row) const;
+    static const QColor UnknownColour;
 
-    // The selected block of non-fixed cells (x: columns, y: rows), or the
-    // current cell alone when no block is selected; null when not even that
-    // is a non-fixed cell.
-    QRect SelectedBlock() const;
+    // The selected data cells (x: column, y: row) in column order, or the
+    // current cell alone when none is selected; empty when not even that is
+    // a data cell.
+    QList<QPoint> SelectedCells() const;
+    // Selects the run of data cells from (anchorCol, anchorRow) to (col,
+    // row) in column order; the anchor stays for Shift to extend from.
+    void SelectRun(int anchorCol, int anchorRow, int col, int row);
 
     // The open cell editor, or null.
     QLineEdit* Editor() const;
@@ -64,8 +80,14 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+
+public slots:
+    void selectAll() override;
 
 private:
+    void SetCellBackground(int col, int row, const QColor& colour);
+    QColor CellBackground(int col, int row) const;
     friend class TStringGridSelection;
     friend class TStringGridDelegate;
 
@@ -81,6 +103,10 @@ private:
     // already asked about, and those while dragging (which are dropped).
     bool silent = false;
     bool dragging = false;
+    // Where the run of the selection begins, and the cell under the pointer
+    // while the left button drags.
+    QPersistentModelIndex anchor;
+    QPersistentModelIndex dragEnd;
     QPersistentModelIndex approved;
 
     QPointer<QLineEdit> editor;

@@ -332,8 +332,9 @@ private slots:
         w->EEditVariatorStartTimeout->setText(QStringLiteral("9"));
         w->WriteData->click();
         WaitForNoModal();
-        QCOMPARE(dialogs->boxes.last().text,
+        QCOMPARE(dialogs->boxes[dialogs->boxes.size() - 2].text,
                  QStringLiteral("WritePLGMap: функция UARTdataExchange возвращает неверное значение"));
+        QVERIFY(dialogs->boxes.last().text.startsWith(QStringLiteral("Запись завершена с ошибками: 1.")));
         QCOMPARE(int(sim->Value(166)), 9);
 
         w->N12->trigger();

@@ -18,4 +18,5 @@ inline void ResetCoreGlobals()
     VariatorPortNumber = 0;
     PortName[0] = '\0';
     SetMessageSink(nullptr);
+    ForgetHeldValues();
 }

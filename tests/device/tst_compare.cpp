@@ -2,7 +2,8 @@
 // read leaves, and the comparison's message.
 
 #include "device/wire/Frame.h"
-#include "LinkFixture.h"
+#include "common/ConnectedWindow.h"
+#include "common/DialogAnswerer.h"
 #include "app/core/MapCompare.h"
 #include "editors/widgets/ChartWidget.h"
 #include "editors/widgets/StringGrid.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QScatterSeries>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -28,30 +30,18 @@ int PetrolCode(int i) { return -3000 + 101 * i; }
 
 } // namespace
 
-class TestCompare : public QObject, public LinkFixture {
+class TestCompare : public QObject, public ConnectedWindow {
     Q_OBJECT
 
-    VariatorSim* sim = nullptr;
-
-    // Connected to a simulator on COM6 holding both code curves, with the map
-    // store holding the same values.
-    void Connect()
-    {
-        sim = AddSim(6);
-        StoreMaps(*sim, LPGCode, PetrolCode);
-        FillMaps([](int i) { return LPGCode(i) / 1000.0; }, [](int i) { return PetrolCode(i) / 1000.0; });
-        ConnectTo(6);
-        sim->ClearRequests();
-        messages.clear();
-    }
-    QList<int> Marked(TStringGrid* grid)
+    QList<int> Marked(TStringGrid* grid, bool unknown = false)
     {
         QList<int> points;
         for (int i = 0; i < MapPoints; ++i)
-            if (grid->CellMarked(i / 10 + 1, i % 10 + 1))
+            if (unknown ? grid->CellUnknown(i / 10 + 1, i % 10 + 1) : grid->CellMarked(i / 10 + 1, i % 10 + 1))
                 points << i;
         return points;
     }
+    QList<int> Unknown(TStringGrid* grid) { return Marked(grid, true); }
     int LinePoints(TChart* chart)
     {
         int n = 0;
@@ -62,29 +52,34 @@ class TestCompare : public QObject, public LinkFixture {
 
 private slots:
     void initTestCase() { InitRuntime(); }
+    // The simulator and the map store hold both code curves.
     void init()
     {
-        InitWindow();
-        Connect();
+        ConnectWindow(6);
+        StoreMaps(*sim, LPGCode, PetrolCode);
+        FillMaps([](int i) { return LPGCode(i) / 1000.0; }, [](int i) { return PetrolCode(i) / 1000.0; });
     }
     void cleanup() { CleanupWindow(); }
 
     // A read makes what it read the reference; a point whose exchange failed
-    // has none and is marked.
+    // has none and gets the mark of an unknown value, not that of a change.
     void readSetsTheReference()
     {
         sim->AddFault({SimFault::BadChecksum, 0, LPGFirstParameter + 3});
         LPGTable.Uoz[3] = 1.5;
         sim->SetValue(PetrolFirstParameter + 7, 1234);
         w->ReadData->click();
-        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.size(), 2);  // the exchange's, and the summary
         QVERIFY(LPGReference.exists && PetrolReference.exists);
         QVERIFY(std::isnan(LPGReference.Uoz[3]));
         QCOMPARE(LPGTable.Uoz[3], 1.5);  // kept, as a failed read keeps it
         QCOMPARE(LPGReference.Uoz[4], LPGCode(4) / 1000.0);
         QCOMPARE(PetrolReference.Uoz[7], 1.234);
         QCOMPARE(PetrolTable.Uoz[7], 1.234);
-        QCOMPARE(Marked(w->StringGridLPG), QList<int>{3});
+        QCOMPARE(Marked(w->StringGridLPG), QList<int>());
+        QCOMPARE(Unknown(w->StringGridLPG), QList<int>{3});
+        QCOMPARE(w->ChartLPG->UnknownRings()->count(), 1);
+        QCOMPARE(w->ChartLPG->UnknownRings()->at(0), QPointF(300, 1.5));
         QCOMPARE(Marked(w->StringGridPetrol), QList<int>());
         QCOMPARE(w->ChartLPG->ReferenceLines().size(), 2);
         QCOMPARE(LinePoints(w->ChartLPG), MapPoints - 1);
@@ -149,11 +144,13 @@ private slots:
         const MapTable petrol = PetrolTable;
         w->N19->trigger();
         QCOMPARE(messages, QStringList({"UARTdataExchange: Вариатор отвечает параметром 0xFF с кодом ошибки 5",
-                                        "Отличаются точек: 1 (бензин: 500 об/мин)"}));
+                                        "Отличаются точек: 1 (бензин: 500 об/мин)",
+                                        "Сравнение завершено с ошибками: 1. Прочитано точек: 159 из 160 (газ: 80 из "
+                                        "80, бензин: 79 из 80). Непрочитанные точки считаются отличающимися."}));
         QCOMPARE(sim->RequestCount(), 160);
         QVERIFY(SameTable(PetrolTable, petrol));
         QVERIFY(std::isnan(PetrolReference.Uoz[5]));
-        QCOMPARE(Marked(w->StringGridPetrol), QList<int>{5});
+        QCOMPARE(Unknown(w->StringGridPetrol), QList<int>{5});
         QCOMPARE(LinePoints(w->ChartPetrol), MapPoints - 1);
     }
 
@@ -172,23 +169,17 @@ private slots:
         QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
     }
 
-    // With the real message box, closed by a timer.
+    // With the real message box, answered from its own loop.
     void compareShowsARealBox()
     {
         SetMessageHook({});
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         LPGTable.Uoz[0] = 0;
-        QString shown;
-        QTimer::singleShot(50, this, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                shown = box->text();
-                QCOMPARE(box->windowTitle(), QStringLiteral("Message"));
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
+        DialogAnswerer dialogs;
         w->N19->trigger();
-        QCOMPARE(shown, QStringLiteral("Отличаются точек: 1 (газ: 0 об/мин)"));
+        QCOMPARE(dialogs.Texts(), QStringList{"Отличаются точек: 1 (газ: 0 об/мин)"});
+        QCOMPARE(dialogs.boxes.first().caption, QStringLiteral("Message"));
     }
 };
 

@@ -42,12 +42,12 @@ private slots:
             sim.AddFault(Fault(SimFault(fault), argument));
         bool valid = true;
         ExchangeOutcome ended = ExchangeOutcome::NotSent;
-        ExchangeFrame(&port, QStringLiteral("read"), 85, MapReadData, MessageSink(), &valid, &ended);
+        ExchangeFrame(&port, ExchangeKind::Read, 85, MapReadData, MessageSink(), &valid, &ended);
         QCOMPARE(int(ended), outcome);
         QCOMPARE(valid, ended == ExchangeOutcome::Valid);
         // A broken-off reply must not leave bytes behind for the next one.
         sim.ClearFaults();
-        ExchangeFrame(&port, QStringLiteral("read"), 85, MapReadData, MessageSink(), &valid, &ended);
+        ExchangeFrame(&port, ExchangeKind::Read, 85, MapReadData, MessageSink(), &valid, &ended);
         QCOMPARE(int(ended), int(ExchangeOutcome::Valid));
     }
 
@@ -55,7 +55,7 @@ private slots:
     {
         ComPort closed;
         ExchangeOutcome ended = ExchangeOutcome::Valid;
-        ExchangeFrame(&closed, QStringLiteral("write"), 3, 5, MessageSink(), nullptr, &ended);
+        ExchangeFrame(&closed, ExchangeKind::Write, 3, 5, MessageSink(), nullptr, &ended);
         QCOMPARE(int(ended), int(ExchangeOutcome::NotSent));
     }
 

@@ -1,5 +1,5 @@
 #include "device/wire/Frame.h"
-#include "LinkFixture.h"
+#include "common/ConnectedWindow.h"
 #include "app/core/NumberText.h"
 #include "editors/widgets/StringGrid.h"
 
@@ -10,18 +10,18 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <QUndoStack>
+#include "device/ui/TransferRun.h"
+#include "app/core/MapCompare.h"
 #include <cmath>
 #include <limits>
 
 namespace {
 
-const QString LPGMismatch = QStringLiteral("WritePLGMap: функция UARTdataExchange возвращает неверное значение");
-const QString PetrolMismatch = QStringLiteral("WritePetrolMap: функция UARTdataExchange возвращает неверное значение");
 const QString Refused = QStringLiteral("Запись отменена: значение вне допустимого диапазона ");
-const QString NoReply = QStringLiteral("UARTdataExchange: Вариатор не отвечает");
-const QString BadChecksum = QStringLiteral("UARTdataExchange: Ошибка контрольной суммы пакета, принятого от вариатора");
-const QString Report5 = QStringLiteral("UARTdataExchange: Вариатор отвечает параметром 0xFF с кодом ошибки 5");
-const QString Report1 = QStringLiteral("UARTdataExchange: Вариатор сообщает о получении пакета с неверной контрольной суммой");
+const QString& NoReply = NoReplyMessage;
+const QString& BadChecksum = BadChecksumMessage;
+QString Report5() { return ReportedCodeMessage + "5"; }
+const QString& Report1 = ReportedChecksumMessage;
 // No frame went out at all.
 const int Nothing = -100000;
 
@@ -45,20 +45,8 @@ int PetrolCode(int i)
 
 } // namespace
 
-class TestTransfer : public QObject, public LinkFixture {
+class TestTransfer : public QObject, public ConnectedWindow {
     Q_OBJECT
-
-    VariatorSim* sim = nullptr;
-
-    // Connected to a simulator on COM5 that has received nothing yet.
-    void Connect()
-    {
-        sim = AddSim(5);
-        ConnectTo(5);
-        sim->ClearRequests();
-        messages.clear();
-        statusAtMessage.clear();
-    }
 
     // Fills both tables with a value no exchange of these tests answers.
     static void FillTables(double value)
@@ -66,17 +54,9 @@ class TestTransfer : public QObject, public LinkFixture {
         FillMaps([value](int) { return value; }, [value](int) { return value; });
     }
 
-    // A silent exchange lasts 7 * T: the tests that make the variator fall
-    // silent lower T from 1000 ms to 100 ms, so each costs 0.7 s, not 7 s.
-    static void ShortenTimeouts() { QVERIFY(VariatorPort->SetTimeouts(100)); }
-
 private slots:
     void initTestCase() { InitRuntime(); }
-    void init()
-    {
-        InitWindow();
-        Connect();
-    }
+    void init() { ConnectWindow(5); }
     void cleanup() { CleanupWindow(); }
 
     void fullRead()
@@ -206,12 +186,14 @@ private slots:
         QVERIFY(messages.isEmpty());
     }
 
-    // A point whose exchange fails shows its message after its bar position
-    // was painted, as before: the message of point 3 comes with the bar at 3.
-    void progressPaintedBeforeTheMessageOfItsPoint()
+    // A variator that falls silent at LPG point 3 ends the read after that
+    // exchange: its one message, shown after its bar position was painted,
+    // then one summary; the link is closed and "Подключиться" works at once.
+    void silentVariatorEndsTheRead()
     {
         ShortenTimeouts();
         sim->AddFault(Fault(SimFault::Silent, 0, 80 + 3));
+        FillTables(1.5);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         PaintRecorder bar;
@@ -224,9 +206,178 @@ private slots:
         w->ProgressBar1->installEventFilter(&bar);
         w->ReadData->click();
         w->ProgressBar1->removeEventFilter(&bar);
-        QCOMPARE(messages, QStringList{QStringLiteral("UARTdataExchange: Вариатор не отвечает")});
-        QCOMPARE(barAtMessage, QStringList{QStringLiteral("3")});
-        QCOMPARE(sim->RequestCount(), 162);
+        QCOMPARE(messages, QStringList({NoReply, "Чтение прервано: вариатор не отвечает. Прочитано точек: 3 из 160 "
+                                                 "(газ: 3 из 80, бензин: 0 из 80). Остальные точки сохранили прежние "
+                                                 "значения. Время до включения не прочитано. Версия прошивки не прочитана."}));
+        QCOMPARE(barAtMessage.first(), QStringLiteral("3"));
+        QCOMPARE(sim->RequestCount(), 4);
+        QCOMPARE(LPGTable.Uoz[3], 1.5);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(int(VariatorConnected), 0);
+        QVERIFY(!VariatorPort->IsOpen());
+        ConnectTo(5);
+    }
+
+    // The cable pulled in the middle of a write: the first exchange without
+    // a reply ends it, and the summary says what the variator holds now.
+    void pulledCableEndsTheWrite()
+    {
+        ShortenTimeouts();
+        QVERIFY(AddFaults(*sim, {"hangup,0,from=111"}));  // petrol point 30 on
+        FillTables(2.5);
+        w->WriteData->click();
+        QCOMPARE(messages, QStringList({NoReply, PetrolWriteMismatch,
+                                        "Запись прервана: вариатор не отвечает. Записано точек: 110 из 160 (газ: 80 "
+                                        "из 80, бензин: 30 из 80). Неизвестно, что вариатор хранит в точках с "
+                                        "ошибкой: 1. В неотправленных точках (49) вариатор хранит прежние значения. "
+                                        "Время до включения не записано."}));
+        QCOMPARE(sim->RequestCount(), 111);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(statusAtMessage.back(), QStringLiteral("Не подключен"));
+        QVERIFY(!VariatorPort->IsOpen());
+        QCOMPARE(KnownPoints(), 0);
+    }
+
+    // A stop ends a transfer after the exchange in flight, with the summary;
+    // meanwhile no command or edit starts, and a close of the window waits
+    // for the end of the transfer and then asks as usual.
+    void stopAfterTheExchangeInFlight_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("how");  // 0 Escape, 1 "Прервать", 2 the window's close
+        QTest::addColumn<QString>("summary");
+        const QString read = "Чтение прервано пользователем. Прочитано точек: 11 из 160 (газ: 11 из 80, бензин: 0 из "
+                             "80). Остальные точки сохранили прежние значения. Время до включения не прочитано. "
+                             "Версия прошивки не прочитана.";
+        QTest::newRow("Escape, read") << false << 0 << read;
+        QTest::newRow("Прервать, write") << true << 1
+            << "Запись прервана пользователем. Записано точек: 11 из 160 (газ: 11 из 80, бензин: 0 из 80). В "
+               "неотправленных точках (149) вариатор хранит прежние значения. Время до включения не записано.";
+        QTest::newRow("close, read") << false << 2 << read;
+    }
+    void stopAfterTheExchangeInFlight()
+    {
+        QFETCH(bool, write);
+        QFETCH(int, how);
+        QFETCH(QString, summary);
+        FillTables(1.5);
+        ShowWindow();
+        int asked = 0;
+        bool askedWhileRunning = false;
+        SetYesNoCancelHook([&](const QString&) {
+            ++asked;
+            askedWhileRunning = TransferRunning();
+            return Answer::Cancel;
+        });
+        // At LPG point 10, while its request is on the line.
+        const auto at10 = connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int i) {
+            if (i != 10)
+                return;
+            MouseInLPGChart = 1;
+            QTest::keyClick(w->ChartLPG, Qt::Key_Up);
+            QTest::mouseClick(w->ReadData, Qt::LeftButton);
+            if (how == 0)
+                QTest::keyClick(w->ChartLPG, Qt::Key_Escape);
+            else if (how == 1)
+                QTest::mouseClick(w->StopTransferButton, Qt::LeftButton);
+            else
+                w->close();
+        });
+        QVERIFY(!w->StopTransferButton->isVisible());
+        (write ? w->WriteData : w->ReadData)->click();
+        disconnect(at10);
+        QCoreApplication::processEvents();
+        QCOMPARE(messages, QStringList{summary});
+        QCOMPARE(sim->RequestCount(), 11);
+        QCOMPARE(LPGTable.Uoz[20], 1.5);
+        QCOMPARE(w->UndoStack->count(), write ? 0 : 1);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QVERIFY(!w->StopTransferButton->isVisible());
+        QCOMPARE(asked, how == 2 ? 1 : 0);
+        QVERIFY(!askedWhileRunning);
+        QVERIFY(w->isVisible());
+    }
+
+    // "Записать изменения" sends exactly the points and the start timeout
+    // the variator is not known to hold, then reads those points back.
+    void writeChangesSendsOnlyTheChanges()
+    {
+        StoreMaps(*sim, [](int i) { return 1000 + i; }, [](int i) { return i; });
+        sim->SetValue(166, 45);
+        w->ReadData->click();
+        QCOMPARE(messages, QStringList());
+        sim->ClearRequests();
+        w->N50->trigger();
+        QCOMPARE(messages, QStringList{"Изменений для записи нет"});
+        QCOMPARE(sim->RequestCount(), 0);
+
+        messages.clear();
+        LPGTable.Uoz[7] = 2.5;
+        LPGTable.Uoz[9] = 1.0094;  // 1009 on the wire: the code it holds
+        PetrolTable.Uoz[0] = -1.25;
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("46"));
+        w->N50->trigger();
+        QCOMPARE(messages, QStringList());
+        const auto requests = sim->Requests();
+        const int expected[][3] = {{WriteCommand, 87, 2500}, {WriteCommand, 0, -1250}, {WriteCommand, 166, 46},
+                                   {ReadCommand, 87, 100},   {ReadCommand, 0, 100}};
+        QCOMPARE(int(requests.size()), 5);
+        for (int k = 0; k < 5; ++k) {
+            unsigned char frame[FrameSize];
+            BuildFrame(frame, static_cast<unsigned char>(expected[k][0]), static_cast<unsigned char>(expected[k][1]),
+                       static_cast<short>(expected[k][2]));
+            QCOMPARE(Bytes(requests[k]), QByteArray(reinterpret_cast<const char*>(frame), FrameSize));
+        }
+        QCOMPARE(LPGReference.Uoz[7], 2.5);
+        sim->ClearRequests();
+        w->N50->trigger();
+        QCOMPARE(messages, QStringList{"Изменений для записи нет"});
+        QCOMPARE(sim->RequestCount(), 0);
+    }
+
+    // "Записывать изменения сразу": a run of presses is written once, 0.3 s
+    // after the last; a key pressed during that write is kept and written
+    // after it; the first failure unticks it and shows the summary.
+    void liveWritingCoalescesARunOfPresses()
+    {
+        StoreMaps(*sim, [](int) { return 1000; }, [](int) { return 0; });
+        sim->SetValue(166, 0);
+        w->ReadData->click();
+        w->N51->setChecked(true);
+        w->LPGFulMapMoveCheckBox->setChecked(false);
+        MouseInLPGChart = 1;
+        QTest::keyClick(w->ChartLPG, Qt::Key_Right);  // point 1
+        sim->ClearRequests();
+        bool pressed = false;
+        const auto during = connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int i) {
+            if (i == 1 && !pressed && TransferRunning()) {
+                pressed = true;
+                QTest::keyClick(w->ChartLPG, Qt::Key_Up);
+            }
+        });
+        for (int k = 0; k < 4; ++k) {
+            QTest::keyClick(w->ChartLPG, Qt::Key_Up);
+            QTest::qWait(150);
+            QCOMPARE(sim->RequestCount(), 0);
+        }
+        // The run, then the press made during its write: each written and
+        // read back.
+        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), 4, 3000);
+        disconnect(during);
+        QTest::qWait(400);
+        QCOMPARE(sim->RequestCount(), 4);
+        QCOMPARE(int(sim->Value(81)), 3500);
+        QCOMPARE(LPGTable.Uoz[1], 3.5);
+        QCOMPARE(messages, QStringList());
+
+        ShortenTimeouts();
+        sim->AddFault(Fault(SimFault::Silent, 0, 81));
+        QTest::keyClick(w->ChartLPG, Qt::Key_Up);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->N51->isChecked(), 3000);
+        QCOMPARE(messages, QStringList({NoReply, LPGWriteMismatch,
+                                        "Запись прервана: вариатор не отвечает. Записано точек: 0 из 1 "
+                                        "(газ: 0 из 1). Неизвестно, что вариатор хранит в точках с ошибкой: 1."}));
+        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
     }
 
     // A read is one step that undo takes back exactly, both maps at once; a
@@ -301,17 +452,26 @@ private slots:
         QTest::addColumn<QString>("timeout");
         QTest::addColumn<QString>("firmware");
         const QList<int> none;
-        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QList<int>{83} << QStringList{BadChecksum} << "45" << "46";
-        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QList<int>{83} << QStringList{Report5} << "45" << "46";
-        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QList<int>{83} << QStringList{Report1} << "45" << "46";
-        // From petrol point 78 on (request 159) nothing answers.
-        QTest::newRow("silent from petrol 78") << "silent,from=159" << QList<int>{78, 79}
-                                               << QStringList{NoReply, NoReply, NoReply, NoReply} << "7" << "8";
+        const QString oneMissing = "Чтение завершено с ошибками: 1. Прочитано точек: 159 из 160 (газ: 79 из 80, бензин: "
+                                   "80 из 80). Остальные точки сохранили прежние значения. Время до включения прочитано.";
+        const QString noFirmware = "Чтение завершено с ошибками: 1. Прочитано точек: 160 из 160 (газ: 80 из 80, "
+                                   "бензин: 80 из 80). Время до включения прочитано. Версия прошивки не прочитана.";
+        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QList<int>{83} << QStringList{BadChecksum, oneMissing} << "45" << "46";
+        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QList<int>{83} << QStringList{Report5(), oneMissing} << "45" << "46";
+        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QList<int>{83} << QStringList{Report1, oneMissing} << "45" << "46";
+        // Two failures: the box of the first, both counted.
+        QTest::newRow("bad checksum, LPG 3 and 4") << "bad-crc,param=83;bad-crc,param=84" << QList<int>{83, 84}
+            << QStringList{BadChecksum, "Чтение завершено с ошибками: 2. Прочитано точек: 158 из 160 (газ: 78 из 80, "
+                                        "бензин: 80 из 80). Остальные точки сохранили прежние значения. Время до "
+                                        "включения прочитано."} << "45" << "46";
         // The start timeout arrives; the firmware version that follows it
         // fails and must not take the start timeout's value or any other.
-        QTest::newRow("bad checksum, firmware") << "bad-crc,param=160" << none << QStringList{BadChecksum} << "45" << "8";
-        QTest::newRow("error report, firmware") << "error,5,param=160" << none << QStringList{Report5} << "45" << "8";
-        QTest::newRow("silent firmware") << "silent,param=160" << none << QStringList{NoReply} << "45" << "8";
+        QTest::newRow("bad checksum, firmware") << "bad-crc,param=160" << none << QStringList{BadChecksum, noFirmware} << "45" << "8";
+        QTest::newRow("error report, firmware") << "error,5,param=160" << none << QStringList{Report5(), noFirmware} << "45" << "8";
+        QTest::newRow("silent firmware") << "silent,param=160" << none
+            << QStringList{NoReply, "Чтение прервано: вариатор не отвечает. Прочитано точек: 160 из 160 (газ: 80 из 80, "
+                                    "бензин: 80 из 80). Время до включения прочитано. Версия прошивки не прочитана."}
+            << "45" << "8";
     }
     void readKeepsWhatFailed()
     {
@@ -324,7 +484,7 @@ private slots:
         StoreMaps(*sim, [](int i) { return 1000 + i; }, [](int i) { return i; });
         sim->SetValue(166, 45);
         sim->SetValue(160, 46);
-        QVERIFY(AddFaults(*sim, {fault}));
+        QVERIFY(AddFaults(*sim, fault.split(';')));
         FillTables(1.5);
         w->EEditVariatorStartTimeout->setText(QStringLiteral("7"));
         w->MicroCodeVersionEdit->setText(QStringLiteral("8"));
@@ -347,15 +507,19 @@ private slots:
     {
         QTest::addColumn<QString>("fault");  // as the simulator's --fault takes it
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("wrong echo, LPG 5") << "wrong-echo,1,param=85" << QStringList{LPGMismatch};
-        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QStringList{BadChecksum, LPGMismatch};
-        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QStringList{Report5, LPGMismatch};
-        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QStringList{Report1, LPGMismatch};
-        QTest::newRow("short reply, petrol 10") << "short,3,param=10" << QStringList{NoReply, PetrolMismatch};
-        // Petrol 78 and 79: the exchange's report and the map's mismatch
-        // message each; the start timeout: the exchange's report alone.
-        QTest::newRow("silent from petrol 78")
-            << "silent,from=159" << QStringList{NoReply, PetrolMismatch, NoReply, PetrolMismatch, NoReply};
+        const QString lpgMissing = "Запись завершена с ошибками: 1. Записано точек: 159 из 160 (газ: 79 из 80, бензин: "
+                                   "80 из 80). Неизвестно, что вариатор хранит в точках с ошибкой: 1. Время до "
+                                   "включения записано.";
+        QTest::newRow("wrong echo, LPG 5") << "wrong-echo,1,param=85" << QStringList{LPGWriteMismatch, lpgMissing};
+        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QStringList{BadChecksum, LPGWriteMismatch, lpgMissing};
+        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QStringList{Report5(), LPGWriteMismatch, lpgMissing};
+        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QStringList{Report1, LPGWriteMismatch, lpgMissing};
+        // A reply that breaks off comes from a variator that still answers.
+        QTest::newRow("short reply, petrol 10")
+            << "short,3,param=10"
+            << QStringList{NoReply, PetrolWriteMismatch,
+                           "Запись завершена с ошибками: 1. Записано точек: 159 из 160 (газ: 80 из 80, бензин: 79 из "
+                           "80). Неизвестно, что вариатор хранит в точках с ошибкой: 1. Время до включения записано."};
     }
     void writeGoesOnPastAFailedPoint()
     {
@@ -372,6 +536,7 @@ private slots:
         QCOMPARE(int(sim->Value(86)), 2500);
         QCOMPARE(int(sim->Value(77)), 2500);
         QCOMPARE(int(sim->Value(166)), 9);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
     }
 
     // What the values and the start timeout text let a write send: a value

@@ -19,6 +19,7 @@ xclip, dbus-daemon, at-spi2-core and imagemagick's import.
 
 import argparse
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -114,6 +115,26 @@ def connect_and_read(c):
 
 
 @step
+def escape_stops_a_read(c):
+    """Escape while a read runs: it ends after the exchange in flight, with
+    its summary, and the window takes commands again at once. The simulator
+    holds its reply to LPG point 40 back, so the key lands in the read."""
+    win = c.win
+    click(win.button("Чтение данных из вариатора"))
+    time.sleep(0.4)
+    key("Escape")
+    w = wait_until("the summary of the stopped read", lambda: (top_windows() or [None])[0], 15)
+    seen = ui.box_text(w)
+    if not seen.startswith("Чтение прервано пользователем. Прочитано точек: ") or "из 160" not in seen:
+        fail("the summary of a stopped read", seen)
+    expect_message(seen)
+    wait_until("the read to end", lambda: not win.busy(), 10)
+    # What the variator holds is what the window read before: nothing changed.
+    win.page(LPG_TABLE)
+    check_grid(win, c.lpg, "LPG after the stopped read")
+
+
+@step
 def chart_keys(c):
     """Keys reach the chart while the pointer is over it: the whole map up
     1.5 degrees, then point 30 up 3 more in one-point mode; the variator's map
@@ -169,7 +190,9 @@ def x_clipboard(c):
     check_grid(win, c.lpg, "LPG after the interpolation")
     key("ctrl+c")
     column = [general(v / 1000.0) for v in c.lpg[30:37]]
-    wait_until("the copied column on the clipboard", lambda: clipboard(run) == "\n".join(column) + "\n", 5)
+    # A run copies as speed and value lines.
+    lines = "".join("%d\t%s\n" % (100 * (30 + k), v) for k, v in enumerate(column))
+    wait_until("the copied run on the clipboard", lambda: clipboard(run) == lines, 5)
     clipboard(run, "\r\n".join(column) + "\r\n")
     win.page(PETROL_TABLE)
     click(win.grid_cell(10))
@@ -178,6 +201,75 @@ def x_clipboard(c):
     c.petrol[10:17] = c.lpg[30:37]
     check_grid(win, c.petrol, "petrol after the paste")
     run.shot("pasted")
+
+
+READOUT = re.compile(r"^(\d+) об/мин: (-?[\d.]+)°$")
+
+
+def readout(win):
+    """The chart's readout, as a screen reader reads it."""
+    labels = [l.name for l in ui.find_all(win.chart_page(), "label") if "об/мин" in (l.name or "")]
+    return labels[0] if labels else ""
+
+
+def over_marker(win, point, value):
+    """Puts the pointer on the marker of `point` (at `value` degrees), found
+    from an estimate by what the readout says under the pointer."""
+    cx, cy, cw, ch = extents(win.chart_page())
+    x = cx + 60 + (cw - 90) * point * 100 // 8000
+    for dy in (0, -6, 6, -12, 12, -18, 18, -24, 24):
+        y = cy + ch - 45 - (ch - 90) * value // 35 + dy
+        for _ in range(4):
+            ui.move_to(x, y)
+            time.sleep(0.1)
+            m = READOUT.match(readout(win))
+            if not m:
+                break
+            at = int(m.group(1)) // 100
+            if at == point:
+                return x, y
+            x += (point - at) * (cw - 90) // 80
+    fail("the readout of point %d under the pointer" % point, readout(win))
+
+
+@step
+def table_run_and_marker_drag(c):
+    """In the gas table a click on 1500 rpm and a Shift+click on 3500 select
+    the run between them, which Ctrl+D raises by 2 degrees; on the chart the
+    marker of 5000 rpm, found by the readout, is dragged up one degree."""
+    run, win = c.run, c.win
+    win.page(LPG_TABLE)
+    click(win.grid_cell(15))
+    x, y = ui.centre(win.grid_cell(35))
+    xdo("keydown", "shift")
+    click_at(x, y)
+    xdo("keyup", "shift")
+    key("ctrl+d")
+    box = wait_until("the question of 'Прибавить'",
+                     lambda: ([w for w in top_windows() if w.name == "Прибавить"] or [None])[0], 10)
+    key("ctrl+a")
+    type_text("2")
+    key("Return")
+    wait_until("the question to close", lambda: box not in top_windows(), 10)
+    expect_no_box(0.3)
+    for i in range(15, 36):
+        c.lpg[i] += 2000
+    check_grid(win, c.lpg, "LPG after Ctrl+D 2 on 1500-3500")
+
+    win.page(LPG_CHART)
+    x, y = over_marker(win, 50, c.lpg[50] // 1000)
+    xdo("mousedown", "1")
+    want = "5000 об/мин: %s°" % general((c.lpg[50] + 1000) / 1000.0)
+    for k in range(1, 60):
+        ui.move_to(x, y - 3 * k)
+        if readout(win) == want:
+            break
+    xdo("mouseup", "1")
+    wait_until("the readout '%s'" % want, lambda: readout(win) == want, 5)
+    run.shot("marker-dragged")
+    c.lpg[50] += 1000
+    win.page(LPG_TABLE)
+    check_grid(win, c.lpg, "LPG after the marker dragged")
 
 
 @step
@@ -325,7 +417,7 @@ def start_sim(run):
     presets += ["--value=%d:%d" % (PETROL_FIRST + i, v) for i, v in enumerate(START_PETROL)]
     presets += ["--value=%d:%d" % (START_TIMEOUT, START_TIMEOUT_VALUE),
                 "--value=%d:%d" % (FIRMWARE, FIRMWARE_VALUE)]
-    p = run.start("sim", [run.args.sim, "--com=%d" % PORT, "--instant",
+    p = run.start("sim", [run.args.sim, "--com=%d" % PORT, "--instant", "--fault=delay,800,param=%d" % (LPG_FIRST + 40),
                           "--state-file=%s" % state_file] + presets, stdout=subprocess.PIPE)
     pty = p.stdout.readline().decode().strip()
     if not pty.startswith("/dev/"):

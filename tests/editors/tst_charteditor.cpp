@@ -7,10 +7,13 @@
 #include "app/ui/TarvoApplication.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QUndoStack>
 #include <QScreen>
 #include <QLineSeries>
 #include <QMap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QValueAxis>
@@ -56,6 +59,12 @@ class TestChartEditor : public QObject {
             QCOMPARE(c->MapSeries()->at(i).x(), 100.0 * i);
             QCOMPARE(c->MapSeries()->at(i).y(), table.Uoz[i]);
         }
+    }
+    // Where the chart draws the value v at the speed of point i.
+    QPoint ValuePosition(int i, double v) const
+    {
+        const QPointF inChart = chart()->chart()->mapToPosition(QPointF(100.0 * i, v), series());
+        return chart()->mapFromScene(chart()->chart()->mapToScene(inChart));
     }
     int ColouredPoints(TChart* c) const
     {
@@ -206,7 +215,9 @@ private slots:
     // move the run, or nothing when a point of it would reach 32 (-32).
     void runSelection_data()
     {
-        QTest::addColumn<QString>("input");  // c/C: click/Shift+click, l r L R: Left Right (capital: Shift), u d: Up Down, p: reload, g: drag
+        // c/C: click/Shift+click, l r L R: Left Right (capital: Shift), u d: Up Down, p: reload, g: drag,
+        // m11+2.2: marker 11 dragged 2.2 degrees up, M: the same ended by Escape, z: Ctrl+Z
+        QTest::addColumn<QString>("input");
         QTest::addColumn<Values>("start");   // points other than 0
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
@@ -223,6 +234,17 @@ private slots:
         QTest::newRow("a drag from right to left, Up") << "g25-15 u" << Values{} << 15 << 25 << up(15, 25);
         QTest::newRow("the run stays red after a reload") << "c10 R p u" << Values{} << 10 << 11 << up(10, 11);
         QTest::newRow("a point at the limit refuses the run") << "c10 C12 u" << Values{{12, 31.6}} << 10 << 12 << Values{};
+        QTest::newRow("a marker of the run drags the run by whole steps") << "c10 C12 m11+2.2" << Values{} << 10 << 12
+                                                                          << Values{{10, 2.0}, {11, 2.0}, {12, 2.0}};
+        QTest::newRow("a marker outside the run drags its point alone, down")
+            << "c10 C12 m20-1.2" << Values{} << 20 << 20 << Values{{20, -1.0}};
+        QTest::newRow("a drag clamped below 32, all or nothing") << "c10 C12 m12+5" << Values{{11, 30.6}} << 10 << 12
+                                                                 << Values{{10, 1.0}, {11, 31.6}, {12, 1.0}};
+        QTest::newRow("Escape puts the dragged run back") << "c10 C12 M11+2.2" << Values{} << 10 << 12 << Values{};
+        QTest::newRow("a drag is undone in one step") << "c10 C12 m11+1 m11+1 z" << Values{} << 10 << 12
+                                                      << Values{{10, 1.0}, {11, 1.0}, {12, 1.0}};
+        QTest::newRow("a click on a point of the run without a drag selects it alone")
+            << "c10 C12 c11 u" << Values{} << 11 << 11 << up(11, 11);
         QTest::newRow("one point up to the limit, down to it, back")
             << "u r u r d u" << Values{{0, 31.5}, {1, 31.4}, {2, -31.5}} << 2 << 2 << Values{{1, 31.9}, {2, -31.0}};
     }
@@ -242,7 +264,7 @@ private slots:
         auto at = [&](int i) { return chart()->PointPosition(i).toPoint(); };
         for (const QString& step : input.split(QLatin1Char(' '))) {
             const QChar c = step[0];
-            const int n = step.mid(1).section(QLatin1Char('-'), 0, 0).toInt();
+            const int n = step.mid(1).section(QRegularExpression(QStringLiteral("[+-]")), 0, 0).toInt();
             if (c == QLatin1Char('c') || c == QLatin1Char('C'))
                 QTest::mouseClick(chart()->viewport(), Qt::LeftButton,
                                   c == QLatin1Char('C') ? Qt::ShiftModifier : Qt::NoModifier, at(n));
@@ -254,7 +276,19 @@ private slots:
                 QTest::mouseMove(chart()->viewport(), at(n) + out - QPoint(out.x() * 5, 0));
                 QTest::mouseMove(chart()->viewport(), at(to) - QPoint(out.x(), -out.y()));
                 QTest::mouseRelease(chart()->viewport(), Qt::LeftButton, Qt::NoModifier, at(to) - QPoint(out.x(), -out.y()));
-            } else if (c == QLatin1Char('p'))
+            } else if (c == QLatin1Char('m') || c == QLatin1Char('M')) {
+                const double by = step.mid(step.indexOf(QRegularExpression(QStringLiteral("[+-]")))).toDouble();
+                const QPoint from = at(n);
+                const QPoint to = ValuePosition(n, series()->at(n).y() + by);
+                QTest::mousePress(chart()->viewport(), Qt::LeftButton, Qt::NoModifier, from);
+                for (int k = 1; k <= 3; ++k)
+                    QTest::mouseMove(chart()->viewport(), from + (to - from) * k / 3);
+                if (c == QLatin1Char('M'))
+                    QTest::keyClick(chart(), Qt::Key_Escape);
+                QTest::mouseRelease(chart()->viewport(), Qt::LeftButton, Qt::NoModifier, to);
+            } else if (c == QLatin1Char('z'))
+                QTest::keyClick(chart(), Qt::Key_Z, Qt::ControlModifier);
+            else if (c == QLatin1Char('p'))
                 f.ShowPage(f.w->TabSheetLPGmap);
             else {
                 PointerOverChart(chart());
@@ -274,6 +308,35 @@ private slots:
             QCOMPARE(LPGTable.Uoz[i], changed.value(i, start.value(i, 0.0)));
         }
         VerifyInStep(chart(), LPGTable);
+    }
+
+    // The readout names the point under the pointer, else the selection, as
+    // its accessible name; in whole-map mode a marker drags the whole map, one
+    // undo step.
+    void readoutAndWholeMapDrag()
+    {
+        f.w->Button1->click();
+        f.ShowPage(f.w->TabSheetLPGmap);
+        QLabel* readout = f.w->LPGReadoutLabel;
+        QCOMPARE(readout->accessibleName(), QStringLiteral("0–7900 об/мин, 80 точек"));
+        const QPoint marker = chart()->PointPosition(15).toPoint();
+        QTest::mouseMove(chart()->viewport(), marker + QPoint(3, -3));
+        QCOMPARE(readout->accessibleName(), QStringLiteral("1500 об/мин: 9°"));
+        QCOMPARE(readout->text(), readout->accessibleName());
+        const int steps = f.w->UndoStack->count();
+        QTest::mousePress(chart()->viewport(), Qt::LeftButton, Qt::NoModifier, marker);
+        QTest::mouseMove(chart()->viewport(), ValuePosition(15, 9.5));
+        QTest::mouseMove(chart()->viewport(), ValuePosition(15, 10.1));
+        QCOMPARE(readout->accessibleName(), QStringLiteral("1500 об/мин: 10°"));
+        QTest::mouseRelease(chart()->viewport(), Qt::LeftButton, Qt::NoModifier, ValuePosition(15, 10.1));
+        for (int i = 0; i < MapPoints; ++i)
+            QCOMPARE(LPGTable.Uoz[i], 10.0);
+        VerifyInStep(chart(), LPGTable);
+        QCOMPARE(f.w->UndoStack->count(), steps + 1);
+        f.w->UndoStack->undo();
+        QCOMPARE(LPGTable.Uoz[40], 9.0);
+        QTest::mouseMove(chart()->viewport(), QPoint(5, 5));
+        QCOMPARE(readout->accessibleName(), QStringLiteral("0–7900 об/мин, 80 точек"));
     }
 
     void keysIgnoredWithPointerOffChart()

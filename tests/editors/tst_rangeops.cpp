@@ -10,6 +10,7 @@
 #include "app/core/NumberText.h"
 #include "editors/core/Calculations.h"
 #include "editors/core/MapClipboard.h"
+#include "editors/core/PointText.h"
 #include "editors/core/RangeOps.h"
 
 #include <QMap>
@@ -188,6 +189,38 @@ private slots:
         QCOMPARE(block, QStringLiteral("1,25\t-3,5\n0\t0\n"));
         QCOMPARE(PlanPaste(block, true, 6, 1, {}).values, (QList<double>{1.25, -3.5, 0, 0}));
         QCOMPARE(SpeedValueText(LPGTable, {12, 79}), QStringLiteral("1200\t1,25\n7900\t0,001\n"));
+    }
+
+    // What a chart says of a point (last < 0) or of a run, under both number
+    // styles, with the three Russian forms of "точка".
+    void readouts_data()
+    {
+        QTest::addColumn<bool>("russian");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("point, C") << false << 15 << -1 << 12.5 << "1500 об/мин: 12.5°";
+        QTest::newRow("point, ru_RU") << true << 15 << -1 << 12.5 << "1500 об/мин: 12,5°";
+        QTest::newRow("residue of fine steps dropped") << true << 79 << -1 << -3.25 + 1e-12 << "7900 об/мин: -3,25°";
+        QTest::newRow("no exponent, no negative zero") << true << 0 << -1 << -3.5e-18 << "0 об/мин: 0°";
+        QTest::newRow("run given backwards") << true << 35 << 15 << 0.0 << "1500–3500 об/мин, 21 точка";
+        for (const auto& [n, word] : {std::pair<int, const char*>{2, "точки"}, {4, "точки"}, {5, "точек"}, {11, "точек"},
+                                     {12, "точек"}, {14, "точек"}, {22, "точки"}, {80, "точек"},
+                                     {101, "точка"}, {111, "точек"}})
+            QTest::addRow("%d points", n) << true << 0 << n - 1 << 0.0
+                                          << QStringLiteral("0–%1 об/мин, %2 ").arg((n - 1) * 100).arg(n) + word;
+    }
+
+    void readouts()
+    {
+        QFETCH(bool, russian);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(double, value);
+        QFETCH(QString, expected);
+        QLocale::setDefault(russian ? QLocale(QLocale::Russian, QLocale::Russia) : QLocale::c());
+        QCOMPARE(last < 0 ? PointReadout(first, value) : RunReadout(first, last), expected);
     }
 };
 

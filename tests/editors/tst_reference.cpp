@@ -268,7 +268,7 @@ private slots:
         // A third run needs a new line, made while the red point has its own
         // series.
         LPGReference.Uoz[50] = std::numeric_limits<double>::quiet_NaN();
-        ShowChartReference(w, QStringLiteral("LPG"));
+        ShowChartReference(w, w->LPGViews);
         runs = Line(chart);
         QCOMPARE(runs.size(), 3);
         QCOMPARE(runs[2].first(), QPointF(5100, 20.0));

@@ -4,6 +4,11 @@
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/TarvoApplication.h"
 
+#include "editors/ui/RangeCommands.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMap>
 
@@ -30,6 +35,82 @@ class TestTableEditor : public QObject {
 private slots:
     void init() { f.Open(); }
     void cleanup() { f.Close(); grid = nullptr; }
+
+    // The table selects runs of speeds, down a column and on into the next,
+    // from the cell where the selection began, whichever way the pointer or
+    // the Shift keys go; "Правка" takes the run, "Копировать" gives it as
+    // speed and value lines, all 80 as the table's block.
+    void selectionIsARunOfSpeeds_data()
+    {
+        // c2.6: click column 2, row 6 (1500 rpm); C: Shift+click; d2.6-3.2-4.6: a drag through those cells;
+        // D U R L: Shift+Down, Up, Right, Left; a: Ctrl+A
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::newRow("Shift+click 1500 to 3500") << "c2.6 C4.6" << 15 << 35;
+        QTest::newRow("drag down and right") << "d2.6-3.2-4.6" << 15 << 35;
+        QTest::newRow("drag up and left") << "d4.6-3.9-2.6" << 15 << 35;
+        QTest::newRow("drag back to where it began") << "d2.6-3.2-2.6" << 15 << 15;
+        QTest::newRow("drag up in a column") << "d2.9-2.3" << 12 << 18;
+        QTest::newRow("Shift+Down across the foot of a column") << "c2.10 D D" << 19 << 21;
+        QTest::newRow("Shift+Up across the head of a column") << "c3.2 U U" << 19 << 21;
+        QTest::newRow("Shift+Right takes a column on") << "c2.6 R" << 15 << 25;
+        QTest::newRow("Shift+Left back a column") << "c4.6 L" << 25 << 35;
+        QTest::newRow("Ctrl+A all 80") << "c3.3 a" << 0 << 79;
+        QTest::newRow("a plain click starts anew") << "c2.6 C4.6 c5.1" << 40 << 40;
+    }
+
+    void selectionIsARunOfSpeeds()
+    {
+        QFETCH(QString, input);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        for (int i = 0; i < MapPoints; ++i)
+            LPGTable.Uoz[i] = i / 4.0;
+        OpenLPGGrid();
+        auto cell = [this](const QString& text) {
+            const QModelIndex index =
+                grid->model()->index(text.section(QLatin1Char('.'), 1).toInt(), text.section(QLatin1Char('.'), 0, 0).toInt());
+            return grid->visualRect(index).center();
+        };
+        for (const QString& step : input.split(QLatin1Char(' '))) {
+            const QChar c = step[0];
+            const QStringList cells = step.mid(1).split(QLatin1Char('-'));
+            if (c == QLatin1Char('c') || c == QLatin1Char('C'))
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton,
+                                  c == QLatin1Char('C') ? Qt::ShiftModifier : Qt::NoModifier, cell(cells[0]));
+            else if (c == QLatin1Char('d')) {
+                QTest::mousePress(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell(cells[0]));
+                for (const QString& through : cells.mid(1))
+                    QTest::mouseMove(grid->viewport(), cell(through));
+                QTest::mouseRelease(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell(cells.back()));
+            } else if (c == QLatin1Char('a'))
+                QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+            else
+                QTest::keyClick(grid,
+                                c == QLatin1Char('D') ? Qt::Key_Down
+                                    : c == QLatin1Char('U') ? Qt::Key_Up
+                                    : c == QLatin1Char('R') ? Qt::Key_Right
+                                                            : Qt::Key_Left,
+                                Qt::ShiftModifier);
+            QCoreApplication::processEvents();
+        }
+        RangeTarget t;
+        QVERIFY(PageTarget(f.w, t));
+        QList<int> run;
+        for (int i = first; i <= last; ++i)
+            run << i;
+        QCOMPARE(t.points, run);
+        f.w->N31->trigger();
+        const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (run.size() == MapPoints) {
+            QCOMPARE(lines.size(), GridRows);
+            QCOMPARE(lines[1].split(QLatin1Char('\t')).size(), GridCols);
+        } else {
+            QCOMPARE(lines.size(), run.size());
+            QCOMPARE(lines.front(), QStringLiteral("%1\t%2").arg(first * 100).arg(FloatToStr(first / 4.0)));
+        }
+    }
 
     void reloadLaysOutHeadersAndPoints()
     {

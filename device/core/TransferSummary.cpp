@@ -1,0 +1,102 @@
+#include "device/core/TransferSummary.h"
+
+#include <QStringList>
+
+void TransferTally::CountPoint(MapTally& map, ExchangeOutcome outcome, bool ok)
+{
+    map.tried += outcome == ExchangeOutcome::NotSent ? 0 : 1;
+    map.done += ok ? 1 : 0;
+    failures += ok ? 0 : 1;
+}
+
+void TransferTally::CountSetting(bool* tried, bool* done, ExchangeOutcome outcome, bool ok)
+{
+    if (tried)
+        *tried = outcome != ExchangeOutcome::NotSent;
+    *done = ok;
+    failures += ok ? 0 : 1;
+}
+
+bool TransferTally::EndOnLinkLoss(ExchangeOutcome outcome)
+{
+    if (!LinkLost(outcome))
+        return false;
+    end = outcome == ExchangeOutcome::NoReply ? TransferEnd::NoReply : TransferEnd::NotSent;
+    return true;
+}
+
+bool NeedsSummary(const TransferTally& tally)
+{
+    return tally.failures > 0 || tally.end != TransferEnd::RanThrough;
+}
+
+namespace {
+
+QString Head(const TransferTally& t)
+{
+    static const char* const names[] = {"Чтение", "Запись", "Сравнение"};
+    static const char* const ended[] = {"прервано", "прервана", "прервано"};
+    static const char* const finished[] = {"завершено", "завершена", "завершено"};
+    const int c = static_cast<int>(t.command);
+    const QString name = QString::fromUtf8(names[c]);
+    switch (t.end) {
+    case TransferEnd::NoReply:
+        return name + QStringLiteral(" %1: вариатор не отвечает.").arg(QString::fromUtf8(ended[c]));
+    case TransferEnd::NotSent:
+        return name + QStringLiteral(" %1: запрос не удалось отправить вариатору.").arg(QString::fromUtf8(ended[c]));
+    case TransferEnd::Stopped:
+        return name + QStringLiteral(" %1 пользователем.").arg(QString::fromUtf8(ended[c]));
+    case TransferEnd::RanThrough:
+        break;
+    }
+    return name + QStringLiteral(" %1 с ошибками: %2.").arg(QString::fromUtf8(finished[c])).arg(t.failures);
+}
+
+QString Points(const TransferTally& t, const QString& verb)
+{
+    const int planned = t.lpg.planned + t.petrol.planned;
+    if (planned == 0)
+        return QString();
+    QStringList maps;
+    if (t.lpg.planned > 0)
+        maps << QStringLiteral("газ: %1 из %2").arg(t.lpg.done).arg(t.lpg.planned);
+    if (t.petrol.planned > 0)
+        maps << QStringLiteral("бензин: %1 из %2").arg(t.petrol.done).arg(t.petrol.planned);
+    return QStringLiteral(" %1 точек: %2 из %3 (%4).")
+        .arg(verb)
+        .arg(t.lpg.done + t.petrol.done)
+        .arg(planned)
+        .arg(maps.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+QString TransferSummary(const TransferTally& t)
+{
+    QString text = Head(t);
+    const int planned = t.lpg.planned + t.petrol.planned;
+    const int tried = t.lpg.tried + t.petrol.tried;
+    const int done = t.lpg.done + t.petrol.done;
+    if (t.command == TransferCommand::Write) {
+        text += Points(t, QStringLiteral("Записано"));
+        if (tried > done)
+            text += QStringLiteral(" Неизвестно, что вариатор хранит в точках с ошибкой: %1.").arg(tried - done);
+        if (planned > tried)
+            text += QStringLiteral(" В неотправленных точках (%1) вариатор хранит прежние значения.").arg(planned - tried);
+        if (t.timeoutPlanned)
+            text += t.timeoutDone ? QStringLiteral(" Время до включения записано.")
+                                  : QStringLiteral(" Время до включения не записано.");
+        return text;
+    }
+    text += Points(t, QStringLiteral("Прочитано"));
+    if (planned > done)
+        text += t.command == TransferCommand::Read
+            ? QStringLiteral(" Остальные точки сохранили прежние значения.")
+            : QStringLiteral(" Непрочитанные точки считаются отличающимися.");
+    if (t.timeoutPlanned)
+        text += t.timeoutDone ? QStringLiteral(" Время до включения прочитано.")
+                              : QStringLiteral(" Время до включения не прочитано.");
+    if (t.firmwarePlanned && !t.firmwareDone)
+        text += QStringLiteral(" Версия прошивки не прочитана.");
+    return text;
+}
