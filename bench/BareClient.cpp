@@ -97,7 +97,7 @@ BareRequest Request(unsigned char command, int parameter, int data)
     return r;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<BareRequest> FullReadRequests()
 {

@@ -27,9 +27,9 @@ struct BareRequest {
 
 // What a series of exchanges took.
 struct BareResult {
-    double ms = 0;       // wall time of the whole series
-    int exchanges = 0;   // requests sent
-    int valid = 0;       // complete replies with a correct checksum
+    double ms = 0;      // wall time of the whole series
+    int exchanges = 0;  // requests sent
+    int valid = 0;      // complete replies with a correct checksum
 };
 
 // Opens a device path (also an alias: it is followed) at 9600 baud, raw.

@@ -41,7 +41,7 @@ QTableWidget* Table()
     return table;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

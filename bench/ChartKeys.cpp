@@ -146,7 +146,7 @@ void Measure(const char* what, const QString& where, int count, QWidget* view, c
     std::fflush(stdout);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -154,7 +154,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TarvoApplication app(argc, argv);
     const QString where = QGuiApplication::platformName()
-        + (argc > 1 ? QStringLiteral(", ") + QString::fromLocal8Bit(argv[1]) : QString());
+                        + (argc > 1 ? QStringLiteral(", ") + QString::fromLocal8Bit(argv[1]) : QString());
     QTemporaryDir state;
     qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
     Form2 = new TForm2;
@@ -180,13 +180,14 @@ int main(int argc, char** argv)
     QCoreApplication::processEvents();
     bare.grab();
 
-    Measure("whole-map key edit", where, 1000, chart,
-            [chart](int k) {
-                // Up and down in turn, so that the map stays within its limits.
-                QKeyEvent press(QEvent::KeyPress, k % 2 ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
-                QCoreApplication::sendEvent(chart, &press);
-            },
-            &bare, &bare);
+    Measure(
+        "whole-map key edit", where, 1000, chart,
+        [chart](int k) {
+            // Up and down in turn, so that the map stays within its limits.
+            QKeyEvent press(QEvent::KeyPress, k % 2 ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
+            QCoreApplication::sendEvent(chart, &press);
+        },
+        &bare, &bare);
     const bool moved = LPGTable.Uoz[0] == 9.0 && MouseInLPGChart == 1;
 
     // A marker dragged in whole-map mode: each move of the pointer is one
@@ -206,8 +207,9 @@ int main(int argc, char** argv)
         };
         send(QEvent::MouseButtonPress, marker, Qt::LeftButton);
         send(QEvent::MouseMove, at(7.0), Qt::LeftButton);  // beyond the start distance of a drag
-        Measure("drag step, 80 points", where, 1000, chart,
-                [&](int k) { send(QEvent::MouseMove, at(k % 2 ? 7.0 : 7.5), Qt::LeftButton); }, &bare, &bare);
+        Measure(
+            "drag step, 80 points", where, 1000, chart,
+            [&](int k) { send(QEvent::MouseMove, at(k % 2 ? 7.0 : 7.5), Qt::LeftButton); }, &bare, &bare);
         send(QEvent::MouseButtonRelease, at(9.0), Qt::NoButton);
     }
 
@@ -232,17 +234,18 @@ int main(int argc, char** argv)
     };
     for (const auto& c : commands) {
         Form2->Button1Click();
-        Measure(c.what, where, 300, chart,
-                [&](int k) {
-                    answer = QString::fromLatin1(k % 2 ? c.odd : c.even);
-                    // The ends move, so that the points between them change,
-                    // within the band of degrees that the yardstick's points
-                    // take: a repaint covers the points' area.
-                    LPGTable.Uoz[0] = LPGTable.Uoz[79] = k % 2 ? 9.0 : 11.0;
-                    PetrolTable.Uoz[k % 80] = k % 7;
-                    c.action->trigger();
-                },
-                &bare, &bare);
+        Measure(
+            c.what, where, 300, chart,
+            [&](int k) {
+                answer = QString::fromLatin1(k % 2 ? c.odd : c.even);
+                // The ends move, so that the points between them change,
+                // within the band of degrees that the yardstick's points
+                // take: a repaint covers the points' area.
+                LPGTable.Uoz[0] = LPGTable.Uoz[79] = k % 2 ? 9.0 : 11.0;
+                PetrolTable.Uoz[k % 80] = k % 7;
+                c.action->trigger();
+            },
+            &bare, &bare);
     }
     SetNumberHook({});
 

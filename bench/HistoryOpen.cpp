@@ -70,23 +70,20 @@ bool MakeHistory(const QString& data, int count)
     const QDateTime start(QDate(2020, 1, 1), QTime(9, 0));
     static const char* const kinds[] = {"read", "write", "compare"};
     for (int i = 0; i < count; ++i) {
-        const QString base = folder + QStringLiteral("/%1-%2-COM7-fw12")
-                                          .arg(start.addDays(i / 60).addSecs(i % 60 * 480).toString(
-                                                   QStringLiteral("yyyyMMdd-HHmmss")),
-                                               QLatin1String(kinds[i % 3]));
+        const QString base = folder + QStringLiteral("/%1-%2-COM7-fw12").arg(start.addDays(i / 60).addSecs(i % 60 * 480).toString(QStringLiteral("yyyyMMdd-HHmmss")), QLatin1String(kinds[i % 3]));
         if (::link(maps.at(i / PointsPerMapCopy).constData(), QFile::encodeName(base + QStringLiteral(".xml")).constData()) != 0
             || ::link(QFile::encodeName(notes.at(i % Cars)).constData(),
                       QFile::encodeName(base + QStringLiteral(".note")).constData())
-                != 0)
+                   != 0)
             return false;
     }
     return true;
 }
 
 struct Opened {
-    double openMs = 0;      // menu item to the list painted
-    double filledMs = 0;    // menu item to every note and count known
-    double longestWait = 0; // the event loop's longest wait while filling
+    double openMs = 0;       // menu item to the list painted
+    double filledMs = 0;     // menu item to every note and count known
+    double longestWait = 0;  // the event loop's longest wait while filling
 };
 
 // Opens the history through its menu item; with fill, leaves it open until
@@ -148,7 +145,7 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -67,7 +67,7 @@ void Report(const char* what, int exchanges, double cliMs, double bareMs)
                 what, exchanges, Runs, cliMs, bareMs, cliMs / bareMs, limit);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -73,7 +73,7 @@ void Codes(const MapTable& table, short* codes)
         AdvanceToThousandths(table.Uoz[i], &codes[i]);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -18,4 +18,4 @@ int VerifyAgainstFile(const Options& o);
 // diff: two files' maps.
 int DiffFiles(const Options& o);
 
-} // namespace cli
+}  // namespace cli

@@ -36,4 +36,4 @@ int DiffFiles(const Options& o)
                             QJsonObject{{QStringLiteral("a"), o.files.at(0)}, {QStringLiteral("b"), o.files.at(1)}});
 }
 
-} // namespace cli
+}  // namespace cli

@@ -41,7 +41,7 @@ void OnInterrupt(int)
 }
 #endif
 
-} // namespace
+}  // namespace
 
 void PrintResult(const QString& line)
 {

@@ -57,4 +57,4 @@ QString BackupName(const QString& fileName)
     return name;
 }
 
-} // namespace cli
+}  // namespace cli

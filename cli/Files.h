@@ -20,4 +20,4 @@ bool SaveFile(const QString& fileName, const Maps& maps);
 // existing file.
 QString BackupName(const QString& fileName);
 
-} // namespace cli
+}  // namespace cli

@@ -84,4 +84,4 @@ int ReportComparison(const QString& command, const QVector<Difference>& differen
     return differences.isEmpty() ? ExitDone : ExitDifferent;
 }
 
-} // namespace cli
+}  // namespace cli

@@ -38,4 +38,4 @@ QJsonArray JsonMap(const MapTable& table);
 int ReportComparison(const QString& command, const QVector<Difference>& differences, const char* nameA,
                      const char* nameB, bool json, QJsonObject object);
 
-} // namespace cli
+}  // namespace cli

@@ -36,7 +36,7 @@ bool ReadSetting(Link& s, unsigned char parameter, const QString& where, int& va
     return s.After(where, ok, outcome);
 }
 
-} // namespace
+}  // namespace
 
 bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label, TransferKind kind)
 {
@@ -51,8 +51,8 @@ bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label, Tran
     if (settings && going) {
         going = ReadSetting(s, StartTimeoutParameter, QStringLiteral("start timeout (parameter 166)"), maps.timeout,
                             timeoutRead)
-            && ReadSetting(s, FirmwareParameter, QStringLiteral("firmware version (parameter 160)"), maps.firmware,
-                           firmwareRead);
+             && ReadSetting(s, FirmwareParameter, QStringLiteral("firmware version (parameter 160)"), maps.firmware,
+                            firmwareRead);
     }
     progress.Finish(s.done);
     // Every read that got both maps whole, whatever the command, leaves a
@@ -67,8 +67,9 @@ int Connect(const Options& o, Link& s, bool announce)
     if (o.autoPort) {
         Progress progress(QStringLiteral("search"), SearchEnd - SearchFirst);
         int found = 0;
-        const bool ok = SearchPorts(&s.port, SearchFirst, SearchEnd,
-                                    [&](int number) { progress.Show(number - SearchFirst); }, StatusSink(), &found);
+        const bool ok = SearchPorts(
+            &s.port, SearchFirst, SearchEnd,
+            [&](int number) { progress.Show(number - SearchFirst); }, StatusSink(), &found);
         progress.Finish(ok ? found - SearchFirst + 1 : SearchEnd - SearchFirst);
         if (!ok) {
             PrintFailure(QStringLiteral("no variator answered on COM%1 to COM%2").arg(SearchFirst).arg(SearchEnd - 1));
@@ -79,7 +80,8 @@ int Connect(const Options& o, Link& s, bool announce)
             PrintResult(QStringLiteral("port %1").arg(found));
     } else {
         QString message;
-        if (!ConnectPort(&s.port, o.port, 1, [&](const QString& text) { message = text; }, StatusSink())) {
+        if (!ConnectPort(
+                &s.port, o.port, 1, [&](const QString& text) { message = text; }, StatusSink())) {
             PrintFailure(QStringLiteral("COM%1: %2").arg(o.port).arg(message));
             return ExitDevice;
         }
@@ -91,4 +93,4 @@ int Connect(const Options& o, Link& s, bool announce)
     return -1;
 }
 
-} // namespace cli
+}  // namespace cli

@@ -108,4 +108,4 @@ bool ReadVariator(Link& s, Maps& maps, bool settings, const QString& label, Tran
 // -1 when connected.
 int Connect(const Options& o, Link& s, bool announce);
 
-} // namespace cli
+}  // namespace cli

@@ -7,9 +7,9 @@
 
 namespace cli {
 
-constexpr int MapExchanges = 2 * MapPoints;      // both maps: 160
-constexpr int ReadExchanges = MapExchanges + 2;  // and the start timeout and firmware version: 162
-constexpr int WriteExchanges = MapExchanges + 1; // and the start timeout: 161
+constexpr int MapExchanges = 2 * MapPoints;       // both maps: 160
+constexpr int ReadExchanges = MapExchanges + 2;   // and the start timeout and firmware version: 162
+constexpr int WriteExchanges = MapExchanges + 1;  // and the start timeout: 161
 
 inline MapTable FreshTable()
 {
@@ -25,4 +25,4 @@ struct Maps {
     int firmware = 0;
 };
 
-} // namespace cli
+}  // namespace cli

@@ -117,7 +117,8 @@ bool CheckOptions(Options& o, QString& why)
 {
     const QString& c = o.command;
     const bool device = c == QLatin1String("read") || c == QLatin1String("write") || c == QLatin1String("verify");
-    const int files = c == QLatin1String("ports") ? 0 : c == QLatin1String("diff") ? 2 : 1;
+    const int files = c == QLatin1String("ports") ? 0 : c == QLatin1String("diff") ? 2
+                                                                                   : 1;
     if (!device && c != QLatin1String("ports") && c != QLatin1String("diff")) {
         why = c.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("unknown command ") + c;
         return false;
@@ -162,4 +163,4 @@ bool CheckOptions(Options& o, QString& why)
     return true;
 }
 
-} // namespace cli
+}  // namespace cli

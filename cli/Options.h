@@ -37,4 +37,4 @@ bool ParseArguments(const QStringList& arguments, Options& o, QString& why);
 // window's port box does; on a fault returns false with why set.
 bool CheckOptions(Options& o, QString& why);
 
-} // namespace cli
+}  // namespace cli

@@ -28,7 +28,7 @@ QString PortLine(int number, const QString& device, const QString& source, const
              Known(info ? info->manufacturer() : QString()), usb);
 }
 
-} // namespace
+}  // namespace
 
 int ListPorts()
 {
@@ -73,4 +73,4 @@ int ListPorts()
     return ExitDone;
 }
 
-} // namespace cli
+}  // namespace cli

@@ -39,4 +39,4 @@ int ReadToFile(const Options& o)
     return ExitDone;
 }
 
-} // namespace cli
+}  // namespace cli

@@ -2,7 +2,6 @@
 
 #include "cli/Console.h"
 
-
 namespace cli {
 
 namespace {
@@ -10,7 +9,7 @@ namespace {
 QString failure;
 QString restorePointNote;
 
-} // namespace
+}  // namespace
 
 void LeaveRestorePoint(TransferKind kind, int port, const Maps& maps, bool hasTimeout, bool hasFirmware)
 {
@@ -34,4 +33,4 @@ void ReportRestorePointFailure()
     failure.clear();
 }
 
-} // namespace cli
+}  // namespace cli

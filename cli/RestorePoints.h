@@ -21,4 +21,4 @@ void SetRestorePointNote(const QString& note);
 // one, on standard error. The exit status stays the command's.
 void ReportRestorePointFailure();
 
-} // namespace cli
+}  // namespace cli

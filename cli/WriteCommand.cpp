@@ -110,14 +110,14 @@ int WriteVariator(Link& s, const WritePlan& plan)
                 ++mapPointsSent;
             mapPointsEchoed += e.ok ? 1 : 0;
             const QString detail = e.outcome == ExchangeOutcome::Valid
-                ? QStringLiteral(" (sent %1, echo %2)").arg(e.sent).arg(e.value)
-                : QString();
+                                     ? QStringLiteral(" (sent %1, echo %2)").arg(e.sent).arg(e.value)
+                                     : QString();
             return s.After(PointName(firstParameter, e.point), e.ok, e.outcome, detail);
         });
         return s.stopped.isEmpty();
     };
     const bool going = writeMap(maps.lpg, LPGFirstParameter, LPGWriteMismatch)
-        && writeMap(maps.petrol, PetrolFirstParameter, PetrolWriteMismatch);
+                    && writeMap(maps.petrol, PetrolFirstParameter, PetrolWriteMismatch);
     bool timeoutSent = false;
     if (going) {
         progress.Show(s.done);
@@ -170,7 +170,7 @@ int ReadBack(Link& s, const WritePlan& plan)
     return ExitDone;
 }
 
-} // namespace
+}  // namespace
 
 int WriteFromFile(const Options& o)
 {
@@ -187,4 +187,4 @@ int WriteFromFile(const Options& o)
     return o.noVerify ? ExitDone : ReadBack(s, plan);
 }
 
-} // namespace cli
+}  // namespace cli

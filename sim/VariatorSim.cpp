@@ -107,7 +107,7 @@ std::string Hex(const unsigned char* bytes, int n)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 bool ParseSimFault(const std::string& text, SimFaultRule* rule, std::string* error)
 {
@@ -319,7 +319,7 @@ void VariatorSim::Serve()
         if (fds[0].revents)
             return;
         if (r == 0) {
-            have = 0; // an unfinished request is dropped after a pause
+            have = 0;  // an unfinished request is dropped after a pause
             continue;
         }
         if (count < 2 || !fds[1].revents)
@@ -478,7 +478,7 @@ bool VariatorSim::RegisterAlias(int number, std::string* error)
     if (::lstat(alias.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode))
             return fail(alias + ": exists and is not an alias");
-        ::unlink(alias.c_str()); // a stale alias of a line gone
+        ::unlink(alias.c_str());  // a stale alias of a line gone
     }
     if (::symlink(devicePath.c_str(), alias.c_str()) != 0)
         return fail(alias + ": " + std::strerror(errno));

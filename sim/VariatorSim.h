@@ -13,15 +13,15 @@
 
 enum class SimFault {
     None,
-    Silent,        // no reply at all
-    Short,         // only the first `argument` bytes of the reply
-    BadChecksum,   // the reply's checksum is spoilt
-    ErrorReport,   // an error report with code `argument`
-    WrongEcho,     // the value answered is off by `argument`
-    Stray,         // `argument` stray bytes go out before the reply
-    Hangup,        // the line is closed after `argument` bytes of the reply
-    ForeignHeader, // byte 0 is 0x00 and byte 1 another parameter (checksum right)
-    Delay,         // the reply starts `argument` ms late
+    Silent,         // no reply at all
+    Short,          // only the first `argument` bytes of the reply
+    BadChecksum,    // the reply's checksum is spoilt
+    ErrorReport,    // an error report with code `argument`
+    WrongEcho,      // the value answered is off by `argument`
+    Stray,          // `argument` stray bytes go out before the reply
+    Hangup,         // the line is closed after `argument` bytes of the reply
+    ForeignHeader,  // byte 0 is 0x00 and byte 1 another parameter (checksum right)
+    Delay,          // the reply starts `argument` ms late
 };
 
 // One fault and the requests it applies to. All conditions must hold; the
@@ -29,9 +29,9 @@ enum class SimFault {
 struct SimFaultRule {
     SimFault fault = SimFault::None;
     int argument = 0;
-    int parameter = -1; // only requests for this parameter; -1: any
-    int every = 0;      // only every Nth request (N, 2N, ...); 0: all
-    int from = 0;       // only from the Nth request on; 0: from the first
+    int parameter = -1;  // only requests for this parameter; -1: any
+    int every = 0;       // only every Nth request (N, 2N, ...); 0: all
+    int from = 0;        // only from the Nth request on; 0: from the first
 };
 
 // One request as the variator received it.

@@ -87,7 +87,7 @@ int Usage(const std::string& why)
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

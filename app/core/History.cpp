@@ -56,7 +56,7 @@ bool HoldsControl(const QString& text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
-} // namespace
+}  // namespace
 
 QString HistoryFolder()
 {
@@ -69,7 +69,7 @@ QString HistoryFolder()
 QString RestorePointName(const RestorePointInfo& info, int suffix)
 {
     QString name = info.when.toString(StampFormat) + QLatin1Char('-') + KindWord(info.kind)
-        + QStringLiteral("-COM") + QString::number(info.port);
+                 + QStringLiteral("-COM") + QString::number(info.port);
     if (info.hasFirmware)
         name += QStringLiteral("-fw") + QString::number(info.firmware);
     if (suffix > 1)
@@ -94,7 +94,7 @@ QString RestorePointEntry::WhenText() const
 {
     // yyyyMMdd-HHmmss
     return stamp.mid(6, 2) + QLatin1Char('.') + stamp.mid(4, 2) + QLatin1Char('.') + stamp.left(4) + QLatin1Char(' ')
-        + stamp.mid(9, 2) + QLatin1Char(':') + stamp.mid(11, 2) + QLatin1Char(':') + stamp.mid(13, 2);
+         + stamp.mid(9, 2) + QLatin1Char(':') + stamp.mid(11, 2) + QLatin1Char(':') + stamp.mid(13, 2);
 }
 
 bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
@@ -112,9 +112,9 @@ bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
         return false;
     entry.stamp = m.captured(1);
     const QStringView kind = m.capturedView(8);
-    entry.kind = kind == QLatin1String("write") ? TransferKind::Write
-        : kind == QLatin1String("compare")      ? TransferKind::Compare
-                                                : TransferKind::Read;
+    entry.kind = kind == QLatin1String("write")   ? TransferKind::Write
+               : kind == QLatin1String("compare") ? TransferKind::Compare
+                                                  : TransferKind::Read;
     entry.port = field(9);
     entry.hasFirmware = m.capturedLength(10) > 0;
     entry.firmware = entry.hasFirmware ? field(10) : 0;
@@ -295,7 +295,7 @@ void EachName(const QString& folder, Take take)
 #endif
 }
 
-} // namespace
+}  // namespace
 
 QList<RestorePointEntry> ListRestorePoints(const QString& folder)
 {

@@ -14,7 +14,11 @@
 // name that is taken gets a suffix, and nothing is overwritten or deleted.
 
 // A compare reads both maps without taking them into the map store.
-enum class TransferKind { Read, Write, Compare };
+enum class TransferKind {
+    Read,
+    Write,
+    Compare
+};
 
 // "чтение", "запись", "сравнение"
 QString TransferKindText(TransferKind kind);

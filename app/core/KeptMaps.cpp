@@ -10,7 +10,7 @@ namespace {
 MapTable keptLPG = {};
 MapTable keptPetrol = {};
 
-} // namespace
+}  // namespace
 
 void KeepMaps(const MapTable& lpg, const MapTable& petrol)
 {

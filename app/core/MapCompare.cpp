@@ -27,7 +27,7 @@ QString SpeedList(const QString& mapName, const QList<int>& points)
     return text + QStringLiteral(" об/мин");
 }
 
-} // namespace
+}  // namespace
 
 void ClearMapReferences()
 {

@@ -30,7 +30,7 @@ int HexDigit(QChar c)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 QString DecimalSeparator()
 {

@@ -73,10 +73,11 @@ void WriteNow()
     if (!writes.slot || writes.slot->file.isEmpty() || !writes.writer)
         return;
     const Snapshot s{writes.slot->file, LPGTable, PetrolTable, writes.startTimeout()};
-    QMetaObject::invokeMethod(writes.writer, [s] { WriteSnapshot(s); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        writes.writer, [s] { WriteSnapshot(s); }, Qt::QueuedConnection);
 }
 
-} // namespace
+}  // namespace
 
 RecoverySlot::RecoverySlot() = default;
 RecoverySlot::~RecoverySlot() = default;

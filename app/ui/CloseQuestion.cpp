@@ -19,7 +19,7 @@ bool forced = false;
 // A second close while the question is open is not asked again.
 bool asking = false;
 
-} // namespace
+}  // namespace
 
 bool MayCloseWindow(TForm2* window)
 {

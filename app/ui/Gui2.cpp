@@ -85,7 +85,7 @@ void SetToolTips(TForm2* w)
         t.widget->setToolTip(t.tip);
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------------------
 
@@ -297,8 +297,21 @@ void TForm2::BuildMenu()
     const struct {
         QObject* object;
         const char* name;
-    } names[] = {{N8, "N8"}, {N9, "N9"},   {N10, "N10"}, {N4, "N4"}, {N11, "N11"}, {N13, "N13"}, {N12, "N12"},
-                 {N1, "N1"}, {N2, "N2"},   {N3, "N3"},   {N7, "N7"}, {N5, "N5"},   {N6, "N6"}};
+    } names[] = {
+        {N8, "N8"},
+        {N9, "N9"},
+        {N10, "N10"},
+        {N4, "N4"},
+        {N11, "N11"},
+        {N13, "N13"},
+        {N12, "N12"},
+        {N1, "N1"},
+        {N2, "N2"},
+        {N3, "N3"},
+        {N7, "N7"},
+        {N5, "N5"},
+        {N6, "N6"},
+    };
     for (const auto& n : names)
         n.object->setObjectName(QString::fromLatin1(n.name));
 }

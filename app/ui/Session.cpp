@@ -57,7 +57,7 @@ void OfferOrphan(TForm2* window, RecoverySlot& orphan)
     ReleaseRecoverySlot(orphan, true);
 }
 
-} // namespace
+}  // namespace
 
 void StartSession(TForm2* window)
 {

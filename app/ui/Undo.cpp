@@ -162,7 +162,7 @@ private:
     TForm2* window;
 };
 
-} // namespace
+}  // namespace
 
 void SetupUndo(TForm2* window)
 {

@@ -17,7 +17,11 @@ constexpr int UndoSteps = 1000;
 
 // What a step comes from: a command, or a key press on one of the charts
 // (presses of one run merge).
-enum class StepKind { Command, LPGChartKey, PetrolChartKey };
+enum class StepKind {
+    Command,
+    LPGChartKey,
+    PetrolChartKey
+};
 
 // Creates the window's undo stack and the menu "Правка" after "Файл" with
 // "Отменить" (Ctrl+Z) and "Повторить" (Ctrl+Shift+Z, Ctrl+Y). The tables as
@@ -43,4 +47,3 @@ private:
     MapTable lpg;
     MapTable petrol;
 };
-

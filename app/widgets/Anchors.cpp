@@ -79,7 +79,7 @@ bool Load(const QWidget* w, AnchorBase& b)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 void SetAnchors(QWidget* widget, Anchor anchor, QSize designParent)
 {

@@ -6,9 +6,9 @@ class QWidget;
 
 // How a child control follows its parent's size.
 enum class Anchor {
-    LeftTop, // keeps its distance from the left and top edges and its size
-    All,     // keeps its distance from all four edges: stretches with the parent
-    None     // keeps its size; its centre stays at the same fraction of the parent
+    LeftTop,  // keeps its distance from the left and top edges and its size
+    All,      // keeps its distance from all four edges: stretches with the parent
+    None      // keeps its size; its centre stays at the same fraction of the parent
 };
 
 // Places `widget` at its current geometry, which is taken as its place in a

@@ -12,11 +12,13 @@ namespace {
 
 // Where Wine's Tahoma is found: Debian's fonts-wine, Fedora's wine-tahoma-fonts.
 const char* const WineTahomaFiles[] = {
-    "/usr/share/wine/fonts/tahoma.ttf",       "/usr/share/wine/fonts/tahomabd.ttf",
-    "/usr/share/fonts/wine-tahoma-fonts/tahoma.ttf", "/usr/share/fonts/wine-tahoma-fonts/tahomabd.ttf",
+    "/usr/share/wine/fonts/tahoma.ttf",
+    "/usr/share/wine/fonts/tahomabd.ttf",
+    "/usr/share/fonts/wine-tahoma-fonts/tahoma.ttf",
+    "/usr/share/fonts/wine-tahoma-fonts/tahomabd.ttf",
 };
 
-} // namespace
+}  // namespace
 
 QFont WindowFont()
 {
@@ -130,7 +132,7 @@ bool ChangesCaptionWidth(const QEvent* event)
     return event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange;
 }
 
-} // namespace
+}  // namespace
 
 TCheckBox::TCheckBox(const QString& caption, QWidget* parent)
     : QCheckBox(caption, parent)

@@ -109,8 +109,7 @@ W* Place(W* widget, int left, int top, int width, int height, Anchor anchor, QSi
 {
     widget->setGeometry(left, top, width, height);
     SetAnchors(widget, anchor, design);
-    if constexpr (std::is_base_of_v<TLabel, W> || std::is_base_of_v<TCheckBox, W>
-                  || std::is_base_of_v<TButton, W>)
+    if constexpr (std::is_base_of_v<TLabel, W> || std::is_base_of_v<TCheckBox, W> || std::is_base_of_v<TButton, W>)
         widget->DesignWidth = width;
     return widget;
 }

@@ -144,7 +144,8 @@ void ShowErrorBoxLater(const QString& text)
         ShowErrorBox(text);
         return;
     }
-    QMetaObject::invokeMethod(app, [text] { ShowErrorBox(text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [text] { ShowErrorBox(text); }, Qt::QueuedConnection);
 }
 
 bool RunHandler(const std::function<void()>& handler)

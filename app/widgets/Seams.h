@@ -29,7 +29,11 @@ bool AskNumberText(const QString& caption, const QString& label, QString& text);
 // A question with the buttons "Да", "Нет" and "Отмена": caption "Message", no
 // icon, no owner window, application-modal. Escape and closing the box give
 // "Отмена".
-enum class Answer { Yes, No, Cancel };
+enum class Answer {
+    Yes,
+    No,
+    Cancel
+};
 Answer AskYesNoCancel(const QString& text);
 
 // Runs a file dialog. Returns true and sets fileName when the user chose a file.

@@ -33,7 +33,7 @@ void Status(const StatusSink& status, ConnectionStatus state)
         status(state);
 }
 
-} // namespace
+}  // namespace
 
 QString StatusKey(ConnectionStatus status)
 {

@@ -9,7 +9,10 @@
 #include <functional>
 
 // The two states the status indicator shows.
-enum class ConnectionStatus { Connected, Disconnected };
+enum class ConnectionStatus {
+    Connected,
+    Disconnected
+};
 // The key text of a state: "connected" or "disconnected".
 QString StatusKey(ConnectionStatus status);
 // The state a key names; false for any other text.

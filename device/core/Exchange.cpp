@@ -16,7 +16,7 @@ namespace {
 
 MessageSink InstalledSink;
 
-} // namespace
+}  // namespace
 
 void SetMessageSink(MessageSink sink)
 {
@@ -112,7 +112,7 @@ int Exchange(ComPort* port, ExchangeKind kind, unsigned char parameter, short da
     return DataField(frame);
 }
 
-} // namespace
+}  // namespace
 
 int ExchangeFrame(ComPort* port, ExchangeKind kind, unsigned char parameter, short data,
                   const MessageSink& messages, bool* replyValid, ExchangeOutcome* outcome,

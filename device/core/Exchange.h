@@ -22,7 +22,10 @@ void SetMessageSink(MessageSink sink);
 const MessageSink& LinkMessageSink();
 
 // The two request kinds: a read asks for a value, a write stores one.
-enum class ExchangeKind { Read, Write };
+enum class ExchangeKind {
+    Read,
+    Write
+};
 // "write" is a write; any other text is sent as a read.
 ExchangeKind ExchangeKindOf(const QString& kind);
 

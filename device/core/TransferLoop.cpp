@@ -25,7 +25,7 @@ WireStep PointStep(const ProgressStep& step, int i)
     return [&step, i] { step(i); };
 }
 
-} // namespace
+}  // namespace
 
 bool FitsData(long long value)
 {

@@ -16,12 +16,12 @@ struct MapTable;
 
 // One exchange of a map transfer, as its watcher sees it.
 struct PointExchange {
-    int point = 0;          // 0..79
+    int point = 0;  // 0..79
     int parameter = 0;
     ExchangeOutcome outcome = ExchangeOutcome::Valid;
-    int value = 0;          // what the exchange returned (a write: the echo)
-    short sent = 0;         // a write: the code sent
-    bool ok = false;        // a read: a valid reply; a write: a valid reply echoing the code
+    int value = 0;    // what the exchange returned (a write: the echo)
+    short sent = 0;   // a write: the code sent
+    bool ok = false;  // a read: a valid reply; a write: a valid reply echoing the code
 };
 // Called after each exchange of a transfer; false ends the transfer there.
 using PointWatch = std::function<bool(const PointExchange& exchange)>;

@@ -69,7 +69,7 @@ QString Points(const TransferTally& t, const QString& verb)
         .arg(maps.join(QStringLiteral(", ")));
 }
 
-} // namespace
+}  // namespace
 
 QString TransferSummary(const TransferTally& t)
 {
@@ -91,8 +91,8 @@ QString TransferSummary(const TransferTally& t)
     text += Points(t, QStringLiteral("Прочитано"));
     if (planned > done)
         text += t.command == TransferCommand::Read
-            ? QStringLiteral(" Остальные точки сохранили прежние значения.")
-            : QStringLiteral(" Непрочитанные точки считаются отличающимися.");
+                  ? QStringLiteral(" Остальные точки сохранили прежние значения.")
+                  : QStringLiteral(" Непрочитанные точки считаются отличающимися.");
     if (t.timeoutPlanned)
         text += t.timeoutDone ? QStringLiteral(" Время до включения прочитано.")
                               : QStringLiteral(" Время до включения не прочитано.");

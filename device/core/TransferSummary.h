@@ -9,7 +9,11 @@
 
 #include <QString>
 
-enum class TransferCommand { Read, Write, Compare };
+enum class TransferCommand {
+    Read,
+    Write,
+    Compare
+};
 enum class TransferEnd {
     RanThrough,  // every planned exchange was made
     NoReply,     // ended by an exchange that got not one byte back

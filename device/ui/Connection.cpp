@@ -18,7 +18,7 @@ void ShowStatus(ConnectionStatus status)
     SetConnectionStatus(Form2, status);
 }
 
-} // namespace
+}  // namespace
 
 unsigned char ConnectVariator(int number, unsigned char interactive)
 {

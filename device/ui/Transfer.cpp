@@ -311,7 +311,7 @@ void WriteChanges(TForm2* window, bool live)
     t.Finish();
 }
 
-} // namespace
+}  // namespace
 
 int LastReadPort = 0;
 

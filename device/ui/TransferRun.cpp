@@ -112,7 +112,7 @@ void TakeEvents()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-} // namespace
+}  // namespace
 
 void SetupTransferControls(TForm2* window)
 {
@@ -156,7 +156,8 @@ WindowTransfer* CurrentTransfer()
     return Running;
 }
 
-WindowTransfer::WindowTransfer(TForm2* w, TransferCommand command, bool live) : window(w)
+WindowTransfer::WindowTransfer(TForm2* w, TransferCommand command, bool live)
+    : window(w)
 {
     tally.command = command;
     Running = this;

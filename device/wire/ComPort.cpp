@@ -35,7 +35,7 @@ bool FailedForGood(QSerialPort* port)
     return e != QSerialPort::NoError && e != QSerialPort::TimeoutError;
 }
 
-} // namespace
+}  // namespace
 
 ComPort::ComPort() = default;
 
@@ -61,9 +61,9 @@ int ComPort::Open(const char* path, int baudRate, int timeoutMs)
     auto* p = new QSerialPort;
     p->setPortName(QString::fromLocal8Bit(device));
     bool ok = p->setBaudRate(baudRate) && p->setDataBits(QSerialPort::Data8)
-        && p->setParity(QSerialPort::NoParity) && p->setStopBits(QSerialPort::OneStop)
-        && p->setFlowControl(QSerialPort::NoFlowControl)
-        && p->open(QIODevice::ReadWrite);
+           && p->setParity(QSerialPort::NoParity) && p->setStopBits(QSerialPort::OneStop)
+           && p->setFlowControl(QSerialPort::NoFlowControl)
+           && p->open(QIODevice::ReadWrite);
     if (ok) {
         // Switching the lines off fails on a device without modem lines; that
         // is no reason to refuse the device.

@@ -33,9 +33,10 @@ DCB LineSettings(int baudRate)
     return dcb;
 }
 
-} // namespace
+}  // namespace
 
-ComPort::ComPort() : handle(INVALID_HANDLE_VALUE) {}
+ComPort::ComPort()
+    : handle(INVALID_HANDLE_VALUE) {}
 
 ComPort::~ComPort()
 {

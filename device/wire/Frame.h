@@ -24,9 +24,9 @@ constexpr unsigned ErrorCodeChecksum = 1;   // the variator got a wrong checksum
 constexpr unsigned ErrorCodeParameter = 2;  // the variator got a wrong parameter
 
 // Parameter numbers of the variator.
-constexpr int MapPointParameters = 80;      // points of one map
-constexpr int PetrolFirstParameter = 0;     // petrol point i is parameter i
-constexpr int LPGFirstParameter = 80;       // LPG point i is parameter 80 + i
+constexpr int MapPointParameters = 80;   // points of one map
+constexpr int PetrolFirstParameter = 0;  // petrol point i is parameter i
+constexpr int LPGFirstParameter = 80;    // LPG point i is parameter 80 + i
 constexpr unsigned char FirmwareParameter = 160;
 constexpr unsigned char StartTimeoutParameter = 166;
 constexpr unsigned char HandshakeParameter = 255;

@@ -60,7 +60,7 @@ QByteArray AliasTarget(int number)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 QByteArray ResolvePortPath(const char* path)
 {

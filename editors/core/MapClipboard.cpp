@@ -25,7 +25,7 @@ int SpeedPoint(double value)
     return rpm % RpmStep == 0 ? rpm / RpmStep : -1;
 }
 
-} // namespace
+}  // namespace
 
 QString GridBlockText(const MapTable& map, int col0, int row0, int col1, int row1)
 {

@@ -29,8 +29,8 @@ unsigned char MouseInPetrolChart = 0;
 
 namespace {
 
-const QColor SelectedColour(255, 0, 0);   // clRed
-const QColor SeriesColour(0, 0, 255);     // clBlue
+const QColor SelectedColour(255, 0, 0);  // clRed
+const QColor SeriesColour(0, 0, 255);    // clBlue
 
 constexpr double FastStep = 0.5;
 constexpr double FineStep = 0.01;
@@ -307,7 +307,7 @@ void ChartPointDrag(TForm2* window, const MapViews& m, int index, double delta, 
     }
 }
 
-} // namespace
+}  // namespace
 
 QList<int> ChartSelection(const MapViews& m)
 {
@@ -374,7 +374,7 @@ void ScaleBoxClick(const MapViews& m)
     m.chart->LeftAxis->setMin(m.scale->isChecked() ? -35.0 : 0.0);
 }
 
-} // namespace
+}  // namespace
 
 QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle marker)
 {

@@ -8,12 +8,12 @@
 
 void BuildMapViews(TForm2* w)
 {
-    w->LPGViews = {w->ChartLPG,         w->LineSeries1,   w->LPGSpeedCheckBox, w->LPGFulMapMoveCheckBox,
-                   w->LPGScaleCheckBox, w->StringGridLPG, &LPGTable,           &LPGReference,
-                   &SelectedLPGPoint,   &LPGChartRun, &MouseInLPGChart, &SelectedLPGCol,  &SelectedLPGRow, w->LPGReadoutLabel};
-    w->PetrolViews = {w->ChartPetrol,         w->Series1,            w->PetrolSpeedCheckBox, w->PetrolFulMapMoveCheckBox,
-                      w->PetrolScaleCheckBox, w->StringGridPetrol,   &PetrolTable,           &PetrolReference,
-                      &SelectedPetrolPoint,   &PetrolChartRun, &MouseInPetrolChart, &SelectedPetrolCol,
+    w->LPGViews = {w->ChartLPG, w->LineSeries1, w->LPGSpeedCheckBox, w->LPGFulMapMoveCheckBox,
+                   w->LPGScaleCheckBox, w->StringGridLPG, &LPGTable, &LPGReference,
+                   &SelectedLPGPoint, &LPGChartRun, &MouseInLPGChart, &SelectedLPGCol, &SelectedLPGRow, w->LPGReadoutLabel};
+    w->PetrolViews = {w->ChartPetrol, w->Series1, w->PetrolSpeedCheckBox, w->PetrolFulMapMoveCheckBox,
+                      w->PetrolScaleCheckBox, w->StringGridPetrol, &PetrolTable, &PetrolReference,
+                      &SelectedPetrolPoint, &PetrolChartRun, &MouseInPetrolChart, &SelectedPetrolCol,
                       &SelectedPetrolRow, w->PetrolReadoutLabel};
 }
 

@@ -29,21 +29,25 @@ struct Command;
 using CommandRun = void (*)(TForm2* window, const Command& c);
 
 // Where a command may run: any map page, or only a page of one fuel.
-enum class Pages { Any, LPG, Petrol };
+enum class Pages {
+    Any,
+    LPG,
+    Petrol
+};
 
 // One item of "Правка" after "Повторить", or a separator (no text).
 struct Command {
     QAction* TForm2::*action;
-    const char* name;        // object name of the action
-    const char* text;        // menu text; null for a separator
+    const char* name;  // object name of the action
+    const char* text;  // menu text; null for a separator
     QKeyCombination shortcut;
     CommandRun run;
-    int pointsNeeded;        // selected points it needs at least
+    int pointsNeeded;  // selected points it needs at least
     Pages pages;
-    RangeOp op;              // for RunOp
-    const char* caption;     // the undo step's text and the question's caption
-    const char* question;    // the number asked; null when nothing is asked
-    const char* answer;      // the question's first answer; null: the first selected point's value
+    RangeOp op;            // for RunOp
+    const char* caption;   // the undo step's text and the question's caption
+    const char* question;  // the number asked; null when nothing is asked
+    const char* answer;    // the question's first answer; null: the first selected point's value
 };
 
 void CopyClick(TForm2* window, const Command&);
@@ -156,7 +160,7 @@ private:
     TForm2* window;
 };
 
-} // namespace
+}  // namespace
 
 bool PageTarget(TForm2* window, RangeTarget& t)
 {
@@ -203,8 +207,8 @@ void CopyClick(TForm2* window, const Command&)
     // The whole map from a table keeps the table's shape, for a spreadsheet;
     // any other run is "rpm<TAB>value" lines, as from a chart.
     const QString text = t.table && t.points.size() == MapPoints
-        ? GridBlockText(*t.views->table, 1, 1, GridCols, GridRows)
-        : SpeedValueText(*t.views->table, t.points);
+                           ? GridBlockText(*t.views->table, 1, 1, GridCols, GridRows)
+                           : SpeedValueText(*t.views->table, t.points);
     QGuiApplication::clipboard()->setText(text);
 }
 
@@ -244,7 +248,7 @@ void CopyMapClick(TForm2* window, const Command& c)
     ReloadMap(window, t);
 }
 
-} // namespace
+}  // namespace
 
 void SetupRangeCommands(TForm2* w)
 {

@@ -23,7 +23,7 @@ void SetupRangeCommands(TForm2* window);
 // is a table page, and the selected points. False on the settings page.
 struct RangeTarget {
     const MapViews* views = nullptr;
-    QString mapName;   // "газ" or "бензин"
+    QString mapName;  // "газ" or "бензин"
     bool table = false;
     QList<int> points;
 };

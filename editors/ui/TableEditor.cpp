@@ -31,7 +31,7 @@ void GridKeyDown(TForm2* window, const MapViews& m, int key)
         CommitGridCell(window, m);
 }
 
-} // namespace
+}  // namespace
 
 void RefreshGrid(TForm2* window, const QString& selector)
 {

@@ -39,7 +39,7 @@ QImage MarkerImage(MarkerStyle style, const QColor& colour)
     return image;
 }
 
-} // namespace
+}  // namespace
 
 TChart::TChart(QWidget* parent)
     : QChartView(parent)

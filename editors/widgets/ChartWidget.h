@@ -11,12 +11,20 @@ class QValueAxis;
 class QXYSeries;
 
 // Shape of the point markers of a map series.
-enum class MarkerStyle { Diamond, Hexagon };
+enum class MarkerStyle {
+    Diamond,
+    Hexagon
+};
 
 // What a drag that began on a marker reports: the pointer moved with the
 // button held, the button released after such moves, the button released
 // without any (a click), or Escape pressed during the drag.
-enum class PointDrag { Move, Release, Click, Cancel };
+enum class PointDrag {
+    Move,
+    Release,
+    Click,
+    Cancel
+};
 
 // The chart control of a map page: a chart view that reports the events the
 // map chart editor handles, the way the window's other controls do.

@@ -201,8 +201,8 @@ void TStringGrid::SetCellBackground(int col, int row, const QColor& colour)
     // The view refreshes an editor open on a changed cell from the cell's
     // text: what was typed stays.
     QLineEdit* open = editor && editorIndex.isValid() && editorIndex.row() == row && editorIndex.column() == col
-        ? editor.data()
-        : nullptr;
+                        ? editor.data()
+                        : nullptr;
     const QString typed = open ? open->text() : QString();
     const int cursor = open ? open->cursorPosition() : 0;
     if (colour.isValid())

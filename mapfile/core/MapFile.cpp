@@ -122,7 +122,7 @@ void WriteNode(const QDomNode& node, QString& out)
               [](const QDomAttr& a, const QDomAttr& b) { return a.name() < b.name(); });
     for (const QDomAttr& a : sorted)
         out += QLatin1Char(' ') + a.name() + QLatin1String("=\"") + Escaped(a.value(), true)
-               + QLatin1Char('"');
+             + QLatin1Char('"');
     if (!element.hasChildNodes()) {
         out += QLatin1String("/>");
         return;
@@ -329,7 +329,7 @@ struct MapRead {
     QString name;       // LPGmap or Petrolmap
     QString pointName;  // LPGPoint or PetrolPoint
     double uoz[MapPoints] = {};
-    int count = 0;      // point elements seen so far
+    int count = 0;  // point elements seen so far
     bool seen = false;
 };
 
@@ -513,7 +513,7 @@ void RefuseSpecialTarget(const QString& fileName)
     FailSave(fileName, QStringLiteral("это %1, а не обычный файл; он оставлен как есть").arg(kind));
 }
 
-} // namespace
+}  // namespace
 
 void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& petrol,
                  const QString& startTimeout)

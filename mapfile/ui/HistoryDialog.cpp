@@ -58,7 +58,7 @@ private:
     std::function<void()> work;
 };
 
-} // namespace
+}  // namespace
 
 // The rows of the history: every restore point of the folder, the ones that
 // match the search in the order of the folder's list.
@@ -83,8 +83,8 @@ public:
 
     QList<RestorePointEntry> entries;
     QVector<Found> found;
-    QVector<int> shown;  // entry of each row
-    QString search;      // lower case
+    QVector<int> shown;          // entry of each row
+    QString search;              // lower case
     QVector<QString> haystacks;  // lower-case texts searched, made at the first search
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override
@@ -98,7 +98,7 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        static const char* const captions[] = {"Дата и время",     "Действие",  "Порт", "Прошивка",
+        static const char* const captions[] = {"Дата и время", "Действие", "Порт", "Прошивка",
                                                "Отличается точек", "Автомобиль"};
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
             || section >= THistoryDialog::Columns)
@@ -388,7 +388,8 @@ void THistoryDialog::StartReading()
         const auto send = [&](bool now) {
             if (batch.isEmpty() || (!now && batch.size() < BatchFindings && since.elapsed() < BatchMilliseconds))
                 return;
-            QMetaObject::invokeMethod(this, [this, batch] { model->Take(batch); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, batch] { model->Take(batch); }, Qt::QueuedConnection);
             batch.clear();
             since.restart();
         };
@@ -420,7 +421,8 @@ void THistoryDialog::StartReading()
             send(false);
         }
         send(true);
-        QMetaObject::invokeMethod(this, [this] { filled = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { filled = true; }, Qt::QueuedConnection);
     });
     reader->setObjectName(QStringLiteral("HistoryReader"));
     reader->start(QThread::LowPriority);

@@ -36,7 +36,15 @@ public:
     QPushButton* CloseButton;       // "Закрыть"
 
     // The list's columns.
-    enum Column { WhenColumn, KindColumn, PortColumn, FirmwareColumn, DifferColumn, NoteColumn, Columns };
+    enum Column {
+        WhenColumn,
+        KindColumn,
+        PortColumn,
+        FirmwareColumn,
+        DifferColumn,
+        NoteColumn,
+        Columns
+    };
 
     // The restore point chosen in the list; null when none is, or it is damaged.
     const RestorePointEntry* Chosen() const;

@@ -28,7 +28,7 @@ void SetMapReferences()
     KeepMaps(LPGTable, PetrolTable);
 }
 
-} // namespace
+}  // namespace
 
 // "Файл" / "Открыть"
 void TForm2::N2Click()

@@ -5,7 +5,11 @@ class TForm2;
 
 // Which maps a command takes from a map file or a restore point: both, as
 // "Открыть" always did, or one of them, the other staying as it is.
-enum class MapChoice { Both, LPG, Petrol };
+enum class MapChoice {
+    Both,
+    LPG,
+    Petrol
+};
 
 // Takes the chosen maps of lpg and petrol into the map store as "Открыть"
 // takes a file: one undo step; each map taken becomes its own reference and

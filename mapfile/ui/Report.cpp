@@ -121,7 +121,7 @@ QString MapSection(QTextDocument& document, TChart* chart, const QString& title,
         .arg(ValueTable(table), Differences(reference, table));
 }
 
-} // namespace
+}  // namespace
 
 QByteArray MapReportPdf(TForm2* window)
 {

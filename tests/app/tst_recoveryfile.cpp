@@ -153,7 +153,6 @@ private slots:
         StopRecoveryWrites();
         ReleaseRecoverySlot(run, true);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestRecoveryFile)
