@@ -11,8 +11,9 @@ double RoundToThousandths(double value)
 {
     if (!std::isfinite(value))
         return value;
-    // 1.0005 is 1000.4999999999999 thousandths in binary and must count as a
-    // half.
+    // The double nearest 1.0005 lies just below it (1.00049999999999994…),
+    // and 4.0005 times 1000 gives 4000.4999999999995: a value whose text ends
+    // on a half thousandth counts as that half, rounded away from zero.
     const double thousandths = std::round(std::round(value * 1e9) / 1e6);
     const double rounded = thousandths / 1000.0;
     return rounded == 0.0 ? 0.0 : rounded;

@@ -172,7 +172,11 @@ void SaveMapReport(TForm2* window, const QString& fileName)
     try {
         SaveWholeFile(fileName, MapReportPdf(window));
     } catch (const std::runtime_error& e) {
-        throw std::runtime_error(QStringLiteral("Отчёт не сохранён: %1").arg(QString::fromUtf8(e.what())).toStdString());
+        // The map file's own words name a map file: the report says what it is.
+        const QString text = QString::fromUtf8(e.what());
+        const QString prefix = MapFileSaveError(fileName);
+        const QString reason = text.startsWith(prefix) ? text.mid(prefix.size()) : text;
+        throw std::runtime_error(QStringLiteral("Отчёт не сохранён: не удалось записать «%1»: %2").arg(fileName, reason).toStdString());
     }
 }
 

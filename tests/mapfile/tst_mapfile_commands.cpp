@@ -247,7 +247,8 @@ private slots:
         chosen = dir.path();
         w->N24->trigger();
         QCOMPARE(errors.size(), 1);
-        QVERIFY2(errors[0].startsWith(QStringLiteral("Отчёт не сохранён: ")), qPrintable(errors[0]));
+        QVERIFY2(errors[0].startsWith(QStringLiteral("Отчёт не сохранён: не удалось записать «%1»: ").arg(chosen)), qPrintable(errors[0]));
+        QVERIFY2(!errors[0].contains(QStringLiteral("файл карт")), qPrintable(errors[0]));
         chosen = written;
         if (pdftotext.isEmpty())
             QSKIP("the PDF is written; its text needs pdftotext, which this system does not have");
