@@ -72,7 +72,7 @@ public:
         return true;
     }
 
-    void Begin(Progress* p, TransferCommand command = TransferCommand::Read)
+    void Begin(Progress* p, TransferKind command = TransferKind::Read)
     {
         progress = p;
         tally = TransferTally();

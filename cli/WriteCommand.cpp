@@ -97,7 +97,7 @@ int WriteVariator(Link& s, const WritePlan& plan)
 {
     const Maps& maps = plan.maps;
     Progress progress(QStringLiteral("write"), WriteExchanges);
-    s.Begin(&progress, TransferCommand::Write);
+    s.Begin(&progress, TransferKind::Write);
     s.tally.timeoutPlanned = true;
     s.tally.lpg.planned = s.tally.petrol.planned = MapPoints;
     int mapPointsSent = 0;

@@ -77,7 +77,7 @@ QString TransferSummary(const TransferTally& t)
     const int planned = t.lpg.planned + t.petrol.planned;
     const int tried = t.lpg.tried + t.petrol.tried;
     const int done = t.lpg.done + t.petrol.done;
-    if (t.command == TransferCommand::Write) {
+    if (t.command == TransferKind::Write) {
         text += Points(t, QStringLiteral("Записано"));
         if (tried > done)
             text += QStringLiteral(" Неизвестно, что вариатор хранит в точках с ошибкой: %1.").arg(tried - done);
@@ -90,7 +90,7 @@ QString TransferSummary(const TransferTally& t)
     }
     text += Points(t, QStringLiteral("Прочитано"));
     if (planned > done)
-        text += t.command == TransferCommand::Read
+        text += t.command == TransferKind::Read
                   ? QStringLiteral(" Остальные точки сохранили прежние значения.")
                   : QStringLiteral(" Непрочитанные точки считаются отличающимися.");
     if (t.timeoutPlanned)

@@ -5,15 +5,11 @@
 // or arrived, per map and for the start timeout, and what the variator holds
 // now.
 
+#include "app/core/History.h"
 #include "device/core/Exchange.h"
 
 #include <QString>
 
-enum class TransferCommand {
-    Read,
-    Write,
-    Compare
-};
 enum class TransferEnd {
     RanThrough,  // every planned exchange was made
     NoReply,     // ended by an exchange that got not one byte back
@@ -31,7 +27,7 @@ struct MapTally {
 };
 
 struct TransferTally {
-    TransferCommand command = TransferCommand::Read;
+    TransferKind command = TransferKind::Read;
     TransferEnd end = TransferEnd::RanThrough;
     MapTally lpg;
     MapTally petrol;

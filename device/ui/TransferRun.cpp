@@ -156,7 +156,7 @@ WindowTransfer* CurrentTransfer()
     return Running;
 }
 
-WindowTransfer::WindowTransfer(TForm2* w, TransferCommand command, bool live)
+WindowTransfer::WindowTransfer(TForm2* w, TransferKind command, bool live)
     : window(w)
 {
     tally.command = command;

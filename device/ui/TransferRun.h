@@ -33,7 +33,7 @@ class WindowTransfer {
 public:
     // live: started by the map store's change, not by a command; keys pressed
     // meanwhile are delivered after it, and success shows nothing.
-    WindowTransfer(TForm2* window, TransferCommand command, bool live = false);
+    WindowTransfer(TForm2* window, TransferKind command, bool live = false);
     ~WindowTransfer();
     WindowTransfer(const WindowTransfer&) = delete;
     WindowTransfer& operator=(const WindowTransfer&) = delete;

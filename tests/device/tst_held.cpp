@@ -89,14 +89,14 @@ private slots:
         QTest::addColumn<int>("end");
         QTest::addColumn<QList<int>>("counts");  // planned, tried, done of LPG, then of petrol
         QTest::addColumn<QString>("text");       // empty: no summary owed
-        QTest::newRow("clean write") << int(TransferCommand::Write) << int(TransferEnd::RanThrough)
+        QTest::newRow("clean write") << int(TransferKind::Write) << int(TransferEnd::RanThrough)
                                      << QList<int>{80, 80, 80, 80, 80, 80} << "";
-        QTest::newRow("changes stopped") << int(TransferCommand::Write) << int(TransferEnd::Stopped)
+        QTest::newRow("changes stopped") << int(TransferKind::Write) << int(TransferEnd::Stopped)
                                          << QList<int>{5, 3, 3, 0, 0, 0}
                                          << "Запись прервана пользователем. Записано точек: 3 из 5 (газ: 3 из 5). В "
                                             "неотправленных точках (2) вариатор хранит прежние значения. Время до "
                                             "включения не записано.";
-        QTest::newRow("read not sent") << int(TransferCommand::Read) << int(TransferEnd::NotSent)
+        QTest::newRow("read not sent") << int(TransferKind::Read) << int(TransferEnd::NotSent)
                                        << QList<int>{80, 0, 0, 80, 0, 0}
                                        << "Чтение прервано: запрос не удалось отправить вариатору. Прочитано точек: 0 "
                                           "из 160 (газ: 0 из 80, бензин: 0 из 80). Остальные точки сохранили прежние "
@@ -109,12 +109,12 @@ private slots:
         QFETCH(QList<int>, counts);
         QFETCH(QString, text);
         TransferTally t;
-        t.command = TransferCommand(command);
+        t.command = TransferKind(command);
         t.end = TransferEnd(end);
         t.lpg = {counts[0], counts[1], counts[2]};
         t.petrol = {counts[3], counts[4], counts[5]};
         t.timeoutPlanned = true;
-        t.firmwarePlanned = t.command == TransferCommand::Read;
+        t.firmwarePlanned = t.command == TransferKind::Read;
         t.timeoutDone = text.isEmpty();
         QCOMPARE(NeedsSummary(t), !text.isEmpty());
         if (!text.isEmpty())
