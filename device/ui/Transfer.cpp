@@ -35,7 +35,7 @@ namespace {
 struct LoopTransfer {
     std::unique_ptr<WindowTransfer> own;
     WindowTransfer* t;
-    explicit LoopTransfer(TransferCommand command)
+    explicit LoopTransfer(TransferKind command)
     {
         t = CurrentTransfer();
         if (!t) {
@@ -87,7 +87,7 @@ MapTable ReadVariatorMap(WindowTransfer& t, int firstParameter)
 // Every point that arrived goes into the table; the others keep their values.
 void ReadMap(MapTable& table, int firstParameter, MapTable* values)
 {
-    LoopTransfer loop(TransferCommand::Read);
+    LoopTransfer loop(TransferKind::Read);
     const MapTable read = ReadVariatorMap(*loop.t, firstParameter);
     for (int i = 0; i < MapPoints; ++i)
         if (!std::isnan(read.Uoz[i]))
@@ -108,7 +108,7 @@ bool Complete(const MapTable& read)
 void WritePoints(const MapTable& table, int firstParameter, const QList<int>& points, const QString& caption,
                  const QString& mismatch, bool* allEchoed)
 {
-    LoopTransfer loop(TransferCommand::Write);
+    LoopTransfer loop(TransferKind::Write);
     WindowTransfer& t = *loop.t;
     MapTally& tally = TallyOf(t, firstParameter);
     tally.planned += points.size();
@@ -159,9 +159,31 @@ void LeaveRestorePoint(TransferKind kind, const MapTable& lpg, const MapTable& p
         ShowMessage(failure);
 }
 
+// Whether the status label shows the variator connected: its caption decides.
+bool ShowsConnected(const QLabel* status)
+{
+    return status->text() == QStringLiteral("Подключен");
+}
+
 bool IsConnected(const TForm2* window)
 {
-    return window->Label2->text() == QStringLiteral("Подключен");
+    return ShowsConnected(window->Label2);
+}
+
+// Everything a write sends is checked before its first frame, so that a value
+// that does not fit the data field cancels the whole write; the refusal goes
+// to refuse. A start timeout that is not a number throws, as StrToInt does.
+bool WriteFitsWire(const TForm2* window, const MessageSink& refuse, int* startTimeout)
+{
+    if (!MapFitsWire(LPGTable, QStringLiteral("карта газа"), refuse)
+        || !MapFitsWire(PetrolTable, QStringLiteral("карта бензина"), refuse))
+        return false;
+    *startTimeout = StrToInt(window->EEditVariatorStartTimeout->text());
+    if (!FitsData(*startTimeout)) {
+        RefuseWrite(QStringLiteral("(время до включения вариатора)"), refuse);
+        return false;
+    }
+    return true;
 }
 
 // While connected, each map's reference is what the variator is known to
@@ -245,20 +267,14 @@ void WriteChanges(TForm2* window, bool live)
             StopLiveWriting(window);
         ShowMessage(text);
     };
-    if (!MapFitsWire(LPGTable, QStringLiteral("карта газа"), refuse)
-        || !MapFitsWire(PetrolTable, QStringLiteral("карта бензина"), refuse))
-        return;
     int startTimeout = 0;
     try {
-        startTimeout = StrToInt(window->EEditVariatorStartTimeout->text());
+        if (!WriteFitsWire(window, refuse, &startTimeout))
+            return;
     } catch (const std::exception&) {
         if (live)
             StopLiveWriting(window);
         throw;
-    }
-    if (!FitsData(startTimeout)) {
-        RefuseWrite(QStringLiteral("(время до включения вариатора)"), refuse);
-        return;
     }
 
     const QList<int> lpgPoints = ChangedPoints(LPGTable, LPGFirstParameter);
@@ -270,7 +286,7 @@ void WriteChanges(TForm2* window, bool live)
         return;
     }
 
-    WindowTransfer t(window, TransferCommand::Write, live);
+    WindowTransfer t(window, TransferKind::Write, live);
     WritePoints(LPGTable, LPGFirstParameter, lpgPoints, LPGWriteCaption, LPGWriteMismatch, nullptr);
     WritePoints(PetrolTable, PetrolFirstParameter, petrolPoints, PetrolWriteCaption, PetrolWriteMismatch, nullptr);
     if (timeoutChanged) {
@@ -340,7 +356,7 @@ void TForm2::ReadDataClick()
         return;
     }
 
-    WindowTransfer t(this, TransferCommand::Read);
+    WindowTransfer t(this, TransferKind::Read);
     // What the variator holds becomes each map's reference before its views
     // reload.
     MapTable lpg;
@@ -387,18 +403,11 @@ void TForm2::WriteDataClick()
         return;
     }
 
-    // Everything is checked before the first frame goes out, so that a value
-    // that does not fit the data field cancels the whole write.
-    if (!MapFitsWire(LPGTable, QStringLiteral("карта газа"), ShowMessage)
-        || !MapFitsWire(PetrolTable, QStringLiteral("карта бензина"), ShowMessage))
+    int startTimeout = 0;
+    if (!WriteFitsWire(this, ShowMessage, &startTimeout))
         return;
-    const int startTimeout = StrToInt(EEditVariatorStartTimeout->text());
-    if (!FitsData(startTimeout)) {
-        RefuseWrite(QStringLiteral("(время до включения вариатора)"), ShowMessage);
-        return;
-    }
 
-    WindowTransfer t(this, TransferCommand::Write);
+    WindowTransfer t(this, TransferKind::Write);
     bool lpgEchoed = false;
     bool petrolEchoed = false;
     WritePLGMap(LPGTable, &lpgEchoed);
@@ -431,7 +440,7 @@ void TForm2::N19Click()
         ShowMessage(QStringLiteral("Вариатор отключен"));
         return;
     }
-    WindowTransfer t(this, TransferCommand::Compare);
+    WindowTransfer t(this, TransferKind::Compare);
     const MapTable lpg = ReadVariatorMap(t, LPGFirstParameter);
     const MapTable petrol = ReadVariatorMap(t, PetrolFirstParameter);
     ShowHeldReferences(this);
@@ -480,7 +489,7 @@ void SetupChangeWriting(TForm2* window)
     const QPointer<QAction> live = window->N51;
     const QPointer<QLabel> status = window->Label2;
     QObject::connect(window->UndoStack, &QUndoStack::indexChanged, timer, [live, status, timer] {
-        if (live && live->isChecked() && status && status->text() == QStringLiteral("Подключен") && !ChangeWritingMuted)
+        if (live && live->isChecked() && status && ShowsConnected(status) && !ChangeWritingMuted)
             timer->start();
     });
     QObject::connect(window->N51, &QAction::toggled, timer, [timer](bool on) {
