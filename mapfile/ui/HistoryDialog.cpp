@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -503,14 +502,10 @@ void TForm2::N20Click()
 // is added.
 void TForm2::N21Click()
 {
-    QFileDialog* dialog = OpenDialog(this);
-    dialog->setNameFilter(MapFileFilter);
-    QString fileName;
-    if (!ExecuteFileDialog(dialog, fileName))
+    MapTable lpg;
+    MapTable petrol;
+    if (!AskMapFile(this, lpg, petrol))
         return;
-    MapTable lpg = LPGTable;
-    MapTable petrol = PetrolTable;
-    LoadMapFile(fileName, lpg, petrol);
     SetMapReference(LPGReference, lpg);
     SetMapReference(PetrolReference, petrol);
     ShowReferences(this);

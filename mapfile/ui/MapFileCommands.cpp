@@ -73,18 +73,26 @@ void TakeMaps(TForm2* window, const MapTable& lpg, const MapTable& petrol, MapCh
     RefreshAllViews(window);
 }
 
-void OpenOneMap(TForm2* window, MapChoice choice)
+bool AskMapFile(TForm2* window, MapTable& lpg, MapTable& petrol)
 {
     QFileDialog* dialog = OpenDialog(window);
     dialog->setNameFilter(MapFileFilter);
     QString fileName;
     if (!ExecuteFileDialog(dialog, fileName))
-        return;
+        return false;
     // Read whole into copies first: a refused file changes neither map.
-    MapTable lpg = LPGTable;
-    MapTable petrol = PetrolTable;
+    lpg = LPGTable;
+    petrol = PetrolTable;
     LoadMapFile(fileName, lpg, petrol);
-    TakeMaps(window, lpg, petrol, choice);
+    return true;
+}
+
+void OpenOneMap(TForm2* window, MapChoice choice)
+{
+    MapTable lpg;
+    MapTable petrol;
+    if (AskMapFile(window, lpg, petrol))
+        TakeMaps(window, lpg, petrol, choice);
 }
 
 // "Файл" / "Открыть только карту газа…"

@@ -17,6 +17,11 @@ enum class MapChoice {
 // kept. All four views are reloaded.
 void TakeMaps(TForm2* window, const MapTable& lpg, const MapTable& petrol, MapChoice choice);
 
+// The open dialog, then both maps of the chosen file read whole into lpg and
+// petrol, which start as copies of the map store: false when no file was
+// chosen; a refused file throws and leaves the map store as it is.
+bool AskMapFile(TForm2* window, MapTable& lpg, MapTable& petrol);
+
 // "Файл" / "Открыть только карту газа…" and "Открыть только карту
 // бензина…": the open dialog, then the one map of the chosen file, all or
 // nothing.
