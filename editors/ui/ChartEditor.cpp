@@ -77,15 +77,24 @@ void SelectRun(const MapViews& m, int anchor, int point)
 
 void SelectPoint(const MapViews& m, int index) { SelectRun(m, index, index); }
 
+// Whether the points first..last of `values` may all move by `delta` while
+// every value stays strictly within the bounds.
+bool RunMayStep(const MapTable& values, int first, int last, double delta)
+{
+    for (int i = first; i <= last; ++i)
+        if (!(delta > 0 ? values.Uoz[i] + delta < AdvanceLimit : values.Uoz[i] + delta > -AdvanceLimit))
+            return false;
+    return true;
+}
+
 // Moves the selected run by `delta`, chart and table alike, unless a point
 // would reach the limit: then nothing moves.
 void StepRun(const MapViews& m, double delta)
 {
     const int first = RunFirst(m);
     const int last = RunLast(m);
-    for (int i = first; i <= last; ++i)
-        if (!(delta > 0 ? m.table->Uoz[i] + delta < AdvanceLimit : m.table->Uoz[i] + delta > -AdvanceLimit))
-            return;
+    if (!RunMayStep(*m.table, first, last, delta))
+        return;
     QList<QPointF> points = m.series->points();
     for (int i = first; i <= last; ++i) {
         m.table->Uoz[i] += delta;
@@ -223,10 +232,7 @@ bool MayStep(const MapViews& m, const MapTable& values, int first, int last, dou
 {
     if (m.fullMap->isChecked())
         return delta > 0 ? CanShiftUp(values, delta) : CanShiftDown(values, -delta);
-    for (int i = first; i <= last; ++i)
-        if (!(delta > 0 ? values.Uoz[i] + delta < AdvanceLimit : values.Uoz[i] + delta > -AdvanceLimit))
-            return false;
-    return true;
+    return RunMayStep(values, first, last, delta);
 }
 
 // Puts the moved points at `steps` steps from where the drag began, or as
