@@ -29,7 +29,7 @@ qint64 ReadCalls()
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 class TestHistory : public QObject {
     Q_OBJECT
@@ -90,8 +90,8 @@ private slots:
     // character as a space). A note file that is damaged reads as no note.
     void noteBesideTheRestorePoint_data()
     {
-        QTest::addColumn<QString>("note");     // saved with the point; empty: none
-        QTest::addColumn<QByteArray>("file");  // then written into the note file; empty: left
+        QTest::addColumn<QString>("note");       // saved with the point; empty: none
+        QTest::addColumn<QByteArray>("file");    // then written into the note file; empty: left
         QTest::addColumn<QString>("read");
         QTest::addColumn<bool>("damaged");
         QTest::newRow("car") << "Golf А123ВС, Иванов" << QByteArray() << "Golf А123ВС, Иванов" << false;

@@ -19,7 +19,7 @@ QString ErrorOf(const std::function<void()>& f)
     return QString();
 }
 
-}  // namespace
+} // namespace
 
 class TestNumberText : public QObject {
     Q_OBJECT

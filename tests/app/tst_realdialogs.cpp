@@ -25,22 +25,10 @@
 
 namespace {
 
-enum class Commit {
-    Enter,
-    KeypadEnter,
-    Tab,
-    Click,
-    Down,
-    Up
-};
-enum class Outcome {
-    Stored,
-    Reverted,
-    Error,
-    Nothing
-};
+enum class Commit { Enter, KeypadEnter, Tab, Click, Down, Up };
+enum class Outcome { Stored, Reverted, Error, Nothing };
 
-}  // namespace
+} // namespace
 
 Q_DECLARE_METATYPE(Commit)
 Q_DECLARE_METATYPE(Outcome)
@@ -146,12 +134,7 @@ private slots:
             Commit how;
         };
         const Way enterKeys[] = {{"Enter", Commit::Enter}, {"keypad Enter", Commit::KeypadEnter}};
-        const Way moves[] = {
-            {"Tab", Commit::Tab},
-            {"click", Commit::Click},
-            {"Down", Commit::Down},
-            {"Up", Commit::Up},
-        };
+        const Way moves[] = {{"Tab", Commit::Tab}, {"click", Commit::Click}, {"Down", Commit::Down}, {"Up", Commit::Up}};
 
         for (bool petrol : {false, true}) {
             const char* map = petrol ? "petrol" : "LPG";
@@ -180,7 +163,7 @@ private slots:
         TStringGrid* grid = petrol ? w->StringGridPetrol : w->StringGridLPG;
         link.ShowPage(petrol ? w->TabSheetPetrolGrid : w->TabSheetUOZGrid);
         grid->setFocus();
-        link.ClickCell(grid, 2, 3);  // point 12
+        link.ClickCell(grid, 2, 3); // point 12
         QCOMPARE(link.CurrentCell(grid), QPoint(2, 3));
         QVERIFY(dialogs->boxes.isEmpty());
 
@@ -198,7 +181,7 @@ private slots:
             return;
         case Outcome::Stored:
             QVERIFY(dialogs->boxes.isEmpty());
-            QCOMPARE(table.Uoz[12], 12.5);  // every stored text reads 12.5
+            QCOMPARE(table.Uoz[12], 12.5); // every stored text reads 12.5
             QCOMPARE(grid->Cell(2, 3), text);
             QCOMPARE(link.CurrentCell(grid), Target(how));
             return;
@@ -379,20 +362,13 @@ private slots:
         QTest::addColumn<bool>("chooseFile");
         QTest::addColumn<bool>("closed");
         QTest::addColumn<bool>("asked");
-        QTest::newRow("Да, saved") << "edited"
-                                   << "Да" << true << true << true;
-        QTest::newRow("Да, save cancelled") << "edited"
-                                            << "Да" << false << false << true;
-        QTest::newRow("Нет") << "edited"
-                             << "Нет" << false << true << true;
-        QTest::newRow("Отмена") << "edited"
-                                << "Отмена" << false << false << true;
-        QTest::newRow("Escape") << "edited"
-                                << "" << false << false << true;
-        QTest::newRow("undone") << "undone"
-                                << "Нет" << false << true << false;
-        QTest::newRow("forced") << "forced"
-                                << "Нет" << false << true << false;
+        QTest::newRow("Да, saved") << "edited" << "Да" << true << true << true;
+        QTest::newRow("Да, save cancelled") << "edited" << "Да" << false << false << true;
+        QTest::newRow("Нет") << "edited" << "Нет" << false << true << true;
+        QTest::newRow("Отмена") << "edited" << "Отмена" << false << false << true;
+        QTest::newRow("Escape") << "edited" << "" << false << false << true;
+        QTest::newRow("undone") << "undone" << "Нет" << false << true << false;
+        QTest::newRow("forced") << "forced" << "Нет" << false << true << false;
     }
     void closeQuestionWithRealBox()
     {

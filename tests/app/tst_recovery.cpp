@@ -27,7 +27,7 @@ QStringList RecoveryFiles(const QString& folder)
     return QDir(folder).entryList({QStringLiteral("recovery-*.xml")}, QDir::Files, QDir::Name);
 }
 
-}  // namespace
+} // namespace
 
 class TestRecovery : public QObject {
     Q_OBJECT

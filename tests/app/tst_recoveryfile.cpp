@@ -153,6 +153,7 @@ private slots:
         StopRecoveryWrites();
         ReleaseRecoverySlot(run, true);
     }
+
 };
 
 QTEST_GUILESS_MAIN(TestRecoveryFile)

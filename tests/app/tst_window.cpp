@@ -188,8 +188,8 @@ private slots:
         QCOMPARE(Items(w->N8), (QStringList{"Подключиться", "-", "Автовыбор", "-", "-", "Отключиться", "Сравнить с вариатором", "Записать изменения", "Записывать изменения сразу"}));
         QCOMPARE(w->N8->actions()[6], w->N19);
         QCOMPARE(Items(w->N1), (QStringList{"Открыть", "Сохранить", "-", "История…", "Открыть как исходную карту…",
-                                            "Открыть только карту газа…", "Открыть только карту бензина…",
-                                            "Отчёт в PDF…"}));
+                                                "Открыть только карту газа…", "Открыть только карту бензина…",
+                                                "Отчёт в PDF…"}));
         QCOMPARE(w->N1->actions()[3], w->N20);
         QCOMPARE(w->N1->actions()[4], w->N21);
 
@@ -267,8 +267,8 @@ private slots:
         QTRY_COMPARE(w->ClientArea->size(), before + QSize(200, 100));
         const QSize after = w->ClientArea->size();
 
-        QCOMPARE(w->ReadData->geometry(), read);                               // left, top
-        QCOMPARE(w->PageControl1->geometry(), page.adjusted(0, 0, 200, 100));  // all
+        QCOMPARE(w->ReadData->geometry(), read);                                                    // left, top
+        QCOMPARE(w->PageControl1->geometry(), page.adjusted(0, 0, 200, 100));                      // all
         // none: the size stays, the centre keeps its fraction of the parent.
         const QPointF c = QRectF(w->Button1->geometry()).center();
         QVERIFY(qAbs(c.x() / after.width() - fraction.x()) < 0.002);
@@ -333,22 +333,10 @@ private slots:
             const char* text;
             bool up;
             const char* expected;
-        } cases[] = {
-            {"0", true, "1"},
-            {"=100", true, "100"},
-            {"=0", false, "0"},
-            {"30", true, "31"},
-            {"50", true, "51"},
-            {" 7 ", false, "6"},
-            {"150", true, "100"},
-            {"150", false, "99"},
-            {"-5", false, "0"},
-            {"-5", true, "1"},
-            {"abc", true, "2"},
-            {"", false, "1"},
-            {"1.5", true, "2"},
-            {"05", true, "6"},
-        };
+        } cases[] = {{"0", true, "1"},     {"=100", true, "100"}, {"=0", false, "0"},  {"30", true, "31"},
+                     {"50", true, "51"},   {" 7 ", false, "6"},   {"150", true, "100"}, {"150", false, "99"},
+                     {"-5", false, "0"},   {"-5", true, "1"},     {"abc", true, "2"},   {"", false, "1"},
+                     {"1.5", true, "2"},   {"05", true, "6"}};
         for (const auto& c : cases) {
             if (c.text[0] == '=')
                 w->UpDownTimeout->SetPosition(QByteArray(c.text + 1).toInt());
@@ -643,10 +631,7 @@ private:
 
     QMap<QString, QWidget*> Controls()
     {
-#define CONTROL(name)                  \
-    {                                  \
-        QStringLiteral(#name), w->name \
-    }
+#define CONTROL(name) {QStringLiteral(#name), w->name}
         return {CONTROL(WriteData), CONTROL(ReadData), CONTROL(ProgressBar1), CONTROL(Label1), CONTROL(LabelProgress),
                 CONTROL(ComboBox1), CONTROL(Label2), CONTROL(Button1), CONTROL(PageControl1),
                 CONTROL(LabelVariatorStartTimeout), CONTROL(EEditVariatorStartTimeout), CONTROL(UpDownTimeout),

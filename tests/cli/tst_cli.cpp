@@ -66,7 +66,7 @@ QList<int> FullReadOrder()
     return order;
 }
 
-}  // namespace
+} // namespace
 
 class TestCli : public QObject {
     Q_OBJECT
@@ -137,7 +137,7 @@ private slots:
     {
         VariatorSim* sim = f.AddSim(7);
         StoreOldMaps(*sim);
-        sim->SetValue(LPGFirstParameter + 1, -1);  // 0xFFFF is -0.001
+        sim->SetValue(LPGFirstParameter + 1, -1);       // 0xFFFF is -0.001
         sim->SetValue(PetrolFirstParameter + 2, -32768);
         const QString file = f.Path(QStringLiteral("read.xml"));
 
@@ -150,9 +150,8 @@ private slots:
         for (const SimRequest& r : sim->Requests()) {
             QCOMPARE(r.bytes[0], ReadCommand);
             const int data = DataField(r.bytes);
-            QCOMPARE(data, r.bytes[1] == HandshakeParameter  ? HandshakeData
-                           : r.bytes[1] >= FirmwareParameter ? SettingReadData
-                                                             : MapReadData);
+            QCOMPARE(data, r.bytes[1] == HandshakeParameter ? HandshakeData
+                           : r.bytes[1] >= FirmwareParameter ? SettingReadData : MapReadData);
         }
 
         MapTable lpg = SampleTable([](int) { return 99.0; });
@@ -183,7 +182,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("faults");  // as the simulator's --fault takes them
         QTest::addColumn<QStringList>("named");
-        QTest::addColumn<int>("requests");  // the simulator got; -1: not counted
+        QTest::addColumn<int>("requests");        // the simulator got; -1: not counted
         QTest::newRow("short reply") << QStringList{"short,3,param=85"}
                                      << QStringList{"LPG map, 500 rpm (parameter 85): UARTdataExchange: Вариатор не отвечает (the reply broke off before its sixth byte)"}
                                      << 1 + 162;
@@ -306,7 +305,7 @@ private slots:
                                     QStringLiteral("--backup"), named});
         QCOMPARE(quick.status, 0);
         QCOMPARE(quick.lines(), (QStringList{QStringLiteral("backup ") + named,
-                                             QStringLiteral("written 160 points, start timeout -1")}));
+                                              QStringLiteral("written 160 points, start timeout -1")}));
         QCOMPARE(sim->RequestCount(), 1 + 162 + 161);
         QCOMPARE(int(sim->Value(StartTimeoutParameter)), -1);
         QCOMPARE(MapFileStartTimeout(named), QStringLiteral("55"));
@@ -330,7 +329,7 @@ private slots:
                                                 << "start timeout (--timeout): '7s' is not a valid integer value; give --timeout T";
         for (const char* spelling : {"FILE", "DIR/./bad.xml", "DIR/../NAME/bad.xml", "LINK"})
             QTest::addRow("backup over the file: %s", spelling) << "55" << QStringList{"--backup", spelling} << 1.0
-                                                                << "the backup would replace '";
+                                                               << "the backup would replace '";
         QTest::newRow("backup cannot be saved") << "55" << QStringList{"--backup", "DIR/no/folder/b.xml"} << 1.0
                                                 << "cannot write '";
     }
@@ -448,8 +447,8 @@ private slots:
     void writeThatWentWrong_data()
     {
         QTest::addColumn<QStringList>("faults");  // as the simulator's --fault takes them
-        QTest::addColumn<QStringList>("says");    // on standard error
-        QTest::addColumn<QString>("shows");       // on standard output
+        QTest::addColumn<QStringList>("says");     // on standard error
+        QTest::addColumn<QString>("shows");        // on standard output
         const QString firstWrite = QStringLiteral(",from=%1").arg(1 + 162 + 1);
         const QString firstReadBack = QStringLiteral(",from=%1").arg(1 + 162 + 161 + 1);
         QTest::newRow("bad echoes")
@@ -487,9 +486,7 @@ private slots:
         VariatorSim* sim = f.AddSim(7);
         const QString file = NewFile(QStringLiteral("v.xml"));
         QCOMPARE(f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file,
-                        QStringLiteral("--no-verify")})
-                     .status,
-                 0);
+                        QStringLiteral("--no-verify")}).status, 0);
         const CliRun equal = f.Run({QStringLiteral("verify"), QStringLiteral("--port"), QStringLiteral("7"), file});
         QCOMPARE(equal.status, 0);
         QCOMPARE(equal.lines(), QStringList{QStringLiteral("equal 160 points")});
@@ -580,6 +577,7 @@ private slots:
         QVERIFY(shown.contains("\rread [##############################] 162/162"));
         QVERIFY(!shown.contains("read: 20/162"));
     }
+
 };
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -31,10 +31,8 @@ private slots:
         VariatorSim* sim = f.AddSim(7);
         // Codes that a careless encoding would bend: odd thousandths, both
         // ends of the 16-bit range, -0.001.
-        StoreMaps(
-            *sim, [](int i) { return i == 0 ? 32767 : i == 1 ? -32768
-                                                             : 4350 - 1117 * i; },
-            [](int i) { return i == 5 ? -1 : 333 * i - 9001; });
+        StoreMaps(*sim, [](int i) { return i == 0 ? 32767 : i == 1 ? -32768 : 4350 - 1117 * i; },
+                  [](int i) { return i == 5 ? -1 : 333 * i - 9001; });
         const QString file = f.Path(QStringLiteral("from-cli.xml"));
         const CliRun run = f.Run({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("7"), file});
         QCOMPARE(run.status, 0);

@@ -22,7 +22,7 @@ struct ShownBox {
     QString text;
     QMessageBox::Icon icon;
     bool owned;
-    QString status;  // caption of Label2 while the box was up, or "hidden"
+    QString status; // caption of Label2 while the box was up, or "hidden"
     QStringList buttons;
 };
 

@@ -28,7 +28,7 @@ const QString Disconnected = QStringLiteral("Вариатор отключен")
 int LPGCode(int i) { return 4350 + 25 * i; }
 int PetrolCode(int i) { return -3000 + 101 * i; }
 
-}  // namespace
+} // namespace
 
 class TestCompare : public QObject, public ConnectedWindow {
     Q_OBJECT

@@ -22,7 +22,7 @@ bool Answers(ComPort& port)
     return port.Write(frame, 6) == 1 && port.Read(frame, 6) == 1 && frame[2] == 0 && frame[3] == 1;
 }
 
-}  // namespace
+} // namespace
 
 class TestComPort : public QObject {
     Q_OBJECT
@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(port.Read(buffer, 6), 0);
         QVERIFY2(clock.elapsed() < 590, qPrintable(QString::number(clock.elapsed())));
         sim.ClearFaults();
-        QTest::qWait(400);  // let the late reply pass
+        QTest::qWait(400); // let the late reply pass
         QCOMPARE(port.Purge(), 1);
     }
 

@@ -19,7 +19,7 @@ QString Path(int number)
     return QStringLiteral("\\\\.\\COM%1").arg(number);
 }
 
-}  // namespace
+} // namespace
 
 class TestConnection : public QObject, public LinkFixture {
     Q_OBJECT
@@ -38,20 +38,16 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("error");
-        QTest::addColumn<QString>("path");    // left in PortName
-        QTest::addColumn<QString>("status");  // Label2 afterwards; empty: hidden
+        QTest::addColumn<QString>("path");   // left in PortName
+        QTest::addColumn<QString>("status"); // Label2 afterwards; empty: hidden
         const QString invalid = QStringLiteral("'%1' is not a valid integer value.");
         const QString failed = QStringLiteral("Не удалось подключиться");
         for (const char* text : {"5", "05", " 5", "$5"})
-            QTest::newRow(text) << text << "Вариатор подключен"
-                                << "" << Path(5) << "Подключен";
+            QTest::newRow(text) << text << "Вариатор подключен" << "" << Path(5) << "Подключен";
         for (const char* text : {"abc", "", "5 "})
-            QTest::newRow(qPrintable(QStringLiteral("'%1'").arg(text))) << text << "" << invalid.arg(text) << ""
-                                                                        << "";
+            QTest::newRow(qPrintable(QStringLiteral("'%1'").arg(text))) << text << "" << invalid.arg(text) << "" << "";
         for (const char* text : {"0", "1000", "-100", "2147483647", "-2147483648"})
-            QTest::newRow(text) << text << Refused << ""
-                                << ""
-                                << "";
+            QTest::newRow(text) << text << Refused << "" << "" << "";
         for (int number : {-3, -99, 999, 200})  // 200: no alias, no device
             QTest::newRow(qPrintable(QString::number(number)))
                 << QString::number(number) << failed << "" << Path(number) << "Не подключен";
@@ -352,7 +348,7 @@ private slots:
         QTimer::singleShot(50, this, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             sawBox = box && box->text() == QStringLiteral("Вариатор отключен")
-                  && box->windowModality() == Qt::ApplicationModal;
+                && box->windowModality() == Qt::ApplicationModal;
             QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, readData);
             if (box)
                 box->button(QMessageBox::Ok)->click();

@@ -24,7 +24,7 @@ const QString ReportOther = QStringLiteral(
 const int AnswerT = 300;
 const int SilentT = 30;
 
-}  // namespace
+} // namespace
 
 class TestExchange : public QObject {
     Q_OBJECT
@@ -90,37 +90,25 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("parameter");
         QTest::addColumn<int>("data");
-        QTest::addColumn<int>("stored");  // the simulator's value of the parameter
+        QTest::addColumn<int>("stored");     // the simulator's value of the parameter
         QTest::addColumn<int>("value");
         QTest::addColumn<bool>("valid");
         QTest::addColumn<QString>("message");
-        QTest::newRow("-1") << ""
-                            << "read" << 3 << 100 << -1 << -1 << true << "";
-        QTest::newRow("-32768") << ""
-                                << "read" << 4 << 100 << -32768 << -32768 << true << "";
-        QTest::newRow("32767") << ""
-                               << "read" << 5 << 100 << 32767 << 32767 << true << "";
-        QTest::newRow("write -1") << ""
-                                  << "write" << 6 << -1 << 0 << -1 << true << "";
-        QTest::newRow("report 1") << "error,1"
-                                  << "read" << 10 << 100 << 0 << 1 << false << ReportChecksum;
-        QTest::newRow("report 2") << "error,2"
-                                  << "read" << 10 << 100 << 0 << 2 << false << ReportParameter;
-        QTest::newRow("report 5") << "error,5"
-                                  << "read" << 10 << 100 << 0 << 5 << false << ReportOther + "5";
-        QTest::newRow("report FF FE") << "error,0xFFFE"
-                                      << "read" << 10 << 100 << 0 << -2 << false
+        QTest::newRow("-1") << "" << "read" << 3 << 100 << -1 << -1 << true << "";
+        QTest::newRow("-32768") << "" << "read" << 4 << 100 << -32768 << -32768 << true << "";
+        QTest::newRow("32767") << "" << "read" << 5 << 100 << 32767 << 32767 << true << "";
+        QTest::newRow("write -1") << "" << "write" << 6 << -1 << 0 << -1 << true << "";
+        QTest::newRow("report 1") << "error,1" << "read" << 10 << 100 << 0 << 1 << false << ReportChecksum;
+        QTest::newRow("report 2") << "error,2" << "read" << 10 << 100 << 0 << 2 << false << ReportParameter;
+        QTest::newRow("report 5") << "error,5" << "read" << 10 << 100 << 0 << 5 << false << ReportOther + "5";
+        QTest::newRow("report FF FE") << "error,0xFFFE" << "read" << 10 << 100 << 0 << -2 << false
                                       << ReportOther + "65534";
-        QTest::newRow("unknown parameter") << ""
-                                           << "read" << 200 << 100 << 0 << 2 << false << ReportParameter;
+        QTest::newRow("unknown parameter") << "" << "read" << 200 << 100 << 0 << 2 << false << ReportParameter;
         // The data field is returned even behind a spoilt checksum.
-        QTest::newRow("bad checksum") << "bad-crc"
-                                      << "read" << 7 << 100 << 1234 << 1234 << false << BadChecksum;
+        QTest::newRow("bad checksum") << "bad-crc" << "read" << 7 << 100 << 1234 << 1234 << false << BadChecksum;
         // The reply's header is not checked; a wrong echo is a valid reply.
-        QTest::newRow("foreign header") << "foreign-header"
-                                        << "read" << 8 << 100 << 777 << 777 << true << "";
-        QTest::newRow("wrong echo") << "wrong-echo,1"
-                                    << "write" << 9 << 500 << 0 << 501 << true << "";
+        QTest::newRow("foreign header") << "foreign-header" << "read" << 8 << 100 << 777 << 777 << true << "";
+        QTest::newRow("wrong echo") << "wrong-echo,1" << "write" << 9 << 500 << 0 << 501 << true << "";
     }
     void replies()
     {
@@ -199,7 +187,7 @@ private slots:
         UARTdataExchange("read", 40, 100, 1, &valid);
         QVERIFY(!valid);
         QCOMPARE(messages.texts, QStringList{BadChecksum});
-        QTest::qWait(50);  // the rest of that reply has surely arrived
+        QTest::qWait(50); // the rest of that reply has surely arrived
         QCOMPARE(UARTdataExchange("read", 41, 100, 1, &valid), 4100);
         QVERIFY(valid);
         QCOMPARE(messages.texts.size(), 1);

@@ -7,7 +7,7 @@ namespace {
 
 const int T = 60;
 
-}  // namespace
+} // namespace
 
 class TestHeld : public QObject, public SimLine {
     Q_OBJECT

@@ -10,7 +10,7 @@ namespace {
 // Time-out T of the line (short: a silent exchange then costs 7 T).
 const int T = 60;
 
-}  // namespace
+} // namespace
 
 class TestLinkWatch : public QObject, public SimLine {
     Q_OBJECT

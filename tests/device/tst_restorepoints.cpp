@@ -41,8 +41,8 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("faultParameter");  // a bad checksum there; -1: none
-        QTest::addColumn<bool>("blocked");        // the history folder cannot be made
-        QTest::addColumn<QString>("name");        // of the one point; empty: none
+        QTest::addColumn<bool>("blocked");         // the history folder cannot be made
+        QTest::addColumn<QString>("name");         // of the one point; empty: none
         QTest::addColumn<bool>("kept");
         QTest::newRow("read") << "read" << -1 << false << "-read-COM5-fw12.xml" << true;
         QTest::newRow("read, LPG point 3 fails") << "read" << 83 << false << "" << false;
@@ -62,8 +62,7 @@ private slots:
         QFETCH(bool, kept);
         QFile block(data.path() + QStringLiteral("/tarvo-gui"));
         QVERIFY(!blocked || block.open(QIODevice::WriteOnly));
-        StoreMaps(
-            *sim, [](int i) { return 1000 + 7 * i; }, [](int i) { return -500 - 3 * i; });
+        StoreMaps(*sim, [](int i) { return 1000 + 7 * i; }, [](int i) { return -500 - 3 * i; });
         // The gas map goes out truncated.
         FillMaps([](int i) { return 2.0004 + i / 10.0; }, [](int i) { return -1.5 - i / 100.0; });
         w->EEditVariatorStartTimeout->setText(QStringLiteral("17"));
@@ -95,8 +94,7 @@ private slots:
             QCOMPARE(lpg.Uoz[i], write ? (2000 + 100 * i) / 1000.0 : (1000 + 7 * i) / 1000.0);
             QCOMPARE(petrol.Uoz[i], write ? (-1500 - 10 * i) / 1000.0 : (-500 - 3 * i) / 1000.0);
         }
-        QCOMPARE(MapFileStartTimeout(file), QString(write ? "17" : command == QLatin1String("read") ? "30"
-                                                                                                    : ""));
+        QCOMPARE(MapFileStartTimeout(file), QString(write ? "17" : command == QLatin1String("read") ? "30" : ""));
         QCOMPARE(ReadRestorePointNote(file), QStringLiteral("Golf А123ВС"));
     }
 

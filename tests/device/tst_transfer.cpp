@@ -43,7 +43,7 @@ int PetrolCode(int i)
     return 20000 - i * 523;
 }
 
-}  // namespace
+} // namespace
 
 class TestTransfer : public QObject, public ConnectedWindow {
     Q_OBJECT
@@ -120,7 +120,7 @@ private slots:
             QCOMPARE(int(sim->Value(i)), PetrolCode(i));
         }
         QCOMPARE(int(sim->Value(166)), -1);
-        QCOMPARE(int(sim->Value(160)), 12);  // the firmware version is never written
+        QCOMPARE(int(sim->Value(160)), 12); // the firmware version is never written
 
         QCOMPARE(sim->RequestCount(), 161);
         const QStringList captions{QStringLiteral("Запись газовой карты в вариатор"),
@@ -141,14 +141,14 @@ private slots:
         sim->SetValue(166, 30);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
-        int offset = 0;     // requests of the command before the current map
-        int last = -1;      // the position painted last
-        QStringList early;  // paints that came before their request went out
+        int offset = 0;       // requests of the command before the current map
+        int last = -1;        // the position painted last
+        QStringList early;    // paints that came before their request went out
         PaintRecorder bar;
         bar.what = [&] {
             const int i = w->ProgressBar1->value();
             if (i < last)
-                offset = MapPoints;  // the second map
+                offset = MapPoints; // the second map
             last = i;
             const int expected = offset + i + 1;
             QElapsedTimer clock;
@@ -175,9 +175,7 @@ private slots:
             const auto requests = sim->Requests();
             QCOMPARE(int(requests.size()), read ? 162 : 161);
             for (int k = 0; k < int(requests.size()); ++k) {
-                const int parameter = k < 80 ? 80 + k : k < 160 ? k - 80
-                                                  : k == 160    ? 166
-                                                                : 160;
+                const int parameter = k < 80 ? 80 + k : k < 160 ? k - 80 : k == 160 ? 166 : 160;
                 unsigned char frame[FrameSize];
                 BuildFrame(frame, read ? ReadCommand : WriteCommand, static_cast<unsigned char>(parameter),
                            read ? (k < 160 ? 100 : 1000) : sim->Value(parameter));
@@ -253,8 +251,8 @@ private slots:
                              "Версия прошивки не прочитана.";
         QTest::newRow("Escape, read") << false << 0 << read;
         QTest::newRow("Прервать, write") << true << 1
-                                         << "Запись прервана пользователем. Записано точек: 11 из 160 (газ: 11 из 80, бензин: 0 из 80). В "
-                                            "неотправленных точках (149) вариатор хранит прежние значения. Время до включения не записано.";
+            << "Запись прервана пользователем. Записано точек: 11 из 160 (газ: 11 из 80, бензин: 0 из 80). В "
+               "неотправленных точках (149) вариатор хранит прежние значения. Время до включения не записано.";
         QTest::newRow("close, read") << false << 2 << read;
     }
     void stopAfterTheExchangeInFlight()
@@ -304,8 +302,7 @@ private slots:
     // the variator is not known to hold, then reads those points back.
     void writeChangesSendsOnlyTheChanges()
     {
-        StoreMaps(
-            *sim, [](int i) { return 1000 + i; }, [](int i) { return i; });
+        StoreMaps(*sim, [](int i) { return 1000 + i; }, [](int i) { return i; });
         sim->SetValue(166, 45);
         w->ReadData->click();
         QCOMPARE(messages, QStringList());
@@ -322,13 +319,8 @@ private slots:
         w->N50->trigger();
         QCOMPARE(messages, QStringList());
         const auto requests = sim->Requests();
-        const int expected[][3] = {
-            {WriteCommand, 87, 2500},
-            {WriteCommand, 0, -1250},
-            {WriteCommand, 166, 46},
-            {ReadCommand, 87, 100},
-            {ReadCommand, 0, 100},
-        };
+        const int expected[][3] = {{WriteCommand, 87, 2500}, {WriteCommand, 0, -1250}, {WriteCommand, 166, 46},
+                                   {ReadCommand, 87, 100},   {ReadCommand, 0, 100}};
         QCOMPARE(int(requests.size()), 5);
         for (int k = 0; k < 5; ++k) {
             unsigned char frame[FrameSize];
@@ -348,8 +340,7 @@ private slots:
     // after it; the first failure unticks it and shows the summary.
     void liveWritingCoalescesARunOfPresses()
     {
-        StoreMaps(
-            *sim, [](int) { return 1000; }, [](int) { return 0; });
+        StoreMaps(*sim, [](int) { return 1000; }, [](int) { return 0; });
         sim->SetValue(166, 0);
         w->ReadData->click();
         w->N51->setChecked(true);
@@ -402,8 +393,7 @@ private slots:
         QCOMPARE(stack->count(), 0);
         QVERIFY(SameTable(lpg, LPGTable));
 
-        StoreMaps(
-            *sim, [](int i) { return 1000 + i; }, [](int i) { return -1000 - i; });
+        StoreMaps(*sim, [](int i) { return 1000 + i; }, [](int i) { return -1000 - i; });
         w->ReadData->click();
         QCOMPARE(stack->count(), 1);
         QCOMPARE(LPGTable.Uoz[5], 1.005);
@@ -456,8 +446,8 @@ private slots:
     // start timeout and the firmware version keep theirs when theirs fails.
     void readKeepsWhatFailed_data()
     {
-        QTest::addColumn<QString>("fault");    // as the simulator's --fault takes it
-        QTest::addColumn<QList<int>>("kept");  // parameters whose points keep their values
+        QTest::addColumn<QString>("fault");  // as the simulator's --fault takes it
+        QTest::addColumn<QList<int>>("kept"); // parameters whose points keep their values
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QString>("timeout");
         QTest::addColumn<QString>("firmware");
@@ -466,30 +456,22 @@ private slots:
                                    "80 из 80). Остальные точки сохранили прежние значения. Время до включения прочитано.";
         const QString noFirmware = "Чтение завершено с ошибками: 1. Прочитано точек: 160 из 160 (газ: 80 из 80, "
                                    "бензин: 80 из 80). Время до включения прочитано. Версия прошивки не прочитана.";
-        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QList<int>{83} << QStringList{BadChecksum, oneMissing} << "45"
-                                             << "46";
-        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QList<int>{83} << QStringList{Report5(), oneMissing} << "45"
-                                               << "46";
-        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QList<int>{83} << QStringList{Report1, oneMissing} << "45"
-                                               << "46";
+        QTest::newRow("bad checksum, LPG 3") << "bad-crc,param=83" << QList<int>{83} << QStringList{BadChecksum, oneMissing} << "45" << "46";
+        QTest::newRow("error report 5, LPG 3") << "error,5,param=83" << QList<int>{83} << QStringList{Report5(), oneMissing} << "45" << "46";
+        QTest::newRow("error report 1, LPG 3") << "error,1,param=83" << QList<int>{83} << QStringList{Report1, oneMissing} << "45" << "46";
         // Two failures: the box of the first, both counted.
         QTest::newRow("bad checksum, LPG 3 and 4") << "bad-crc,param=83;bad-crc,param=84" << QList<int>{83, 84}
-                                                   << QStringList{BadChecksum, "Чтение завершено с ошибками: 2. Прочитано точек: 158 из 160 (газ: 78 из 80, "
-                                                                               "бензин: 80 из 80). Остальные точки сохранили прежние значения. Время до "
-                                                                               "включения прочитано."}
-                                                   << "45"
-                                                   << "46";
+            << QStringList{BadChecksum, "Чтение завершено с ошибками: 2. Прочитано точек: 158 из 160 (газ: 78 из 80, "
+                                        "бензин: 80 из 80). Остальные точки сохранили прежние значения. Время до "
+                                        "включения прочитано."} << "45" << "46";
         // The start timeout arrives; the firmware version that follows it
         // fails and must not take the start timeout's value or any other.
-        QTest::newRow("bad checksum, firmware") << "bad-crc,param=160" << none << QStringList{BadChecksum, noFirmware} << "45"
-                                                << "8";
-        QTest::newRow("error report, firmware") << "error,5,param=160" << none << QStringList{Report5(), noFirmware} << "45"
-                                                << "8";
+        QTest::newRow("bad checksum, firmware") << "bad-crc,param=160" << none << QStringList{BadChecksum, noFirmware} << "45" << "8";
+        QTest::newRow("error report, firmware") << "error,5,param=160" << none << QStringList{Report5(), noFirmware} << "45" << "8";
         QTest::newRow("silent firmware") << "silent,param=160" << none
-                                         << QStringList{NoReply, "Чтение прервано: вариатор не отвечает. Прочитано точек: 160 из 160 (газ: 80 из 80, "
-                                                                 "бензин: 80 из 80). Время до включения прочитано. Версия прошивки не прочитана."}
-                                         << "45"
-                                         << "8";
+            << QStringList{NoReply, "Чтение прервано: вариатор не отвечает. Прочитано точек: 160 из 160 (газ: 80 из 80, "
+                                    "бензин: 80 из 80). Время до включения прочитано. Версия прошивки не прочитана."}
+            << "45" << "8";
     }
     void readKeepsWhatFailed()
     {
@@ -499,8 +481,7 @@ private slots:
         QFETCH(QString, timeout);
         QFETCH(QString, firmware);
         ShortenTimeouts();
-        StoreMaps(
-            *sim, [](int i) { return 1000 + i; }, [](int i) { return i; });
+        StoreMaps(*sim, [](int i) { return 1000 + i; }, [](int i) { return i; });
         sim->SetValue(166, 45);
         sim->SetValue(160, 46);
         QVERIFY(AddFaults(*sim, fault.split(';')));
@@ -563,7 +544,7 @@ private slots:
     // goes to the error box, and either way not one frame goes out.
     void whatAWriteSends_data()
     {
-        QTest::addColumn<int>("map");  // 0 LPG, 1 petrol, -1 none
+        QTest::addColumn<int>("map");   // 0 LPG, 1 petrol, -1 none
         QTest::addColumn<int>("point");
         QTest::addColumn<double>("uoz");
         QTest::addColumn<QString>("timeout");
@@ -571,38 +552,19 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("sent");  // the start timeout as written; Nothing: no frame at all
         const double nan = std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("LPG 40 degrees") << 0 << 12 << 40.0 << "5" << Refused + "(карта газа, 1200 об/мин)"
-                                        << "" << Nothing;
-        QTest::newRow("LPG NaN") << 0 << 0 << nan << "5" << Refused + "(карта газа, 0 об/мин)"
-                                 << "" << Nothing;
-        QTest::newRow("petrol -32.769") << 1 << 79 << -32.769 << "5" << Refused + "(карта бензина, 7900 об/мин)"
-                                        << "" << Nothing;
-        QTest::newRow("petrol 32.768") << 1 << 3 << 32.768 << "5" << Refused + "(карта бензина, 300 об/мин)"
-                                       << "" << Nothing;
-        QTest::newRow("timeout 70000") << -1 << 0 << 0.0 << "70000" << Refused + "(время до включения вариатора)"
-                                       << "" << Nothing;
-        QTest::newRow("timeout -32769") << -1 << 0 << 0.0 << "-32769" << Refused + "(время до включения вариатора)"
-                                        << "" << Nothing;
-        QTest::newRow("map before timeout") << 0 << 1 << -50.0 << "abc" << Refused + "(карта газа, 100 об/мин)"
-                                            << "" << Nothing;
-        QTest::newRow("timeout abc") << -1 << 0 << 0.0 << "abc"
-                                     << ""
-                                     << "'abc' is not a valid integer value." << Nothing;
-        QTest::newRow("timeout empty") << -1 << 0 << 0.0 << ""
-                                       << ""
-                                       << "'' is not a valid integer value." << Nothing;
-        QTest::newRow("timeout 32767") << -1 << 0 << 0.0 << "32767"
-                                       << ""
-                                       << "" << 32767;
-        QTest::newRow("timeout -32768") << -1 << 0 << 0.0 << "-32768"
-                                        << ""
-                                        << "" << -32768;
-        QTest::newRow("timeout $7FFF") << -1 << 0 << 0.0 << "$7FFF"
-                                       << ""
-                                       << "" << 32767;
-        QTest::newRow("timeout with a space") << -1 << 0 << 0.0 << " 12"
-                                              << ""
-                                              << "" << 12;
+        QTest::newRow("LPG 40 degrees") << 0 << 12 << 40.0 << "5" << Refused + "(карта газа, 1200 об/мин)" << "" << Nothing;
+        QTest::newRow("LPG NaN") << 0 << 0 << nan << "5" << Refused + "(карта газа, 0 об/мин)" << "" << Nothing;
+        QTest::newRow("petrol -32.769") << 1 << 79 << -32.769 << "5" << Refused + "(карта бензина, 7900 об/мин)" << "" << Nothing;
+        QTest::newRow("petrol 32.768") << 1 << 3 << 32.768 << "5" << Refused + "(карта бензина, 300 об/мин)" << "" << Nothing;
+        QTest::newRow("timeout 70000") << -1 << 0 << 0.0 << "70000" << Refused + "(время до включения вариатора)" << "" << Nothing;
+        QTest::newRow("timeout -32769") << -1 << 0 << 0.0 << "-32769" << Refused + "(время до включения вариатора)" << "" << Nothing;
+        QTest::newRow("map before timeout") << 0 << 1 << -50.0 << "abc" << Refused + "(карта газа, 100 об/мин)" << "" << Nothing;
+        QTest::newRow("timeout abc") << -1 << 0 << 0.0 << "abc" << "" << "'abc' is not a valid integer value." << Nothing;
+        QTest::newRow("timeout empty") << -1 << 0 << 0.0 << "" << "" << "'' is not a valid integer value." << Nothing;
+        QTest::newRow("timeout 32767") << -1 << 0 << 0.0 << "32767" << "" << "" << 32767;
+        QTest::newRow("timeout -32768") << -1 << 0 << 0.0 << "-32768" << "" << "" << -32768;
+        QTest::newRow("timeout $7FFF") << -1 << 0 << 0.0 << "$7FFF" << "" << "" << 32767;
+        QTest::newRow("timeout with a space") << -1 << 0 << 0.0 << " 12" << "" << "" << 12;
     }
     void whatAWriteSends()
     {

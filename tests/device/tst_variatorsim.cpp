@@ -27,7 +27,7 @@ QByteArray Frame(const char* hex)
     return frame;
 }
 
-}  // namespace
+} // namespace
 
 class TestVariatorSim : public QObject, public SimLine {
     Q_OBJECT
@@ -40,8 +40,7 @@ private slots:
     void answersLikeTheVariator()
     {
         // Handshake: 1, with a parameter byte that is no error report.
-        QCOMPARE(Exchange(port, Frame("55FF000B")), Frame("5500"
-                                                          "0001"));
+        QCOMPARE(Exchange(port, Frame("55FF000B")), Frame("5500" "0001"));
         // A bad request checksum: error report 1.
         QCOMPARE(Exchange(port, QByteArray::fromHex("55FF000B33B7")), Frame("55FF0001"));
         // Unknown parameter, and a write to the firmware version: error report 2.

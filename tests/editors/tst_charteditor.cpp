@@ -26,7 +26,7 @@ namespace {
 const QColor Red(255, 0, 0);
 const QColor Blue(0, 0, 255);
 
-}  // namespace
+} // namespace
 
 class TestChartEditor : public QObject {
     Q_OBJECT
@@ -218,7 +218,7 @@ private slots:
         // c/C: click/Shift+click, l r L R: Left Right (capital: Shift), u d: Up Down, p: reload, g: drag,
         // m11+2.2: marker 11 dragged 2.2 degrees up, M: the same ended by Escape, z: Ctrl+Z
         QTest::addColumn<QString>("input");
-        QTest::addColumn<Values>("start");  // points other than 0
+        QTest::addColumn<Values>("start");   // points other than 0
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
         QTest::addColumn<Values>("changed");  // points that hold another value at the end
@@ -293,8 +293,8 @@ private slots:
             else {
                 PointerOverChart(chart());
                 const Qt::Key key = c.toLower() == QLatin1Char('l') ? Qt::Key_Left
-                                  : c.toLower() == QLatin1Char('r') ? Qt::Key_Right
-                                  : c == QLatin1Char('d')           ? Qt::Key_Down
+                    : c.toLower() == QLatin1Char('r')               ? Qt::Key_Right
+                    : c == QLatin1Char('d')                         ? Qt::Key_Down
                                                                     : Qt::Key_Up;
                 QTest::keyClick(chart(), key, c.isUpper() ? Qt::ShiftModifier : Qt::NoModifier);
             }

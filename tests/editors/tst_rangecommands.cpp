@@ -36,65 +36,26 @@ private slots:
 
     void commands_data()
     {
-        QTest::addColumn<QString>("page");  // lpg-grid, lpg-chart(-all), petrol-grid, petrol-chart, settings, editor
+        QTest::addColumn<QString>("page");   // lpg-grid, lpg-chart(-all), petrol-grid, petrol-chart, settings, editor
         QTest::addColumn<QString>("keys");
         // The number answered (none: cancelled), the clipboard's text, or
         // for a map copy the value at 1100 rpm of the map copied from.
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("changes");
-        QTest::newRow("set, table block") << "lpg-grid"
-                                          << "Ctrl+E"
-                                          << "5.5"
-                                          << "" << true;
-        QTest::newRow("add, chart run") << "petrol-chart"
-                                        << "Ctrl+D"
-                                        << "-1.5"
-                                        << "" << true;
-        QTest::newRow("multiply, whole map") << "lpg-chart-all"
-                                             << "Ctrl+M"
-                                             << "110"
-                                             << "" << true;
-        QTest::newRow("interpolate") << "petrol-grid"
-                                     << "Ctrl+I"
-                                     << ""
-                                     << "" << true;
-        QTest::newRow("smooth") << "lpg-chart"
-                                << "Ctrl+G"
-                                << ""
-                                << "" << true;
-        QTest::newRow("paste a column") << "petrol-grid"
-                                        << "Ctrl+V"
-                                        << "1\n2.25\n3\n"
-                                        << "" << true;
-        QTest::newRow("copy petrol to LPG") << "lpg-grid"
-                                            << "Ctrl+Shift+G"
-                                            << ""
-                                            << "" << true;
-        QTest::newRow("copy refused") << "lpg-grid"
-                                      << "Ctrl+Shift+G"
-                                      << "40"
-                                      << "Значение вне допустимого диапазона: бензин, 1100 об/мин" << false;
-        QTest::newRow("cancelled") << "lpg-grid"
-                                   << "Ctrl+E"
-                                   << ""
-                                   << "" << false;
-        QTest::newRow("refused") << "lpg-grid"
-                                 << "Ctrl+E"
-                                 << "40"
-                                 << "Значение вне допустимого диапазона: газ, 1100 об/мин" << false;
-        QTest::newRow("paste refused") << "lpg-grid"
-                                       << "Ctrl+V"
-                                       << "1\nabc"
-                                       << "Вставка отменена: не число «abc», строка 2, столбец 1" << false;
-        QTest::newRow("settings page") << "settings"
-                                       << "Ctrl+E"
-                                       << "5"
-                                       << "" << false;
-        QTest::newRow("open cell editor") << "editor"
-                                          << "Ctrl+E"
-                                          << "5"
-                                          << "" << false;
+        QTest::newRow("set, table block") << "lpg-grid" << "Ctrl+E" << "5.5" << "" << true;
+        QTest::newRow("add, chart run") << "petrol-chart" << "Ctrl+D" << "-1.5" << "" << true;
+        QTest::newRow("multiply, whole map") << "lpg-chart-all" << "Ctrl+M" << "110" << "" << true;
+        QTest::newRow("interpolate") << "petrol-grid" << "Ctrl+I" << "" << "" << true;
+        QTest::newRow("smooth") << "lpg-chart" << "Ctrl+G" << "" << "" << true;
+        QTest::newRow("paste a column") << "petrol-grid" << "Ctrl+V" << "1\n2.25\n3\n" << "" << true;
+        QTest::newRow("copy petrol to LPG") << "lpg-grid" << "Ctrl+Shift+G" << "" << "" << true;
+        QTest::newRow("copy refused") << "lpg-grid" << "Ctrl+Shift+G" << "40" << "Значение вне допустимого диапазона: бензин, 1100 об/мин" << false;
+        QTest::newRow("cancelled") << "lpg-grid" << "Ctrl+E" << "" << "" << false;
+        QTest::newRow("refused") << "lpg-grid" << "Ctrl+E" << "40" << "Значение вне допустимого диапазона: газ, 1100 об/мин" << false;
+        QTest::newRow("paste refused") << "lpg-grid" << "Ctrl+V" << "1\nabc" << "Вставка отменена: не число «abc», строка 2, столбец 1" << false;
+        QTest::newRow("settings page") << "settings" << "Ctrl+E" << "5" << "" << false;
+        QTest::newRow("open cell editor") << "editor" << "Ctrl+E" << "5" << "" << false;
     }
 
     void commands()

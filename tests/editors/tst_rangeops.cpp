@@ -147,17 +147,13 @@ private slots:
         }
         const QPoint c11(1, 1);
         const QString none, refused = QStringLiteral("Вставка отменена: ");
-        QTest::newRow("80 in a column, CR LF, '.'") << column.join("\r\n") + "\r\n"
-                                                    << true << QPoint(5, 5) << QList<int>{} << whole << none;
+        QTest::newRow("80 in a column, CR LF, '.'") << column.join("\r\n") + "\r\n" << true << QPoint(5, 5) << QList<int>{} << whole << none;
         QTest::newRow("80 in a row, ';', ','") << row.join(';') << false << QPoint() << QList<int>{} << whole << none;
-        QTest::newRow("speeds, ',' and '.'") << "1200\t5,5\n1300\t6.25\n"
-                                             << false << QPoint() << QList<int>{} << Values{{12, 5.5}, {13, 6.25}} << none;
+        QTest::newRow("speeds, ',' and '.'") << "1200\t5,5\n1300\t6.25\n" << false << QPoint() << QList<int>{} << Values{{12, 5.5}, {13, 6.25}} << none;
         QTest::newRow("zeros and values: a block") << "0\t5\n0\t6" << true << QPoint(7, 1) << QList<int>{} << Values{{60, 0}, {70, 5}, {61, 0}, {71, 6}} << none;
-        QTest::newRow("a block in the last corner") << "1\t2\n3\t4\n"
-                                                    << true << QPoint(7, 9) << QList<int>{} << Values{{68, 1}, {78, 2}, {69, 3}, {79, 4}} << none;
+        QTest::newRow("a block in the last corner") << "1\t2\n3\t4\n" << true << QPoint(7, 9) << QList<int>{} << Values{{68, 1}, {78, 2}, {69, 3}, {79, 4}} << none;
         QTest::newRow("one number fills") << "7.0005" << true << QPoint(2, 2) << QList<int>{11, 12, 21} << Values{{11, 7.001}, {12, 7.001}, {21, 7.001}} << none;
-        QTest::newRow("one bad cell") << "1\t2\n3\tabc\n"
-                                      << true << c11 << QList<int>{} << Values{} << refused + "не число «abc», строка 2, столбец 2";
+        QTest::newRow("one bad cell") << "1\t2\n3\tabc\n" << true << c11 << QList<int>{} << Values{} << refused + "не число «abc», строка 2, столбец 2";
         QTest::newRow("out of bounds") << "1\n32.01" << true << c11 << QList<int>{} << Values{} << refused + "значение вне допустимого диапазона, строка 2, столбец 1";
         QTest::newRow("does not fit") << "1\t2\n3\t4" << true << QPoint(8, 9) << QList<int>{} << Values{} << refused + "не помещается в таблицу, строка 1, столбец 2";
         QTest::newRow("ragged") << "1\t2\n3" << true << c11 << QList<int>{} << Values{} << refused + "строки разной длины, строка 2, столбец 2";
@@ -209,7 +205,9 @@ private slots:
         QTest::newRow("residue of fine steps dropped") << true << 79 << -1 << -3.25 + 1e-12 << "7900 об/мин: -3,25°";
         QTest::newRow("no exponent, no negative zero") << true << 0 << -1 << -3.5e-18 << "0 об/мин: 0°";
         QTest::newRow("run given backwards") << true << 35 << 15 << 0.0 << "1500–3500 об/мин, 21 точка";
-        for (const auto& [n, word] : {std::pair<int, const char*>{2, "точки"}, {4, "точки"}, {5, "точек"}, {11, "точек"}, {12, "точек"}, {14, "точек"}, {22, "точки"}, {80, "точек"}, {101, "точка"}, {111, "точек"}})
+        for (const auto& [n, word] : {std::pair<int, const char*>{2, "точки"}, {4, "точки"}, {5, "точек"}, {11, "точек"},
+                                     {12, "точек"}, {14, "точек"}, {22, "точки"}, {80, "точек"},
+                                     {101, "точка"}, {111, "точек"}})
             QTest::addRow("%d points", n) << true << 0 << n - 1 << 0.0
                                           << QStringLiteral("0–%1 об/мин, %2 ").arg((n - 1) * 100).arg(n) + word;
     }

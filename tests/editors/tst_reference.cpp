@@ -29,7 +29,7 @@ MapTable Curve(double base)
     return SampleTable([base](int i) { return base + i / 10.0; });
 }
 
-}  // namespace
+} // namespace
 
 class TestReference : public QObject {
     Q_OBJECT
@@ -297,6 +297,7 @@ private slots:
         }
         QCOMPARE(chart->PointColor(59), QColor(0, 0, 255));
     }
+
 };
 
 int main(int argc, char** argv)

@@ -34,11 +34,7 @@ class TestTableEditor : public QObject {
 
 private slots:
     void init() { f.Open(); }
-    void cleanup()
-    {
-        f.Close();
-        grid = nullptr;
-    }
+    void cleanup() { f.Close(); grid = nullptr; }
 
     // The table selects runs of speeds, down a column and on into the next,
     // from the cell where the selection began, whichever way the pointer or
@@ -92,10 +88,10 @@ private slots:
                 QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
             else
                 QTest::keyClick(grid,
-                                c == QLatin1Char('D')   ? Qt::Key_Down
-                                : c == QLatin1Char('U') ? Qt::Key_Up
-                                : c == QLatin1Char('R') ? Qt::Key_Right
-                                                        : Qt::Key_Left,
+                                c == QLatin1Char('D') ? Qt::Key_Down
+                                    : c == QLatin1Char('U') ? Qt::Key_Up
+                                    : c == QLatin1Char('R') ? Qt::Key_Right
+                                                            : Qt::Key_Left,
                                 Qt::ShiftModifier);
             QCoreApplication::processEvents();
         }
@@ -126,10 +122,10 @@ private slots:
         for (int r = 1; r <= 10; ++r)
             QCOMPARE(grid->Cell(0, r), QString::number((r - 1) * 100));
         // Point i in column i / 10 + 1, row i mod 10 + 1.
-        QCOMPARE(grid->Cell(1, 1), QStringLiteral("-10"));     // point 0
-        QCOMPARE(grid->Cell(1, 10), QStringLiteral("-7.75"));  // point 9
-        QCOMPARE(grid->Cell(2, 1), QStringLiteral("-7.5"));    // point 10
-        QCOMPARE(grid->Cell(8, 10), QStringLiteral("9.75"));   // point 79
+        QCOMPARE(grid->Cell(1, 1), QStringLiteral("-10"));      // point 0
+        QCOMPARE(grid->Cell(1, 10), QStringLiteral("-7.75"));   // point 9
+        QCOMPARE(grid->Cell(2, 1), QStringLiteral("-7.5"));     // point 10
+        QCOMPARE(grid->Cell(8, 10), QStringLiteral("9.75"));    // point 79
         // The fixed row and column cannot be edited or selected.
         QCOMPARE(grid->FixedRows(), 1);
         QCOMPARE(grid->FixedCols(), 1);

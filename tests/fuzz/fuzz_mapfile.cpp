@@ -80,7 +80,7 @@ void CheckTables(const Answer& a)
         }
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -21,7 +21,7 @@ MapTable Table(F uoz)
     return table;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -33,8 +33,7 @@ int main(int argc, char** argv)
     const MapTable zero = Table([](int) { return 0.0; });
     const MapTable whole = Table([](int i) { return ((i * 6133) % 64001 - 32000) / 1000.0; });
     // Fine chart steps, exponent notation, a value beyond the editors' bounds.
-    const MapTable fine = Table([](int i) { return i == 0 ? 40.0 : i == 1 ? 0.0000015
-                                                                          : 12.3456 - i * 0.3333; });
+    const MapTable fine = Table([](int i) { return i == 0 ? 40.0 : i == 1 ? 0.0000015 : 12.3456 - i * 0.3333; });
     try {
         SaveMapFile(dir.filePath(QStringLiteral("zero.xml")), zero, zero, QStringLiteral("0"));
         SaveMapFile(dir.filePath(QStringLiteral("whole.xml")), whole, zero, QStringLiteral("55"));

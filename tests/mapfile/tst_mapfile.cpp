@@ -54,7 +54,7 @@ QString What(const std::exception& e)
     return QString::fromUtf8(e.what());
 }
 
-}  // namespace
+} // namespace
 
 class TestMapFile : public QObject {
     Q_OBJECT
@@ -301,8 +301,7 @@ private slots:
         QTest::newRow("comment inside point") << WithPointText(valid, "LPGPoint", 4, "12<!-- x -->500") << 4 << 12.5;
         // The pre-scan counts one '=' per attribute outside quoted values.
         QTest::newRow("eight attributes") << QByteArray(valid).replace("<variatorTarvo>", "<variatorTarvo a1='' a2='' a3='' a4='' "
-                                                                                          "a5='' a6='' a7='' a8=''>")
-                                          << 0 << first;
+                                                                       "a5='' a6='' a7='' a8=''>") << 0 << first;
         QByteArray singleQuoted = valid;
         singleQuoted.replace('"', '\'').replace("Timeout='7'", "Timeout='a=b=c=d=e=f=g=h=i=\"'");
         QTest::newRow("single-quoted values") << singleQuoted << 0 << first;
@@ -381,7 +380,7 @@ private slots:
         QTest::newRow("nine attributes") << attributeBomb << "больше 8 атрибутов";
         // The same attributes in UTF-7, where "+AD0-" stands for "=".
         QTest::newRow("UTF-7") << QByteArray(valid).replace("UTF-8", "UTF-7").replace("<Settings ", "<Settings a1+AD0-'' a2+AD0-'' "
-                                                                                                    "a3+AD0-'' a4+AD0-'' a5+AD0-'' a6+AD0-'' a7+AD0-'' a8+AD0-'' a9+AD0-'' ")
+                                  "a3+AD0-'' a4+AD0-'' a5+AD0-'' a6+AD0-'' a7+AD0-'' a8+AD0-'' a9+AD0-'' ")
                                << "файл объявляет кодировку «UTF-7», а файлы карт — в UTF-8";
         const QString utf16 = QString::fromUtf8(QByteArray(valid).replace("UTF-8", "UTF-16"));
         QTest::newRow("UTF-16") << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2)
@@ -394,8 +393,7 @@ private slots:
         unclosed.replace("</LPGPoint><LPGPoint UOZ500", "<LPGPoint UOZ500");
         QTest::newRow("mismatched tags") << unclosed << "не является правильно построенным XML";
         QTest::newRow("undefined entity") << WithPointText(valid, "LPGPoint", 3, "&x;") << "не является правильно построенным XML";
-        QTest::newRow("text after root") << valid + "junk"
-                                         << "не является правильно построенным XML";
+        QTest::newRow("text after root") << valid + "junk" << "не является правильно построенным XML";
         QByteArray doctype = valid;
         doctype.replace("<variatorTarvo>", "<!DOCTYPE variatorTarvo><variatorTarvo>");
         QTest::newRow("document type") << doctype << "объявление типа документа";
@@ -442,7 +440,7 @@ private slots:
         for (int i = 0; attributes.size() < 3500000; ++i)
             attributes += " a" + QByteArray::number(i) + "=\"1\"";
         QTest::newRow("3.5 MB of attributes") << WithPointText(valid, "LPGPoint", 0, "<v" + attributes + "/>")
-                                              << "больше 8 атрибутов";
+                                                << "больше 8 атрибутов";
         QByteArray onRoot = valid;
         onRoot.replace("<variatorTarvo>", "<variatorTarvo" + attributes + ">");
         QTest::newRow("attributes on the root") << onRoot << "больше 8 атрибутов";
@@ -464,14 +462,14 @@ private slots:
         QByteArray bomb = "<?xml version=\"1.0\"?><!DOCTYPE variatorTarvo [<!ENTITY a \"aaaaaaaaaa\">";
         for (int level = 1; level <= 9; ++level)
             bomb += "<!ENTITY a" + QByteArray::number(level) + " \""
-                  + QByteArray("&a" + (level > 1 ? QByteArray::number(level - 1) : QByteArray()) + ";").repeated(10) + "\">";
+                + QByteArray("&a" + (level > 1 ? QByteArray::number(level - 1) : QByteArray()) + ";").repeated(10) + "\">";
         QTest::newRow("entity bomb") << WithPointText(QByteArray(valid).replace("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", bomb + "]>"),
                                                       "LPGPoint", 0, "&a9;")
                                      << "объявление типа документа";
         QVERIFY(WriteAll(Path(QStringLiteral("secret.txt")), "31337"));
         QTest::newRow("external entity")
             << WithPointText(QByteArray(valid).replace("<variatorTarvo>", "<!DOCTYPE variatorTarvo [<!ENTITY x SYSTEM \"file://"
-                                                                              + Path(QStringLiteral("secret.txt")).toUtf8() + "\">]><variatorTarvo>"),
+                                                       + Path(QStringLiteral("secret.txt")).toUtf8() + "\">]><variatorTarvo>"),
                              "LPGPoint", 0, "&x;")
             << "объявление типа документа";
     }

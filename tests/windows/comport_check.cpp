@@ -31,12 +31,12 @@ void Report(const char* name, bool ok, const char* why)
         ++failures;
 }
 
-#define EXPECT(condition)                    \
-    do {                                     \
-        if (!(condition)) {                  \
-            Report(name, false, #condition); \
-            return;                          \
-        }                                    \
+#define EXPECT(condition)                                                     \
+    do {                                                                      \
+        if (!(condition)) {                                                   \
+            Report(name, false, #condition);                                  \
+            return;                                                           \
+        }                                                                     \
     } while (0)
 
 const unsigned char Handshake[6] = {0x55, 0xFF, 0x00, 0x0B, 0x33, 0xB6};
@@ -215,7 +215,7 @@ void NotASerialDevice()
     Report(name, true, "");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
