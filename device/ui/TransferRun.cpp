@@ -5,6 +5,7 @@
 #include "app/widgets/Controls.h"
 #include "app/widgets/Seams.h"
 #include "editors/ui/ChartEditor.h"
+#include "editors/ui/RangeCommands.h"
 #include "device/wire/ComPort.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QUndoStack>
 #include <memory>
 #include <vector>
 
@@ -94,13 +96,17 @@ void DisableCommands(TForm2* window)
     QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
-void EnableCommands()
+void EnableCommands(TForm2* window)
 {
     QApplication::restoreOverrideCursor();
     for (const QPointer<QAction>& action : DisabledCommands)
         if (action)
             action->setEnabled(true);
     DisabledCommands.clear();
+    // The commands whose enabling follows a state of their own take it again.
+    UpdateRangeCommands(window);
+    window->N15->setEnabled(window->UndoStack->canUndo());
+    window->N16->setEnabled(window->UndoStack->canRedo());
 }
 
 TransferInput* Filter = nullptr;
@@ -186,7 +192,7 @@ WindowTransfer::~WindowTransfer()
     Finish();
     Running = nullptr;
     StopAsked = false;
-    EnableCommands();
+    EnableCommands(window);
     if (window->StopTransferButton)
         window->StopTransferButton->setVisible(false);
     if (CloseAsked) {
