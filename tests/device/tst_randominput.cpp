@@ -220,7 +220,7 @@ private slots:
         bool sized = false;
         int actions = qEnvironmentVariableIntValue("TARVO_RANDOM_ACTIONS", &sized);
         if (!sized || actions <= 0)
-            actions = 50;
+            actions = 70;
         qInfo("%s, %d actions", qPrintable(Seed()), actions);
 
         StoreMaps(*sim, [](int i) { return 4000 + 50 * i; }, [](int i) { return 8000 - 30 * i; });
