@@ -14,7 +14,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   preset=sanitize
   # The random-input test runs about two minutes here instead of fifteen
   # seconds.
-  export TARVO_RANDOM_ACTIONS="${TARVO_RANDOM_ACTIONS:-350}"
+  export TARVO_RANDOM_ACTIONS="${TARVO_RANDOM_ACTIONS:-400}"
 fi
 
 bash scripts/deps.sh
