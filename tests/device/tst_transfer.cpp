@@ -410,7 +410,7 @@ private slots:
         QVERIFY(!w->StringGridLPG->Editor());
         QCOMPARE(w->N51->isChecked(), live);
         QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
-        QVERIFY(w->N19->isEnabled() && w->WriteData->isEnabled());
+        QVERIFY(w->N19->isEnabled() && w->N50->isEnabled() && w->N15->isEnabled());
     }
 
     // While a marker is held no transfer starts: "Записать изменения" and
