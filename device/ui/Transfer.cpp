@@ -253,7 +253,7 @@ void StopLiveWriting(TForm2* window)
 // silent on success, and the first failure ends the live writing.
 void WriteChanges(TForm2* window, bool live)
 {
-    if (TransferRunning())
+    if (!TransferMayStart())
         return;
     if (!IsConnected(window)) {
         if (live)
@@ -277,8 +277,12 @@ void WriteChanges(TForm2* window, bool live)
         throw;
     }
 
-    const QList<int> lpgPoints = ChangedPoints(LPGTable, LPGFirstParameter);
-    const QList<int> petrolPoints = ChangedPoints(PetrolTable, PetrolFirstParameter);
+    // What goes out, and what the echoes are read back against, is the maps
+    // as they are now.
+    const MapTable lpg = LPGTable;
+    const MapTable petrol = PetrolTable;
+    const QList<int> lpgPoints = ChangedPoints(lpg, LPGFirstParameter);
+    const QList<int> petrolPoints = ChangedPoints(petrol, PetrolFirstParameter);
     const bool timeoutChanged = !VariatorHolds.timeoutKnown || VariatorHolds.timeout != startTimeout;
     if (lpgPoints.isEmpty() && petrolPoints.isEmpty() && !timeoutChanged) {
         if (!live)
@@ -287,8 +291,8 @@ void WriteChanges(TForm2* window, bool live)
     }
 
     WindowTransfer t(window, TransferKind::Write, live);
-    WritePoints(LPGTable, LPGFirstParameter, lpgPoints, LPGWriteCaption, LPGWriteMismatch, nullptr);
-    WritePoints(PetrolTable, PetrolFirstParameter, petrolPoints, PetrolWriteCaption, PetrolWriteMismatch, nullptr);
+    WritePoints(lpg, LPGFirstParameter, lpgPoints, LPGWriteCaption, LPGWriteMismatch, nullptr);
+    WritePoints(petrol, PetrolFirstParameter, petrolPoints, PetrolWriteCaption, PetrolWriteMismatch, nullptr);
     if (timeoutChanged) {
         t.tally.timeoutPlanned = true;
         int echo = 0;
@@ -305,10 +309,10 @@ void WriteChanges(TForm2* window, bool live)
     QList<int> petrolDiffering;
     if (t.Going()) {
         for (int i : lpgPoints)
-            if (!SameAdvance(lpgBack.Uoz[i], LPGTable.Uoz[i]))
+            if (!SameAdvance(lpgBack.Uoz[i], lpg.Uoz[i]))
                 lpgDiffering.append(i);
         for (int i : petrolPoints)
-            if (!SameAdvance(petrolBack.Uoz[i], PetrolTable.Uoz[i]))
+            if (!SameAdvance(petrolBack.Uoz[i], petrol.Uoz[i]))
                 petrolDiffering.append(i);
     }
     ShowHeldReferences(window);
@@ -320,7 +324,9 @@ void WriteChanges(TForm2* window, bool live)
     const bool differing = !lpgDiffering.isEmpty() || !petrolDiffering.isEmpty();
     if (differing)
         t.tally.failures += lpgDiffering.size() + petrolDiffering.size();
-    if (live && NeedsSummary(t.tally))
+    // A failure ends the live writing; a stop is the user's own, and the
+    // tick stays as the user left it.
+    if (live && NeedsSummary(t.tally) && t.tally.end != TransferEnd::Stopped)
         StopLiveWriting(window);
     if (differing)
         ShowMessage(ComparisonMessage(lpgDiffering, petrolDiffering));
@@ -346,7 +352,7 @@ void WritePetrolMap(MapTable& table, bool* allEchoed)
 
 void TForm2::ReadDataClick()
 {
-    if (TransferRunning())
+    if (!TransferMayStart())
         return;
     const MuteChangeWriting mute;
     // Both maps read are one step.
@@ -395,7 +401,7 @@ void TForm2::ReadDataClick()
 
 void TForm2::WriteDataClick()
 {
-    if (TransferRunning())
+    if (!TransferMayStart())
         return;
     if (!IsConnected(this)) {
         SetConnectionStatus(this, QStringLiteral("disconnected"));
@@ -408,10 +414,13 @@ void TForm2::WriteDataClick()
         return;
 
     WindowTransfer t(this, TransferKind::Write);
+    // What goes out is the maps as they are now.
+    MapTable lpg = LPGTable;
+    MapTable petrol = PetrolTable;
     bool lpgEchoed = false;
     bool petrolEchoed = false;
-    WritePLGMap(LPGTable, &lpgEchoed);
-    WritePetrolMap(PetrolTable, &petrolEchoed);
+    WritePLGMap(lpg, &lpgEchoed);
+    WritePetrolMap(petrol, &petrolEchoed);
     // The reply to the start timeout is not compared with anything.
     t.tally.timeoutPlanned = true;
     int echo = 0;
@@ -421,8 +430,8 @@ void TForm2::WriteDataClick()
 
     // Every map point echoed: the car holds these maps.
     if (lpgEchoed && petrolEchoed) {
-        KeepMaps(LPGTable, PetrolTable);
-        LeaveRestorePoint(TransferKind::Write, LPGTable, PetrolTable, QString::number(startTimeout));
+        KeepMaps(lpg, petrol);
+        LeaveRestorePoint(TransferKind::Write, lpg, petrol, QString::number(startTimeout));
     }
     t.Finish();
 }
@@ -434,7 +443,7 @@ void TForm2::WriteDataClick()
 // it) counts as differing.
 void TForm2::N19Click()
 {
-    if (TransferRunning())
+    if (!TransferMayStart())
         return;
     if (!IsConnected(this)) {
         ShowMessage(QStringLiteral("Вариатор отключен"));
@@ -477,8 +486,9 @@ void SetupChangeWriting(TForm2* window)
     QObject::connect(timer, &QTimer::timeout, window, [window, timer] {
         if (!LiveWriting(window))
             return;
-        // A transfer in flight: the changes wait for the next pause after it.
-        if (TransferRunning()) {
+        // A transfer in flight or a marker held: the changes wait for the
+        // next pause after it.
+        if (TransferRunning() || MarkerDragHeld(window)) {
             timer->start();
             return;
         }
