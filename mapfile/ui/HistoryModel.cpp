@@ -82,8 +82,7 @@ bool THistoryModel::setData(const QModelIndex& index, const QVariant& value, int
         return false;
     QString error;
     if (!SaveRestorePointNote(entries.at(i).file, note, &error)) {
-        ShowErrorBoxLater(QStringLiteral("Не удалось сохранить запись об автомобиле: %1: %2")
-                              .arg(RestorePointNoteFile(entries.at(i).file), error));
+        ShowErrorBoxLater(RestorePointNoteFailure(entries.at(i).file, error));
         return false;
     }
     found[i].note = note;

@@ -5,6 +5,7 @@
 
 #include "LinkFixture.h"
 #include "app/core/History.h"
+#include "app/core/Visit.h"
 #include "app/core/KeptMaps.h"
 #include "app/core/MapCompare.h"
 #include "mapfile/core/MapFile.h"
@@ -43,14 +44,14 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("faultParameter");  // a bad checksum there; -1: none
         QTest::addColumn<bool>("blocked");         // the history folder cannot be made
-        QTest::addColumn<QString>("name");         // of the one point; empty: none
+        QTest::addColumn<QString>("name");         // of the one point, before its visit; empty: none
         QTest::addColumn<bool>("kept");
-        QTest::newRow("read") << "read" << -1 << false << "-read-COM5-fw12.xml" << true;
+        QTest::newRow("read") << "read" << -1 << false << "-read-COM5-fw12" << true;
         QTest::newRow("read, LPG point 3 fails") << "read" << 83 << false << "" << false;
-        QTest::newRow("read, firmware fails") << "read" << 160 << false << "-read-COM5.xml" << true;
-        QTest::newRow("write") << "write" << -1 << false << "-write-COM5.xml" << true;
+        QTest::newRow("read, firmware fails") << "read" << 160 << false << "-read-COM5" << true;
+        QTest::newRow("write") << "write" << -1 << false << "-write-COM5" << true;
         QTest::newRow("write, petrol point 7 fails") << "write" << 7 << false << "" << false;
-        QTest::newRow("compare") << "compare" << -1 << false << "-compare-COM5.xml" << false;
+        QTest::newRow("compare") << "compare" << -1 << false << "-compare-COM5" << false;
         QTest::newRow("compare, petrol point 0 fails") << "compare" << 0 << false << "" << false;
         QTest::newRow("read, no folder") << "read" << -1 << true << "" << true;
     }
@@ -86,7 +87,9 @@ private slots:
         QCOMPARE(!messages.isEmpty() && messages.last().startsWith(failure), blocked);
         if (name.isEmpty())
             return;
-        QVERIFY2(files[0].endsWith(name), qPrintable(files[0]));
+        // The visit started by the connect names it.
+        QVERIFY(!CurrentVisit.id.isEmpty());
+        QVERIFY2(files[0].endsWith(name + QStringLiteral("-v") + CurrentVisit.id + QStringLiteral(".xml")), qPrintable(files[0]));
         MapTable lpg = {};
         MapTable petrol = {};
         const QString file = QDir(folder).filePath(files[0]);
