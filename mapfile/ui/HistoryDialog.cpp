@@ -37,9 +37,10 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
 
     List = new QTreeView(this);
     List->setObjectName(QStringLiteral("HistoryList"));
-    List->setRootIsDecorated(false);
+    // A visit's row unfolds to its restore points.
+    List->setRootIsDecorated(true);
     List->setUniformRowHeights(true);
-    List->setItemsExpandable(false);
+    List->setItemsExpandable(true);
     List->setAllColumnsShowFocus(true);
     List->setSelectionMode(QAbstractItemView::SingleSelection);
     List->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -50,7 +51,8 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     const int pad = 3 * metrics.averageCharWidth();
     const QString widest[] = {QStringLiteral("00.00.0000 00:00:00"), QStringLiteral("сравнение"),
                               QStringLiteral("COM0000"), QStringLiteral("Прошивка"),
-                              QStringLiteral("Отличается точек")};
+                              QStringLiteral("Отличается точек"),
+                              QStringLiteral("сравнение 00:00:00 → сравнение 00:00:00, изменено точек: 000")};
     for (int c = 0; c < THistoryModel::NoteColumn; ++c)
         List->setColumnWidth(c, metrics.horizontalAdvance(widest[c]) + pad);
     List->header()->setStretchLastSection(true);
@@ -98,11 +100,11 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     // The chosen restore point stays chosen while the search changes the rows.
     auto keptEntry = std::make_shared<int>(-1);
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
-            [this, keptEntry] { *keptEntry = model->EntryOf(List->currentIndex().row()); });
+            [this, keptEntry] { *keptEntry = model->EntryAt(List->currentIndex()); });
     connect(model, &QAbstractItemModel::modelReset, this, [this, keptEntry] {
-        const int row = int(model->shown.indexOf(*keptEntry));
-        if (row >= 0)
-            List->setCurrentIndex(model->index(row, 0));
+        const QModelIndex kept = model->IndexOfEntry(*keptEntry);
+        if (kept.isValid())
+            List->setCurrentIndex(kept);
         ChoiceChanged();
     });
     connect(SearchEdit, &QLineEdit::textChanged, this, [this](const QString& text) { model->SetSearch(text); });
@@ -136,7 +138,7 @@ void THistoryDialog::StartReading()
         return;
     }
     reader = StartHistoryReader(
-        this, files, notes, LPGTable, PetrolTable, [this](const QVector<Finding>& batch) { model->Take(batch); },
+        this, files, notes, model->VisitPairs(), LPGTable, PetrolTable, [this](const QVector<Finding>& batch) { model->Take(batch); },
         [this] { filled = true; });
 }
 
@@ -148,9 +150,9 @@ bool THistoryDialog::Filled() const
 const RestorePointEntry* THistoryDialog::Chosen() const
 {
     const QModelIndex current = List->currentIndex();
-    if (!current.isValid() || !List->selectionModel()->isRowSelected(current.row(), QModelIndex()))
+    if (!current.isValid() || !List->selectionModel()->isRowSelected(current.row(), current.parent()))
         return nullptr;
-    const int i = model->EntryOf(current.row());
+    const int i = model->EntryAt(current);
     if (i < 0 || model->found.at(i).damaged)
         return nullptr;
     return &model->entries.at(i);
@@ -197,7 +199,7 @@ void THistoryDialog::NoteClick()
     const QModelIndex current = List->currentIndex();
     if (!current.isValid())
         return;
-    const QModelIndex note = model->index(current.row(), THistoryModel::NoteColumn);
+    const QModelIndex note = model->index(current.row(), THistoryModel::NoteColumn, current.parent());
     List->setCurrentIndex(note);
     List->edit(note);
 }
