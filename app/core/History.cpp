@@ -26,7 +26,9 @@ const QString StampFormat = QStringLiteral("yyyyMMdd-HHmmss");
 // to try names for ever.
 constexpr int MaxSuffix = 9999;
 
-QString KindWord(TransferKind kind)
+}  // namespace
+
+QString TransferKindWord(TransferKind kind)
 {
     switch (kind) {
     case TransferKind::Write:
@@ -38,6 +40,8 @@ QString KindWord(TransferKind kind)
     }
     return QStringLiteral("read");
 }
+
+namespace {
 
 const QString NoteSuffix = QStringLiteral(".note");
 
@@ -68,7 +72,7 @@ QString HistoryFolder()
 
 QString RestorePointName(const RestorePointInfo& info, int suffix)
 {
-    QString name = info.when.toString(StampFormat) + QLatin1Char('-') + KindWord(info.kind)
+    QString name = info.when.toString(StampFormat) + QLatin1Char('-') + TransferKindWord(info.kind)
                  + QStringLiteral("-COM") + QString::number(info.port);
     if (info.hasFirmware)
         name += QStringLiteral("-fw") + QString::number(info.firmware);
@@ -97,6 +101,14 @@ QString RestorePointEntry::WhenText() const
     // yyyyMMdd-HHmmss
     return stamp.mid(6, 2) + QLatin1Char('.') + stamp.mid(4, 2) + QLatin1Char('.') + stamp.left(4) + QLatin1Char(' ')
          + stamp.mid(9, 2) + QLatin1Char(':') + stamp.mid(11, 2) + QLatin1Char(':') + stamp.mid(13, 2);
+}
+
+QString RestorePointSearchText(const RestorePointEntry& entry, const QString& note)
+{
+    return (entry.WhenText() + QLatin1Char('\n') + TransferKindText(entry.kind) + QLatin1Char(' ')
+            + TransferKindWord(entry.kind) + QStringLiteral("\nCOM") + QString::number(entry.port) + QLatin1Char('\n')
+            + note)
+        .toLower();
 }
 
 bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)

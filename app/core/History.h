@@ -59,6 +59,13 @@ struct RestorePointEntry {
     QString WhenText() const;
 };
 
+// What the history's search looks through for one restore point, in lower
+// case: its date and time as listed, its kind ("чтение", and "read" too), its
+// port ("com7") and its note. A text matches when this holds it in any case.
+QString RestorePointSearchText(const RestorePointEntry& entry, const QString& note);
+// The kind as tarvo-cli and the file names write it: "read", "write", "compare".
+QString TransferKindWord(TransferKind kind);
+
 // The fields of a restore point's file name; false for any other name. No
 // date and time are built: the stamp is only checked to name one.
 bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry);

@@ -348,12 +348,8 @@ const QString& THistoryModel::Haystack(int i)
     if (haystacks.isEmpty())
         haystacks.resize(entries.size());
     QString& h = haystacks[i];
-    if (h.isEmpty()) {
-        const RestorePointEntry& e = entries.at(i);
-        h = (e.WhenText() + QLatin1Char('\n') + TransferKindText(e.kind) + QStringLiteral("\nCOM")
-             + QString::number(e.port) + QLatin1Char('\n') + found.at(i).note)
-                .toLower();
-    }
+    if (h.isEmpty())
+        h = RestorePointSearchText(entries.at(i), found.at(i).note);
     return h;
 }
 

@@ -111,7 +111,7 @@ private slots:
             {{"read", "--port", "7", "--fast", "a.xml"}, "unknown option --fast"},
             {{"diff", "a.xml"}, "diff takes 2 file names"},
             {{"verify", "--port", "7", "--no-verify", "a.xml"}, "--timeout, --backup and --no-verify belong to write"},
-            {{"write", "--port", "7", "--json", "a.xml"}, "--json belongs to read, verify and diff"},
+            {{"write", "--port", "7", "--json", "a.xml"}, "--json belongs to read, verify, diff and history"},
             {{"ports", "--port", "7"}, "ports takes no port"},
             {{"diff", "a.xml", "b.xml", "--note", "Golf"}, "--note belongs to read, write and verify"},
         };
