@@ -5,6 +5,7 @@
 #include "device/wire/Frame.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 Visit CurrentVisit;
@@ -83,6 +84,9 @@ QString SetVisitCar(const QString& text)
     v.car = car;
     QString failure;
     for (const QString& point : std::as_const(v.points)) {
+        // A point taken away since has nothing left to name.
+        if (!QFileInfo::exists(point))
+            continue;
         QString reason;
         if (!SaveRestorePointNote(point, car, &reason) && failure.isEmpty())
             failure = RestorePointNoteFailure(point, reason);
