@@ -289,7 +289,6 @@ void THistoryModel::Take(const QVector<Finding>& findings)
     bool notes = false;
     int first = -1;
     int last = -1;
-    QVector<int> visits;
     for (const Finding& f : findings) {
         int g = -1;
         if (f.isVisit) {
@@ -316,8 +315,6 @@ void THistoryModel::Take(const QVector<Finding>& findings)
             continue;
         first = first < 0 ? row : std::min(first, row);
         last = std::max(last, row);
-        if (!groups.at(g).visit.isEmpty() && (visits.isEmpty() || visits.last() != g))
-            visits.append(g);
     }
     // The rows change only when a note brings one in: a list being read
     // through is not reset under the user's eyes for nothing.
@@ -328,13 +325,16 @@ void THistoryModel::Take(const QVector<Finding>& findings)
             return;
         }
     }
-    if (first >= 0) {
-        emit dataChanged(index(first, 0), index(last, Columns - 1));
-        for (int g : std::as_const(visits)) {
-            const QModelIndex parent = index(rowOfGroup.at(g), 0);
-            emit dataChanged(index(0, 0, parent), index(rowCount(parent) - 1, Columns - 1, parent));
-        }
-    }
+    // One range of top-level rows: the view repaints what it shows of it,
+    // the unfolded visits' points among them. A range for each visit's
+    // points would have the view look each one up among all its rows.
+    if (first < 0)
+        return;
+    emit dataChanged(index(first, 0), index(last, Columns - 1));
+    // A range of one row repaints that row alone: a visit's points too.
+    const QModelIndex only = index(first, 0);
+    if (first == last && rowCount(only) > 0)
+        emit dataChanged(index(0, 0, only), index(rowCount(only) - 1, Columns - 1, only));
 }
 
 void THistoryModel::Unsearched(int i)

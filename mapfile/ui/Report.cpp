@@ -82,7 +82,9 @@ QImage BeforeAfterImage(const MapTable& before, const MapTable& after)
     auto* chart = new QChart;
     scene.addItem(chart);
     auto* axisX = new QValueAxis;
-    axisX->setRange(0, (MapPoints - 1) * RpmStep);
+    // A tick every thousand rpm, as the table's columns.
+    axisX->setRange(0, MapPoints * RpmStep);
+    axisX->setTickCount(MapPoints / GridRows + 1);
     axisX->setLabelFormat(QStringLiteral("%d"));
     axisX->setTitleText(QStringLiteral("об/мин"));
     auto* axisY = new QValueAxis;
@@ -95,6 +97,7 @@ QImage BeforeAfterImage(const MapTable& before, const MapTable& after)
             high = std::max(high, uoz);
         }
     axisY->setRange(std::floor(low) - 1, std::ceil(high) + 1);
+    axisY->applyNiceNumbers();
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
     const struct {

@@ -317,6 +317,8 @@ private slots:
         w->N24->trigger();
 
         QCOMPARE(errors, QStringList());
+        if (changed && qEnvironmentVariableIsSet("TARVO_RECORD_COPY"))
+            QFile::copy(chosen, qEnvironmentVariable("TARVO_RECORD_COPY"));
         QProcess text;
         text.start(pdftotext, {QStringLiteral("-layout"), chosen, QStringLiteral("-")});
         QVERIFY(text.waitForFinished(30000) && text.exitCode() == 0);
