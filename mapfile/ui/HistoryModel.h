@@ -23,8 +23,8 @@ public:
         PortColumn,
         FirmwareColumn,
         DifferColumn,
-        VisitColumn,
         NoteColumn,
+        VisitColumn,
         Columns
     };
 
