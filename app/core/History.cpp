@@ -6,16 +6,29 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QMutex>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QSet>
+#include <QSettings>
 #include <QStringDecoder>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <algorithm>
+#include <atomic>
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstdio>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
 #endif
 #include <stdexcept>
 
@@ -58,7 +71,66 @@ bool HoldsControl(const QString& text)
 
 }  // namespace
 
+namespace {
+
+// The setting of the history folder, and the folder of this run.
+const QString HistoryFolderKey = QStringLiteral("HistoryFolder");
+QString runFolder;
+
+QSettings Settings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tarvo-gui"),
+                     QStringLiteral("tarvo-gui"));
+}
+
+}  // namespace
+
+QString ChosenHistoryFolder()
+{
+    return Settings().value(HistoryFolderKey).toString();
+}
+
+void KeepChosenHistoryFolder(const QString& folder)
+{
+    QSettings settings = Settings();
+    if (folder.isEmpty())
+        settings.remove(HistoryFolderKey);
+    else
+        settings.setValue(HistoryFolderKey, QDir::cleanPath(QDir::fromNativeSeparators(folder)));
+    settings.sync();
+}
+
+void UseHistoryFolderForRun(const QString& folder)
+{
+    runFolder = folder.isEmpty() ? QString() : QDir::cleanPath(QDir::fromNativeSeparators(folder));
+}
+
 QString HistoryFolder()
+{
+    if (!runFolder.isEmpty())
+        return runFolder;
+    const QString chosen = ChosenHistoryFolder();
+    return chosen.isEmpty() ? DefaultHistoryFolder() : chosen;
+}
+
+QString HostToken(const QString& hostName)
+{
+    QString token = hostName.left(63);
+    for (QChar& c : token) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z')))
+            c = QLatin1Char('_');
+    }
+    return token;
+}
+
+QString LocalHostToken()
+{
+    static const QString token = HostToken(QSysInfo::machineHostName());
+    return token;
+}
+
+QString DefaultHistoryFolder()
 {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (data.isEmpty())
@@ -72,6 +144,8 @@ QString RestorePointName(const RestorePointInfo& info, int suffix)
                  + QStringLiteral("-COM") + QString::number(info.port);
     if (info.hasFirmware)
         name += QStringLiteral("-fw") + QString::number(info.firmware);
+    if (!info.host.isEmpty())
+        name += QStringLiteral("-h") + info.host;
     if (suffix > 1)
         name += QLatin1Char('-') + QString::number(suffix);
     return name + QStringLiteral(".xml");
@@ -101,7 +175,7 @@ bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
 {
     static const QRegularExpression pattern(QStringLiteral(
         "^(([0-9]{4})([0-9]{2})([0-9]{2})-([0-9]{2})([0-9]{2})([0-9]{2}))-(read|write|compare)-COM(-?[0-9]{1,9})"
-        "(?:-fw(-?[0-9]{1,9}))?(?:-([0-9]{1,9}))?\\.xml$"));
+        "(?:-fw(-?[0-9]{1,9}))?(?:-h(?<host>[A-Za-z0-9_]{1,63}))?(?:-(?<suffix>[0-9]{1,9}))?\\.xml$"));
     const QRegularExpressionMatch m = pattern.match(fileName);
     if (!m.hasMatch())
         return false;
@@ -118,7 +192,10 @@ bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
     entry.port = field(9);
     entry.hasFirmware = m.capturedLength(10) > 0;
     entry.firmware = entry.hasFirmware ? field(10) : 0;
-    entry.suffix = m.capturedLength(11) > 0 ? field(11) : 1;
+    static const int hostGroup = int(pattern.namedCaptureGroups().indexOf(QStringLiteral("host")));
+    static const int suffixGroup = int(pattern.namedCaptureGroups().indexOf(QStringLiteral("suffix")));
+    entry.suffix = m.capturedLength(suffixGroup) > 0 ? field(suffixGroup) : 1;
+    entry.host = m.captured(hostGroup);
     return true;
 }
 
@@ -193,13 +270,16 @@ QString SaveRestorePoint(const QString& folder, const RestorePointInfo& info, co
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("папку не удаётся создать"));
 
-    // Written whole under a name of this process's own first, so that a
-    // restore point is either complete or not there at all.
-    static int serial = 0;
+    // Written whole under a name of this workstation's and process's own
+    // first, which no listing takes for a restore point, so that a restore
+    // point is either complete or not there at all.
+    static std::atomic<int> serial{0};
     const QDir dir(folder);
-    const QString temporary = dir.filePath(QStringLiteral(".%1-%2.part")
+    const QString temporary = dir.filePath(QStringLiteral(".%1-%2-%3-%4.part")
+                                               .arg(LocalHostToken())
                                                .arg(QCoreApplication::applicationPid())
-                                               .arg(++serial));
+                                               .arg(++serial)
+                                               .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
     try {
         SaveMapFile(temporary, lpg, petrol, startTimeout);
     } catch (const std::exception& e) {
@@ -207,29 +287,138 @@ QString SaveRestorePoint(const QString& folder, const RestorePointInfo& info, co
         return fail(QString::fromUtf8(e.what()));
     }
 
-    // The rename refuses a name that exists, at the moment of the rename: two
-    // programs saving in the same second each get a name of their own.
-    QFile file(temporary);
+    // The move refuses a name that exists, at the moment of the move: any
+    // number of programs, on any number of computers, saving in the same
+    // second each get a name of their own.
     for (int suffix = 1; suffix <= MaxSuffix; ++suffix) {
         const QString name = dir.filePath(RestorePointName(info, suffix));
         // A note left without its restore point must not become the note of
         // a new one.
         if (QFileInfo::exists(RestorePointNoteFile(name)))
             continue;
-        if (file.rename(name)) {
-            QString reason;
+        QString reason;
+        const int moved = PublishNewFile(temporary, name, &reason);
+        if (moved > 0) {
             if (!note.isEmpty() && !SaveRestorePointNote(name, note, &reason) && error)
                 *error = reason;
             return name;
         }
-        if (!QFileInfo::exists(name)) {
-            const QString reason = file.errorString();
+        if (moved < 0) {
             QFile::remove(temporary);
             return fail(reason);
         }
     }
     QFile::remove(temporary);
     return fail(QStringLiteral("все имена для %1 заняты").arg(RestorePointName(info)));
+}
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// Whether a failed move or link says the file system lacks it, rather than
+// that it failed.
+bool Unsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP || error == EPERM
+        || error == EMLINK || error == EXDEV;
+}
+
+// An exclusive create or a link over NFS can be done by the server and still
+// be answered "exists" when the reply is lost and the call is sent again:
+// then from has two links, one of them the new name.
+bool LinkedTwice(const QByteArray& from)
+{
+    struct stat st = {};
+    return ::stat(from.constData(), &st) == 0 && st.st_nlink == 2;
+}
+
+int LinkInPlace(const QByteArray& from, const QByteArray& to, int* error)
+{
+    if (::link(from.constData(), to.constData()) != 0) {
+        *error = errno;
+        if (*error != EEXIST || !LinkedTwice(from))
+            return *error == EEXIST ? 0 : -1;
+    }
+    ::unlink(from.constData());
+    return 1;
+}
+
+// The name's claim file: created exclusively by the one writer that may move
+// a file to the name, and removed once it has (or has seen the name taken).
+int MoveClaimed(const QByteArray& from, const QString& to, int* error)
+{
+    const QFileInfo target(to);
+    const QByteArray name = QFile::encodeName(to);
+    const QByteArray claim
+        = QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".claim"));
+    const int fd = ::open(claim.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = errno;
+        return *error == EEXIST ? 0 : -1;
+    }
+    ::close(fd);
+    int moved = 0;
+    struct stat st = {};
+    if (::lstat(name.constData(), &st) == 0) {
+        moved = 0;
+    } else if (errno != ENOENT) {
+        *error = errno;
+        moved = -1;
+    } else if (::rename(from.constData(), name.constData()) == 0) {
+        moved = 1;
+    } else {
+        *error = errno;
+        moved = -1;
+    }
+    ::unlink(claim.constData());
+    return moved;
+}
+#endif
+
+}  // namespace
+
+int PublishNewFile(const QString& from, const QString& to, QString* error, PublishWay way)
+{
+    int code = 0;
+    int moved = -1;
+#ifdef Q_OS_WIN
+    // MoveFileExW without MOVEFILE_REPLACE_EXISTING fails on a taken name, and
+    // a share's server does the same; no other way is needed here.
+    Q_UNUSED(way);
+    const QString source = QDir::toNativeSeparators(from);
+    const QString target = QDir::toNativeSeparators(to);
+    if (MoveFileExW(reinterpret_cast<const wchar_t*>(source.utf16()), reinterpret_cast<const wchar_t*>(target.utf16()),
+                    MOVEFILE_WRITE_THROUGH)) {
+        moved = 1;
+    } else {
+        code = int(GetLastError());
+        moved = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? 0 : -1;
+    }
+#else
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    bool tried = false;
+#ifdef Q_OS_LINUX
+    if (way == PublishWay::Best) {
+        tried = ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0;
+        code = errno;
+        if (tried)
+            moved = 1;
+        else if (code == EEXIST)
+            moved = 0;
+        tried = tried || !Unsupported(code);
+    }
+#endif
+    if (!tried && way != PublishWay::Claim) {
+        moved = LinkInPlace(source, target, &code);
+        tried = moved >= 0 || !Unsupported(code);
+    }
+    if (!tried)
+        moved = MoveClaimed(source, to, &code);
+#endif
+    if (moved < 0 && error)
+        *error = qt_error_string(code);
+    return moved;
 }
 
 QString RestorePointFailure(const QString& folder, const QString& reason)
@@ -249,6 +438,64 @@ MapTable WireMap(const MapTable& table)
     return wire;
 }
 
+namespace {
+
+// The history folder in use that failed, while restore points go to the
+// default folder instead; empty while it takes them.
+QMutex fallbackLock;
+QString failedFolder;
+
+// Saves a restore point into the history folder in use, or, when that fails,
+// into the default folder; the message to tell is left in told.
+QString SaveWhereItCan(const RestorePointInfo& info, const MapTable& lpg, const MapTable& petrol,
+                       const QString& startTimeout, const QString& note, QString* error, QString* told)
+{
+    const QString folder = HistoryFolder();
+    const QString local = DefaultHistoryFolder();
+    if (folder == local)
+        return SaveRestorePoint(folder, info, lpg, petrol, startTimeout, error, note);
+    // A chosen folder is never made: one that is missing is a share not
+    // mounted, a folder moved away, a network that is down.
+    QString file;
+    if (QFileInfo(folder).isDir())
+        file = SaveRestorePoint(folder, info, lpg, petrol, startTimeout, error, note);
+    else if (error)
+        *error = QStringLiteral("папки нет или она недоступна");
+    const QMutexLocker locker(&fallbackLock);
+    if (!file.isEmpty()) {
+        if (failedFolder == folder)
+            *told = QStringLiteral("Папка истории снова доступна: точка восстановления сохранена в «%1». "
+                                   "Сохранённые, пока она была недоступна, лежат в «%2».")
+                        .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(local));
+        failedFolder.clear();
+        return file;
+    }
+    const QString reason = error ? *error : QString();
+    QString localError;
+    file = SaveRestorePoint(local, info, lpg, petrol, startTimeout, &localError, note);
+    if (file.isEmpty()) {
+        if (error)
+            *error = reason + QStringLiteral("; в папке по умолчанию тоже: ") + localError;
+        return file;
+    }
+    if (error)
+        *error = localError;
+    if (failedFolder != folder)
+        *told = QStringLiteral("Папка истории «%1» недоступна: %2. Точка восстановления сохранена в «%3»; "
+                               "следующие, пока папка недоступна, тоже будут сохраняться туда.")
+                    .arg(QDir::toNativeSeparators(folder), reason, QDir::toNativeSeparators(local));
+    failedFolder = folder;
+    return file;
+}
+
+}  // namespace
+
+void ForgetHistoryFallback()
+{
+    const QMutexLocker locker(&fallbackLock);
+    failedFolder.clear();
+}
+
 QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
                           const QString& startTimeout, std::optional<int> firmware, const QString& note)
 {
@@ -258,77 +505,98 @@ QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, cons
     info.port = port;
     info.hasFirmware = firmware.has_value();
     info.firmware = firmware.value_or(0);
-    const QString folder = HistoryFolder();
+    info.host = LocalHostToken();
     QString error;
-    const QString file = SaveRestorePoint(folder, info, WireMap(lpg), WireMap(petrol), startTimeout, &error, note);
+    QString told;
+    const QString file = SaveWhereItCan(info, WireMap(lpg), WireMap(petrol), startTimeout, note, &error, &told);
     if (file.isEmpty())
-        return RestorePointFailure(folder, error);
+        return RestorePointFailure(HistoryFolder(), error);
     if (!error.isEmpty())
-        return QStringLiteral("Не удалось сохранить запись об автомобиле: %1: %2")
-            .arg(QDir::toNativeSeparators(RestorePointNoteFile(file)), error);
-    return QString();
+        told += (told.isEmpty() ? QString() : QStringLiteral("\n"))
+              + QStringLiteral("Не удалось сохранить запись об автомобиле: %1: %2")
+                    .arg(QDir::toNativeSeparators(RestorePointNoteFile(file)), error);
+    return told;
 }
 
 namespace {
 
 // Each name of folder's files, with the platform's own listing where it can
-// give them without looking at each file; a folder gives no name.
+// give them without looking at each file; a folder gives no name. False when
+// the folder cannot be read.
 template <typename Take>
-void EachName(const QString& folder, Take take)
+bool EachName(const QString& folder, Take take)
 {
 #ifdef Q_OS_UNIX
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
-        return;
+        return false;
     while (const dirent* e = ::readdir(dir)) {
         if (e->d_type == DT_DIR || e->d_name[0] == '.')
             continue;
         take(QFile::decodeName(e->d_name));
     }
     ::closedir(dir);
+    return true;
 #else
+    const QFileInfo info(folder);
+    if (!info.isDir() || !info.isReadable())
+        return false;
     QDirIterator it(folder, QDir::Files | QDir::System);
     while (it.hasNext()) {
         it.next();
         take(it.fileName());
     }
+    return true;
 #endif
 }
 
 }  // namespace
 
+bool ListedBefore(const RestorePointEntry& a, const RestorePointEntry& b)
+{
+    if (a.stamp != b.stamp)
+        return a.stamp > b.stamp;
+    if (a.suffix != b.suffix)
+        return a.suffix > b.suffix;
+    return a.file > b.file;
+}
+
 QList<RestorePointEntry> ListRestorePoints(const QString& folder)
 {
     QList<RestorePointEntry> entries;
+    ListNewRestorePoints(folder, QSet<QString>(), entries);
+    return entries;
+}
+
+bool ListNewRestorePoints(const QString& folder, const QSet<QString>& known, QList<RestorePointEntry>& found,
+                          QSet<QString>* noted)
+{
+    found.clear();
     if (folder.isEmpty())
-        return entries;
+        return false;
     // The names alone: nothing is opened and no file is looked at one by
     // one. A name that is not a regular file is refused when it is read.
     QSet<QString> notes;
     QStringList bases;
     const QString prefix = folder + QLatin1Char('/');
-    EachName(folder, [&](const QString& name) {
+    const bool readable = EachName(folder, [&](const QString& name) {
         if (name.endsWith(NoteSuffix)) {
             notes.insert(name.chopped(NoteSuffix.size()));
             return;
         }
         RestorePointEntry entry;
-        if (!ParseRestorePointName(name, entry))
+        if (known.contains(name) || !ParseRestorePointName(name, entry))
             return;
         entry.file = prefix + name;
-        entries.append(entry);
+        found.append(entry);
         bases.append(name.chopped(4));
     });
-    for (int i = 0; i < entries.size(); ++i)
-        entries[i].hasNote = notes.contains(bases.at(i));
-    std::sort(entries.begin(), entries.end(), [](const RestorePointEntry& a, const RestorePointEntry& b) {
-        if (a.stamp != b.stamp)
-            return a.stamp > b.stamp;
-        if (a.suffix != b.suffix)
-            return a.suffix > b.suffix;
-        return a.file > b.file;
-    });
-    return entries;
+    for (int i = 0; i < found.size(); ++i)
+        found[i].hasNote = notes.contains(bases.at(i));
+    std::sort(found.begin(), found.end(), ListedBefore);
+    if (noted)
+        *noted = std::move(notes);
+    return readable;
 }
 
 void LoadRestorePoint(const QString& file, MapTable& lpg, MapTable& petrol)
