@@ -14,7 +14,7 @@
 #include "editors/widgets/StringGrid.h"
 #include "editors/ui/RangeCommands.h"
 #include "editors/ui/ReferenceView.h"
-#include "mapfile/ui/HistoryDialog.h"
+#include "mapfile/ui/MapFileCommands.h"
 #include "app/ui/Undo.h"
 
 #include <QAction>
@@ -152,7 +152,7 @@ TForm2::TForm2()
     SetToolTips(this);
     SetupRangeCommands(this);
     SetupReferenceView(this);
-    SetupHistoryMenu(this);
+    SetupMapFileMenu(this);
     SetupTransferControls(this);
     SetupChangeWriting(this);
 }

@@ -23,7 +23,7 @@ class THistoryModel;
 // kind holds the text typed; the car of any row can be written afterwards.
 class THistoryDialog : public QDialog {
 public:
-    THistoryDialog(TForm2* window, const QString& folder);
+    THistoryDialog(TForm2* form, const QString& folder);
     ~THistoryDialog() override;
 
     QLineEdit* SearchEdit;
@@ -34,17 +34,6 @@ public:
     QPushButton* CompareButton;     // "Сравнить"
     QPushButton* NoteButton;        // "Изменить автомобиль"
     QPushButton* CloseButton;       // "Закрыть"
-
-    // The list's columns.
-    enum Column {
-        WhenColumn,
-        KindColumn,
-        PortColumn,
-        FirmwareColumn,
-        DifferColumn,
-        NoteColumn,
-        Columns
-    };
 
     // The restore point chosen in the list; null when none is, or it is damaged.
     const RestorePointEntry* Chosen() const;
@@ -64,13 +53,8 @@ private:
     void ChoiceChanged();
     void StartReading();
 
-    TForm2* window;
+    TForm2* form;
     THistoryModel* model;
     QThread* reader = nullptr;
     bool filled = false;
 };
-
-// Adds "История…", "Открыть как исходную карту…", "Открыть только карту
-// газа…", "Открыть только карту бензина…" and "Отчёт в PDF…" after the items
-// of "Файл" and their separator. The window's constructor calls it once.
-void SetupHistoryMenu(TForm2* window);

@@ -9,6 +9,7 @@
 #include "app/core/MapCompare.h"
 #include "mapfile/core/MapFile.h"
 #include "mapfile/ui/HistoryDialog.h"
+#include "mapfile/ui/HistoryModel.h"
 #include "app/ui/Undo.h"
 
 #include <QAction>
@@ -141,10 +142,10 @@ private slots:
         THistoryDialog d(w, HistoryFolder());
         const QAbstractItemModel* m = d.List->model();
         QTRY_VERIFY(d.Filled());
-        QCOMPARE(m->index(0, THistoryDialog::DifferColumn).data().toString(), QStringLiteral("файл повреждён"));
-        QCOMPARE(m->index(1, THistoryDialog::DifferColumn).data().toString(), QStringLiteral("2"));
+        QCOMPARE(m->index(0, THistoryModel::DifferColumn).data().toString(), QStringLiteral("файл повреждён"));
+        QCOMPARE(m->index(1, THistoryModel::DifferColumn).data().toString(), QStringLiteral("2"));
         // A car written into the row afterwards goes to its note file.
-        QVERIFY(d.List->model()->setData(m->index(1, THistoryDialog::NoteColumn), QStringLiteral("Octavia")));
+        QVERIFY(d.List->model()->setData(m->index(1, THistoryModel::NoteColumn), QStringLiteral("Octavia")));
         QCOMPARE(ReadRestorePointNote(point), QStringLiteral("Octavia"));
         d.List->setCurrentIndex(m->index(row, 0));
         QCOMPARE(d.OpenButton->isEnabled(), row != 0);
@@ -200,7 +201,7 @@ private slots:
         d.SearchEdit->setText(text);
         QStringList shown;
         for (int r = 0; r < m->rowCount(); ++r)
-            shown << m->index(r, THistoryDialog::NoteColumn).data().toString();
+            shown << m->index(r, THistoryModel::NoteColumn).data().toString();
         QCOMPARE(shown, rows);
         QCOMPARE(d.Chosen() != nullptr, rows.contains(QStringLiteral("Golf А123ВС")));
     }
