@@ -7,23 +7,46 @@
 #include "editors/ui/ReferenceView.h"
 #include "mapfile/ui/HistoryModel.h"
 #include "mapfile/ui/HistoryReader.h"
+#include "mapfile/ui/HistoryWatch.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <memory>
 
-THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
+namespace {
+
+// The restore points of folder; of the default folder, with why in unread,
+// when folder cannot be read.
+QList<RestorePointEntry> ListReadable(QString& folder, QString& unread)
+{
+    QList<RestorePointEntry> list;
+    if (ListNewRestorePoints(folder, QSet<QString>(), list) || folder == DefaultHistoryFolder())
+        return list;
+    unread = folder;
+    folder = DefaultHistoryFolder();
+    ListNewRestorePoints(folder, QSet<QString>(), list);
+    return list;
+}
+
+}  // namespace
+
+THistoryDialog::THistoryDialog(TForm2* form, const QString& historyFolder)
     : QDialog(form)
     , form(form)
-    , model(new THistoryModel(ListRestorePoints(folder), this))
+    , folder(historyFolder)
 {
+    QString unread;
+    model = new THistoryModel(ListReadable(folder, unread), this);
     setObjectName(QStringLiteral("HistoryDialog"));
     setWindowTitle(QStringLiteral("История"));
 
@@ -34,6 +57,19 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     SearchEdit->setClearButtonEnabled(true);
     auto* searchLabel = new QLabel(QStringLiteral("Поиск:"), this);
     searchLabel->setBuddy(SearchEdit);
+
+    FolderLabel = new QLabel(this);
+    FolderLabel->setObjectName(QStringLiteral("HistoryFolderLabel"));
+    FolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    FolderLabel->setWordWrap(true);
+    const QString shown = QDir::toNativeSeparators(folder);
+    FolderLabel->setText(unread.isEmpty() ? QStringLiteral("Папка истории: %1").arg(shown)
+                                          : QStringLiteral("Папку истории «%1» не удаётся прочитать; показана папка по "
+                                                           "умолчанию: %2")
+                                                .arg(QDir::toNativeSeparators(unread), shown));
+    FolderButton = new QPushButton(QStringLiteral("Папка истории…"), this);
+    FolderButton->setObjectName(QStringLiteral("HistoryFolder"));
+    FolderButton->setAutoDefault(false);
 
     List = new QTreeView(this);
     List->setObjectName(QStringLiteral("HistoryList"));
@@ -49,8 +85,8 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     const QFontMetrics metrics(List->font());
     const int pad = 3 * metrics.averageCharWidth();
     const QString widest[] = {QStringLiteral("00.00.0000 00:00:00"), QStringLiteral("сравнение"),
-                              QStringLiteral("COM0000"), QStringLiteral("Прошивка"),
-                              QStringLiteral("Отличается точек")};
+                              QStringLiteral("COM0000"), QStringLiteral("Рабочее место"),
+                              QStringLiteral("Прошивка"), QStringLiteral("Отличается точек")};
     for (int c = 0; c < THistoryModel::NoteColumn; ++c)
         List->setColumnWidth(c, metrics.horizontalAdvance(widest[c]) + pad);
     List->header()->setStretchLastSection(true);
@@ -77,7 +113,11 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     auto* search = new QHBoxLayout;
     search->addWidget(searchLabel);
     search->addWidget(SearchEdit);
+    auto* where = new QHBoxLayout;
+    where->addWidget(FolderLabel, 1);
+    where->addWidget(FolderButton);
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(where);
     layout->addLayout(search);
     layout->addWidget(List);
     layout->addWidget(buttons);
@@ -90,6 +130,7 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     connect(OpenPetrolButton, &QPushButton::clicked, this, choose(MapChoice::Petrol));
     connect(CompareButton, &QPushButton::clicked, this, [this] { RunHandler([this] { CompareClick(); }); });
     connect(NoteButton, &QPushButton::clicked, this, [this] { NoteClick(); });
+    connect(FolderButton, &QPushButton::clicked, this, [this] { RunHandler([this] { FolderClick(); }); });
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(List->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ChoiceChanged(); });
     connect(List->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { ChoiceChanged(); });
@@ -110,17 +151,95 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     if (model->rowCount() > 0)
         List->setCurrentIndex(model->index(0, 0));
     ChoiceChanged();
-    resize(820, 460);
+    resize(900, 480);
     StartReading();
+
+    seen = std::make_shared<THistorySeen>();
+    seen->folder = folder;
+    seen->listed = model->entries;
+    auto* timer = new QTimer(this);
+    timer->setInterval(HistoryLookMilliseconds);
+    connect(timer, &QTimer::timeout, this, [this] { Look(); });
+    timer->start();
 }
 
 THistoryDialog::~THistoryDialog()
 {
-    if (reader) {
-        reader->requestInterruption();
-        reader->wait();
-        delete reader;
+    QList<QThread*> threads = addedReaders;
+    threads << reader << looking;
+    for (QThread* t : threads)
+        if (t)
+            t->requestInterruption();
+    for (QThread* t : threads) {
+        if (t) {
+            t->wait();
+            delete t;
+        }
     }
+}
+
+QString THistoryDialog::Folder() const
+{
+    return folder;
+}
+
+// One look at a time; a look that finds nothing says nothing.
+void THistoryDialog::Look()
+{
+    if (looking && !looking->isFinished())
+        return;
+    delete looking;
+    looking = StartHistoryLook(this, seen, [this](const QList<RestorePointEntry>& added, const QStringList& noted) {
+        Added(added, noted);
+    });
+}
+
+// The rows of restore points that came into the folder, and the notes that
+// came beside listed ones, read by a thread of their own as the list's were.
+void THistoryDialog::Added(const QList<RestorePointEntry>& added, const QStringList& noted)
+{
+    const int first = model->Add(added);
+    QStringList files;
+    QVector<bool> notes;
+    QVector<int> entries;
+    for (int i = first; i < model->entries.size(); ++i) {
+        files << model->entries.at(i).file;
+        notes << model->entries.at(i).hasNote;
+        entries << i;
+    }
+    for (const QString& file : noted) {
+        const int i = model->EntryOfFile(file);
+        if (i < 0)
+            continue;
+        model->entries[i].hasNote = true;
+        files << file;
+        notes << true;
+        entries << i;
+    }
+    if (files.isEmpty())
+        return;
+    ++addedReading;
+    addedReaders << StartHistoryReader(
+        this, files, notes, LPGTable, PetrolTable,
+        [this, entries](QVector<Finding> batch) {
+            for (Finding& f : batch)
+                f.entry = entries.at(f.entry);
+            model->Take(batch);
+        },
+        [this] { --addedReading; });
+}
+
+void THistoryDialog::FolderClick()
+{
+    QFileDialog dialog(this, QStringLiteral("Папка истории"), folder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    QString chosen;
+    if (!ExecuteFileDialog(&dialog, chosen) || chosen.isEmpty())
+        return;
+    chosen = QDir::cleanPath(QDir::fromNativeSeparators(chosen));
+    KeepChosenHistoryFolder(chosen == DefaultHistoryFolder() ? QString() : chosen);
+    done(FolderChosen);
 }
 
 void THistoryDialog::StartReading()
@@ -142,7 +261,7 @@ void THistoryDialog::StartReading()
 
 bool THistoryDialog::Filled() const
 {
-    return filled;
+    return filled && addedReading == 0;
 }
 
 const RestorePointEntry* THistoryDialog::Chosen() const

@@ -3,12 +3,16 @@
 #include "app/widgets/Seams.h"
 
 #include <algorithm>
+#include <utility>
 
 THistoryModel::THistoryModel(QList<RestorePointEntry> list, QObject* parent)
     : QAbstractTableModel(parent)
     , entries(std::move(list))
     , found(entries.size())
 {
+    order.reserve(entries.size());
+    for (int i = 0; i < entries.size(); ++i)
+        order.append(i);
     Filter();
 }
 
@@ -24,7 +28,7 @@ int THistoryModel::columnCount(const QModelIndex& parent) const
 
 QVariant THistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* const captions[] = {"Дата и время", "Действие", "Порт", "Прошивка",
+    static const char* const captions[] = {"Дата и время", "Действие", "Порт", "Рабочее место", "Прошивка",
                                            "Отличается точек", "Автомобиль"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= Columns)
         return QVariant();
@@ -51,6 +55,8 @@ QVariant THistoryModel::data(const QModelIndex& index, int role) const
         return TransferKindText(e.kind);
     case PortColumn:
         return QStringLiteral("COM%1").arg(e.port);
+    case HostColumn:
+        return e.host;
     case FirmwareColumn:
         return e.hasFirmware ? QString::number(e.firmware) : QString();
     case DifferColumn:
@@ -131,19 +137,92 @@ void THistoryModel::Take(const QVector<Finding>& findings)
         QVector<int> rows = Matching();
         if (rows != shown) {
             beginResetModel();
-            shown = std::move(rows);
+            Show(std::move(rows));
             endResetModel();
             return;
         }
     }
-    if (first >= 0 && !shown.isEmpty()) {
-        // Rows are entries in order, so the changed ones lie between these.
-        const auto lower = std::lower_bound(shown.begin(), shown.end(), first);
-        const auto upper = std::upper_bound(shown.begin(), shown.end(), last);
-        if (lower < upper)
-            emit dataChanged(index(int(lower - shown.begin()), 0),
-                             index(int(upper - shown.begin()) - 1, Columns - 1));
+    // The rows of the changed entries lie between these.
+    int top = -1;
+    int bottom = -1;
+    for (const Finding& f : findings) {
+        const int row = rowOf.value(f.entry, -1);
+        if (row < 0)
+            continue;
+        top = top < 0 ? row : std::min(top, row);
+        bottom = std::max(bottom, row);
     }
+    if (top >= 0)
+        emit dataChanged(index(top, 0), index(bottom, Columns - 1));
+}
+
+int THistoryModel::Add(const QList<RestorePointEntry>& added)
+{
+    const int first = int(entries.size());
+    if (added.isEmpty())
+        return first;
+    entries.append(added);
+    found.resize(entries.size());
+    if (!haystacks.isEmpty())
+        haystacks.resize(entries.size());
+    if (!entryOfFile.isEmpty())
+        for (int i = first; i < entries.size(); ++i)
+            entryOfFile.insert(entries.at(i).file, i);
+    // Both runs are in the list's order: one merge puts each in its place.
+    QVector<int> merged;
+    merged.reserve(entries.size());
+    int next = first;
+    for (int i : std::as_const(order)) {
+        while (next < entries.size() && ListedBefore(entries.at(next), entries.at(i)))
+            merged.append(next++);
+        merged.append(i);
+    }
+    while (next < entries.size())
+        merged.append(next++);
+    order = std::move(merged);
+
+    // The rows there are stay; the new ones are inserted between them, run
+    // by run, so that the view keeps its place and its choice.
+    const QVector<int> rows = Matching();
+    QVector<std::pair<int, int>> runs;  // first row, length
+    for (int r = 0; r < rows.size(); ++r) {
+        if (rows.at(r) < first)
+            continue;
+        if (!runs.isEmpty() && runs.last().first + runs.last().second == r)
+            ++runs.last().second;
+        else
+            runs.append({r, 1});
+    }
+    if (runs.size() > 64) {
+        beginResetModel();
+        Show(rows);
+        endResetModel();
+        return first;
+    }
+    for (const auto& [row, length] : std::as_const(runs)) {
+        beginInsertRows(QModelIndex(), row, row + length - 1);
+        shown.insert(row, length, 0);
+        std::copy(rows.begin() + row, rows.begin() + row + length, shown.begin() + row);
+        endInsertRows();
+    }
+    Show(rows);
+    return first;
+}
+
+int THistoryModel::EntryOfFile(const QString& file)
+{
+    if (entryOfFile.isEmpty())
+        for (int i = 0; i < entries.size(); ++i)
+            entryOfFile.insert(entries.at(i).file, i);
+    return entryOfFile.value(file, -1);
+}
+
+void THistoryModel::Show(QVector<int> rows)
+{
+    shown = std::move(rows);
+    rowOf.fill(-1, entries.size());
+    for (int r = 0; r < shown.size(); ++r)
+        rowOf[shown.at(r)] = r;
 }
 
 void THistoryModel::Unsearched(int i)
@@ -160,7 +239,7 @@ const QString& THistoryModel::Haystack(int i)
     if (h.isEmpty()) {
         const RestorePointEntry& e = entries.at(i);
         h = (e.WhenText() + QLatin1Char('\n') + TransferKindText(e.kind) + QStringLiteral("\nCOM")
-             + QString::number(e.port) + QLatin1Char('\n') + found.at(i).note)
+             + QString::number(e.port) + QLatin1Char('\n') + e.host + QLatin1Char('\n') + found.at(i).note)
                 .toLower();
     }
     return h;
@@ -170,7 +249,7 @@ QVector<int> THistoryModel::Matching()
 {
     QVector<int> rows;
     rows.reserve(entries.size());
-    for (int i = 0; i < entries.size(); ++i)
+    for (int i : std::as_const(order))
         if (search.isEmpty() || Haystack(i).contains(search))
             rows.append(i);
     return rows;

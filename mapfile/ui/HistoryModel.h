@@ -4,6 +4,7 @@
 #include "mapfile/ui/HistoryReader.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QVector>
 
@@ -18,6 +19,7 @@ public:
         WhenColumn,
         KindColumn,
         PortColumn,
+        HostColumn,  // the workstation that made it
         FirmwareColumn,
         DifferColumn,
         NoteColumn,
@@ -35,7 +37,9 @@ public:
 
     QList<RestorePointEntry> entries;
     QVector<Found> found;
+    QVector<int> order;          // entries in the list's order: those added later go in their place
     QVector<int> shown;          // entry of each row
+    QVector<int> rowOf;          // row of each entry, -1 when it is not shown
     QString search;              // lower case
     QVector<QString> haystacks;  // lower-case texts searched, made at the first search
 
@@ -59,9 +63,18 @@ public:
     // found may bring its row in.
     void Take(const QVector<Finding>& findings);
 
+    // Restore points that came into the folder since it was listed, each
+    // put in its place in the list (the rows around it stay as they are).
+    // Returns the first entry of them; they follow it in entries.
+    int Add(const QList<RestorePointEntry>& added);
+    // The entry of a restore point's file; -1 when it is not in the list.
+    int EntryOfFile(const QString& file);
+
 private:
     void Unsearched(int i);
     const QString& Haystack(int i);
     QVector<int> Matching();
-    void Filter() { shown = Matching(); }
+    void Filter() { Show(Matching()); }
+    void Show(QVector<int> rows);
+    QHash<QString, int> entryOfFile;  // made when first asked
 };

@@ -86,7 +86,9 @@ private slots:
         QCOMPARE(!messages.isEmpty() && messages.last().startsWith(failure), blocked);
         if (name.isEmpty())
             return;
-        QVERIFY2(files[0].endsWith(name), qPrintable(files[0]));
+        // The workstation's name goes before ".xml".
+        const QString host = LocalHostToken().isEmpty() ? QString() : QStringLiteral("-h") + LocalHostToken();
+        QVERIFY2(files[0].endsWith(name.chopped(4) + host + QStringLiteral(".xml")), qPrintable(files[0]));
         MapTable lpg = {};
         MapTable petrol = {};
         const QString file = QDir(folder).filePath(files[0]);

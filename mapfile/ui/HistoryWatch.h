@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/core/History.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QObject;
+class QThread;
+
+// An open history looks at its folder again this often, by listing its names:
+// a share delivers no change notifications, and a folder of a hundred
+// thousand restore points costs one listing of names, on a thread of its own.
+constexpr int HistoryLookMilliseconds = 2000;
+
+// What an open history has seen of its folder, kept by the thread of one look
+// at a time: the file names listed and the base names of those without a
+// note. The first look takes them from listed.
+struct THistorySeen {
+    QString folder;
+    QList<RestorePointEntry> listed;
+    QSet<QString> known;
+    QSet<QString> withoutNote;
+};
+
+// Starts a thread that looks at seen's folder once: take then runs on
+// receiver's thread with the restore points that came since, in the list's
+// order, and the files of those already listed whose note came since. The
+// owner waits for the thread and deletes it.
+QThread* StartHistoryLook(QObject* receiver, std::shared_ptr<THistorySeen> seen,
+                          std::function<void(const QList<RestorePointEntry>& added, const QStringList& noted)> take);
