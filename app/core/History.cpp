@@ -22,6 +22,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -520,9 +521,10 @@ QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, cons
 
 namespace {
 
-// Each name of folder's files, with the platform's own listing where it can
-// give them without looking at each file; a folder gives no name. False when
-// the folder cannot be read.
+// Each name of folder's files as the system gives it, with the platform's
+// own listing where it can give them without looking at each file; a folder
+// gives no name, nor a name that starts with a dot. False when the folder
+// cannot be read.
 template <typename Take>
 bool EachName(const QString& folder, Take take)
 {
@@ -533,7 +535,7 @@ bool EachName(const QString& folder, Take take)
     while (const dirent* e = ::readdir(dir)) {
         if (e->d_type == DT_DIR || e->d_name[0] == '.')
             continue;
-        take(QFile::decodeName(e->d_name));
+        take(QByteArray::fromRawData(e->d_name, int(std::strlen(e->d_name))));
     }
     ::closedir(dir);
     return true;
@@ -544,11 +546,14 @@ bool EachName(const QString& folder, Take take)
     QDirIterator it(folder, QDir::Files | QDir::System);
     while (it.hasNext()) {
         it.next();
-        take(it.fileName());
+        if (!it.fileName().startsWith(QLatin1Char('.')))
+            take(QFile::encodeName(it.fileName()));
     }
     return true;
 #endif
 }
+
+const QByteArray NoteBytes = QByteArrayLiteral(".note");
 
 }  // namespace
 
@@ -564,40 +569,96 @@ bool ListedBefore(const RestorePointEntry& a, const RestorePointEntry& b)
 QList<RestorePointEntry> ListRestorePoints(const QString& folder)
 {
     QList<RestorePointEntry> entries;
-    ListNewRestorePoints(folder, QSet<QString>(), entries);
+    ListRestorePoints(folder, entries);
     return entries;
 }
 
-bool ListNewRestorePoints(const QString& folder, const QSet<QString>& known, QList<RestorePointEntry>& found,
-                          QSet<QString>* noted)
+namespace {
+
+// A listing of folder that leaves out what seen has seen, and, when seen is
+// given, takes what it finds in.
+bool Look(const QString& folder, SeenNames* seen, QList<RestorePointEntry>& found, QStringList& noted);
+
+}  // namespace
+
+bool ListRestorePoints(const QString& folder, QList<RestorePointEntry>& list)
+{
+    QStringList noted;
+    return Look(folder, nullptr, list, noted);
+}
+
+bool LookAgain(const QString& folder, SeenNames& seen, QList<RestorePointEntry>& found, QStringList& noted)
+{
+    return Look(folder, &seen, found, noted);
+}
+
+void SeeRestorePoints(SeenNames& seen, const QList<RestorePointEntry>& entries)
+{
+    seen.names.reserve(seen.names.size() + 2 * entries.size());
+    for (const RestorePointEntry& e : entries) {
+        const QByteArray name = QFile::encodeName(QFileInfo(e.file).fileName());
+        seen.names.insert(name);
+        const QByteArray base = name.chopped(4);
+        if (e.hasNote)
+            seen.names.insert(base + NoteBytes);
+        else
+            seen.withoutNote.insert(base);
+    }
+}
+
+namespace {
+
+bool Look(const QString& folder, SeenNames* seen, QList<RestorePointEntry>& found, QStringList& noted)
 {
     found.clear();
+    noted.clear();
     if (folder.isEmpty())
         return false;
     // The names alone: nothing is opened and no file is looked at one by
     // one. A name that is not a regular file is refused when it is read.
-    QSet<QString> notes;
-    QStringList bases;
+    QSet<QByteArray> notes;
+    QList<QByteArray> bases;
     const QString prefix = folder + QLatin1Char('/');
-    const bool readable = EachName(folder, [&](const QString& name) {
-        if (name.endsWith(NoteSuffix)) {
-            notes.insert(name.chopped(NoteSuffix.size()));
+    const bool readable = EachName(folder, [&](const QByteArray& raw) {
+        if (seen && seen->names.contains(raw))
+            return;
+        if (raw.endsWith(NoteBytes)) {
+            notes.insert(raw.chopped(NoteBytes.size()));
             return;
         }
+        const QString name = QFile::decodeName(raw);
         RestorePointEntry entry;
-        if (known.contains(name) || !ParseRestorePointName(name, entry))
+        if (!ParseRestorePointName(name, entry))
             return;
         entry.file = prefix + name;
         found.append(entry);
-        bases.append(name.chopped(4));
+        bases.append(QByteArray(raw.constData(), raw.size() - 4));
     });
-    for (int i = 0; i < found.size(); ++i)
-        found[i].hasNote = notes.contains(bases.at(i));
+    if (!readable)
+        return false;
+    for (int i = 0; i < found.size(); ++i) {
+        found[i].hasNote = notes.remove(bases.at(i));
+        if (!seen)
+            continue;
+        seen->names.insert(bases.at(i) + QByteArrayLiteral(".xml"));
+        if (found[i].hasNote)
+            seen->names.insert(bases.at(i) + NoteBytes);
+        else
+            seen->withoutNote.insert(bases.at(i));
+    }
+    // Notes of restore points seen before; a note whose restore point is
+    // not there is left for a later look, when its point may have come.
+    for (const QByteArray& base : std::as_const(notes)) {
+        if (!seen || !seen->withoutNote.remove(base))
+            continue;
+        seen->names.insert(base + NoteBytes);
+        noted << prefix + QFile::decodeName(base) + QStringLiteral(".xml");
+    }
     std::sort(found.begin(), found.end(), ListedBefore);
-    if (noted)
-        *noted = std::move(notes);
-    return readable;
+    return true;
 }
+
+}  // namespace
 
 void LoadRestorePoint(const QString& file, MapTable& lpg, MapTable& petrol)
 {

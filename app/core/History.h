@@ -3,8 +3,10 @@
 #include "app/core/MapStore.h"
 
 #include <QDateTime>
+#include <QByteArray>
 #include <QList>
 #include <QSet>
+#include <QStringList>
 #include <QString>
 #include <optional>
 
@@ -159,12 +161,24 @@ bool ListedBefore(const RestorePointEntry& a, const RestorePointEntry& b);
 // file is opened, so the list of years of work is there at once. Whether a
 // note stands beside each is seen in the same listing.
 QList<RestorePointEntry> ListRestorePoints(const QString& folder);
-// The same for the restore points whose file names known does not hold, so
-// that a list can be kept up to date by looking again every few seconds: the
-// names alone, at no cost for the points it has. noted, when given, gets the
-// base name of every note file there. False when the folder cannot be read.
-bool ListNewRestorePoints(const QString& folder, const QSet<QString>& known, QList<RestorePointEntry>& found,
-                          QSet<QString>* noted = nullptr);
+// The same, false when the folder cannot be read.
+bool ListRestorePoints(const QString& folder, QList<RestorePointEntry>& list);
+
+// What a list kept up to date has seen of its folder: the names of every
+// file there (restore points and notes, as the system gives them, so that
+// looking again decodes and parses only what is new) and the base names of
+// the restore points seen without a note.
+struct SeenNames {
+    QSet<QByteArray> names;
+    QSet<QByteArray> withoutNote;
+};
+// Takes in entries, as a listing gave them.
+void SeeRestorePoints(SeenNames& seen, const QList<RestorePointEntry>& entries);
+// Looks at folder again, by its names alone: found gets the restore points
+// that came since, in the list's order, and noted the files of those seen
+// without a note whose note has come since; seen takes them in. False when
+// the folder cannot be read.
+bool LookAgain(const QString& folder, SeenNames& seen, QList<RestorePointEntry>& found, QStringList& noted);
 
 // Reads a restore point's maps with the map file reader into lpg and petrol,
 // all or nothing; std::runtime_error names the fault. Only a regular file is

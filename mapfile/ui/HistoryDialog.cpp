@@ -30,11 +30,11 @@ namespace {
 QList<RestorePointEntry> ListReadable(QString& folder, QString& unread)
 {
     QList<RestorePointEntry> list;
-    if (ListNewRestorePoints(folder, QSet<QString>(), list) || folder == DefaultHistoryFolder())
+    if (ListRestorePoints(folder, list) || folder == DefaultHistoryFolder())
         return list;
     unread = folder;
     folder = DefaultHistoryFolder();
-    ListNewRestorePoints(folder, QSet<QString>(), list);
+    ListRestorePoints(folder, list);
     return list;
 }
 

@@ -3,7 +3,6 @@
 #include "app/core/History.h"
 
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -18,13 +17,11 @@ class QThread;
 constexpr int HistoryLookMilliseconds = 2000;
 
 // What an open history has seen of its folder, kept by the thread of one look
-// at a time: the file names listed and the base names of those without a
-// note. The first look takes them from listed.
+// at a time. The first look takes in listed, the list the dialog opened with.
 struct THistorySeen {
     QString folder;
     QList<RestorePointEntry> listed;
-    QSet<QString> known;
-    QSet<QString> withoutNote;
+    SeenNames names;
 };
 
 // Starts a thread that looks at seen's folder once: take then runs on

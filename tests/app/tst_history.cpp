@@ -405,25 +405,46 @@ private slots:
         UseHistoryFolderForRun(QString());
     }
 
-    // Looking again gives only what came since, and the notes there are.
+    // Looking again gives only what came since: a restore point with its
+    // note, and the note that came beside one seen without; a note without
+    // its restore point stays unseen until the point comes.
     void lookingAgainGivesOnlyTheNew()
     {
         ResetCoreGlobals();
         QTemporaryDir dir;
         RestorePointInfo info;
         info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
-        const QString old = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr);
-        info.host = QStringLiteral("OTHER");
-        const QString added = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr, "Golf");
+        const QString bare = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr);
+        info.port = 2;
+        const QString noted = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr, "Golf");
         QList<RestorePointEntry> found;
-        QSet<QString> noted;
-        QVERIFY(ListNewRestorePoints(dir.path(), {QFileInfo(old).fileName()}, found, &noted));
+        QVERIFY(ListRestorePoints(dir.path(), found));
+        SeenNames seen;
+        SeeRestorePoints(seen, found);
+        QStringList notes;
+        QVERIFY(LookAgain(dir.path(), seen, found, notes));
+        QVERIFY(found.isEmpty() && notes.isEmpty());
+
+        info.host = QStringLiteral("OTHER");
+        const QString added = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr, "Polo");
+        QVERIFY(SaveRestorePointNote(bare, QStringLiteral("Passat"), nullptr));
+        info.port = 9;
+        const QString orphan = dir.filePath(RestorePointName(info));
+        QVERIFY(WriteBytes(RestorePointNoteFile(orphan), "Kalina\n"));
+        QVERIFY(SaveRestorePointNote(noted, QStringLiteral("Golf 2"), nullptr));
+        QVERIFY(LookAgain(dir.path(), seen, found, notes));
         QCOMPARE(found.size(), 1);
         QCOMPARE(found[0].file, added);
         QCOMPARE(found[0].host, QStringLiteral("OTHER"));
         QVERIFY(found[0].hasNote);
-        QCOMPARE(noted, QSet<QString>{QFileInfo(added).completeBaseName()});
-        QVERIFY(!ListNewRestorePoints(dir.filePath("missing"), {}, found));
+        QCOMPARE(notes, QStringList{bare});
+        QVERIFY(LookAgain(dir.path(), seen, found, notes));
+        QVERIFY(found.isEmpty() && notes.isEmpty());
+        QVERIFY(WriteBytes(orphan, Bytes(bare)));
+        QVERIFY(LookAgain(dir.path(), seen, found, notes));
+        QCOMPARE(found.size(), 1);
+        QVERIFY(found[0].hasNote);
+        QVERIFY(!LookAgain(dir.filePath("missing"), seen, found, notes));
         QVERIFY(found.isEmpty());
     }
 

@@ -410,12 +410,15 @@ private slots:
     // Four workstations' tools writing into one history folder at once:
     // every restore point and its note is there, whole, under a name of its
     // own, with the maps of the variator it came from, and nothing else is
-    // left there.
+    // left there. TARVO_TEST_SHARE=DIR runs it in a folder under DIR, such
+    // as a mounted share.
     void fourWritersIntoOneFolder()
     {
         constexpr int Writers = 4;
-        constexpr int Runs = 500;
-        QTemporaryDir shop;
+        const int Runs = qEnvironmentVariableIntValue("TARVO_TEST_RUNS") > 0 ? qEnvironmentVariableIntValue("TARVO_TEST_RUNS") : 500;
+        const QString share = qEnvironmentVariable("TARVO_TEST_SHARE", QDir::tempPath());
+        QTemporaryDir shop(share + QStringLiteral("/shop-XXXXXX"));
+        QVERIFY(shop.isValid());
         const QString folder = shop.filePath(QStringLiteral("history"));
         QVERIFY(QDir().mkpath(folder));
         std::vector<std::unique_ptr<QProcess>> loops;
