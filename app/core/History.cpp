@@ -28,6 +28,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/vfs.h>
+#endif
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -590,6 +593,33 @@ bool ListRestorePoints(const QString& folder, QList<RestorePointEntry>& list)
 bool LookAgain(const QString& folder, SeenNames& seen, QList<RestorePointEntry>& found, QStringList& noted)
 {
     return Look(folder, &seen, found, noted);
+}
+
+QByteArray FolderStamp(const QString& folder)
+{
+#ifdef Q_OS_LINUX
+    const QByteArray path = QFile::encodeName(folder);
+    struct statfs fs = {};
+    if (::statfs(path.constData(), &fs) != 0)
+        return QByteArray();
+    // ext2/3/4, xfs, btrfs, tmpfs
+    const long local[] = {0xEF53, 0x58465342, 0x9123683E, 0x01021994};
+    if (std::find(std::begin(local), std::end(local), long(fs.f_type)) == std::end(local))
+        return QByteArray();
+    struct stat st = {};
+    if (::stat(path.constData(), &st) != 0)
+        return QByteArray();
+    // A change in the same tick of the clock as the last one keeps the
+    // time: a folder changed lately has no stamp to trust yet.
+    if (QDateTime::currentSecsSinceEpoch() - qint64(st.st_mtim.tv_sec) < 3)
+        return QByteArray();
+    return QByteArray::number(qulonglong(st.st_dev)) + ':' + QByteArray::number(qulonglong(st.st_ino)) + ':'
+         + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qlonglong(st.st_mtim.tv_nsec))
+         + ':' + QByteArray::number(qlonglong(st.st_size));
+#else
+    Q_UNUSED(folder);
+    return QByteArray();
+#endif
 }
 
 void SeeRestorePoints(SeenNames& seen, const QList<RestorePointEntry>& entries)

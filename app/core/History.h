@@ -172,6 +172,12 @@ struct SeenNames {
     QSet<QByteArray> names;
     QSet<QByteArray> withoutNote;
 };
+// A stamp of folder that changes whenever a name is added to it or taken
+// away, where the file system is known to keep one at once (a local disk:
+// ext4, xfs, btrfs, tmpfs); empty where it is not (a share, whose client may
+// keep an old one for many seconds) and while the folder's last change is
+// less than three seconds old; then only a listing tells.
+QByteArray FolderStamp(const QString& folder);
 // Takes in entries, as a listing gave them.
 void SeeRestorePoints(SeenNames& seen, const QList<RestorePointEntry>& entries);
 // Looks at folder again, by its names alone: found gets the restore points

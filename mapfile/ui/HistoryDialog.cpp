@@ -11,6 +11,7 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -188,7 +189,10 @@ void THistoryDialog::Look()
 {
     if (looking && !looking->isFinished())
         return;
+    if (looking && sinceLook.elapsed() < 3 * seen->lastLookMs)
+        return;
     delete looking;
+    sinceLook.start();
     looking = StartHistoryLook(this, seen, [this](const QList<RestorePointEntry>& added, const QStringList& noted) {
         Added(added, noted);
     });

@@ -4,6 +4,7 @@
 #include "mapfile/ui/MapFileCommands.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <memory>
 
 class QLabel;
@@ -80,6 +81,7 @@ private:
     // Looking at the folder again, and reading what that found.
     std::shared_ptr<THistorySeen> seen;
     QThread* looking = nullptr;
+    QElapsedTimer sinceLook;
     QList<QThread*> addedReaders;
     int addedReading = 0;
 };

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <atomic>
 #include <stdexcept>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -446,6 +448,28 @@ private slots:
         QVERIFY(found[0].hasNote);
         QVERIFY(!LookAgain(dir.filePath("missing"), seen, found, notes));
         QVERIFY(found.isEmpty());
+    }
+
+    // A local folder's stamp stays while nothing changes and never stays
+    // over a new name; a folder just changed has none yet.
+    void folderStampChangesWithEveryName()
+    {
+        QTemporaryDir dir;
+        // As if the last change were seconds ago.
+        const auto age = [&](int seconds) {
+            struct timespec old[2] = {{::time(nullptr) - seconds, 0}, {::time(nullptr) - seconds, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(dir.path()).constData(), old, 0), 0);
+        };
+        age(60);
+        const QByteArray stamp = FolderStamp(dir.path());
+        if (stamp.isEmpty())
+            QSKIP("the test folder is not on a local disk");
+        QCOMPARE(FolderStamp(dir.path()), stamp);
+        QVERIFY(WriteBytes(dir.filePath("a.xml"), "x"));
+        QCOMPARE(FolderStamp(dir.path()), QByteArray());
+        age(30);
+        QVERIFY(!FolderStamp(dir.path()).isEmpty());
+        QVERIFY(FolderStamp(dir.path()) != stamp);
     }
 
     // The maps count as kept only while both equal what was kept, by wire
