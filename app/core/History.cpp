@@ -1,6 +1,6 @@
 #include "app/core/History.h"
 
-#include "device/core/Dataextractor.h"
+#include "app/core/Advance.h"
 #include "mapfile/core/MapFile.h"
 
 #include <QCoreApplication>
@@ -43,7 +43,9 @@ const QString StampFormat = QStringLiteral("yyyyMMdd-HHmmss");
 // to try names for ever.
 constexpr int MaxSuffix = 9999;
 
-QString KindWord(TransferKind kind)
+}  // namespace
+
+QString TransferKindWord(TransferKind kind)
 {
     switch (kind) {
     case TransferKind::Write:
@@ -55,6 +57,8 @@ QString KindWord(TransferKind kind)
     }
     return QStringLiteral("read");
 }
+
+namespace {
 
 const QString NoteSuffix = QStringLiteral(".note");
 
@@ -144,10 +148,12 @@ QString DefaultHistoryFolder()
 
 QString RestorePointName(const RestorePointInfo& info, int suffix)
 {
-    QString name = info.when.toString(StampFormat) + QLatin1Char('-') + KindWord(info.kind)
+    QString name = info.when.toString(StampFormat) + QLatin1Char('-') + TransferKindWord(info.kind)
                  + QStringLiteral("-COM") + QString::number(info.port);
     if (info.hasFirmware)
         name += QStringLiteral("-fw") + QString::number(info.firmware);
+    if (!info.visit.isEmpty())
+        name += QStringLiteral("-v") + info.visit;
     if (!info.host.isEmpty())
         name += QStringLiteral("-h") + info.host;
     if (suffix > 1)
@@ -175,11 +181,19 @@ QString RestorePointEntry::WhenText() const
          + stamp.mid(9, 2) + QLatin1Char(':') + stamp.mid(11, 2) + QLatin1Char(':') + stamp.mid(13, 2);
 }
 
+QString RestorePointSearchText(const RestorePointEntry& entry, const QString& note)
+{
+    return (entry.WhenText() + QLatin1Char('\n') + TransferKindText(entry.kind) + QLatin1Char(' ')
+            + TransferKindWord(entry.kind) + QStringLiteral("\nCOM") + QString::number(entry.port) + QLatin1Char('\n')
+            + entry.host + QLatin1Char('\n') + note)
+        .toLower();
+}
+
 bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
 {
     static const QRegularExpression pattern(QStringLiteral(
         "^(([0-9]{4})([0-9]{2})([0-9]{2})-([0-9]{2})([0-9]{2})([0-9]{2}))-(read|write|compare)-COM(-?[0-9]{1,9})"
-        "(?:-fw(-?[0-9]{1,9}))?(?:-h(?<host>[A-Za-z0-9_]{1,63}))?(?:-(?<suffix>[0-9]{1,9}))?\\.xml$"));
+        "(?:-fw(-?[0-9]{1,9}))?(?:-v(?<visit>[0-9a-z]{1,32}))?(?:-h(?<host>[A-Za-z0-9_]{1,63}))?(?:-(?<suffix>[0-9]{1,9}))?\\.xml$"));
     const QRegularExpressionMatch m = pattern.match(fileName);
     if (!m.hasMatch())
         return false;
@@ -196,8 +210,10 @@ bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
     entry.port = field(9);
     entry.hasFirmware = m.capturedLength(10) > 0;
     entry.firmware = entry.hasFirmware ? field(10) : 0;
+    static const int visitGroup = int(pattern.namedCaptureGroups().indexOf(QStringLiteral("visit")));
     static const int hostGroup = int(pattern.namedCaptureGroups().indexOf(QStringLiteral("host")));
     static const int suffixGroup = int(pattern.namedCaptureGroups().indexOf(QStringLiteral("suffix")));
+    entry.visit = m.captured(visitGroup);
     entry.suffix = m.capturedLength(suffixGroup) > 0 ? field(suffixGroup) : 1;
     entry.host = m.captured(hostGroup);
     return true;
@@ -252,6 +268,8 @@ bool SaveRestorePointNote(const QString& restorePointFile, const QString& note, 
     const QByteArray bytes = line.toUtf8() + '\n';
     if (bytes.size() > MaxNoteBytes)
         return fail(QStringLiteral("заметка длиннее %1 байт").arg(MaxNoteBytes - 1));
+    if (!QFileInfo(restorePointFile).isFile())
+        return fail(QStringLiteral("точки восстановления «%1» нет").arg(restorePointFile));
     const QString name = RestorePointNoteFile(restorePointFile);
     if (QFileInfo::exists(name) && !QFileInfo(name).isFile())
         return fail(QStringLiteral("«%1» — не обычный файл").arg(name));
@@ -431,6 +449,12 @@ QString RestorePointFailure(const QString& folder, const QString& reason)
         .arg(QDir::toNativeSeparators(folder), reason);
 }
 
+QString RestorePointNoteFailure(const QString& restorePointFile, const QString& reason)
+{
+    return QStringLiteral("Не удалось сохранить запись об автомобиле: %1: %2")
+        .arg(QDir::toNativeSeparators(RestorePointNoteFile(restorePointFile)), reason);
+}
+
 MapTable WireMap(const MapTable& table)
 {
     MapTable wire = table;
@@ -501,7 +525,8 @@ void ForgetHistoryFallback()
 }
 
 QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
-                          const QString& startTimeout, std::optional<int> firmware, const QString& note)
+                          const QString& startTimeout, std::optional<int> firmware, const QString& note,
+                          const QString& visit, QString* file)
 {
     RestorePointInfo info;
     info.when = QDateTime::currentDateTime();
@@ -509,16 +534,17 @@ QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, cons
     info.port = port;
     info.hasFirmware = firmware.has_value();
     info.firmware = firmware.value_or(0);
+    info.visit = visit;
     info.host = LocalHostToken();
     QString error;
     QString told;
-    const QString file = SaveWhereItCan(info, WireMap(lpg), WireMap(petrol), startTimeout, note, &error, &told);
-    if (file.isEmpty())
+    const QString saved = SaveWhereItCan(info, WireMap(lpg), WireMap(petrol), startTimeout, note, &error, &told);
+    if (file)
+        *file = saved;
+    if (saved.isEmpty())
         return RestorePointFailure(HistoryFolder(), error);
     if (!error.isEmpty())
-        told += (told.isEmpty() ? QString() : QStringLiteral("\n"))
-              + QStringLiteral("Не удалось сохранить запись об автомобиле: %1: %2")
-                    .arg(QDir::toNativeSeparators(RestorePointNoteFile(file)), error);
+        told += (told.isEmpty() ? QString() : QStringLiteral("\n")) + RestorePointNoteFailure(saved, error);
     return told;
 }
 

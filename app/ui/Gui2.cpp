@@ -16,6 +16,7 @@
 #include "editors/ui/ReferenceView.h"
 #include "mapfile/ui/MapFileCommands.h"
 #include "app/ui/Undo.h"
+#include "app/ui/VisitHooks.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -155,6 +156,7 @@ TForm2::TForm2()
     SetupMapFileMenu(this);
     SetupTransferControls(this);
     SetupChangeWriting(this);
+    SetupVisitHooks(this);
 }
 
 void TForm2::BuildTopArea()
@@ -437,6 +439,7 @@ void SetConnectionStatus(TForm2* window, ConnectionStatus status)
     SetLabelColour(window->Label2, connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
     window->Label2->setText(connected ? QStringLiteral("Подключен") : QStringLiteral("Не подключен"));
     window->Label2->setVisible(true);
+    VisitConnectionChanged(window, connected);
 }
 
 void FillTemplate(TForm2* window)

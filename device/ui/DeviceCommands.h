@@ -7,10 +7,6 @@
 
 class TForm2;
 
-// The COM number of the last "Чтение данных из вариатора" that got both
-// maps whole; 0 before the first.
-extern int LastReadPort;
-
 // Opens port `number` and shakes hands; see ConnectPort.
 unsigned char ConnectVariator(int number, unsigned char interactive);
 // Closes whatever is open, then tries the numbers first..end-1 silently and

@@ -74,9 +74,10 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& historyFolder)
 
     List = new QTreeView(this);
     List->setObjectName(QStringLiteral("HistoryList"));
-    List->setRootIsDecorated(false);
+    // A visit's row unfolds to its restore points.
+    List->setRootIsDecorated(true);
     List->setUniformRowHeights(true);
-    List->setItemsExpandable(false);
+    List->setItemsExpandable(true);
     List->setAllColumnsShowFocus(true);
     List->setSelectionMode(QAbstractItemView::SingleSelection);
     List->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -87,7 +88,8 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& historyFolder)
     const int pad = 3 * metrics.averageCharWidth();
     const QString widest[] = {QStringLiteral("00.00.0000 00:00:00"), QStringLiteral("сравнение"),
                               QStringLiteral("COM0000"), QStringLiteral("Рабочее место"),
-                              QStringLiteral("Прошивка"), QStringLiteral("Отличается точек")};
+                              QStringLiteral("Прошивка"), QStringLiteral("Отличается точек"),
+                              QStringLiteral("сравнение 00:00:00 → сравнение 00:00:00, изменено точек: 000")};
     for (int c = 0; c < THistoryModel::NoteColumn; ++c)
         List->setColumnWidth(c, metrics.horizontalAdvance(widest[c]) + pad);
     List->header()->setStretchLastSection(true);
@@ -140,11 +142,11 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& historyFolder)
     // The chosen restore point stays chosen while the search changes the rows.
     auto keptEntry = std::make_shared<int>(-1);
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
-            [this, keptEntry] { *keptEntry = model->EntryOf(List->currentIndex().row()); });
+            [this, keptEntry] { *keptEntry = model->EntryAt(List->currentIndex()); });
     connect(model, &QAbstractItemModel::modelReset, this, [this, keptEntry] {
-        const int row = int(model->shown.indexOf(*keptEntry));
-        if (row >= 0)
-            List->setCurrentIndex(model->index(row, 0));
+        const QModelIndex kept = model->IndexOfEntry(*keptEntry);
+        if (kept.isValid())
+            List->setCurrentIndex(kept);
         ChoiceChanged();
     });
     connect(SearchEdit, &QLineEdit::textChanged, this, [this](const QString& text) { model->SetSearch(text); });
@@ -222,12 +224,24 @@ void THistoryDialog::Added(const QList<RestorePointEntry>& added, const QStringL
     }
     if (files.isEmpty())
         return;
+    // The visits they belong to, whose before and after may have moved.
+    QVector<VisitPair> visits;
+    QVector<bool> paired(model->groups.size(), false);
+    for (int i = first; i < model->entries.size(); ++i) {
+        const int g = model->groupOf.at(i);
+        const THistoryModel::Group& group = model->groups.at(g);
+        if (group.visit.isEmpty() || paired.at(g))
+            continue;
+        paired[g] = true;
+        visits.append({g, model->entries.at(group.before).file, model->entries.at(group.after).file});
+    }
     ++addedReading;
     addedReaders << StartHistoryReader(
-        this, files, notes, LPGTable, PetrolTable,
+        this, files, notes, visits, LPGTable, PetrolTable,
         [this, entries](QVector<Finding> batch) {
             for (Finding& f : batch)
-                f.entry = entries.at(f.entry);
+                if (!f.isVisit)
+                    f.entry = entries.at(f.entry);
             model->Take(batch);
         },
         [this] { --addedReading; });
@@ -259,7 +273,7 @@ void THistoryDialog::StartReading()
         return;
     }
     reader = StartHistoryReader(
-        this, files, notes, LPGTable, PetrolTable, [this](const QVector<Finding>& batch) { model->Take(batch); },
+        this, files, notes, model->VisitPairs(), LPGTable, PetrolTable, [this](const QVector<Finding>& batch) { model->Take(batch); },
         [this] { filled = true; });
 }
 
@@ -271,9 +285,9 @@ bool THistoryDialog::Filled() const
 const RestorePointEntry* THistoryDialog::Chosen() const
 {
     const QModelIndex current = List->currentIndex();
-    if (!current.isValid() || !List->selectionModel()->isRowSelected(current.row(), QModelIndex()))
+    if (!current.isValid() || !List->selectionModel()->isRowSelected(current.row(), current.parent()))
         return nullptr;
-    const int i = model->EntryOf(current.row());
+    const int i = model->EntryAt(current);
     if (i < 0 || model->found.at(i).damaged)
         return nullptr;
     return &model->entries.at(i);
@@ -320,7 +334,7 @@ void THistoryDialog::NoteClick()
     const QModelIndex current = List->currentIndex();
     if (!current.isValid())
         return;
-    const QModelIndex note = model->index(current.row(), THistoryModel::NoteColumn);
+    const QModelIndex note = model->index(current.row(), THistoryModel::NoteColumn, current.parent());
     List->setCurrentIndex(note);
     List->edit(note);
 }

@@ -19,12 +19,15 @@ struct THistorySeen;
 // "Файл" / "История…": the restore points of the history folder, newest
 // first, each with its date and time, "чтение", "запись" or "сравнение", port,
 // firmware version, how many points differ from the maps being edited and the
-// car it was made for. The list comes from the file names alone and is there
-// at once; a thread of its own then reads the notes and the maps, newest
-// first, and each row shows its car and its count as soon as they are known.
-// A file that does not open as a map file is then listed as damaged and
-// cannot be chosen. The search box keeps the rows whose car, date, port or
-// kind holds the text typed; the car of any row can be written afterwards.
+// car it was made for; the points of one visit gathered under the visit's row
+// (its car, its date, what it came in with and left with, how many points it
+// changed), which unfolds to them. The list comes from the file names alone
+// and is there at once; a thread of its own then reads the notes and the
+// maps, newest first, and each row shows its car and its count as soon as
+// they are known. A file that does not open as a map file is then listed as
+// damaged and cannot be chosen. The search box keeps the rows whose car,
+// date, port or kind holds the text typed; the car of any row, a visit's
+// too, can be written afterwards.
 // The folder is shown above the list and "Папка истории…" chooses another;
 // restore points that other workstations add to it show while it is open.
 class THistoryDialog : public QDialog {

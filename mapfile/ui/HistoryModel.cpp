@@ -2,53 +2,176 @@
 
 #include "app/widgets/Seams.h"
 
+#include <QHash>
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 THistoryModel::THistoryModel(QList<RestorePointEntry> list, QObject* parent)
-    : QAbstractTableModel(parent)
+    : QAbstractItemModel(parent)
     , entries(std::move(list))
     , found(entries.size())
+    , groupOf(entries.size())
 {
-    order.reserve(entries.size());
-    for (int i = 0; i < entries.size(); ++i)
-        order.append(i);
-    Filter();
+    // One pass over the names: each visit's points gather in the group that
+    // its newest point opened.
+    QHash<QString, int> visits;
+    for (int i = 0; i < entries.size(); ++i) {
+        const QString& visit = entries.at(i).visit;
+        int g = -1;
+        if (!visit.isEmpty()) {
+            const auto it = visits.constFind(visit);
+            if (it != visits.constEnd())
+                g = it.value();
+            else
+                visits.insert(visit, g = int(groups.size()));
+        } else {
+            g = int(groups.size());
+        }
+        if (g == groups.size()) {
+            groups.append(Group());
+            groups.last().visit = visit;
+        }
+        groups[g].entries.append(i);
+        groupOf[i] = g;
+    }
+    for (Group& group : groups)
+        Pair(group);
+    order.reserve(groups.size());
+    for (int g = 0; g < groups.size(); ++g)
+        order.append(g);
+    rowOfGroup.fill(-1, groups.size());
+    shown = Matching();
+    for (int r = 0; r < shown.size(); ++r)
+        rowOfGroup[shown.at(r)] = r;
+}
+
+void THistoryModel::Pair(Group& group) const
+{
+    group.after = group.entries.first();
+    group.before = group.entries.last();
+    for (int i : group.entries)
+        if (entries.at(i).kind != TransferKind::Write)
+            group.before = i;
+}
+
+QVector<VisitPair> THistoryModel::VisitPairs() const
+{
+    QVector<VisitPair> pairs;
+    for (int g = 0; g < groups.size(); ++g)
+        if (!groups.at(g).visit.isEmpty())
+            pairs.append({g, entries.at(groups.at(g).before).file, entries.at(groups.at(g).after).file});
+    return pairs;
+}
+
+QModelIndex THistoryModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column < 0 || column >= Columns || row < 0)
+        return QModelIndex();
+    if (!parent.isValid())
+        return row < shown.size() ? createIndex(row, column, quintptr(0)) : QModelIndex();
+    if (parent.internalId() != 0 || parent.row() >= shown.size())
+        return QModelIndex();
+    const Group& group = groups.at(shown.at(parent.row()));
+    if (group.visit.isEmpty() || row >= group.entries.size())
+        return QModelIndex();
+    return createIndex(row, column, quintptr(shown.at(parent.row()) + 1));
+}
+
+QModelIndex THistoryModel::parent(const QModelIndex& child) const
+{
+    if (!child.isValid() || child.internalId() == 0)
+        return QModelIndex();
+    const int g = int(child.internalId() - 1);
+    const int row = g < rowOfGroup.size() ? rowOfGroup.at(g) : -1;
+    return row < 0 ? QModelIndex() : createIndex(row, 0, quintptr(0));
 }
 
 int THistoryModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : shown.size();
+    if (!parent.isValid())
+        return shown.size();
+    if (parent.internalId() != 0 || parent.column() != 0 || parent.row() >= shown.size())
+        return 0;
+    const Group& group = groups.at(shown.at(parent.row()));
+    return group.visit.isEmpty() ? 0 : group.entries.size();
 }
 
-int THistoryModel::columnCount(const QModelIndex& parent) const
+int THistoryModel::columnCount(const QModelIndex&) const
 {
-    return parent.isValid() ? 0 : Columns;
+    return Columns;
 }
 
 QVariant THistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const char* const captions[] = {"Дата и время", "Действие", "Порт", "Рабочее место", "Прошивка",
-                                           "Отличается точек", "Автомобиль"};
+                                           "Отличается точек", "До → после", "Автомобиль"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= Columns)
         return QVariant();
     return QString::fromUtf8(captions[section]);
 }
 
+int THistoryModel::GroupAt(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return -1;
+    if (index.internalId() != 0)
+        return int(index.internalId() - 1);
+    return index.row() < shown.size() ? shown.at(index.row()) : -1;
+}
+
+int THistoryModel::EntryAt(const QModelIndex& index) const
+{
+    const int g = GroupAt(index);
+    if (g < 0)
+        return -1;
+    const Group& group = groups.at(g);
+    if (index.internalId() != 0)
+        return index.row() < group.entries.size() ? group.entries.at(index.row()) : -1;
+    return group.visit.isEmpty() ? group.entries.first() : -1;
+}
+
+QModelIndex THistoryModel::IndexOfEntry(int entry) const
+{
+    if (entry < 0 || entry >= entries.size())
+        return QModelIndex();
+    const int g = groupOf.at(entry);
+    const int row = rowOfGroup.at(g);
+    if (row < 0)
+        return QModelIndex();
+    if (groups.at(g).visit.isEmpty())
+        return index(row, 0);
+    return index(int(groups.at(g).entries.indexOf(entry)), 0, index(row, 0));
+}
+
+QString THistoryModel::GroupCar(int g) const
+{
+    for (int i : groups.at(g).entries)
+        if (!found.at(i).note.isEmpty())
+            return found.at(i).note;
+    return QString();
+}
+
 QVariant THistoryModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= shown.size())
+    const int g = GroupAt(index);
+    if (g < 0)
         return QVariant();
-    const int i = shown.at(index.row());
+    const int entry = EntryAt(index);
+    return entry >= 0 ? PointData(entry, index.column(), role) : VisitData(g, index.column(), role);
+}
+
+QVariant THistoryModel::PointData(int i, int column, int role) const
+{
     const RestorePointEntry& e = entries.at(i);
     const Found& f = found.at(i);
     if (role == Qt::ToolTipRole && f.damaged)
         return f.fault;
-    if (role == Qt::EditRole && index.column() == NoteColumn)
+    if (role == Qt::EditRole && column == NoteColumn)
         return f.note;
     if (role != Qt::DisplayRole)
         return QVariant();
-    switch (index.column()) {
+    switch (column) {
     case WhenColumn:
         return e.WhenText();
     case KindColumn:
@@ -70,90 +193,108 @@ QVariant THistoryModel::data(const QModelIndex& index, int role) const
     }
 }
 
+QVariant THistoryModel::VisitData(int g, int column, int role) const
+{
+    const Group& group = groups.at(g);
+    const RestorePointEntry& first = entries.at(group.entries.last());
+    const RestorePointEntry& before = entries.at(group.before);
+    const RestorePointEntry& after = entries.at(group.after);
+    if (role == Qt::EditRole && column == NoteColumn)
+        return GroupCar(g);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    switch (column) {
+    case WhenColumn:
+        return first.WhenText();
+    case KindColumn:
+        return QStringLiteral("визит (%1)").arg(group.entries.size());
+    case PortColumn:
+        return QStringLiteral("COM%1").arg(after.port);
+    case HostColumn:
+        return after.host;
+    case FirmwareColumn:
+        for (int i : group.entries)
+            if (entries.at(i).hasFirmware)
+                return QString::number(entries.at(i).firmware);
+        return QString();
+    case VisitColumn: {
+        const QString changed = group.damaged          ? QStringLiteral("файл повреждён")
+                              : group.changed < 0      ? QStringLiteral("…")
+                                                       : QString::number(group.changed);
+        return QStringLiteral("%1 %2 → %3 %4, изменено точек: %5")
+            .arg(TransferKindText(before.kind), before.WhenText().mid(11), TransferKindText(after.kind),
+                 after.WhenText().mid(11), changed);
+    }
+    case NoteColumn:
+        return GroupCar(g);
+    default:
+        return QVariant();
+    }
+}
+
 Qt::ItemFlags THistoryModel::flags(const QModelIndex& index) const
 {
-    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (index.column() == NoteColumn)
+    Qt::ItemFlags flags = QAbstractItemModel::flags(index);
+    if (index.isValid() && index.column() == NoteColumn)
         flags |= Qt::ItemIsEditable;
     return flags;
 }
 
 bool THistoryModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (role != Qt::EditRole || index.column() != NoteColumn || index.row() >= shown.size())
+    if (role != Qt::EditRole || index.column() != NoteColumn)
         return false;
-    const int i = shown.at(index.row());
+    const int g = GroupAt(index);
+    if (g < 0)
+        return false;
+    const int entry = EntryAt(index);
+    const QVector<int> points = entry >= 0 ? QVector<int>{entry} : groups.at(g).entries;
     const QString note = value.toString().trimmed();
-    if (note == found.at(i).note)
+    if (note == (entry >= 0 ? found.at(entry).note : GroupCar(g)))
         return false;
-    QString error;
-    if (!SaveRestorePointNote(entries.at(i).file, note, &error)) {
-        ShowErrorBoxLater(QStringLiteral("Не удалось сохранить запись об автомобиле: %1: %2")
-                              .arg(RestorePointNoteFile(entries.at(i).file), error));
-        return false;
+    bool changed = false;
+    QString failure;
+    for (int i : points) {
+        QString error;
+        if (!SaveRestorePointNote(entries.at(i).file, note, &error)) {
+            if (failure.isEmpty())
+                failure = RestorePointNoteFailure(entries.at(i).file, error);
+            continue;
+        }
+        found[i].note = note;
+        found[i].written = true;
+        Unsearched(i);
+        changed = true;
     }
-    found[i].note = note;
-    found[i].written = true;
-    Unsearched(i);
-    emit dataChanged(index, index);
-    return true;
+    if (!failure.isEmpty())
+        ShowErrorBoxLater(failure);
+    if (!changed)
+        return false;
+    const QModelIndex row = this->index(rowOfGroup.at(g), 0);
+    emit dataChanged(this->index(row.row(), NoteColumn), this->index(row.row(), NoteColumn));
+    if (!groups.at(g).visit.isEmpty())
+        emit dataChanged(this->index(0, NoteColumn, row), this->index(rowCount(row) - 1, NoteColumn, row));
+    return failure.isEmpty();
 }
 
-void THistoryModel::SetSearch(const QString& text)
+void THistoryModel::Show(QVector<int> rows)
 {
-    const QString lower = text.trimmed().toLower();
-    if (lower == search)
-        return;
-    search = lower;
     beginResetModel();
-    Filter();
+    for (int g : std::as_const(shown))
+        rowOfGroup[g] = -1;
+    shown = std::move(rows);
+    for (int r = 0; r < shown.size(); ++r)
+        rowOfGroup[shown.at(r)] = r;
     endResetModel();
 }
 
-void THistoryModel::Take(const QVector<Finding>& findings)
+void THistoryModel::Place(QVector<int> rows)
 {
-    bool notes = false;
-    int first = -1;
-    int last = -1;
-    for (const Finding& f : findings) {
-        Found& to = found[f.entry];
-        if (f.isNote) {
-            if (to.written)
-                continue;
-            to.note = f.note;
-            Unsearched(f.entry);
-            notes = true;
-        } else {
-            to.differing = f.differing;
-            to.damaged = f.damaged;
-            to.fault = f.fault;
-        }
-        first = first < 0 ? f.entry : std::min(first, f.entry);
-        last = std::max(last, f.entry);
-    }
-    // The rows change only when a note brings one in: a list being read
-    // through is not reset under the user's eyes for nothing.
-    if (notes && !search.isEmpty()) {
-        QVector<int> rows = Matching();
-        if (rows != shown) {
-            beginResetModel();
-            Show(std::move(rows));
-            endResetModel();
-            return;
-        }
-    }
-    // The rows of the changed entries lie between these.
-    int top = -1;
-    int bottom = -1;
-    for (const Finding& f : findings) {
-        const int row = rowOf.value(f.entry, -1);
-        if (row < 0)
-            continue;
-        top = top < 0 ? row : std::min(top, row);
-        bottom = std::max(bottom, row);
-    }
-    if (top >= 0)
-        emit dataChanged(index(top, 0), index(bottom, Columns - 1));
+    for (int g : std::as_const(shown))
+        rowOfGroup[g] = -1;
+    shown = std::move(rows);
+    for (int r = 0; r < shown.size(); ++r)
+        rowOfGroup[shown.at(r)] = r;
 }
 
 int THistoryModel::Add(const QList<RestorePointEntry>& added)
@@ -161,32 +302,72 @@ int THistoryModel::Add(const QList<RestorePointEntry>& added)
     const int first = int(entries.size());
     if (added.isEmpty())
         return first;
+    const int firstGroup = int(groups.size());
     entries.append(added);
     found.resize(entries.size());
+    groupOf.resize(entries.size());
     if (!haystacks.isEmpty())
         haystacks.resize(entries.size());
     if (!entryOfFile.isEmpty())
         for (int i = first; i < entries.size(); ++i)
             entryOfFile.insert(entries.at(i).file, i);
-    // Both runs are in the list's order: one merge puts each in its place.
-    QVector<int> merged;
-    merged.reserve(entries.size());
-    int next = first;
-    for (int i : std::as_const(order)) {
-        while (next < entries.size() && ListedBefore(entries.at(next), entries.at(i)))
-            merged.append(next++);
-        merged.append(i);
+    // A point of a visit in the list joins it, in its place by time;
+    // any other opens a row of its own.
+    QHash<QString, int> visits;
+    for (int g = 0; g < groups.size(); ++g)
+        if (!groups.at(g).visit.isEmpty())
+            visits.insert(groups.at(g).visit, g);
+    bool joined = false;
+    for (int i = first; i < entries.size(); ++i) {
+        const QString& visit = entries.at(i).visit;
+        int g = visit.isEmpty() ? -1 : visits.value(visit, -1);
+        if (g < 0) {
+            g = int(groups.size());
+            groups.append(Group());
+            groups.last().visit = visit;
+            if (!visit.isEmpty())
+                visits.insert(visit, g);
+        } else {
+            joined = joined || g < firstGroup;
+        }
+        QVector<int>& points = groups[g].entries;
+        const auto at = std::find_if(points.begin(), points.end(),
+                                     [&](int j) { return ListedBefore(entries.at(i), entries.at(j)); });
+        points.insert(at, i);
+        Pair(groups[g]);
+        groupOf[i] = g;
     }
-    while (next < entries.size())
-        merged.append(next++);
+    rowOfGroup.resize(groups.size(), -1);
+    // Both runs are in the list's order, by each row's newest point: one
+    // merge puts each new row in its place.
+    std::vector<int> fresh;
+    for (int g = firstGroup; g < groups.size(); ++g)
+        fresh.push_back(g);
+    const auto newest = [this](int g) -> const RestorePointEntry& { return entries.at(groups.at(g).entries.first()); };
+    std::sort(fresh.begin(), fresh.end(), [&](int a, int b) { return ListedBefore(newest(a), newest(b)); });
+    QVector<int> merged;
+    merged.reserve(groups.size());
+    size_t next = 0;
+    for (int g : std::as_const(order)) {
+        while (next < fresh.size() && ListedBefore(newest(fresh[next]), newest(g)))
+            merged.append(fresh[next++]);
+        merged.append(g);
+    }
+    while (next < fresh.size())
+        merged.append(fresh[next++]);
     order = std::move(merged);
 
+    const QVector<int> rows = Matching();
+    if (joined) {
+        // The points of a visit listed already: its row unfolds to more.
+        Show(rows);
+        return first;
+    }
     // The rows there are stay; the new ones are inserted between them, run
     // by run, so that the view keeps its place and its choice.
-    const QVector<int> rows = Matching();
     QVector<std::pair<int, int>> runs;  // first row, length
     for (int r = 0; r < rows.size(); ++r) {
-        if (rows.at(r) < first)
+        if (rows.at(r) < firstGroup)
             continue;
         if (!runs.isEmpty() && runs.last().first + runs.last().second == r)
             ++runs.last().second;
@@ -194,18 +375,18 @@ int THistoryModel::Add(const QList<RestorePointEntry>& added)
             runs.append({r, 1});
     }
     if (runs.size() > 64) {
-        beginResetModel();
         Show(rows);
-        endResetModel();
         return first;
     }
     for (const auto& [row, length] : std::as_const(runs)) {
         beginInsertRows(QModelIndex(), row, row + length - 1);
-        shown.insert(row, length, 0);
-        std::copy(rows.begin() + row, rows.begin() + row + length, shown.begin() + row);
+        QVector<int> now = shown;
+        now.insert(row, length, 0);
+        std::copy(rows.begin() + row, rows.begin() + row + length, now.begin() + row);
+        Place(std::move(now));
         endInsertRows();
     }
-    Show(rows);
+    Place(rows);
     return first;
 }
 
@@ -217,12 +398,66 @@ int THistoryModel::EntryOfFile(const QString& file)
     return entryOfFile.value(file, -1);
 }
 
-void THistoryModel::Show(QVector<int> rows)
+void THistoryModel::SetSearch(const QString& text)
 {
-    shown = std::move(rows);
-    rowOf.fill(-1, entries.size());
-    for (int r = 0; r < shown.size(); ++r)
-        rowOf[shown.at(r)] = r;
+    const QString lower = text.trimmed().toLower();
+    if (lower == search)
+        return;
+    search = lower;
+    Show(Matching());
+}
+
+void THistoryModel::Take(const QVector<Finding>& findings)
+{
+    bool notes = false;
+    int first = -1;
+    int last = -1;
+    for (const Finding& f : findings) {
+        int g = -1;
+        if (f.isVisit) {
+            g = f.entry;
+            groups[g].changed = f.damaged ? -1 : f.differing;
+            groups[g].damaged = f.damaged;
+        } else {
+            Found& to = found[f.entry];
+            if (f.isNote) {
+                if (to.written)
+                    continue;
+                to.note = f.note;
+                Unsearched(f.entry);
+                notes = true;
+            } else {
+                to.differing = f.differing;
+                to.damaged = f.damaged;
+                to.fault = f.fault;
+            }
+            g = groupOf.at(f.entry);
+        }
+        const int row = rowOfGroup.at(g);
+        if (row < 0)
+            continue;
+        first = first < 0 ? row : std::min(first, row);
+        last = std::max(last, row);
+    }
+    // The rows change only when a note brings one in: a list being read
+    // through is not reset under the user's eyes for nothing.
+    if (notes && !search.isEmpty()) {
+        QVector<int> rows = Matching();
+        if (rows != shown) {
+            Show(std::move(rows));
+            return;
+        }
+    }
+    // One range of top-level rows: the view repaints what it shows of it,
+    // the unfolded visits' points among them. A range for each visit's
+    // points would have the view look each one up among all its rows.
+    if (first < 0)
+        return;
+    emit dataChanged(index(first, 0), index(last, Columns - 1));
+    // A range of one row repaints that row alone: a visit's points too.
+    const QModelIndex only = index(first, 0);
+    if (first == last && rowCount(only) > 0)
+        emit dataChanged(index(0, 0, only), index(rowCount(only) - 1, Columns - 1, only));
 }
 
 void THistoryModel::Unsearched(int i)
@@ -236,21 +471,25 @@ const QString& THistoryModel::Haystack(int i)
     if (haystacks.isEmpty())
         haystacks.resize(entries.size());
     QString& h = haystacks[i];
-    if (h.isEmpty()) {
-        const RestorePointEntry& e = entries.at(i);
-        h = (e.WhenText() + QLatin1Char('\n') + TransferKindText(e.kind) + QStringLiteral("\nCOM")
-             + QString::number(e.port) + QLatin1Char('\n') + e.host + QLatin1Char('\n') + found.at(i).note)
-                .toLower();
-    }
+    if (h.isEmpty())
+        h = RestorePointSearchText(entries.at(i), found.at(i).note);
     return h;
 }
 
 QVector<int> THistoryModel::Matching()
 {
     QVector<int> rows;
-    rows.reserve(entries.size());
-    for (int i : std::as_const(order))
-        if (search.isEmpty() || Haystack(i).contains(search))
-            rows.append(i);
+    rows.reserve(groups.size());
+    for (int g : std::as_const(order)) {
+        if (search.isEmpty()) {
+            rows.append(g);
+            continue;
+        }
+        for (int i : std::as_const(groups.at(g).entries))
+            if (Haystack(i).contains(search)) {
+                rows.append(g);
+                break;
+            }
+    }
     return rows;
 }

@@ -3,18 +3,21 @@
 #include "app/core/History.h"
 #include "mapfile/ui/HistoryReader.h"
 
-#include <QAbstractTableModel>
+#include <QAbstractItemModel>
 #include <QHash>
 #include <QList>
 #include <QVector>
 
-// The rows of the history: every restore point of the folder, the ones that
-// match the search in the order of the folder's list.
-class THistoryModel : public QAbstractTableModel {
+// The rows of the history: every restore point of the folder, those of one
+// visit gathered under one row of the visit (its car, its date, what it came
+// in with and left with, how many points it changed), which unfolds to them.
+// A restore point made outside a visit is a row of its own. The rows that
+// match the search stay, in the order of the folder's list, newest first.
+class THistoryModel : public QAbstractItemModel {
 public:
     explicit THistoryModel(QList<RestorePointEntry> list, QObject* parent);
 
-    // The list's columns.
+    // The list's columns. Only the car's can be edited.
     enum Column {
         WhenColumn,
         KindColumn,
@@ -22,6 +25,7 @@ public:
         HostColumn,  // the workstation that made it
         FirmwareColumn,
         DifferColumn,
+        VisitColumn,
         NoteColumn,
         Columns
     };
@@ -35,28 +39,49 @@ public:
         bool written = false;  // the note was written here: what the thread read of it is old
     };
 
+    // One row of the list: a visit and its restore points (newest first), or
+    // one restore point made outside a visit.
+    struct Group {
+        QString visit;  // empty: one restore point of its own
+        QVector<int> entries;
+        int before = -1;   // the visit's first read or compare, else its first point
+        int after = -1;    // its newest point
+        int changed = -1;  // points that differ between them; -1: not known yet
+        bool damaged = false;
+    };
+
     QList<RestorePointEntry> entries;
     QVector<Found> found;
-    QVector<int> order;          // entries in the list's order: those added later go in their place
-    QVector<int> shown;          // entry of each row
-    QVector<int> rowOf;          // row of each entry, -1 when it is not shown
+    QVector<Group> groups;
+    QVector<int> groupOf;        // group of each entry
+    QVector<int> order;          // groups in the list's order: those added later go in their place
+    QVector<int> shown;          // group of each row
+    QVector<int> rowOfGroup;     // row of each group; -1: not shown
     QString search;              // lower case
     QVector<QString> haystacks;  // lower-case texts searched, made at the first search
 
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // A car written into a row goes to its note file at once; a note that
-    // cannot be written is shown once the edit has ended, and the row keeps
-    // its note.
+    // A car written into a row goes to its note file at once (into those of
+    // every restore point of a visit); a note that cannot be written is shown
+    // once the edit has ended, and the row keeps its note.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-    int EntryOf(int row) const { return row >= 0 && row < shown.size() ? shown.at(row) : -1; }
+    // The restore point of a row; -1 for a visit's row or none.
+    int EntryAt(const QModelIndex& index) const;
+    // The row of a restore point (a visit's child row, when it has one); invalid when not shown.
+    QModelIndex IndexOfEntry(int entry) const;
+    // The car of a group: the newest note of its points.
+    QString GroupCar(int group) const;
 
-    // Keeps the rows that hold text, in any case.
+    // Keeps the rows that hold text, in any case; a visit stays when its car
+    // or one of its restore points holds it.
     void SetSearch(const QString& text);
 
     // What the reading thread found. With a search typed, a note that was
@@ -64,17 +89,26 @@ public:
     void Take(const QVector<Finding>& findings);
 
     // Restore points that came into the folder since it was listed, each
-    // put in its place in the list (the rows around it stay as they are).
-    // Returns the first entry of them; they follow it in entries.
+    // put in its place in the list (the rows around it stay as they are; a
+    // point of a visit listed already joins it). Returns the first entry of
+    // them; they follow it in entries.
     int Add(const QList<RestorePointEntry>& added);
     // The entry of a restore point's file; -1 when it is not in the list.
     int EntryOfFile(const QString& file);
 
+    // The restore points whose maps tell what each visit changed: per visit
+    // group, its before and after.
+    QVector<VisitPair> VisitPairs() const;
+
 private:
+    int GroupAt(const QModelIndex& index) const;
     void Unsearched(int i);
     const QString& Haystack(int i);
     QVector<int> Matching();
-    void Filter() { Show(Matching()); }
     void Show(QVector<int> rows);
+    void Place(QVector<int> rows);
+    void Pair(Group& group) const;
     QHash<QString, int> entryOfFile;  // made when first asked
+    QVariant PointData(int entry, int column, int role) const;
+    QVariant VisitData(int group, int column, int role) const;
 };

@@ -27,10 +27,10 @@ private:
 }  // namespace
 
 QThread* StartHistoryReader(QObject* receiver, const QStringList& files, const QVector<bool>& notes,
-                            const MapTable& lpg, const MapTable& petrol,
+                            const QVector<VisitPair>& visits, const MapTable& lpg, const MapTable& petrol,
                             std::function<void(const QVector<Finding>&)> take, std::function<void()> done)
 {
-    auto* reader = new TReader([receiver, files, notes, lpg, petrol, take, done] {
+    auto* reader = new TReader([receiver, files, notes, visits, lpg, petrol, take, done] {
         QVector<Finding> batch;
         QElapsedTimer since;
         since.start();
@@ -62,6 +62,27 @@ QThread* StartHistoryReader(QObject* receiver, const QStringList& files, const Q
             try {
                 LoadRestorePoint(files.at(i), pointLPG, pointPetrol);
                 f.differing = int(DifferingPoints(pointLPG, lpg).size() + DifferingPoints(pointPetrol, petrol).size());
+            } catch (const std::exception& e) {
+                f.damaged = true;
+                f.fault = QString::fromUtf8(e.what());
+            }
+            batch.append(f);
+            send(false);
+        }
+        send(true);
+        for (int v = 0; v < visits.size() && !self->isInterruptionRequested(); ++v) {
+            Finding f;
+            f.entry = visits.at(v).group;
+            f.isVisit = true;
+            MapTable beforeLPG = {};
+            MapTable beforePetrol = {};
+            MapTable afterLPG = {};
+            MapTable afterPetrol = {};
+            try {
+                LoadRestorePoint(visits.at(v).before, beforeLPG, beforePetrol);
+                LoadRestorePoint(visits.at(v).after, afterLPG, afterPetrol);
+                f.differing = int(DifferingPoints(beforeLPG, afterLPG).size()
+                                  + DifferingPoints(beforePetrol, afterPetrol).size());
             } catch (const std::exception& e) {
                 f.damaged = true;
                 f.fault = QString::fromUtf8(e.what());

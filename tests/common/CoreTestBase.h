@@ -5,6 +5,7 @@
 
 #include "device/core/Dataextractor.h"
 #include "app/core/MapStore.h"
+#include "app/core/Visit.h"
 
 #include <QLocale>
 
@@ -19,4 +20,5 @@ inline void ResetCoreGlobals()
     PortName[0] = '\0';
     SetMessageSink(nullptr);
     ForgetHeldValues();
+    CurrentVisit = Visit();
 }
