@@ -2,6 +2,7 @@
 
 #include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
+#include "app/core/Visit.h"
 #include "app/ui/Gui2.h"
 #include "app/widgets/Seams.h"
 #include "editors/ui/ReferenceView.h"
@@ -86,12 +87,15 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& historyFolder)
     // Widths from the texts the columns hold, not from every row.
     const QFontMetrics metrics(List->font());
     const int pad = 3 * metrics.averageCharWidth();
+    // The car before the visit's before and after, which is last and takes
+    // the rest; the date leaves room for a visit's unfolding.
     const QString widest[] = {QStringLiteral("00.00.0000 00:00:00"), QStringLiteral("сравнение"),
                               QStringLiteral("COM0000"), QStringLiteral("Рабочее место"),
                               QStringLiteral("Прошивка"), QStringLiteral("Отличается точек"),
-                              QStringLiteral("сравнение 00:00:00 → сравнение 00:00:00, изменено точек: 000")};
-    for (int c = 0; c < THistoryModel::NoteColumn; ++c)
-        List->setColumnWidth(c, metrics.horizontalAdvance(widest[c]) + pad);
+                              QStringLiteral("Golf А123ВС, Иванов И. И.")};
+    for (int c = 0; c < THistoryModel::VisitColumn; ++c)
+        List->setColumnWidth(c, metrics.horizontalAdvance(widest[c]) + pad
+                                    + (c == THistoryModel::WhenColumn ? 2 * List->indentation() : 0));
     List->header()->setStretchLastSection(true);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -151,6 +155,14 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& historyFolder)
     });
     connect(SearchEdit, &QLineEdit::textChanged, this, [this](const QString& text) { model->SetSearch(text); });
 
+    // The newest row and the visit going on now show their restore points.
+    if (model->rowCount() > 0)
+        List->expand(model->index(0, 0));
+    for (int r = 0; r < model->rowCount() && !CurrentVisit.id.isEmpty(); ++r)
+        if (model->groups.at(model->shown.at(r)).visit == CurrentVisit.id) {
+            List->expand(model->index(r, 0));
+            break;
+        }
     if (model->rowCount() > 0)
         List->setCurrentIndex(model->index(0, 0));
     ChoiceChanged();

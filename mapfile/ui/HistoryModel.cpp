@@ -105,7 +105,7 @@ int THistoryModel::columnCount(const QModelIndex&) const
 QVariant THistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const char* const captions[] = {"Дата и время", "Действие", "Порт", "Рабочее место", "Прошивка",
-                                           "Отличается точек", "До → после", "Автомобиль"};
+                                           "Отличается точек", "Автомобиль", "До → после"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= Columns)
         return QVariant();
     return QString::fromUtf8(captions[section]);

@@ -25,8 +25,8 @@ public:
         HostColumn,  // the workstation that made it
         FirmwareColumn,
         DifferColumn,
-        VisitColumn,
         NoteColumn,
+        VisitColumn,
         Columns
     };
 

@@ -258,6 +258,8 @@ private slots:
         QVERIFY(text.waitForFinished(30000) && text.exitCode() == 0);
         const QString page = QString::fromUtf8(text.readAllStandardOutput());
         QVERIFY2(page.contains(QStringLiteral("Golf А123ВС Иванов")), qPrintable(page));
+        // No read made: said plainly, and the maps against their references.
+        QVERIFY(page.contains(QStringLiteral("Карты из вариатора не читались: отличия показаны от исходной карты.")));
         QVERIFY(page.contains(QStringLiteral("Отличаются от исходной карты точек: 3")));
         const QStringList words = page.split(QRegularExpression(QStringLiteral("\\s+")));
         for (const MapTable* table : {&LPGTable, &PetrolTable})
