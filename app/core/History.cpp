@@ -35,6 +35,7 @@
 #include <windows.h>
 #endif
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -472,6 +473,7 @@ namespace {
 // default folder instead; empty while it takes them.
 QMutex fallbackLock;
 QString failedFolder;
+QString folderNews;  // not yet told
 
 // Saves a restore point into the history folder in use, or, when that fails,
 // into the default folder; the message to tell is left in told.
@@ -522,6 +524,7 @@ void ForgetHistoryFallback()
 {
     const QMutexLocker locker(&fallbackLock);
     failedFolder.clear();
+    folderNews.clear();
 }
 
 QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
@@ -539,13 +542,23 @@ QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, cons
     QString error;
     QString told;
     const QString saved = SaveWhereItCan(info, WireMap(lpg), WireMap(petrol), startTimeout, note, &error, &told);
+    if (!told.isEmpty()) {
+        const QMutexLocker locker(&fallbackLock);
+        folderNews = told;
+    }
     if (file)
         *file = saved;
     if (saved.isEmpty())
         return RestorePointFailure(HistoryFolder(), error);
     if (!error.isEmpty())
-        told += (told.isEmpty() ? QString() : QStringLiteral("\n")) + RestorePointNoteFailure(saved, error);
-    return told;
+        return RestorePointNoteFailure(saved, error);
+    return QString();
+}
+
+QString TakeHistoryFolderNews()
+{
+    const QMutexLocker locker(&fallbackLock);
+    return std::exchange(folderNews, QString());
 }
 
 namespace {

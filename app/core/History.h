@@ -151,7 +151,10 @@ QString RestorePointNoteFailure(const QString& restorePointFile, const QString& 
 // Where restore points go while the history folder in use fails: to the
 // default folder, and that is told once, in the message of the first one
 // that went there; the first one written into the folder again tells where
-// it went and where the others are. Forget starts afresh (a new run).
+// it went and where the others are. That news is kept apart from a
+// restore point's own failure, for the caller to tell after the command,
+// and taken once. Forget starts afresh (a new run).
+QString TakeHistoryFolderNews();
 void ForgetHistoryFallback();
 
 // A map as it went over the line: each advance as its wire code / 1000.
@@ -165,7 +168,8 @@ MapTable WireMap(const MapTable& table);
 // the message to tell once the command has ended, empty when the point and
 // its note were saved. The point's path goes to file (empty when it was not
 // saved); visit, when given, goes into its name. A point that the history
-// folder in use cannot take goes to the default folder (above).
+// folder in use cannot take goes to the default folder (above), and the news
+// of that waits in TakeHistoryFolderNews.
 QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
                           const QString& startTimeout, std::optional<int> firmware = std::nullopt,
                           const QString& note = QString(), const QString& visit = QString(),

@@ -375,8 +375,10 @@ private slots:
         if (breakage != QLatin1String("under a file"))
             QVERIFY(QDir().mkpath(folder));
         UseHistoryFolderForRun(folder);
+        // The folder's news, then the point's own failure (none here).
         const auto leave = [] {
-            return LeaveRestorePoint(TransferKind::Read, 7, LPGTable, PetrolTable, "30", 12, QStringLiteral("Golf"));
+            const QString own = LeaveRestorePoint(TransferKind::Read, 7, LPGTable, PetrolTable, "30", 12, QStringLiteral("Golf"));
+            return TakeHistoryFolderNews() + own;
         };
         if (breakage != QLatin1String("under a file")) {
             QCOMPARE(leave(), QString());
