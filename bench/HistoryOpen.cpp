@@ -7,8 +7,13 @@
 // folder of a hundred thousand costs no disk. After the open the dialog is
 // left to read every note and map in the background: the time until each
 // row's count is known and the longest wait of the event loop meanwhile
-// show that the dialog stays responsive while it fills. On the platform Qt
-// is given (QT_QPA_PLATFORM), offscreen when none is.
+// show that the dialog stays responsive while it fills. The restore points
+// come from four workstations, as in a shop's shared folder. Then, with the
+// largest folder open, another writer adds a restore point every quarter
+// second: the time until each shows in the open list (it looks at the folder
+// again every HistoryLookMilliseconds) and the event loop's longest wait
+// meanwhile, and what one such look costs. On the platform Qt is given
+// (QT_QPA_PLATFORM), offscreen when none is.
 
 #include "app/core/History.h"
 #include "app/core/MapStore.h"
@@ -16,6 +21,7 @@
 #include "app/ui/TarvoApplication.h"
 #include "mapfile/core/MapFile.h"
 #include "mapfile/ui/HistoryDialog.h"
+#include "mapfile/ui/HistoryWatch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,9 +30,11 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
@@ -36,6 +44,8 @@ namespace {
 constexpr int Opens = 5;
 constexpr int Cars = 50;
 constexpr int PointsPerMapCopy = 10000;
+constexpr int LiveAdded = 20;
+const char* const Workstations[] = {"hBENCH_PC", "hWORKSHOP", "hLAPTOP_2", "hFRONT_DESK"};
 
 // A folder of count restore points with their notes, made in data/history.
 bool MakeHistory(const QString& data, int count)
@@ -75,7 +85,7 @@ bool MakeHistory(const QString& data, int count)
         const QDateTime when = start.addDays(i / 60).addSecs(i % 60 * 480);
         const QString visit = when.addSecs(-(i % 3) * 480).toString(QStringLiteral("yyyyMMddHHmmss"))
                             + QStringLiteral("%1").arg(i / 3 % 0x10000, 4, 16, QLatin1Char('0'));
-        const QString base = folder + QStringLiteral("/%1-%2-COM7-fw12-v%3").arg(when.toString(QStringLiteral("yyyyMMdd-HHmmss")), QLatin1String(kinds[i % 3]), visit);
+        const QString base = folder + QStringLiteral("/%1-%2-COM7-fw12-v%3-%4").arg(when.toString(QStringLiteral("yyyyMMdd-HHmmss")), QLatin1String(kinds[i % 3]), visit, QLatin1String(Workstations[i / 3 % 4]));
         if (::link(maps.at(i / PointsPerMapCopy).constData(), QFile::encodeName(base + QStringLiteral(".xml")).constData()) != 0
             || ::link(QFile::encodeName(notes.at(i / 3 % Cars)).constData(),
                       QFile::encodeName(base + QStringLiteral(".note")).constData())
@@ -89,12 +99,24 @@ struct Opened {
     double openMs = 0;       // menu item to the list painted
     double filledMs = 0;     // menu item to every note and count known
     double longestWait = 0;  // the event loop's longest wait while filling
+    std::vector<double> arrivals;  // live: each added point's time until its row shows
+};
+
+enum class Stay {
+    No,    // closed once painted
+    Fill,  // until every note and count is known
+    Live,  // until the points another writer adds have all shown
 };
 
 // Opens the history through its menu item; with fill, leaves it open until
 // the background reading is done.
-Opened OpenHistory(TForm2* window, bool fill)
+Opened OpenHistory(TForm2* window, Stay stay)
 {
+    const bool fill = stay != Stay::No;
+    std::vector<double> published(LiveAdded, 0);
+    std::atomic<int> publishedCount{0};
+    QThread* writer = nullptr;
+    int rowsAtStart = 0;
     Opened o;
     QElapsedTimer clock;
     bool painted = false;
@@ -122,6 +144,25 @@ Opened OpenHistory(TForm2* window, bool fill)
             QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
             return;
         }
+        if (stay == Stay::Live) {
+            rowsAtStart = dialog->List->model()->rowCount();
+            const QString folder = dialog->Folder();
+            writer = QThread::create([&, folder] {
+                RestorePointInfo info;
+                info.host = QStringLiteral("OTHER_PC");
+                info.port = 3;
+                MapTable lpg = {};
+                SetSpeedAxis(lpg);
+                for (int k = 0; k < LiveAdded; ++k) {
+                    QThread::msleep(250);
+                    info.when = QDateTime::currentDateTime();
+                    SaveRestorePoint(folder, info, lpg, lpg, QStringLiteral("30"), nullptr);
+                    published[k] = clock.nsecsElapsed() / 1e6;
+                    ++publishedCount;
+                }
+            });
+            writer->start();
+        }
         // Every 5 ms the event loop should come round; how late it comes is
         // the wait a user would feel.
         sinceTick.start();
@@ -129,6 +170,16 @@ Opened OpenHistory(TForm2* window, bool fill)
         QObject::connect(&tick, &QTimer::timeout, dialog, [&, dialog] {
             o.longestWait = std::max(o.longestWait, sinceTick.nsecsElapsed() / 1e6 - 5);
             sinceTick.start();
+            if (stay == Stay::Live) {
+                const int shown = std::min(dialog->List->model()->rowCount() - rowsAtStart, publishedCount.load());
+                while (int(o.arrivals.size()) < shown)
+                    o.arrivals.push_back(clock.nsecsElapsed() / 1e6 - published[o.arrivals.size()]);
+                if (int(o.arrivals.size()) == LiveAdded || clock.elapsed() > 60000) {
+                    tick.stop();
+                    dialog->reject();
+                }
+                return;
+            }
             if (dialog->Filled()) {
                 o.filledMs = clock.nsecsElapsed() / 1e6;
                 tick.stop();
@@ -141,6 +192,10 @@ Opened OpenHistory(TForm2* window, bool fill)
     clock.start();
     window->N20->trigger();
     qApp->removeEventFilter(&watch);
+    if (writer) {
+        writer->wait();
+        delete writer;
+    }
     return o;
 }
 
@@ -156,8 +211,11 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    TarvoApplication app(argc, argv);
+    // The settings first, before anything reads them: a history folder the
+    // user chose must not stand in for the folders made here.
     QTemporaryDir state;
+    qputenv("XDG_CONFIG_HOME", (state.path() + QStringLiteral("/config")).toLocal8Bit());
+    TarvoApplication app(argc, argv);
     qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
     Form2 = new TForm2;
     Form2->show();
@@ -178,7 +236,7 @@ int main(int argc, char** argv)
     for (int k = 0; k < Opens; ++k)
         for (size_t f = 0; f < std::size(sizes); ++f) {
             qputenv("XDG_DATA_HOME", folders[f]->path().toLocal8Bit());
-            times[f].push_back(OpenHistory(Form2, false).openMs);
+            times[f].push_back(OpenHistory(Form2, Stay::No).openMs);
         }
     const double empty = Median(times[0]);
     std::printf("history open, empty folder, %s: median %.1f ms (%d each)\n",
@@ -189,13 +247,53 @@ int main(int argc, char** argv)
         listing.start();
         const int listed = int(ListRestorePoints(HistoryFolder()).size());
         const double listingMs = listing.nsecsElapsed() / 1e6;
-        const Opened filled = OpenHistory(Form2, true);
+        const Opened filled = OpenHistory(Form2, Stay::Fill);
         const double open = Median(times[f]);
         std::printf("history open, %d restore points, %s: median %.1f ms, empty folder %.1f ms, ratio %.2f; "
                     "the folder's listing alone %.1f ms; every car and count shown after %.2f s, the event loop's "
                     "longest wait meanwhile %.1f ms\n",
                     listed, qPrintable(QGuiApplication::platformName()), open, empty, open / empty, listingMs,
                     filled.filledMs / 1000, filled.longestWait);
+    }
+    // The largest folder open while another writer adds to it.
+    qputenv("XDG_DATA_HOME", folders.back()->path().toLocal8Bit());
+    {
+        // One look at the folder by an open list that has seen all of it:
+        // a listing of its names, as on a share, and a look on this disk,
+        // where the folder's stamp says nothing changed.
+        QList<RestorePointEntry> listed = ListRestorePoints(HistoryFolder());
+        SeenNames names;
+        SeeRestorePoints(names, listed);
+        std::vector<double> looks;
+        std::vector<double> stamped;
+        auto seen = std::make_shared<THistorySeen>();
+        seen->folder = HistoryFolder();
+        seen->listed = listed;
+        for (int k = 0; k < Opens; ++k) {
+            QElapsedTimer look;
+            look.start();
+            QList<RestorePointEntry> found;
+            QStringList noted;
+            LookAgain(HistoryFolder(), names, found, noted);
+            looks.push_back(look.nsecsElapsed() / 1e6);
+            look.start();
+            QThread* t = StartHistoryLook(qApp, seen, [](const QList<RestorePointEntry>&, const QStringList&) {});
+            t->wait();
+            delete t;
+            if (k > 0)  // the first takes in the list and lists
+                stamped.push_back(look.nsecsElapsed() / 1e6);
+        }
+        const Opened live = OpenHistory(Form2, Stay::Live);
+        std::vector<double> arrivals = live.arrivals;
+        if (arrivals.empty())
+            arrivals.push_back(-1);
+        std::printf("history live, %d restore points, %s: %d added by another writer, one every 250 ms, each shown "
+                    "after median %.0f ms, at most %.0f ms (the list looks again every %d ms: one look listing the names "
+                    "%.1f ms, one on this disk with the folder unchanged %.2f ms); the event loop's longest wait "
+                    "meanwhile %.1f ms\n",
+                    int(listed.size()), qPrintable(QGuiApplication::platformName()), int(live.arrivals.size()),
+                    Median(arrivals), *std::max_element(arrivals.begin(), arrivals.end()), HistoryLookMilliseconds,
+                    Median(looks), Median(stamped), live.longestWait);
     }
     for (QTemporaryDir* d : folders)
         delete d;

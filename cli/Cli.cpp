@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "app/core/History.h"
+
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/Options.h"
@@ -26,6 +28,7 @@ int RunCli(const QStringList& arguments)
     if (!ParseArguments(arguments, o, why) || !CheckOptions(o, why))
         return Usage(why);
     SetRestorePointNote(o.note);
+    UseHistoryFolderForRun(o.history);
     int status = ExitDone;
     if (o.command == QLatin1String("ports"))
         status = ListPorts();

@@ -11,11 +11,12 @@ namespace cli {
 const char HelpText[] =
     "Usage:\n"
     "  tarvo-cli ports\n"
-    "  tarvo-cli read   (--port N | --auto) FILE.xml [--json] [--note TEXT]\n"
+    "  tarvo-cli read   (--port N | --auto) FILE.xml [--json] [--note TEXT] [--history DIR]\n"
     "  tarvo-cli write  (--port N | --auto) FILE.xml [--timeout T] [--no-verify] [--backup PATH] [--note TEXT]\n"
-    "  tarvo-cli verify (--port N | --auto) FILE.xml [--json] [--note TEXT]\n"
+    "                   [--history DIR]\n"
+    "  tarvo-cli verify (--port N | --auto) FILE.xml [--json] [--note TEXT] [--history DIR]\n"
     "  tarvo-cli diff   A.xml B.xml [--json]\n"
-    "  tarvo-cli history [TEXT] [--json]\n"
+    "  tarvo-cli history [TEXT] [--json] [--history DIR]\n"
     "  tarvo-cli --help | --version\n"
     "\n"
     "Reads, writes, verifies and compares the two ignition-advance maps of a Tarvo\n"
@@ -43,6 +44,8 @@ const char HelpText[] =
     "  --json       print the result as one JSON object\n"
     "  --note TEXT  the car (model, plate, customer) kept beside the restore\n"
     "               points the command leaves in the window's history\n"
+    "  --history DIR  the history folder of the restore points (a shared\n"
+    "               folder too), instead of the one chosen in the window\n"
     "\n"
     "Progress goes to standard error, results to standard output. Ctrl+C during a\n"
     "transfer stops after the exchange in flight.\n"
@@ -99,6 +102,10 @@ bool ParseArguments(const QStringList& arguments, Options& o, QString& why)
             if (found < 0)
                 return false;
             o.hasNote = true;
+        } else if ((found = value("--history", o.history))) {
+            if (found < 0)
+                return false;
+            o.hasHistory = true;
         } else if ((found = value("--backup", o.backup))) {
             if (found < 0)
                 return false;
@@ -150,6 +157,14 @@ bool CheckOptions(Options& o, QString& why)
     }
     if (o.hasNote && !device) {
         why = QStringLiteral("--note belongs to read, write and verify");
+        return false;
+    }
+    if (o.hasHistory && !device && !history) {
+        why = QStringLiteral("--history belongs to read, write, verify and history");
+        return false;
+    }
+    if (o.hasHistory && o.history.trimmed().isEmpty()) {
+        why = QStringLiteral("--history needs a folder");
         return false;
     }
     if (o.json && (c == QLatin1String("ports") || c == QLatin1String("write"))) {

@@ -21,6 +21,8 @@ struct Options {
     QString timeoutText;
     bool hasNote = false;
     QString note;  // goes with the restore points of the command
+    bool hasHistory = false;
+    QString history;  // the history folder of this run
     bool hasBackup = false;
     QString backup;
     bool noVerify = false;

@@ -7,6 +7,7 @@ namespace cli {
 namespace {
 
 QString failure;
+QString news;  // of the history folder: the default one took the points
 QString restorePointNote;
 
 }  // namespace
@@ -19,6 +20,8 @@ void LeaveRestorePoint(TransferKind kind, int port, const Maps& maps, bool hasTi
                                                 restorePointNote);
     if (failure.isEmpty())
         failure = message;
+    if (news.isEmpty())
+        news = TakeHistoryFolderNews();
 }
 
 void SetRestorePointNote(const QString& note)
@@ -28,9 +31,12 @@ void SetRestorePointNote(const QString& note)
 
 void ReportRestorePointFailure()
 {
+    if (!news.isEmpty())
+        PrintFailure(news);
     if (!failure.isEmpty())
         PrintFailure(failure);
     failure.clear();
+    news.clear();
 }
 
 }  // namespace cli

@@ -6,18 +6,36 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QMutex>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QSet>
+#include <QSettings>
 #include <QStringDecoder>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <algorithm>
+#include <atomic>
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/vfs.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
 #endif
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -62,7 +80,66 @@ bool HoldsControl(const QString& text)
 
 }  // namespace
 
+namespace {
+
+// The setting of the history folder, and the folder of this run.
+const QString HistoryFolderKey = QStringLiteral("HistoryFolder");
+QString runFolder;
+
+QSettings Settings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tarvo-gui"),
+                     QStringLiteral("tarvo-gui"));
+}
+
+}  // namespace
+
+QString ChosenHistoryFolder()
+{
+    return Settings().value(HistoryFolderKey).toString();
+}
+
+void KeepChosenHistoryFolder(const QString& folder)
+{
+    QSettings settings = Settings();
+    if (folder.isEmpty())
+        settings.remove(HistoryFolderKey);
+    else
+        settings.setValue(HistoryFolderKey, QDir::cleanPath(QDir::fromNativeSeparators(folder)));
+    settings.sync();
+}
+
+void UseHistoryFolderForRun(const QString& folder)
+{
+    runFolder = folder.isEmpty() ? QString() : QDir::cleanPath(QDir::fromNativeSeparators(folder));
+}
+
 QString HistoryFolder()
+{
+    if (!runFolder.isEmpty())
+        return runFolder;
+    const QString chosen = ChosenHistoryFolder();
+    return chosen.isEmpty() ? DefaultHistoryFolder() : chosen;
+}
+
+QString HostToken(const QString& hostName)
+{
+    QString token = hostName.left(63);
+    for (QChar& c : token) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z')))
+            c = QLatin1Char('_');
+    }
+    return token;
+}
+
+QString LocalHostToken()
+{
+    static const QString token = HostToken(QSysInfo::machineHostName());
+    return token;
+}
+
+QString DefaultHistoryFolder()
 {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (data.isEmpty())
@@ -78,6 +155,8 @@ QString RestorePointName(const RestorePointInfo& info, int suffix)
         name += QStringLiteral("-fw") + QString::number(info.firmware);
     if (!info.visit.isEmpty())
         name += QStringLiteral("-v") + info.visit;
+    if (!info.host.isEmpty())
+        name += QStringLiteral("-h") + info.host;
     if (suffix > 1)
         name += QLatin1Char('-') + QString::number(suffix);
     return name + QStringLiteral(".xml");
@@ -107,7 +186,7 @@ QString RestorePointSearchText(const RestorePointEntry& entry, const QString& no
 {
     return (entry.WhenText() + QLatin1Char('\n') + TransferKindText(entry.kind) + QLatin1Char(' ')
             + TransferKindWord(entry.kind) + QStringLiteral("\nCOM") + QString::number(entry.port) + QLatin1Char('\n')
-            + note)
+            + entry.host + QLatin1Char('\n') + note)
         .toLower();
 }
 
@@ -115,7 +194,7 @@ bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
 {
     static const QRegularExpression pattern(QStringLiteral(
         "^(([0-9]{4})([0-9]{2})([0-9]{2})-([0-9]{2})([0-9]{2})([0-9]{2}))-(read|write|compare)-COM(-?[0-9]{1,9})"
-        "(?:-fw(-?[0-9]{1,9}))?(?:-v([0-9a-z]{1,32}))?(?:-([0-9]{1,9}))?\\.xml$"));
+        "(?:-fw(-?[0-9]{1,9}))?(?:-v(?<visit>[0-9a-z]{1,32}))?(?:-h(?<host>[A-Za-z0-9_]{1,63}))?(?:-(?<suffix>[0-9]{1,9}))?\\.xml$"));
     const QRegularExpressionMatch m = pattern.match(fileName);
     if (!m.hasMatch())
         return false;
@@ -132,8 +211,12 @@ bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
     entry.port = field(9);
     entry.hasFirmware = m.capturedLength(10) > 0;
     entry.firmware = entry.hasFirmware ? field(10) : 0;
-    entry.visit = m.captured(11);
-    entry.suffix = m.capturedLength(12) > 0 ? field(12) : 1;
+    static const int visitGroup = int(pattern.namedCaptureGroups().indexOf(QStringLiteral("visit")));
+    static const int hostGroup = int(pattern.namedCaptureGroups().indexOf(QStringLiteral("host")));
+    static const int suffixGroup = int(pattern.namedCaptureGroups().indexOf(QStringLiteral("suffix")));
+    entry.visit = m.captured(visitGroup);
+    entry.suffix = m.capturedLength(suffixGroup) > 0 ? field(suffixGroup) : 1;
+    entry.host = m.captured(hostGroup);
     return true;
 }
 
@@ -210,13 +293,16 @@ QString SaveRestorePoint(const QString& folder, const RestorePointInfo& info, co
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("папку не удаётся создать"));
 
-    // Written whole under a name of this process's own first, so that a
-    // restore point is either complete or not there at all.
-    static int serial = 0;
+    // Written whole under a name of this workstation's and process's own
+    // first, which no listing takes for a restore point, so that a restore
+    // point is either complete or not there at all.
+    static std::atomic<int> serial{0};
     const QDir dir(folder);
-    const QString temporary = dir.filePath(QStringLiteral(".%1-%2.part")
+    const QString temporary = dir.filePath(QStringLiteral(".%1-%2-%3-%4.part")
+                                               .arg(LocalHostToken())
                                                .arg(QCoreApplication::applicationPid())
-                                               .arg(++serial));
+                                               .arg(++serial)
+                                               .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
     try {
         SaveMapFile(temporary, lpg, petrol, startTimeout);
     } catch (const std::exception& e) {
@@ -224,29 +310,138 @@ QString SaveRestorePoint(const QString& folder, const RestorePointInfo& info, co
         return fail(QString::fromUtf8(e.what()));
     }
 
-    // The rename refuses a name that exists, at the moment of the rename: two
-    // programs saving in the same second each get a name of their own.
-    QFile file(temporary);
+    // The move refuses a name that exists, at the moment of the move: any
+    // number of programs, on any number of computers, saving in the same
+    // second each get a name of their own.
     for (int suffix = 1; suffix <= MaxSuffix; ++suffix) {
         const QString name = dir.filePath(RestorePointName(info, suffix));
         // A note left without its restore point must not become the note of
         // a new one.
         if (QFileInfo::exists(RestorePointNoteFile(name)))
             continue;
-        if (file.rename(name)) {
-            QString reason;
+        QString reason;
+        const int moved = PublishNewFile(temporary, name, &reason);
+        if (moved > 0) {
             if (!note.isEmpty() && !SaveRestorePointNote(name, note, &reason) && error)
                 *error = reason;
             return name;
         }
-        if (!QFileInfo::exists(name)) {
-            const QString reason = file.errorString();
+        if (moved < 0) {
             QFile::remove(temporary);
             return fail(reason);
         }
     }
     QFile::remove(temporary);
     return fail(QStringLiteral("все имена для %1 заняты").arg(RestorePointName(info)));
+}
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// Whether a failed move or link says the file system lacks it, rather than
+// that it failed.
+bool Unsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP || error == EPERM
+        || error == EMLINK || error == EXDEV;
+}
+
+// An exclusive create or a link over NFS can be done by the server and still
+// be answered "exists" when the reply is lost and the call is sent again:
+// then from has two links, one of them the new name.
+bool LinkedTwice(const QByteArray& from)
+{
+    struct stat st = {};
+    return ::stat(from.constData(), &st) == 0 && st.st_nlink == 2;
+}
+
+int LinkInPlace(const QByteArray& from, const QByteArray& to, int* error)
+{
+    if (::link(from.constData(), to.constData()) != 0) {
+        *error = errno;
+        if (*error != EEXIST || !LinkedTwice(from))
+            return *error == EEXIST ? 0 : -1;
+    }
+    ::unlink(from.constData());
+    return 1;
+}
+
+// The name's claim file: created exclusively by the one writer that may move
+// a file to the name, and removed once it has (or has seen the name taken).
+int MoveClaimed(const QByteArray& from, const QString& to, int* error)
+{
+    const QFileInfo target(to);
+    const QByteArray name = QFile::encodeName(to);
+    const QByteArray claim
+        = QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".claim"));
+    const int fd = ::open(claim.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = errno;
+        return *error == EEXIST ? 0 : -1;
+    }
+    ::close(fd);
+    int moved = 0;
+    struct stat st = {};
+    if (::lstat(name.constData(), &st) == 0) {
+        moved = 0;
+    } else if (errno != ENOENT) {
+        *error = errno;
+        moved = -1;
+    } else if (::rename(from.constData(), name.constData()) == 0) {
+        moved = 1;
+    } else {
+        *error = errno;
+        moved = -1;
+    }
+    ::unlink(claim.constData());
+    return moved;
+}
+#endif
+
+}  // namespace
+
+int PublishNewFile(const QString& from, const QString& to, QString* error, PublishWay way)
+{
+    int code = 0;
+    int moved = -1;
+#ifdef Q_OS_WIN
+    // MoveFileExW without MOVEFILE_REPLACE_EXISTING fails on a taken name, and
+    // a share's server does the same; no other way is needed here.
+    Q_UNUSED(way);
+    const QString source = QDir::toNativeSeparators(from);
+    const QString target = QDir::toNativeSeparators(to);
+    if (MoveFileExW(reinterpret_cast<const wchar_t*>(source.utf16()), reinterpret_cast<const wchar_t*>(target.utf16()),
+                    MOVEFILE_WRITE_THROUGH)) {
+        moved = 1;
+    } else {
+        code = int(GetLastError());
+        moved = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? 0 : -1;
+    }
+#else
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    bool tried = false;
+#ifdef Q_OS_LINUX
+    if (way == PublishWay::Best) {
+        tried = ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0;
+        code = errno;
+        if (tried)
+            moved = 1;
+        else if (code == EEXIST)
+            moved = 0;
+        tried = tried || !Unsupported(code);
+    }
+#endif
+    if (!tried && way != PublishWay::Claim) {
+        moved = LinkInPlace(source, target, &code);
+        tried = moved >= 0 || !Unsupported(code);
+    }
+    if (!tried)
+        moved = MoveClaimed(source, to, &code);
+#endif
+    if (moved < 0 && error)
+        *error = qt_error_string(code);
+    return moved;
 }
 
 QString RestorePointFailure(const QString& folder, const QString& reason)
@@ -272,6 +467,66 @@ MapTable WireMap(const MapTable& table)
     return wire;
 }
 
+namespace {
+
+// The history folder in use that failed, while restore points go to the
+// default folder instead; empty while it takes them.
+QMutex fallbackLock;
+QString failedFolder;
+QString folderNews;  // not yet told
+
+// Saves a restore point into the history folder in use, or, when that fails,
+// into the default folder; the message to tell is left in told.
+QString SaveWhereItCan(const RestorePointInfo& info, const MapTable& lpg, const MapTable& petrol,
+                       const QString& startTimeout, const QString& note, QString* error, QString* told)
+{
+    const QString folder = HistoryFolder();
+    const QString local = DefaultHistoryFolder();
+    if (folder == local)
+        return SaveRestorePoint(folder, info, lpg, petrol, startTimeout, error, note);
+    // A chosen folder is never made: one that is missing is a share not
+    // mounted, a folder moved away, a network that is down.
+    QString file;
+    if (QFileInfo(folder).isDir())
+        file = SaveRestorePoint(folder, info, lpg, petrol, startTimeout, error, note);
+    else if (error)
+        *error = QStringLiteral("папки нет или она недоступна");
+    const QMutexLocker locker(&fallbackLock);
+    if (!file.isEmpty()) {
+        if (failedFolder == folder)
+            *told = QStringLiteral("Папка истории снова доступна: точка восстановления сохранена в «%1». "
+                                   "Сохранённые, пока она была недоступна, лежат в «%2».")
+                        .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(local));
+        failedFolder.clear();
+        return file;
+    }
+    const QString reason = error ? *error : QString();
+    QString localError;
+    file = SaveRestorePoint(local, info, lpg, petrol, startTimeout, &localError, note);
+    if (file.isEmpty()) {
+        if (error)
+            *error = reason + QStringLiteral("; в папке по умолчанию тоже: ") + localError;
+        return file;
+    }
+    if (error)
+        *error = localError;
+    if (failedFolder != folder)
+        *told = QStringLiteral("Папка истории «%1» недоступна: %2. Точка восстановления сохранена в «%3»; "
+                               "следующие, пока папка недоступна, тоже будут сохраняться туда.")
+                    .arg(QDir::toNativeSeparators(folder), reason, QDir::toNativeSeparators(local));
+    failedFolder = folder;
+    return file;
+}
+
+}  // namespace
+
+void ForgetHistoryFallback()
+{
+    const QMutexLocker locker(&fallbackLock);
+    failedFolder.clear();
+    folderNews.clear();
+}
+
 QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
                           const QString& startTimeout, std::optional<int> firmware, const QString& note,
                           const QString& visit, QString* file)
@@ -283,79 +538,196 @@ QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, cons
     info.hasFirmware = firmware.has_value();
     info.firmware = firmware.value_or(0);
     info.visit = visit;
-    const QString folder = HistoryFolder();
+    info.host = LocalHostToken();
     QString error;
-    const QString saved = SaveRestorePoint(folder, info, WireMap(lpg), WireMap(petrol), startTimeout, &error, note);
+    QString told;
+    const QString saved = SaveWhereItCan(info, WireMap(lpg), WireMap(petrol), startTimeout, note, &error, &told);
+    if (!told.isEmpty()) {
+        const QMutexLocker locker(&fallbackLock);
+        folderNews = told;
+    }
     if (file)
         *file = saved;
     if (saved.isEmpty())
-        return RestorePointFailure(folder, error);
+        return RestorePointFailure(HistoryFolder(), error);
     if (!error.isEmpty())
         return RestorePointNoteFailure(saved, error);
     return QString();
 }
 
+QString TakeHistoryFolderNews()
+{
+    const QMutexLocker locker(&fallbackLock);
+    return std::exchange(folderNews, QString());
+}
+
 namespace {
 
-// Each name of folder's files, with the platform's own listing where it can
-// give them without looking at each file; a folder gives no name.
+// Each name of folder's files as the system gives it, with the platform's
+// own listing where it can give them without looking at each file; a folder
+// gives no name, nor a name that starts with a dot. False when the folder
+// cannot be read.
 template <typename Take>
-void EachName(const QString& folder, Take take)
+bool EachName(const QString& folder, Take take)
 {
 #ifdef Q_OS_UNIX
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
-        return;
+        return false;
     while (const dirent* e = ::readdir(dir)) {
         if (e->d_type == DT_DIR || e->d_name[0] == '.')
             continue;
-        take(QFile::decodeName(e->d_name));
+        take(QByteArray::fromRawData(e->d_name, int(std::strlen(e->d_name))));
     }
     ::closedir(dir);
+    return true;
 #else
+    const QFileInfo info(folder);
+    if (!info.isDir() || !info.isReadable())
+        return false;
     QDirIterator it(folder, QDir::Files | QDir::System);
     while (it.hasNext()) {
         it.next();
-        take(it.fileName());
+        if (!it.fileName().startsWith(QLatin1Char('.')))
+            take(QFile::encodeName(it.fileName()));
     }
+    return true;
 #endif
 }
 
+const QByteArray NoteBytes = QByteArrayLiteral(".note");
+
 }  // namespace
+
+bool ListedBefore(const RestorePointEntry& a, const RestorePointEntry& b)
+{
+    if (a.stamp != b.stamp)
+        return a.stamp > b.stamp;
+    if (a.suffix != b.suffix)
+        return a.suffix > b.suffix;
+    return a.file > b.file;
+}
 
 QList<RestorePointEntry> ListRestorePoints(const QString& folder)
 {
     QList<RestorePointEntry> entries;
+    ListRestorePoints(folder, entries);
+    return entries;
+}
+
+namespace {
+
+// A listing of folder that leaves out what seen has seen, and, when seen is
+// given, takes what it finds in.
+bool Look(const QString& folder, SeenNames* seen, QList<RestorePointEntry>& found, QStringList& noted);
+
+}  // namespace
+
+bool ListRestorePoints(const QString& folder, QList<RestorePointEntry>& list)
+{
+    QStringList noted;
+    return Look(folder, nullptr, list, noted);
+}
+
+bool LookAgain(const QString& folder, SeenNames& seen, QList<RestorePointEntry>& found, QStringList& noted)
+{
+    return Look(folder, &seen, found, noted);
+}
+
+QByteArray FolderStamp(const QString& folder)
+{
+#ifdef Q_OS_LINUX
+    const QByteArray path = QFile::encodeName(folder);
+    struct statfs fs = {};
+    if (::statfs(path.constData(), &fs) != 0)
+        return QByteArray();
+    // ext2/3/4, xfs, btrfs, tmpfs
+    const long local[] = {0xEF53, 0x58465342, 0x9123683E, 0x01021994};
+    if (std::find(std::begin(local), std::end(local), long(fs.f_type)) == std::end(local))
+        return QByteArray();
+    struct stat st = {};
+    if (::stat(path.constData(), &st) != 0)
+        return QByteArray();
+    // A change in the same tick of the clock as the last one keeps the
+    // time: a folder changed lately has no stamp to trust yet.
+    if (QDateTime::currentSecsSinceEpoch() - qint64(st.st_mtim.tv_sec) < 3)
+        return QByteArray();
+    return QByteArray::number(qulonglong(st.st_dev)) + ':' + QByteArray::number(qulonglong(st.st_ino)) + ':'
+         + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qlonglong(st.st_mtim.tv_nsec))
+         + ':' + QByteArray::number(qlonglong(st.st_size));
+#else
+    Q_UNUSED(folder);
+    return QByteArray();
+#endif
+}
+
+void SeeRestorePoints(SeenNames& seen, const QList<RestorePointEntry>& entries)
+{
+    seen.names.reserve(seen.names.size() + 2 * entries.size());
+    for (const RestorePointEntry& e : entries) {
+        const QByteArray name = QFile::encodeName(QFileInfo(e.file).fileName());
+        seen.names.insert(name);
+        const QByteArray base = name.chopped(4);
+        if (e.hasNote)
+            seen.names.insert(base + NoteBytes);
+        else
+            seen.withoutNote.insert(base);
+    }
+}
+
+namespace {
+
+bool Look(const QString& folder, SeenNames* seen, QList<RestorePointEntry>& found, QStringList& noted)
+{
+    found.clear();
+    noted.clear();
     if (folder.isEmpty())
-        return entries;
+        return false;
     // The names alone: nothing is opened and no file is looked at one by
     // one. A name that is not a regular file is refused when it is read.
-    QSet<QString> notes;
-    QStringList bases;
+    QSet<QByteArray> notes;
+    QList<QByteArray> bases;
     const QString prefix = folder + QLatin1Char('/');
-    EachName(folder, [&](const QString& name) {
-        if (name.endsWith(NoteSuffix)) {
-            notes.insert(name.chopped(NoteSuffix.size()));
+    const bool readable = EachName(folder, [&](const QByteArray& raw) {
+        if (seen && seen->names.contains(raw))
+            return;
+        if (raw.endsWith(NoteBytes)) {
+            notes.insert(raw.chopped(NoteBytes.size()));
             return;
         }
+        const QString name = QFile::decodeName(raw);
         RestorePointEntry entry;
         if (!ParseRestorePointName(name, entry))
             return;
         entry.file = prefix + name;
-        entries.append(entry);
-        bases.append(name.chopped(4));
+        found.append(entry);
+        bases.append(QByteArray(raw.constData(), raw.size() - 4));
     });
-    for (int i = 0; i < entries.size(); ++i)
-        entries[i].hasNote = notes.contains(bases.at(i));
-    std::sort(entries.begin(), entries.end(), [](const RestorePointEntry& a, const RestorePointEntry& b) {
-        if (a.stamp != b.stamp)
-            return a.stamp > b.stamp;
-        if (a.suffix != b.suffix)
-            return a.suffix > b.suffix;
-        return a.file > b.file;
-    });
-    return entries;
+    if (!readable)
+        return false;
+    for (int i = 0; i < found.size(); ++i) {
+        found[i].hasNote = notes.remove(bases.at(i));
+        if (!seen)
+            continue;
+        seen->names.insert(bases.at(i) + QByteArrayLiteral(".xml"));
+        if (found[i].hasNote)
+            seen->names.insert(bases.at(i) + NoteBytes);
+        else
+            seen->withoutNote.insert(bases.at(i));
+    }
+    // Notes of restore points seen before; a note whose restore point is
+    // not there is left for a later look, when its point may have come.
+    for (const QByteArray& base : std::as_const(notes)) {
+        if (!seen || !seen->withoutNote.remove(base))
+            continue;
+        seen->names.insert(base + NoteBytes);
+        noted << prefix + QFile::decodeName(base) + QStringLiteral(".xml");
+    }
+    std::sort(found.begin(), found.end(), ListedBefore);
+    return true;
 }
+
+}  // namespace
 
 void LoadRestorePoint(const QString& file, MapTable& lpg, MapTable& petrol)
 {

@@ -141,12 +141,18 @@ QString LeaveVisitRestorePoint(TransferKind kind, int port, const MapTable& lpg,
     }
     QString file;
     const QString message = LeaveRestorePoint(kind, port, lpg, petrol, startTimeout, firmware, v.car, v.id, &file);
+    // The history folder's news (gone to the default folder, back again) is
+    // told once by the core itself, beside whatever this point's own is.
+    const QString news = TakeHistoryFolderNews();
+    const auto beside = [&news](const QString& own) {
+        return news.isEmpty() ? own : own.isEmpty() ? news : news + QLatin1Char('\n') + own;
+    };
     if (file.isEmpty())
-        return Once(v.failureTold, message);
+        return beside(Once(v.failureTold, message));
     v.points.append(file);
     if (!v.car.isEmpty())
         v.carCarried = true;
-    return Once(v.noteFailureTold, message);
+    return beside(Once(v.noteFailureTold, message));
 }
 
 void NoteLiveWrite(const CarState& state, int port)

@@ -8,23 +8,47 @@
 #include "editors/ui/ReferenceView.h"
 #include "mapfile/ui/HistoryModel.h"
 #include "mapfile/ui/HistoryReader.h"
+#include "mapfile/ui/HistoryWatch.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <memory>
 
-THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
+namespace {
+
+// The restore points of folder; of the default folder, with why in unread,
+// when folder cannot be read.
+QList<RestorePointEntry> ListReadable(QString& folder, QString& unread)
+{
+    QList<RestorePointEntry> list;
+    if (ListRestorePoints(folder, list) || folder == DefaultHistoryFolder())
+        return list;
+    unread = folder;
+    folder = DefaultHistoryFolder();
+    ListRestorePoints(folder, list);
+    return list;
+}
+
+}  // namespace
+
+THistoryDialog::THistoryDialog(TForm2* form, const QString& historyFolder)
     : QDialog(form)
     , form(form)
-    , model(new THistoryModel(ListRestorePoints(folder), this))
+    , folder(historyFolder)
 {
+    QString unread;
+    model = new THistoryModel(ListReadable(folder, unread), this);
     setObjectName(QStringLiteral("HistoryDialog"));
     setWindowTitle(QStringLiteral("История"));
 
@@ -35,6 +59,19 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     SearchEdit->setClearButtonEnabled(true);
     auto* searchLabel = new QLabel(QStringLiteral("Поиск:"), this);
     searchLabel->setBuddy(SearchEdit);
+
+    FolderLabel = new QLabel(this);
+    FolderLabel->setObjectName(QStringLiteral("HistoryFolderLabel"));
+    FolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    FolderLabel->setWordWrap(true);
+    const QString shown = QDir::toNativeSeparators(folder);
+    FolderLabel->setText(unread.isEmpty() ? QStringLiteral("Папка истории: %1").arg(shown)
+                                          : QStringLiteral("Папку истории «%1» не удаётся прочитать; показана папка по "
+                                                           "умолчанию: %2")
+                                                .arg(QDir::toNativeSeparators(unread), shown));
+    FolderButton = new QPushButton(QStringLiteral("Папка истории…"), this);
+    FolderButton->setObjectName(QStringLiteral("HistoryFolder"));
+    FolderButton->setAutoDefault(false);
 
     List = new QTreeView(this);
     List->setObjectName(QStringLiteral("HistoryList"));
@@ -53,8 +90,9 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     // The car before the visit's before and after, which is last and takes
     // the rest; the date leaves room for a visit's unfolding.
     const QString widest[] = {QStringLiteral("00.00.0000 00:00:00"), QStringLiteral("сравнение"),
-                              QStringLiteral("COM0000"), QStringLiteral("Прошивка"),
-                              QStringLiteral("Отличается точек"), QStringLiteral("Golf А123ВС, Иванов И. И.")};
+                              QStringLiteral("COM0000"), QStringLiteral("Рабочее место"),
+                              QStringLiteral("Прошивка"), QStringLiteral("Отличается точек"),
+                              QStringLiteral("Golf А123ВС, Иванов И. И.")};
     for (int c = 0; c < THistoryModel::VisitColumn; ++c)
         List->setColumnWidth(c, metrics.horizontalAdvance(widest[c]) + pad
                                     + (c == THistoryModel::WhenColumn ? 2 * List->indentation() : 0));
@@ -82,7 +120,11 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     auto* search = new QHBoxLayout;
     search->addWidget(searchLabel);
     search->addWidget(SearchEdit);
+    auto* where = new QHBoxLayout;
+    where->addWidget(FolderLabel, 1);
+    where->addWidget(FolderButton);
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(where);
     layout->addLayout(search);
     layout->addWidget(List);
     layout->addWidget(buttons);
@@ -95,6 +137,7 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     connect(OpenPetrolButton, &QPushButton::clicked, this, choose(MapChoice::Petrol));
     connect(CompareButton, &QPushButton::clicked, this, [this] { RunHandler([this] { CompareClick(); }); });
     connect(NoteButton, &QPushButton::clicked, this, [this] { NoteClick(); });
+    connect(FolderButton, &QPushButton::clicked, this, [this] { RunHandler([this] { FolderClick(); }); });
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(List->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ChoiceChanged(); });
     connect(List->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { ChoiceChanged(); });
@@ -123,17 +166,110 @@ THistoryDialog::THistoryDialog(TForm2* form, const QString& folder)
     if (model->rowCount() > 0)
         List->setCurrentIndex(model->index(0, 0));
     ChoiceChanged();
-    resize(820, 460);
+    resize(900, 480);
     StartReading();
+
+    seen = std::make_shared<THistorySeen>();
+    seen->folder = folder;
+    seen->listed = model->entries;
+    auto* timer = new QTimer(this);
+    timer->setInterval(HistoryLookMilliseconds);
+    connect(timer, &QTimer::timeout, this, [this] { Look(); });
+    timer->start();
 }
 
 THistoryDialog::~THistoryDialog()
 {
-    if (reader) {
-        reader->requestInterruption();
-        reader->wait();
-        delete reader;
+    QList<QThread*> threads = addedReaders;
+    threads << reader << looking;
+    for (QThread* t : threads)
+        if (t)
+            t->requestInterruption();
+    for (QThread* t : threads) {
+        if (t) {
+            t->wait();
+            delete t;
+        }
     }
+}
+
+QString THistoryDialog::Folder() const
+{
+    return folder;
+}
+
+// One look at a time; a look that finds nothing says nothing.
+void THistoryDialog::Look()
+{
+    if (looking && !looking->isFinished())
+        return;
+    if (looking && sinceLook.elapsed() < 3 * seen->lastLookMs)
+        return;
+    delete looking;
+    sinceLook.start();
+    looking = StartHistoryLook(this, seen, [this](const QList<RestorePointEntry>& added, const QStringList& noted) {
+        Added(added, noted);
+    });
+}
+
+// The rows of restore points that came into the folder, and the notes that
+// came beside listed ones, read by a thread of their own as the list's were.
+void THistoryDialog::Added(const QList<RestorePointEntry>& added, const QStringList& noted)
+{
+    const int first = model->Add(added);
+    QStringList files;
+    QVector<bool> notes;
+    QVector<int> entries;
+    for (int i = first; i < model->entries.size(); ++i) {
+        files << model->entries.at(i).file;
+        notes << model->entries.at(i).hasNote;
+        entries << i;
+    }
+    for (const QString& file : noted) {
+        const int i = model->EntryOfFile(file);
+        if (i < 0)
+            continue;
+        model->entries[i].hasNote = true;
+        files << file;
+        notes << true;
+        entries << i;
+    }
+    if (files.isEmpty())
+        return;
+    // The visits they belong to, whose before and after may have moved.
+    QVector<VisitPair> visits;
+    QVector<bool> paired(model->groups.size(), false);
+    for (int i = first; i < model->entries.size(); ++i) {
+        const int g = model->groupOf.at(i);
+        const THistoryModel::Group& group = model->groups.at(g);
+        if (group.visit.isEmpty() || paired.at(g))
+            continue;
+        paired[g] = true;
+        visits.append({g, model->entries.at(group.before).file, model->entries.at(group.after).file});
+    }
+    ++addedReading;
+    addedReaders << StartHistoryReader(
+        this, files, notes, visits, LPGTable, PetrolTable,
+        [this, entries](QVector<Finding> batch) {
+            for (Finding& f : batch)
+                if (!f.isVisit)
+                    f.entry = entries.at(f.entry);
+            model->Take(batch);
+        },
+        [this] { --addedReading; });
+}
+
+void THistoryDialog::FolderClick()
+{
+    QFileDialog dialog(this, QStringLiteral("Папка истории"), folder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    QString chosen;
+    if (!ExecuteFileDialog(&dialog, chosen) || chosen.isEmpty())
+        return;
+    chosen = QDir::cleanPath(QDir::fromNativeSeparators(chosen));
+    KeepChosenHistoryFolder(chosen == DefaultHistoryFolder() ? QString() : chosen);
+    done(FolderChosen);
 }
 
 void THistoryDialog::StartReading()
@@ -155,7 +291,7 @@ void THistoryDialog::StartReading()
 
 bool THistoryDialog::Filled() const
 {
-    return filled;
+    return filled && addedReading == 0;
 }
 
 const RestorePointEntry* THistoryDialog::Chosen() const

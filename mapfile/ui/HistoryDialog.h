@@ -4,13 +4,17 @@
 #include "mapfile/ui/MapFileCommands.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <memory>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QThread;
 class QTreeView;
 class TForm2;
 class THistoryModel;
+struct THistorySeen;
 
 // "Файл" / "История…": the restore points of the history folder, newest
 // first, each with its date and time, "чтение", "запись" or "сравнение", port,
@@ -24,11 +28,19 @@ class THistoryModel;
 // damaged and cannot be chosen. The search box keeps the rows whose car,
 // date, port or kind holds the text typed; the car of any row, a visit's
 // too, can be written afterwards.
+// The folder is shown above the list and "Папка истории…" chooses another;
+// restore points that other workstations add to it show while it is open.
 class THistoryDialog : public QDialog {
 public:
     THistoryDialog(TForm2* form, const QString& folder);
     ~THistoryDialog() override;
 
+    // What exec() returns once "Папка истории…" has chosen a folder: the
+    // history is then opened again on it.
+    static constexpr int FolderChosen = 2;
+
+    QLabel* FolderLabel;           // the folder listed
+    QPushButton* FolderButton;     // "Папка истории…"
     QLineEdit* SearchEdit;
     QTreeView* List;
     QPushButton* OpenButton;        // "Открыть": both maps
@@ -51,13 +63,28 @@ public:
     void CompareClick();
     // Opens the chosen row's car for editing; Enter writes its note file.
     void NoteClick();
+    // "Папка истории…": a folder chosen in the folder dialog is kept as the
+    // history folder, and the dialog ends with FolderChosen.
+    void FolderClick();
+    // The folder listed: the one given, or the default one when that cannot
+    // be read.
+    QString Folder() const;
 
 private:
     void ChoiceChanged();
     void StartReading();
+    void Look();
+    void Added(const QList<RestorePointEntry>& added, const QStringList& noted);
 
     TForm2* form;
+    QString folder;
     THistoryModel* model;
     QThread* reader = nullptr;
     bool filled = false;
+    // Looking at the folder again, and reading what that found.
+    std::shared_ptr<THistorySeen> seen;
+    QThread* looking = nullptr;
+    QElapsedTimer sinceLook;
+    QList<QThread*> addedReaders;
+    int addedReading = 0;
 };

@@ -4,6 +4,8 @@
 
 #include <QHash>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 THistoryModel::THistoryModel(QList<RestorePointEntry> list, QObject* parent)
     : QAbstractItemModel(parent)
@@ -33,17 +35,24 @@ THistoryModel::THistoryModel(QList<RestorePointEntry> list, QObject* parent)
         groups[g].entries.append(i);
         groupOf[i] = g;
     }
-    for (Group& group : groups) {
-        group.after = group.entries.first();
-        group.before = group.entries.last();
-        for (int i : group.entries)
-            if (entries.at(i).kind != TransferKind::Write)
-                group.before = i;
-    }
+    for (Group& group : groups)
+        Pair(group);
+    order.reserve(groups.size());
+    for (int g = 0; g < groups.size(); ++g)
+        order.append(g);
     rowOfGroup.fill(-1, groups.size());
     shown = Matching();
     for (int r = 0; r < shown.size(); ++r)
         rowOfGroup[shown.at(r)] = r;
+}
+
+void THistoryModel::Pair(Group& group) const
+{
+    group.after = group.entries.first();
+    group.before = group.entries.last();
+    for (int i : group.entries)
+        if (entries.at(i).kind != TransferKind::Write)
+            group.before = i;
 }
 
 QVector<VisitPair> THistoryModel::VisitPairs() const
@@ -95,8 +104,8 @@ int THistoryModel::columnCount(const QModelIndex&) const
 
 QVariant THistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* const captions[] = {"Дата и время", "Действие", "Порт", "Прошивка", "Отличается точек",
-                                           "Автомобиль", "До → после"};
+    static const char* const captions[] = {"Дата и время", "Действие", "Порт", "Рабочее место", "Прошивка",
+                                           "Отличается точек", "Автомобиль", "До → после"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= Columns)
         return QVariant();
     return QString::fromUtf8(captions[section]);
@@ -169,6 +178,8 @@ QVariant THistoryModel::PointData(int i, int column, int role) const
         return TransferKindText(e.kind);
     case PortColumn:
         return QStringLiteral("COM%1").arg(e.port);
+    case HostColumn:
+        return e.host;
     case FirmwareColumn:
         return e.hasFirmware ? QString::number(e.firmware) : QString();
     case DifferColumn:
@@ -199,6 +210,8 @@ QVariant THistoryModel::VisitData(int g, int column, int role) const
         return QStringLiteral("визит (%1)").arg(group.entries.size());
     case PortColumn:
         return QStringLiteral("COM%1").arg(after.port);
+    case HostColumn:
+        return after.host;
     case FirmwareColumn:
         for (int i : group.entries)
             if (entries.at(i).hasFirmware)
@@ -273,6 +286,116 @@ void THistoryModel::Show(QVector<int> rows)
     for (int r = 0; r < shown.size(); ++r)
         rowOfGroup[shown.at(r)] = r;
     endResetModel();
+}
+
+void THistoryModel::Place(QVector<int> rows)
+{
+    for (int g : std::as_const(shown))
+        rowOfGroup[g] = -1;
+    shown = std::move(rows);
+    for (int r = 0; r < shown.size(); ++r)
+        rowOfGroup[shown.at(r)] = r;
+}
+
+int THistoryModel::Add(const QList<RestorePointEntry>& added)
+{
+    const int first = int(entries.size());
+    if (added.isEmpty())
+        return first;
+    const int firstGroup = int(groups.size());
+    entries.append(added);
+    found.resize(entries.size());
+    groupOf.resize(entries.size());
+    if (!haystacks.isEmpty())
+        haystacks.resize(entries.size());
+    if (!entryOfFile.isEmpty())
+        for (int i = first; i < entries.size(); ++i)
+            entryOfFile.insert(entries.at(i).file, i);
+    // A point of a visit in the list joins it, in its place by time;
+    // any other opens a row of its own.
+    QHash<QString, int> visits;
+    for (int g = 0; g < groups.size(); ++g)
+        if (!groups.at(g).visit.isEmpty())
+            visits.insert(groups.at(g).visit, g);
+    bool joined = false;
+    for (int i = first; i < entries.size(); ++i) {
+        const QString& visit = entries.at(i).visit;
+        int g = visit.isEmpty() ? -1 : visits.value(visit, -1);
+        if (g < 0) {
+            g = int(groups.size());
+            groups.append(Group());
+            groups.last().visit = visit;
+            if (!visit.isEmpty())
+                visits.insert(visit, g);
+        } else {
+            joined = joined || g < firstGroup;
+        }
+        QVector<int>& points = groups[g].entries;
+        const auto at = std::find_if(points.begin(), points.end(),
+                                     [&](int j) { return ListedBefore(entries.at(i), entries.at(j)); });
+        points.insert(at, i);
+        Pair(groups[g]);
+        groupOf[i] = g;
+    }
+    rowOfGroup.resize(groups.size(), -1);
+    // Both runs are in the list's order, by each row's newest point: one
+    // merge puts each new row in its place.
+    std::vector<int> fresh;
+    for (int g = firstGroup; g < groups.size(); ++g)
+        fresh.push_back(g);
+    const auto newest = [this](int g) -> const RestorePointEntry& { return entries.at(groups.at(g).entries.first()); };
+    std::sort(fresh.begin(), fresh.end(), [&](int a, int b) { return ListedBefore(newest(a), newest(b)); });
+    QVector<int> merged;
+    merged.reserve(groups.size());
+    size_t next = 0;
+    for (int g : std::as_const(order)) {
+        while (next < fresh.size() && ListedBefore(newest(fresh[next]), newest(g)))
+            merged.append(fresh[next++]);
+        merged.append(g);
+    }
+    while (next < fresh.size())
+        merged.append(fresh[next++]);
+    order = std::move(merged);
+
+    const QVector<int> rows = Matching();
+    if (joined) {
+        // The points of a visit listed already: its row unfolds to more.
+        Show(rows);
+        return first;
+    }
+    // The rows there are stay; the new ones are inserted between them, run
+    // by run, so that the view keeps its place and its choice.
+    QVector<std::pair<int, int>> runs;  // first row, length
+    for (int r = 0; r < rows.size(); ++r) {
+        if (rows.at(r) < firstGroup)
+            continue;
+        if (!runs.isEmpty() && runs.last().first + runs.last().second == r)
+            ++runs.last().second;
+        else
+            runs.append({r, 1});
+    }
+    if (runs.size() > 64) {
+        Show(rows);
+        return first;
+    }
+    for (const auto& [row, length] : std::as_const(runs)) {
+        beginInsertRows(QModelIndex(), row, row + length - 1);
+        QVector<int> now = shown;
+        now.insert(row, length, 0);
+        std::copy(rows.begin() + row, rows.begin() + row + length, now.begin() + row);
+        Place(std::move(now));
+        endInsertRows();
+    }
+    Place(rows);
+    return first;
+}
+
+int THistoryModel::EntryOfFile(const QString& file)
+{
+    if (entryOfFile.isEmpty())
+        for (int i = 0; i < entries.size(); ++i)
+            entryOfFile.insert(entries.at(i).file, i);
+    return entryOfFile.value(file, -1);
 }
 
 void THistoryModel::SetSearch(const QString& text)
@@ -357,7 +480,7 @@ QVector<int> THistoryModel::Matching()
 {
     QVector<int> rows;
     rows.reserve(groups.size());
-    for (int g = 0; g < groups.size(); ++g) {
+    for (int g : std::as_const(order)) {
         if (search.isEmpty()) {
             rows.append(g);
             continue;

@@ -4,6 +4,7 @@
 #include "mapfile/ui/HistoryReader.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QList>
 #include <QVector>
 
@@ -21,6 +22,7 @@ public:
         WhenColumn,
         KindColumn,
         PortColumn,
+        HostColumn,  // the workstation that made it
         FirmwareColumn,
         DifferColumn,
         NoteColumn,
@@ -52,6 +54,7 @@ public:
     QVector<Found> found;
     QVector<Group> groups;
     QVector<int> groupOf;        // group of each entry
+    QVector<int> order;          // groups in the list's order: those added later go in their place
     QVector<int> shown;          // group of each row
     QVector<int> rowOfGroup;     // row of each group; -1: not shown
     QString search;              // lower case
@@ -85,6 +88,14 @@ public:
     // found may bring its row in.
     void Take(const QVector<Finding>& findings);
 
+    // Restore points that came into the folder since it was listed, each
+    // put in its place in the list (the rows around it stay as they are; a
+    // point of a visit listed already joins it). Returns the first entry of
+    // them; they follow it in entries.
+    int Add(const QList<RestorePointEntry>& added);
+    // The entry of a restore point's file; -1 when it is not in the list.
+    int EntryOfFile(const QString& file);
+
     // The restore points whose maps tell what each visit changed: per visit
     // group, its before and after.
     QVector<VisitPair> VisitPairs() const;
@@ -95,6 +106,9 @@ private:
     const QString& Haystack(int i);
     QVector<int> Matching();
     void Show(QVector<int> rows);
+    void Place(QVector<int> rows);
+    void Pair(Group& group) const;
+    QHash<QString, int> entryOfFile;  // made when first asked
     QVariant PointData(int entry, int column, int role) const;
     QVariant VisitData(int group, int column, int role) const;
 };

@@ -113,12 +113,15 @@ void TForm2::N23Click()
     OpenOneMap(this, MapChoice::Petrol);
 }
 
-// "Файл" / "История…"
+// "Файл" / "История…", opened again on the folder "Папка истории…" chose.
 void TForm2::N20Click()
 {
-    THistoryDialog dialog(this, HistoryFolder());
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.exec();
+    for (;;) {
+        THistoryDialog dialog(this, HistoryFolder());
+        dialog.setWindowModality(Qt::ApplicationModal);
+        if (dialog.exec() != THistoryDialog::FolderChosen)
+            return;
+    }
 }
 
 // "Файл" / "Открыть как исходную карту…": a map file becomes the reference

@@ -12,11 +12,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,7 +38,27 @@ qint64 ReadCalls()
     return 0;
 }
 
+QByteArray Bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The restore points and notes in folder.
+QStringList Names(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files);
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(PublishWay)
 
 class TestHistory : public QObject {
     Q_OBJECT
@@ -172,6 +198,283 @@ private slots:
         QCOMPARE(list.first().stamp, QStringLiteral("20261215-101639"));
         QCOMPARE(list.last().stamp, QStringLiteral("20261201-100000"));
         QCOMPARE(std::count_if(list.begin(), list.end(), [](const RestorePointEntry& e) { return e.hasNote; }), count / 2);
+    }
+
+    // Each way of moving a file into place takes a free name and refuses a
+    // taken one, whose file stays as it was; of eight writers racing for one
+    // name exactly one gets it and the others keep their files.
+    void publishNeverReplaces_data()
+    {
+        QTest::addColumn<PublishWay>("way");
+        QTest::newRow("the system's move") << PublishWay::Best;
+        QTest::newRow("link and unlink") << PublishWay::Link;
+        QTest::newRow("claim file") << PublishWay::Claim;
+    }
+    void publishNeverReplaces()
+    {
+        QFETCH(PublishWay, way);
+        QTemporaryDir dir;
+        const QString to = dir.filePath("point.xml");
+        QVERIFY(WriteBytes(dir.filePath(".a"), "first"));
+        QString error;
+        QCOMPARE(PublishNewFile(dir.filePath(".a"), to, &error, way), 1);
+        QVERIFY(WriteBytes(dir.filePath(".b"), "second"));
+        QCOMPARE(PublishNewFile(dir.filePath(".b"), to, &error, way), 0);
+        QCOMPARE(Bytes(to), QByteArray("first"));
+        QCOMPARE(Bytes(dir.filePath(".b")), QByteArray("second"));
+        QCOMPARE(PublishNewFile(dir.filePath(".b"), dir.filePath("gone/point.xml"), &error, way), -1);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(Bytes(dir.filePath(".b")), QByteArray("second"));
+
+        constexpr int Writers = 8;
+        for (int k = 0; k < Writers; ++k)
+            QVERIFY(WriteBytes(dir.filePath(QStringLiteral(".w%1").arg(k)), QByteArray::number(k)));
+        std::atomic<int> ready{0};
+        std::atomic<int> won{0};
+        std::atomic<int> lost{0};
+        std::atomic<int> failed{0};
+        std::vector<QThread*> threads;
+        const QString race = dir.filePath("race.xml");
+        for (int k = 0; k < Writers; ++k)
+            threads.push_back(QThread::create([&, k] {
+                ++ready;
+                while (ready < Writers) {
+                }
+                const int moved = PublishNewFile(dir.filePath(QStringLiteral(".w%1").arg(k)), race, nullptr, way);
+                ++(moved == 1 ? won : moved == 0 ? lost : failed);
+            }));
+        for (QThread* t : threads)
+            t->start();
+        for (QThread* t : threads) {
+            t->wait();
+            delete t;
+        }
+        QCOMPARE(won.load(), 1);
+        QCOMPARE(lost.load(), Writers - 1);
+        const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left.filter(QStringLiteral(".w")).size(), Writers - 1);
+        QVERIFY(!left.contains(QStringLiteral(".race.xml.claim")));
+        QVERIFY(!left.contains(QString::fromLatin1(".w" + Bytes(race))));
+    }
+
+    // The workstation rides in the name between the firmware and the
+    // suffix; every older name still reads as before, without one.
+    void workstationInTheName_data()
+    {
+        QTest::addColumn<QString>("hostName");
+        QTest::addColumn<int>("suffix");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "BENCH-PC" << 1 << "20261209-185430-read-COM7-fw12-hBENCH_PC.xml";
+        QTest::newRow("dotted, second") << "bench.shop.lan" << 2 << "20261209-185430-read-COM7-fw12-hbench_shop_lan-2.xml";
+        QTest::newRow("cyrillic") << "Мастерская2" << 1 << "20261209-185430-read-COM7-fw12-h__________2.xml";
+        QTest::newRow("no name") << "" << 3 << "20261209-185430-read-COM7-fw12-3.xml";
+    }
+    void workstationInTheName()
+    {
+        QFETCH(QString, hostName);
+        QFETCH(int, suffix);
+        QFETCH(QString, name);
+        RestorePointInfo info;
+        info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
+        info.port = 7;
+        info.hasFirmware = true;
+        info.firmware = 12;
+        info.host = HostToken(hostName);
+        QCOMPARE(RestorePointName(info, suffix), name);
+        RestorePointEntry entry;
+        QVERIFY(ParseRestorePointName(name, entry));
+        QCOMPARE(entry.host, info.host);
+        QCOMPARE(entry.suffix, suffix);
+        QCOMPARE(entry.firmware, 12);
+        QVERIFY(!ParseRestorePointName(QStringLiteral("20261209-185430-read-COM7-hA-B.xml"), entry));
+        QVERIFY(!ParseRestorePointName(QStringLiteral(".BENCH_PC-4711-1-0badf00d.part"), entry));
+    }
+
+    // A reader listing the folder while points are written never lists one
+    // that does not read whole.
+    void neverListsAHalfWrittenPoint()
+    {
+        ResetCoreGlobals();
+        QTemporaryDir dir;
+        RestorePointInfo info;
+        info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
+        info.host = LocalHostToken();
+        std::atomic<bool> done{false};
+        int listed = 0;
+        QStringList faults;
+        QThread* reader = QThread::create([&] {
+            while (!done) {
+                for (const RestorePointEntry& e : ListRestorePoints(dir.path())) {
+                    MapTable lpg = {};
+                    MapTable petrol = {};
+                    try {
+                        LoadRestorePoint(e.file, lpg, petrol);
+                        ++listed;
+                    } catch (const std::exception& x) {
+                        faults << QString::fromUtf8(x.what());
+                    }
+                }
+            }
+        });
+        reader->start();
+        for (int k = 0; k < 150; ++k)
+            QVERIFY(!SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr).isEmpty());
+        done = true;
+        reader->wait();
+        delete reader;
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.value(0)));
+        QVERIFY(listed > 0);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 150);
+    }
+
+    // The choice of folder is the one setting kept, in this test's own
+    // configuration folder; a folder given for the run goes before it.
+    void chosenFolderKeptInTheSettings()
+    {
+        const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+        QVERIFY(!config.isEmpty() && !config.startsWith(QDir::homePath() + QStringLiteral("/.config")));
+        KeepChosenHistoryFolder(QString());
+        QCOMPARE(HistoryFolder(), DefaultHistoryFolder());
+        KeepChosenHistoryFolder(QStringLiteral("/srv/shop/history/"));
+        QCOMPARE(ChosenHistoryFolder(), QStringLiteral("/srv/shop/history"));
+        QCOMPARE(HistoryFolder(), QStringLiteral("/srv/shop/history"));
+        QVERIFY(QSettings(config + QStringLiteral("/tarvo-gui/tarvo-gui.conf"), QSettings::IniFormat)
+                    .value(QStringLiteral("HistoryFolder"))
+                    .toString()
+                    .endsWith(QStringLiteral("/shop/history")));
+        UseHistoryFolderForRun(QStringLiteral("/mnt/other"));
+        QCOMPARE(HistoryFolder(), QStringLiteral("/mnt/other"));
+        UseHistoryFolderForRun(QString());
+        KeepChosenHistoryFolder(QString());
+        QCOMPARE(HistoryFolder(), DefaultHistoryFolder());
+    }
+
+    // A history folder that fails sends restore points to the default
+    // folder, told once; the first written into it again tells where it
+    // went. Root ignores permission bits, so a folder named under a regular
+    // file stands for one that cannot be written.
+    void failedFolderFallsBackToTheDefault_data()
+    {
+        QTest::addColumn<QString>("breakage");
+        QTest::newRow("vanishes") << "vanishes";
+        QTest::newRow("under a regular file") << "under a file";
+        QTest::newRow("read-only") << "read-only";
+    }
+    void failedFolderFallsBackToTheDefault()
+    {
+        QFETCH(QString, breakage);
+        if (breakage == QLatin1String("read-only") && ::geteuid() == 0)
+            QSKIP("root writes into a read-only folder; the folder under a regular file stands for it");
+        ResetCoreGlobals();
+        ForgetHistoryFallback();
+        QTemporaryDir shop;
+        QDir(DefaultHistoryFolder()).removeRecursively();
+        const QString folder = breakage == QLatin1String("under a file") ? shop.filePath("file/history")
+                                                                         : shop.filePath("history");
+        QVERIFY(WriteBytes(shop.filePath("file"), "x"));
+        if (breakage != QLatin1String("under a file"))
+            QVERIFY(QDir().mkpath(folder));
+        UseHistoryFolderForRun(folder);
+        // The folder's news, then the point's own failure (none here).
+        const auto leave = [] {
+            const QString own = LeaveRestorePoint(TransferKind::Read, 7, LPGTable, PetrolTable, "30", 12, QStringLiteral("Golf"));
+            return TakeHistoryFolderNews() + own;
+        };
+        if (breakage != QLatin1String("under a file")) {
+            QCOMPARE(leave(), QString());
+            QCOMPARE(Names(folder).size(), 2);
+        }
+        if (breakage == QLatin1String("vanishes"))
+            QVERIFY(QDir(folder).removeRecursively());
+        if (breakage == QLatin1String("read-only"))
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+
+        const QString first = leave();
+        QVERIFY2(first.startsWith(QStringLiteral("Папка истории «%1» недоступна: ").arg(folder)), qPrintable(first));
+        QVERIFY2(first.contains(QStringLiteral("сохранена в «%1»").arg(DefaultHistoryFolder())), qPrintable(first));
+        QCOMPARE(leave(), QString());
+        const QStringList local = Names(DefaultHistoryFolder());
+        QCOMPARE(local.size(), 4);
+        QCOMPARE(ReadRestorePointNote(DefaultHistoryFolder() + QLatin1Char('/') + local.last()), QStringLiteral("Golf"));
+
+        if (breakage == QLatin1String("under a file"))
+            QVERIFY(QFile::remove(shop.filePath("file")));
+        if (breakage == QLatin1String("read-only"))
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QDir().mkpath(folder));
+        const QString back = leave();
+        QVERIFY2(back.startsWith(QStringLiteral("Папка истории снова доступна: точка восстановления сохранена в «%1/")
+                                     .arg(folder)),
+                 qPrintable(back));
+        QVERIFY(back.contains(DefaultHistoryFolder()));
+        QCOMPARE(leave(), QString());
+        QCOMPARE(Names(DefaultHistoryFolder()).size(), 4);
+        UseHistoryFolderForRun(QString());
+    }
+
+    // Looking again gives only what came since: a restore point with its
+    // note, and the note that came beside one seen without; a note without
+    // its restore point stays unseen until the point comes.
+    void lookingAgainGivesOnlyTheNew()
+    {
+        ResetCoreGlobals();
+        QTemporaryDir dir;
+        RestorePointInfo info;
+        info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
+        const QString bare = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr);
+        info.port = 2;
+        const QString noted = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr, "Golf");
+        QList<RestorePointEntry> found;
+        QVERIFY(ListRestorePoints(dir.path(), found));
+        SeenNames seen;
+        SeeRestorePoints(seen, found);
+        QStringList notes;
+        QVERIFY(LookAgain(dir.path(), seen, found, notes));
+        QVERIFY(found.isEmpty() && notes.isEmpty());
+
+        info.host = QStringLiteral("OTHER");
+        const QString added = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr, "Polo");
+        QVERIFY(SaveRestorePointNote(bare, QStringLiteral("Passat"), nullptr));
+        info.port = 9;
+        const QString orphan = dir.filePath(RestorePointName(info));
+        QVERIFY(WriteBytes(RestorePointNoteFile(orphan), "Kalina\n"));
+        QVERIFY(SaveRestorePointNote(noted, QStringLiteral("Golf 2"), nullptr));
+        QVERIFY(LookAgain(dir.path(), seen, found, notes));
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].file, added);
+        QCOMPARE(found[0].host, QStringLiteral("OTHER"));
+        QVERIFY(found[0].hasNote);
+        QCOMPARE(notes, QStringList{bare});
+        QVERIFY(LookAgain(dir.path(), seen, found, notes));
+        QVERIFY(found.isEmpty() && notes.isEmpty());
+        QVERIFY(WriteBytes(orphan, Bytes(bare)));
+        QVERIFY(LookAgain(dir.path(), seen, found, notes));
+        QCOMPARE(found.size(), 1);
+        QVERIFY(found[0].hasNote);
+        QVERIFY(!LookAgain(dir.filePath("missing"), seen, found, notes));
+        QVERIFY(found.isEmpty());
+    }
+
+    // A local folder's stamp stays while nothing changes and never stays
+    // over a new name; a folder just changed has none yet.
+    void folderStampChangesWithEveryName()
+    {
+        QTemporaryDir dir;
+        // As if the last change were seconds ago.
+        const auto age = [&](int seconds) {
+            struct timespec old[2] = {{::time(nullptr) - seconds, 0}, {::time(nullptr) - seconds, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(dir.path()).constData(), old, 0), 0);
+        };
+        age(60);
+        const QByteArray stamp = FolderStamp(dir.path());
+        if (stamp.isEmpty())
+            QSKIP("the test folder is not on a local disk");
+        QCOMPARE(FolderStamp(dir.path()), stamp);
+        QVERIFY(WriteBytes(dir.filePath("a.xml"), "x"));
+        QCOMPARE(FolderStamp(dir.path()), QByteArray());
+        age(30);
+        QVERIFY(!FolderStamp(dir.path()).isEmpty());
+        QVERIFY(FolderStamp(dir.path()) != stamp);
     }
 
     // The maps count as kept only while both equal what was kept, by wire

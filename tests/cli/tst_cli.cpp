@@ -114,6 +114,8 @@ private slots:
             {{"write", "--port", "7", "--json", "a.xml"}, "--json belongs to read, verify, diff and history"},
             {{"ports", "--port", "7"}, "ports takes no port"},
             {{"diff", "a.xml", "b.xml", "--note", "Golf"}, "--note belongs to read, write and verify"},
+            {{"diff", "a.xml", "b.xml", "--history", "/srv"}, "--history belongs to read, write, verify and history"},
+            {{"read", "--port", "7", "a.xml", "--history", " "}, "--history needs a folder"},
         };
         for (const auto& c : cases) {
             const CliRun run = f.Run(c.arguments);
@@ -343,16 +345,22 @@ private slots:
         QTest::addColumn<bool>("blocked");
         QTest::addColumn<int>("echoFault");  // a wrong echo for this parameter; -1: none
         QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("points");  // their names without date and time, sorted
+        QTest::addColumn<QStringList>("points");  // their names without date, time and workstation, sorted
+        QTest::addColumn<QString>("history");     // --history DIR under the test's folder; empty: none
         QTest::newRow("read") << "read" << false << -1 << 0
-                              << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml"};
+                              << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml"} << "";
         QTest::newRow("write") << "write" << false << -1 << 0
                                << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml", "read-COM7.note",
-                                              "read-COM7.xml", "write-COM7.note", "write-COM7.xml"};
+                                              "read-COM7.xml", "write-COM7.note", "write-COM7.xml"} << "";
         QTest::newRow("write, a wrong echo") << "write" << false << 5 << 1
-                                             << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml"};
-        QTest::newRow("verify") << "verify" << false << -1 << 3 << QStringList{"compare-COM7.note", "compare-COM7.xml"};
-        QTest::newRow("read, no folder") << "read" << true << -1 << 0 << QStringList();
+                                             << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml"} << "";
+        QTest::newRow("verify") << "verify" << false << -1 << 3 << QStringList{"compare-COM7.note", "compare-COM7.xml"} << "";
+        QTest::newRow("read, no folder") << "read" << true << -1 << 0 << QStringList() << "";
+        QTest::newRow("read, --history") << "read" << false << -1 << 0
+                                         << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml"} << "shop";
+        QTest::newRow("write, --history missing") << "write" << false << -1 << 0
+                               << QStringList{"read-COM7-fw12.note", "read-COM7-fw12.xml", "read-COM7.note",
+                                              "read-COM7.xml", "write-COM7.note", "write-COM7.xml"} << "gone";
     }
     void commandsAddToTheHistory()
     {
@@ -361,6 +369,7 @@ private slots:
         QFETCH(int, echoFault);
         QFETCH(int, status);
         QFETCH(QStringList, points);
+        QFETCH(QString, history);
         QTemporaryDir data;
         const QByteArray ownData = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
@@ -375,14 +384,20 @@ private slots:
         const QString file = command == QLatin1String("read") ? f.Path(QStringLiteral("read.xml"))
                                                               : NewFile(QStringLiteral("new.xml"));
         const QString note = QStringLiteral("Golf А123ВС");
-        const CliRun run = f.Run({command, QStringLiteral("--port"), QStringLiteral("7"), file, QStringLiteral("--note"), note});
+        QStringList arguments{command, QStringLiteral("--port"), QStringLiteral("7"), file, QStringLiteral("--note"), note};
+        const QString shop = data.path() + QStringLiteral("/shop");
+        QVERIFY(QDir().mkpath(shop));
+        if (!history.isEmpty())
+            arguments << QStringLiteral("--history") << data.path() + QLatin1Char('/') + history;
+        const CliRun run = f.Run(arguments);
         qputenv("XDG_DATA_HOME", ownData);
 
         QCOMPARE(run.status, status);
-        const QString folder = data.path() + QStringLiteral("/tarvo-gui/history");
+        const QString folder = history == QLatin1String("shop") ? shop : data.path() + QStringLiteral("/tarvo-gui/history");
+        QCOMPARE(QDir(shop).isEmpty(), history != QLatin1String("shop"));
         QStringList names;
         for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
-            names << name.mid(16);
+            names << name.mid(16).replace(QStringLiteral("-h") + LocalHostToken(), QString());
             if (name.endsWith(QLatin1String(".xml")))
                 QCOMPARE(ReadRestorePointNote(QDir(folder).filePath(name)), note);
         }
@@ -390,6 +405,63 @@ private slots:
         QCOMPARE(names, points);
         const QString failure = QStringLiteral("tarvo-cli: Не удалось сохранить точку восстановления: %1: ").arg(folder);
         QCOMPARE(run.err.count(failure), blocked ? 1 : 0);
+        const QString away = QStringLiteral("tarvo-cli: Папка истории «%1/gone» недоступна: ").arg(data.path());
+        QCOMPARE(run.err.count(away), history == QLatin1String("gone") ? 1 : 0);
+    }
+
+    // Four workstations' tools writing into one history folder at once:
+    // every restore point and its note is there, whole, under a name of its
+    // own, with the maps of the variator it came from, and nothing else is
+    // left there. TARVO_TEST_SHARE=DIR runs it in a folder under DIR, such
+    // as a mounted share.
+    void fourWritersIntoOneFolder()
+    {
+        constexpr int Writers = 4;
+        const int Runs = qEnvironmentVariableIntValue("TARVO_TEST_RUNS") > 0 ? qEnvironmentVariableIntValue("TARVO_TEST_RUNS") : 500;
+        const QString share = qEnvironmentVariable("TARVO_TEST_SHARE", QDir::tempPath());
+        QTemporaryDir shop(share + QStringLiteral("/shop-XXXXXX"));
+        QVERIFY(shop.isValid());
+        const QString folder = shop.filePath(QStringLiteral("history"));
+        QVERIFY(QDir().mkpath(folder));
+        std::vector<std::unique_ptr<QProcess>> loops;
+        for (int w = 1; w <= Writers; ++w) {
+            VariatorSim* sim = f.AddSim(20 + w);
+            StoreMaps(*sim, [w](int i) { return 1000 * w + i; }, [w](int i) { return -1000 * w - i; });
+            loops.push_back(std::make_unique<QProcess>());
+            QProcess& loop = *loops.back();
+            loop.setStandardErrorFile(f.Path(QStringLiteral("err%1.txt").arg(w)));
+            loop.start(QStringLiteral("sh"),
+                       {QStringLiteral("-c"),
+                        QStringLiteral("i=0; while [ $i -lt %1 ]; do \"$0\" read --port %2 --history \"$1\" --note \"COM%2 #$i\" "
+                                       "\"$2\" > /dev/null || exit 1; i=$((i+1)); done")
+                            .arg(Runs)
+                            .arg(20 + w),
+                        QStringLiteral(TARVO_CLI_PATH), folder, f.Path(QStringLiteral("read%1.xml").arg(w))});
+        }
+        for (int w = 1; w <= Writers; ++w) {
+            QVERIFY(loops[w - 1]->waitForFinished(300000));
+            QVERIFY2(loops[w - 1]->exitCode() == 0,
+                     ReadAll(f.Path(QStringLiteral("err%1.txt").arg(w))).right(400).constData());
+        }
+
+        const QList<RestorePointEntry> list = ListRestorePoints(folder);
+        QCOMPARE(list.size(), Writers * Runs);
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+                 2 * Writers * Runs);
+        QSet<QString> notes;
+        for (const RestorePointEntry& e : list) {
+            QVERIFY(e.hasNote);
+            const QString note = ReadRestorePointNote(e.file);
+            QVERIFY2(note.startsWith(QStringLiteral("COM%1 #").arg(e.port)), qPrintable(e.file));
+            notes.insert(note);
+            MapTable lpg = {};
+            MapTable petrol = {};
+            LoadRestorePoint(e.file, lpg, petrol);
+            const int w = e.port - 20;
+            QCOMPARE(lpg.Uoz[79], (1000 * w + 79) / 1000.0);
+            QCOMPARE(petrol.Uoz[1], (-1000 * w - 1) / 1000.0);
+        }
+        QCOMPARE(notes.size(), Writers * Runs);
     }
 
     void refusedWriteSendsNoFrame()

@@ -92,9 +92,12 @@ private slots:
         QCOMPARE(!messages.isEmpty() && messages.last().startsWith(failure), blocked);
         if (name.isEmpty())
             return;
-        // The visit started by the connect names it.
+        // The visit started by the connect names it, and the workstation
+        // follows.
         QVERIFY(!CurrentVisit.id.isEmpty());
-        QVERIFY2(files[0].endsWith(name + QStringLiteral("-v") + CurrentVisit.id + QStringLiteral(".xml")), qPrintable(files[0]));
+        const QString host = LocalHostToken().isEmpty() ? QString() : QStringLiteral("-h") + LocalHostToken();
+        QVERIFY2(files[0].endsWith(name + QStringLiteral("-v") + CurrentVisit.id + host + QStringLiteral(".xml")),
+                 qPrintable(files[0]));
         MapTable lpg = {};
         MapTable petrol = {};
         const QString file = QDir(folder).filePath(files[0]);

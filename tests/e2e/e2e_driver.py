@@ -21,6 +21,7 @@ import argparse
 import os
 import re
 import signal
+import socket
 import subprocess
 import sys
 import time
@@ -327,6 +328,54 @@ def history_opens_a_read(c):
 
 
 @step
+def shared_history_folder(c):
+    """"Папка истории…" in "История…" sets a folder through the file dialog;
+    the history opens again on it, and a restore point that tarvo-cli (given
+    no folder: it takes the one set) writes there from another variator shows
+    in the open list, with its car and this computer's name."""
+    run, win = c.run, c.win
+    shop = os.path.join(run.tmp, "shop-history")
+    os.makedirs(shop)
+    win.menu("Файл", "История…")
+    dialog = wait_until("the history dialog",
+                        lambda: ([w for w in top_windows(("dialog",)) if w.name == "История"] or [None])[0], 10)
+    click(find(dialog, "push button", "Папка истории…"))
+    chooser = wait_until("the folder dialog",
+                         lambda: ([w for w in top_windows(("dialog", "file chooser")) if w.name == "Папка истории"]
+                                  or [None])[0], 10)
+    field = max([e for e in find_all(chooser, "text") if extents(e)[2] > 0], key=lambda e: extents(e)[1])
+    click(field)
+    key("ctrl+a")
+    key("BackSpace")
+    type_text(shop)
+    wait_until("the folder field to read the path", lambda: text_of(field) == shop, 5)
+    key("Return")
+    dialog = wait_until("the history dialog on the folder set",
+                        lambda: ([w for w in top_windows(("dialog",)) if w.name == "История"
+                                  and find_all(w, "label", "Папка истории: " + shop)] or [None])[0], 15)
+    p = run.start("sim2", [run.args.sim, "--com=%d" % (PORT + 1), "--instant"], stdout=subprocess.PIPE)
+    if not p.stdout.readline().decode().startswith("/dev/"):
+        fail("the second simulator to print its line's path", "nothing")
+    car = "Octavia А777АА"
+    r = subprocess.run([run.args.cli, "read", "--port", str(PORT + 1), "--note", car,
+                        os.path.join(run.tmp, "cli-read.xml")], env=run.env, stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE, timeout=60)
+    if r.returncode != 0:
+        fail("tarvo-cli read", r.stderr.decode())
+    points = [n for n in os.listdir(shop) if n.endswith(".xml")]
+    if len(points) != 1:
+        fail("tarvo-cli's restore point in the folder set", points)
+    host = re.sub("[^A-Za-z0-9]", "_", socket.gethostname())
+    row = wait_until("the car '%s' in the open list" % car, lambda: (find_all(dialog, None, car) or [None])[0], 15)
+    if not [a for a in find_all(dialog, None, host) if abs(extents(a)[1] - extents(row)[1]) <= 2]:
+        fail("the workstation %s in the row of %s" % (host, car), points)
+    run.shot("shared-history")
+    click(find(dialog, "push button", "Закрыть"))
+    wait_until("the history dialog to close", lambda: not top_windows(("dialog",)), 10)
+    p.terminate()
+
+
+@step
 def grid_keys(c):
     """Bad text in a cell: Enter shows the error box, and keypad Enter in the
     cell editor that has the focus back shows it again; corrected, it is
@@ -431,11 +480,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--gui", required=True)
     parser.add_argument("--sim", required=True)
+    parser.add_argument("--cli", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--size", default="1280x800")
     args = parser.parse_args()
     # The programs start in a folder of their own.
-    args.gui, args.sim = os.path.abspath(args.gui), os.path.abspath(args.sim)
+    args.gui, args.sim, args.cli = os.path.abspath(args.gui), os.path.abspath(args.sim), os.path.abspath(args.cli)
     run = Run(args)
     contexts = []
 

@@ -6,7 +6,7 @@
 # stops every process it started.
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
-gui="$1" sim="$2" out="$3" size="${4:-${E2E_SIZE:-1280x800}}"
+gui="$1" sim="$2" out="$3" size="${4:-${E2E_SIZE:-1280x800}}" cli="${5:-$(dirname "$1")/cli/tarvo-cli}"
 
 # Debian's python3 carries the accessibility bindings (python3-pyatspi).
 python=/usr/bin/python3
@@ -23,4 +23,4 @@ fi
 
 mkdir -p "$out"
 exec timeout --signal=TERM --kill-after=15 "${E2E_TIMEOUT:-240}" \
-  "$python" "$here/e2e_driver.py" --gui "$gui" --sim "$sim" --out "$out" --size "$size"
+  "$python" "$here/e2e_driver.py" --gui "$gui" --sim "$sim" --cli "$cli" --out "$out" --size "$size"
