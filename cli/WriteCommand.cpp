@@ -47,8 +47,7 @@ int CheckWrite(const Options& o, WritePlan& plan)
 
     QString refusal;
     const MessageSink refuse = [&](const QString& text) { refusal = text; };
-    if (!MapFitsWire(maps.lpg, QStringLiteral("карта газа"), refuse)
-        || !MapFitsWire(maps.petrol, QStringLiteral("карта бензина"), refuse)) {
+    if (!MapsFitWire(maps.lpg, maps.petrol, refuse)) {
         PrintFailure(refusal);
         return ExitInput;
     }
@@ -60,8 +59,7 @@ int CheckWrite(const Options& o, WritePlan& plan)
                          .arg(QString::fromUtf8(e.what())));
         return ExitInput;
     }
-    if (!FitsData(maps.timeout)) {
-        RefuseWrite(QStringLiteral("(время до включения вариатора)"), refuse);
+    if (!StartTimeoutFitsWire(maps.timeout, refuse)) {
         PrintFailure(refusal);
         return ExitInput;
     }

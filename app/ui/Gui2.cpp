@@ -140,7 +140,7 @@ TForm2::TForm2()
 
     // 5. The status label: red "Не подключен", still hidden.
     SetLabelColour(Label2, QColor(255, 0, 0));
-    Label2->setText(QStringLiteral("Не подключен"));
+    Label2->setText(DisconnectedCaption);
 
     // What the device link reports is shown in message boxes.
     SetMessageSink(ShowMessage);
@@ -424,6 +424,9 @@ void TForm2::EEditVariatorStartTimeoutChange()
 
 // ---------------------------------------------------------------------------
 
+const QString ConnectedCaption = QStringLiteral("Подключен");
+const QString DisconnectedCaption = QStringLiteral("Не подключен");
+
 void SetConnectionStatus(TForm2* window, const QString& key)
 {
     ConnectionStatus status;
@@ -435,7 +438,7 @@ void SetConnectionStatus(TForm2* window, ConnectionStatus status)
 {
     const bool connected = status == ConnectionStatus::Connected;
     SetLabelColour(window->Label2, connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
-    window->Label2->setText(connected ? QStringLiteral("Подключен") : QStringLiteral("Не подключен"));
+    window->Label2->setText(connected ? ConnectedCaption : DisconnectedCaption);
     window->Label2->setVisible(true);
 }
 

@@ -203,8 +203,13 @@ private:
 // The one main window.
 extern TForm2* Form2;
 
-// Shows the connection state in Label2: "connected" (green "Подключен") or
-// "disconnected" (red "Не подключен"); any other key changes nothing.
+// The captions of Label2; the read and write commands count the variator
+// as connected exactly while it reads ConnectedCaption.
+extern const QString ConnectedCaption;     // "Подключен"
+extern const QString DisconnectedCaption;  // "Не подключен"
+
+// Shows the connection state in Label2: "connected" (green ConnectedCaption)
+// or "disconnected" (red DisconnectedCaption); any other key changes nothing.
 void SetConnectionStatus(TForm2* window, const QString& key);
 // The same for a state: the one writer of Label2's caption after the
 // window's construction.

@@ -11,6 +11,12 @@ class TForm2;
 // maps whole; 0 before the first.
 extern int LastReadPort;
 
+// What the user is told when the link is ended, or when a transfer finds no
+// variator connected.
+extern const QString DisconnectedMessage;  // "Вариатор отключен"
+// Status "disconnected", then DisconnectedMessage.
+void ShowDisconnected(TForm2* window);
+
 // Opens port `number` and shakes hands; see ConnectPort.
 unsigned char ConnectVariator(int number, unsigned char interactive);
 // Closes whatever is open, then tries the numbers first..end-1 silently and

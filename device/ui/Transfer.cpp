@@ -162,7 +162,7 @@ void LeaveRestorePoint(TransferKind kind, const MapTable& lpg, const MapTable& p
 // Whether the status label shows the variator connected: its caption decides.
 bool ShowsConnected(const QLabel* status)
 {
-    return status->text() == QStringLiteral("Подключен");
+    return status->text() == ConnectedCaption;
 }
 
 bool IsConnected(const TForm2* window)
@@ -175,15 +175,10 @@ bool IsConnected(const TForm2* window)
 // to refuse. A start timeout that is not a number throws, as StrToInt does.
 bool WriteFitsWire(const TForm2* window, const MessageSink& refuse, int* startTimeout)
 {
-    if (!MapFitsWire(LPGTable, QStringLiteral("карта газа"), refuse)
-        || !MapFitsWire(PetrolTable, QStringLiteral("карта бензина"), refuse))
+    if (!MapsFitWire(LPGTable, PetrolTable, refuse))
         return false;
     *startTimeout = StrToInt(window->EEditVariatorStartTimeout->text());
-    if (!FitsData(*startTimeout)) {
-        RefuseWrite(QStringLiteral("(время до включения вариатора)"), refuse);
-        return false;
-    }
-    return true;
+    return StartTimeoutFitsWire(*startTimeout, refuse);
 }
 
 // While connected, each map's reference is what the variator is known to
@@ -258,9 +253,7 @@ void WriteChanges(TForm2* window, bool live)
     if (!IsConnected(window)) {
         if (live)
             return StopLiveWriting(window);
-        SetConnectionStatus(window, ConnectionStatus::Disconnected);
-        ShowMessage(QStringLiteral("Вариатор отключен"));
-        return;
+        return ShowDisconnected(window);
     }
     const MessageSink refuse = [window, live](const QString& text) {
         if (live)
@@ -352,7 +345,7 @@ void TForm2::ReadDataClick()
     // Both maps read are one step.
     const MapStep step(this, QStringLiteral("Чтение данных из вариатора"));
     if (!IsConnected(this)) {
-        ShowMessage(QStringLiteral("Вариатор отключен"));
+        ShowMessage(DisconnectedMessage);
         return;
     }
 
@@ -398,9 +391,7 @@ void TForm2::WriteDataClick()
     if (TransferRunning())
         return;
     if (!IsConnected(this)) {
-        SetConnectionStatus(this, QStringLiteral("disconnected"));
-        ShowMessage(QStringLiteral("Вариатор отключен"));
-        return;
+        return ShowDisconnected(this);
     }
 
     int startTimeout = 0;
@@ -437,7 +428,7 @@ void TForm2::N19Click()
     if (TransferRunning())
         return;
     if (!IsConnected(this)) {
-        ShowMessage(QStringLiteral("Вариатор отключен"));
+        ShowMessage(DisconnectedMessage);
         return;
     }
     WindowTransfer t(this, TransferKind::Compare);

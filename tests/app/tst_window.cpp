@@ -220,21 +220,21 @@ private slots:
         for (const char* key : {"Connected", "connected ", "", "DISCONNECTED", "on"}) {
             SetConnectionStatus(w, QString::fromLatin1(key));
             QVERIFY2(!l->isVisibleTo(w), key);
-            QCOMPARE(l->text(), QStringLiteral("Не подключен"));
+            QCOMPARE(l->text(), DisconnectedCaption);
         }
 
         SetConnectionStatus(w, QStringLiteral("connected"));
         QVERIFY(l->isVisibleTo(w));
-        QCOMPARE(l->text(), QStringLiteral("Подключен"));
+        QCOMPARE(l->text(), ConnectedCaption);
         QCOMPARE(l->palette().color(QPalette::Window), QColor(0, 128, 0));
         QCOMPARE(l->palette().color(QPalette::WindowText), QColor(Qt::black));
 
         SetConnectionStatus(w, QStringLiteral("Disconnected"));
-        QCOMPARE(l->text(), QStringLiteral("Подключен"));
+        QCOMPARE(l->text(), ConnectedCaption);
 
         SetConnectionStatus(w, QStringLiteral("disconnected"));
         QVERIFY(l->isVisibleTo(w));
-        QCOMPARE(l->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(l->text(), DisconnectedCaption);
         QCOMPARE(l->palette().color(QPalette::Window), QColor(255, 0, 0));
         QCOMPARE(l->palette().color(QPalette::WindowText), QColor(Qt::black));
     }
@@ -601,7 +601,7 @@ private:
                         faults << NameOf(controls[i]) + QStringLiteral(" on ") + NameOf(controls[j]);
             }
         }
-        if (CaptionRoom(w->Label2, QStringLiteral("Подключен")) < 0 || CaptionRoom(w->Label2, QStringLiteral("Не подключен")) < 0)
+        if (CaptionRoom(w->Label2, ConnectedCaption) < 0 || CaptionRoom(w->Label2, DisconnectedCaption) < 0)
             faults << QStringLiteral("Label2");
         QTabBar* bar = w->PageControl1->tabBar();
         for (int i = 0; bar->isVisible() && i < bar->count(); ++i) {

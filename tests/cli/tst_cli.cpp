@@ -3,6 +3,7 @@
 // be written half, refused writes that send nothing, the backup and Ctrl+C.
 
 #include "CliFixture.h"
+#include "device/core/TransferLoop.h"
 #include "device/wire/Frame.h"
 #include "app/core/History.h"
 #include "mapfile/core/MapFile.h"
@@ -320,9 +321,9 @@ private slots:
         QTest::addColumn<double>("lpg1200");
         QTest::addColumn<QString>("says");
         QTest::newRow("map point") << "55" << QStringList() << 40.0
-                                   << "Запись отменена: значение вне допустимого диапазона (карта газа, 1200 об/мин)";
+                                   << WriteRefusal("(карта газа, 1200 об/мин)");
         QTest::newRow("timeout too large") << "55" << QStringList{"--timeout", "70000"} << 1.0
-                                           << "Запись отменена: значение вне допустимого диапазона (время до включения вариатора)";
+                                           << WriteRefusal("(время до включения вариатора)");
         QTest::newRow("file timeout not a number") << "abc" << QStringList() << 1.0
                                                    << "start timeout (Timeout in ";
         QTest::newRow("--timeout not a number") << "55" << QStringList{"--timeout", "7s"} << 1.0
@@ -453,8 +454,8 @@ private slots:
         const QString firstReadBack = QStringLiteral(",from=%1").arg(1 + 162 + 161 + 1);
         QTest::newRow("bad echoes")
             << QStringList{"wrong-echo,1,param=90" + firstWrite, "error,2,param=5" + firstWrite}
-            << QStringList{"tarvo-cli: LPG map, 1000 rpm (parameter 90): WritePLGMap: функция UARTdataExchange возвращает неверное значение (sent 15000, echo 15001)",
-                           "tarvo-cli: petrol map, 500 rpm (parameter 5): UARTdataExchange: Вариатор сообщает о получении пакета с неверным параметром; WritePetrolMap: функция UARTdataExchange возвращает неверное значение",
+            << QStringList{"tarvo-cli: LPG map, 1000 rpm (parameter 90): " + LPGWriteMismatch + " (sent 15000, echo 15001)",
+                           "tarvo-cli: petrol map, 500 rpm (parameter 5): " + ReportedParameterMessage + "; " + PetrolWriteMismatch,
                            "160 of 160 map points went out, the start timeout went out"}
             << QString();
         QTest::newRow("read-back differs")

@@ -88,6 +88,6 @@ public:
     void ConnectTo(int number)
     {
         QCOMPARE(int(ConnectVariator(number, 0)), 1);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
     }
 };

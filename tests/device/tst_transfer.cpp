@@ -17,7 +17,6 @@
 
 namespace {
 
-const QString Refused = QStringLiteral("Запись отменена: значение вне допустимого диапазона ");
 const QString& NoReply = NoReplyMessage;
 const QString& BadChecksum = BadChecksumMessage;
 QString Report5() { return ReportedCodeMessage + "5"; }
@@ -212,7 +211,7 @@ private slots:
         QCOMPARE(barAtMessage.first(), QStringLiteral("3"));
         QCOMPARE(sim->RequestCount(), 4);
         QCOMPARE(LPGTable.Uoz[3], 1.5);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
         QCOMPARE(int(VariatorConnected), 0);
         QVERIFY(!VariatorPort->IsOpen());
         ConnectTo(5);
@@ -232,8 +231,8 @@ private slots:
                                         "ошибкой: 1. В неотправленных точках (49) вариатор хранит прежние значения. "
                                         "Время до включения не записано."}));
         QCOMPARE(sim->RequestCount(), 111);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
-        QCOMPARE(statusAtMessage.back(), QStringLiteral("Не подключен"));
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
+        QCOMPARE(statusAtMessage.back(), DisconnectedCaption);
         QVERIFY(!VariatorPort->IsOpen());
         QCOMPARE(KnownPoints(), 0);
     }
@@ -291,7 +290,7 @@ private slots:
         QCOMPARE(sim->RequestCount(), 11);
         QCOMPARE(LPGTable.Uoz[20], 1.5);
         QCOMPARE(w->UndoStack->count(), write ? 0 : 1);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
         QVERIFY(!w->StopTransferButton->isVisible());
         QCOMPARE(asked, how == 2 ? 1 : 0);
         QVERIFY(!askedWhileRunning);
@@ -377,7 +376,7 @@ private slots:
         QCOMPARE(messages, QStringList({NoReply, LPGWriteMismatch,
                                         "Запись прервана: вариатор не отвечает. Записано точек: 0 из 1 "
                                         "(газ: 0 из 1). Неизвестно, что вариатор хранит в точках с ошибкой: 1."}));
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
     }
 
     // A read is one step that undo takes back exactly, both maps at once; a
@@ -410,7 +409,7 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::newRow("lower case") << "подключен";
         QTest::newRow("trailing space") << "Подключен ";
-        QTest::newRow("disconnected") << "Не подключен";
+        QTest::newRow("disconnected") << DisconnectedCaption;
         QTest::newRow("never connected") << "";  // hidden, with the caption "Не подключен"
     }
     void notConnectedCaptions()
@@ -428,14 +427,14 @@ private slots:
         w->EEditVariatorStartTimeout->setText(QStringLiteral("3"));
 
         w->ReadData->click();
-        QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QCOMPARE(messages, QStringList{DisconnectedMessage});
         QCOMPARE(w->Label2->text(), caption);
 
         w->WriteData->click();
-        QCOMPARE(messages, QStringList({"Вариатор отключен", "Вариатор отключен"}));
+        QCOMPARE(messages, QStringList({DisconnectedMessage, DisconnectedMessage}));
         // The write command turns the status to disconnected before its message.
-        QCOMPARE(statusAtMessage.back(), QStringLiteral("Не подключен"));
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(statusAtMessage.back(), DisconnectedCaption);
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
 
         QCOMPARE(sim->RequestCount(), 0);
         QCOMPARE(LPGTable.Uoz[0], 1.5);
@@ -536,7 +535,7 @@ private slots:
         QCOMPARE(int(sim->Value(86)), 2500);
         QCOMPARE(int(sim->Value(77)), 2500);
         QCOMPARE(int(sim->Value(166)), 9);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
     }
 
     // What the values and the start timeout text let a write send: a value
@@ -552,13 +551,13 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("sent");  // the start timeout as written; Nothing: no frame at all
         const double nan = std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("LPG 40 degrees") << 0 << 12 << 40.0 << "5" << Refused + "(карта газа, 1200 об/мин)" << "" << Nothing;
-        QTest::newRow("LPG NaN") << 0 << 0 << nan << "5" << Refused + "(карта газа, 0 об/мин)" << "" << Nothing;
-        QTest::newRow("petrol -32.769") << 1 << 79 << -32.769 << "5" << Refused + "(карта бензина, 7900 об/мин)" << "" << Nothing;
-        QTest::newRow("petrol 32.768") << 1 << 3 << 32.768 << "5" << Refused + "(карта бензина, 300 об/мин)" << "" << Nothing;
-        QTest::newRow("timeout 70000") << -1 << 0 << 0.0 << "70000" << Refused + "(время до включения вариатора)" << "" << Nothing;
-        QTest::newRow("timeout -32769") << -1 << 0 << 0.0 << "-32769" << Refused + "(время до включения вариатора)" << "" << Nothing;
-        QTest::newRow("map before timeout") << 0 << 1 << -50.0 << "abc" << Refused + "(карта газа, 100 об/мин)" << "" << Nothing;
+        QTest::newRow("LPG 40 degrees") << 0 << 12 << 40.0 << "5" << WriteRefusal("(карта газа, 1200 об/мин)") << "" << Nothing;
+        QTest::newRow("LPG NaN") << 0 << 0 << nan << "5" << WriteRefusal("(карта газа, 0 об/мин)") << "" << Nothing;
+        QTest::newRow("petrol -32.769") << 1 << 79 << -32.769 << "5" << WriteRefusal("(карта бензина, 7900 об/мин)") << "" << Nothing;
+        QTest::newRow("petrol 32.768") << 1 << 3 << 32.768 << "5" << WriteRefusal("(карта бензина, 300 об/мин)") << "" << Nothing;
+        QTest::newRow("timeout 70000") << -1 << 0 << 0.0 << "70000" << WriteRefusal("(время до включения вариатора)") << "" << Nothing;
+        QTest::newRow("timeout -32769") << -1 << 0 << 0.0 << "-32769" << WriteRefusal("(время до включения вариатора)") << "" << Nothing;
+        QTest::newRow("map before timeout") << 0 << 1 << -50.0 << "abc" << WriteRefusal("(карта газа, 100 об/мин)") << "" << Nothing;
         QTest::newRow("timeout abc") << -1 << 0 << 0.0 << "abc" << "" << "'abc' is not a valid integer value." << Nothing;
         QTest::newRow("timeout empty") << -1 << 0 << 0.0 << "" << "" << "'' is not a valid integer value." << Nothing;
         QTest::newRow("timeout 32767") << -1 << 0 << 0.0 << "32767" << "" << "" << 32767;
