@@ -13,7 +13,7 @@
 #include "app/ui/TarvoApplication.h"
 #include "app/ui/CloseQuestion.h"
 #include "app/ui/Undo.h"
-#include "device/LinkFixture.h"
+#include "common/LinkFixture.h"
 #include "common/DialogAnswerer.h"
 
 #include <QAction>

@@ -3,6 +3,7 @@
 // be written half, refused writes that send nothing, the backup and Ctrl+C.
 
 #include "CliFixture.h"
+#include "common/ScopedEnvironment.h"
 #include "device/core/TransferLoop.h"
 #include "device/wire/Frame.h"
 #include "app/core/History.h"
@@ -363,8 +364,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QStringList, points);
         QTemporaryDir data;
-        const QByteArray ownData = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        const ScopedEnvironment dataHome("XDG_DATA_HOME", data.path().toLocal8Bit());
         if (blocked) {
             QFile f(data.path() + QStringLiteral("/tarvo-gui"));
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -377,7 +377,6 @@ private slots:
                                                               : NewFile(QStringLiteral("new.xml"));
         const QString note = QStringLiteral("Golf А123ВС");
         const CliRun run = f.Run({command, QStringLiteral("--port"), QStringLiteral("7"), file, QStringLiteral("--note"), note});
-        qputenv("XDG_DATA_HOME", ownData);
 
         QCOMPARE(run.status, status);
         const QString folder = data.path() + QStringLiteral("/tarvo-gui/history");

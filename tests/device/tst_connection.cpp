@@ -1,4 +1,4 @@
-#include "LinkFixture.h"
+#include "common/LinkFixture.h"
 
 #include <QAction>
 #include <QApplication>

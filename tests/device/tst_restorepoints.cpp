@@ -3,7 +3,7 @@
 // went over the line; none after one that failed. A point that cannot be
 // saved is told once, after the transfer. The history dialog lists them.
 
-#include "LinkFixture.h"
+#include "common/LinkFixture.h"
 #include "app/core/History.h"
 #include "app/core/KeptMaps.h"
 #include "app/core/MapCompare.h"

@@ -9,7 +9,7 @@
 
 #include "device/wire/ComPort.h"
 #include "device/core/Dataextractor.h"
-#include "DeviceTestSupport.h"
+#include "common/DeviceTestSupport.h"
 #include "device/ui/DeviceCommands.h"
 #include "sim/VariatorSim.h"
 
