@@ -8,8 +8,8 @@ namespace cli {
 
 namespace {
 
-const int SearchFirst = 1;  // the window's "Автовыбор": 1..254
-const int SearchEnd = 255;
+const int SearchFirst = FirstListedPort;
+const int SearchEnd = LastListedPort + 1;
 
 bool ReadMap(Link& s, MapTable& table, int firstParameter, int& valid)
 {

@@ -30,6 +30,11 @@ extern char PortName[16];
 // handshake; 0 once it is disconnected.
 extern int VariatorPortNumber;
 
+// The port numbers that the window's port box lists and that a port search
+// ("Автовыбор", tarvo-cli --auto) tries, ascending.
+constexpr int FirstListedPort = 1;
+constexpr int LastListedPort = 254;
+
 void BuildPortName(int number);
 // Whether the decimal form of a port number fits the three characters that
 // the device path has room for (-99..999).

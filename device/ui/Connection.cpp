@@ -71,7 +71,7 @@ void TForm2::N9Click()
 
 void TForm2::N4Click()
 {
-    AutoSelectPort(1, 255);
+    AutoSelectPort(FirstListedPort, LastListedPort + 1);
 }
 
 const QString DisconnectedMessage = QStringLiteral("Вариатор отключен");

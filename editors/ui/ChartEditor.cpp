@@ -32,9 +32,6 @@ namespace {
 const QColor SelectedColour(255, 0, 0);  // clRed
 const QColor SeriesColour(0, 0, 255);    // clBlue
 
-constexpr double FastStep = 0.5;
-constexpr double FineStep = 0.01;
-
 // The run's anchor, or the selected point when the run is not its.
 int Anchor(const MapViews& m)
 {
@@ -377,7 +374,7 @@ namespace {
 
 void ScaleBoxClick(const MapViews& m)
 {
-    m.chart->LeftAxis->setMin(m.scale->isChecked() ? -35.0 : 0.0);
+    m.chart->LeftAxis->setMin(m.scale->isChecked() ? -AdvanceAxisTop : 0.0);
 }
 
 }  // namespace
@@ -391,9 +388,9 @@ QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle mark
     chart->BottomAxis = new QValueAxis;
     chart->BottomAxis->setRange(0, 8000);
     chart->LeftAxis = new QValueAxis;
-    chart->LeftAxis->setRange(0, 35);
+    chart->LeftAxis->setRange(0, AdvanceAxisTop);
     // Grid lines every 1000 rpm and every 5 degrees, whole-number labels,
-    // also when the scale box extends the range to -35.
+    // also when the scale box extends the range below 0.
     const struct {
         QValueAxis* axis;
         double interval;

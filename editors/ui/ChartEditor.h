@@ -26,8 +26,17 @@ extern ChartRun PetrolChartRun;
 extern unsigned char MouseInLPGChart;
 extern unsigned char MouseInPetrolChart;
 
+// What Up and Down (and a drag, step by step) move the points by: the step
+// with "Быстрое изменение" ticked, and without.
+constexpr double FastStep = 0.5;
+constexpr double FineStep = 0.01;
+// The top of the advance axis; with "Отрицательные значения" ticked the axis
+// reaches as far below 0.
+constexpr double AdvanceAxisTop = 35.0;
+
 // Sets up a map chart as the window lays it out: title, fixed axes 0..8000 and
-// 0..35, one blue line series with point markers of `marker`, no legend.
+// 0..AdvanceAxisTop, one blue line series with point markers of `marker`, no
+// legend.
 // Returns the series, owned by the chart.
 QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle marker);
 

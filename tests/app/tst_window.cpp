@@ -1,4 +1,6 @@
 #include "app/widgets/Anchors.h"
+#include "editors/core/PointText.h"
+#include "editors/ui/ChartEditor.h"
 #include "editors/widgets/ChartWidget.h"
 #include "app/ui/Gui2.h"
 #include "app/core/MapStore.h"
@@ -99,6 +101,33 @@ private slots:
             QCOMPARE(e->text(), text);
         if (auto* b = qobject_cast<QCheckBox*>(c))
             QCOMPARE(b->isChecked(), checked);
+    }
+
+    // Each check box of the chart pages carries the tooltip of its own kind,
+    // quoting the numbers the chart uses in the user's regional settings (the
+    // suite's are "C": a comma written into the text shows here).
+    void checkBoxesCarryTheirOwnTooltips()
+    {
+        const struct {
+            QCheckBox* lpg;
+            QCheckBox* petrol;
+            QStringList says;
+        } kinds[] = {
+            {w->LPGSpeedCheckBox, w->PetrolSpeedCheckBox, {DegreesText(FastStep), DegreesText(FineStep)}},
+            {w->LPGFulMapMoveCheckBox, w->PetrolFulMapMoveCheckBox, {QStringLiteral("всю карту")}},
+            {w->LPGScaleCheckBox, w->PetrolScaleCheckBox, {DegreesText(-AdvanceAxisTop)}},
+        };
+        QSet<QString> tips;
+        for (const auto& k : kinds) {
+            QCOMPARE(k.petrol->toolTip(), k.lpg->toolTip());
+            for (const QString& part : k.says)
+                QVERIFY2(k.lpg->toolTip().contains(part), qPrintable(k.lpg->toolTip()));
+            tips << k.lpg->toolTip();
+        }
+        QCOMPARE(tips.size(), 3);
+        QVERIFY(!w->LPGSpeedCheckBox->toolTip().contains(QLatin1Char(',')));
+        QVERIFY(w->Button1->toolTip().contains(DegreesText(LPGTemplateAdvance) + QStringLiteral(", бензин ")
+                                               + DegreesText(PetrolTemplateAdvance)));
     }
 
     void windowProperties()
