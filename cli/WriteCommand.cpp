@@ -101,7 +101,7 @@ int WriteVariator(Link& s, const WritePlan& plan)
     int mapPointsSent = 0;
     int mapPointsEchoed = 0;
     const auto writeMap = [&](const MapTable& table, int firstParameter, const QString& mismatch) {
-        MapTally& tally = firstParameter == LPGFirstParameter ? s.tally.lpg : s.tally.petrol;
+        MapTally& tally = s.tally.Of(firstParameter);
         WriteMapPoints(&s.port, table, firstParameter, mismatch, s.Sink(), s.Step(), [&](const PointExchange& e) {
             s.tally.CountPoint(tally, e.outcome, e.ok);
             if (e.outcome != ExchangeOutcome::NotSent)

@@ -32,7 +32,7 @@ bool FitsData(long long value)
     return value >= INT16_MIN && value <= INT16_MAX;
 }
 
-static QList<int> AllMapPoints()
+QList<int> AllMapPoints()
 {
     QList<int> points;
     for (int i = 0; i < MapPoints; ++i)

@@ -39,6 +39,8 @@ void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const Mes
 void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
                     const MessageSink& messages, const ProgressStep& step,
                     const PointWatch& watch = PointWatch());
+// Points 0..79, ascending: what a whole map's transfer moves.
+QList<int> AllMapPoints();
 // The same for the given points only, in the order given.
 void ReadMapPointList(ComPort* port, MapTable& table, int firstParameter, const QList<int>& points,
                       const MessageSink& messages, const ProgressStep& step, const PointWatch& watch = PointWatch());

@@ -1,6 +1,13 @@
 #include "device/core/TransferSummary.h"
 
+#include "device/wire/Frame.h"
+
 #include <QStringList>
+
+MapTally& TransferTally::Of(int firstParameter)
+{
+    return firstParameter == LPGFirstParameter ? lpg : petrol;
+}
 
 void TransferTally::CountPoint(MapTally& map, ExchangeOutcome outcome, bool ok)
 {
@@ -32,24 +39,39 @@ bool NeedsSummary(const TransferTally& tally)
 
 namespace {
 
+// The words of a summary's head, by the kind of transfer.
+struct HeadWords {
+    const char* name;
+    const char* ended;     // "… прервано"
+    const char* finished;  // "… завершено с ошибками"
+};
+
+HeadWords WordsOf(TransferKind kind)
+{
+    switch (kind) {
+    case TransferKind::Read: return {"Чтение", "прервано", "завершено"};
+    case TransferKind::Write: return {"Запись", "прервана", "завершена"};
+    case TransferKind::Compare: return {"Сравнение", "прервано", "завершено"};
+    }
+    return {"Чтение", "прервано", "завершено"};
+}
+
 QString Head(const TransferTally& t)
 {
-    static const char* const names[] = {"Чтение", "Запись", "Сравнение"};
-    static const char* const ended[] = {"прервано", "прервана", "прервано"};
-    static const char* const finished[] = {"завершено", "завершена", "завершено"};
-    const int c = static_cast<int>(t.command);
-    const QString name = QString::fromUtf8(names[c]);
+    const HeadWords words = WordsOf(t.command);
+    const QString name = QString::fromUtf8(words.name);
+    const QString ended = QString::fromUtf8(words.ended);
     switch (t.end) {
     case TransferEnd::NoReply:
-        return name + QStringLiteral(" %1: вариатор не отвечает.").arg(QString::fromUtf8(ended[c]));
+        return name + QStringLiteral(" %1: вариатор не отвечает.").arg(ended);
     case TransferEnd::NotSent:
-        return name + QStringLiteral(" %1: запрос не удалось отправить вариатору.").arg(QString::fromUtf8(ended[c]));
+        return name + QStringLiteral(" %1: запрос не удалось отправить вариатору.").arg(ended);
     case TransferEnd::Stopped:
-        return name + QStringLiteral(" %1 пользователем.").arg(QString::fromUtf8(ended[c]));
+        return name + QStringLiteral(" %1 пользователем.").arg(ended);
     case TransferEnd::RanThrough:
         break;
     }
-    return name + QStringLiteral(" %1 с ошибками: %2.").arg(QString::fromUtf8(finished[c])).arg(t.failures);
+    return name + QStringLiteral(" %1 с ошибками: %2.").arg(QString::fromUtf8(words.finished)).arg(t.failures);
 }
 
 QString Points(const TransferTally& t, const QString& verb)
@@ -83,6 +105,8 @@ QString TransferSummary(const TransferTally& t)
             text += QStringLiteral(" Неизвестно, что вариатор хранит в точках с ошибкой: %1.").arg(tried - done);
         if (planned > tried)
             text += QStringLiteral(" В неотправленных точках (%1) вариатор хранит прежние значения.").arg(planned - tried);
+        if (t.unchecked > 0)
+            text += QStringLiteral(" Не удалось проверить чтением точек: %1.").arg(t.unchecked);
         if (t.timeoutPlanned)
             text += t.timeoutDone ? QStringLiteral(" Время до включения записано.")
                                   : QStringLiteral(" Время до включения не записано.");

@@ -37,7 +37,10 @@ struct TransferTally {
     bool firmwarePlanned = false;
     bool firmwareDone = false;
     int failures = 0;  // exchanges that did not get through
+    int unchecked = 0; // written map points whose read-back got no value
 
+    // The tally of the map whose first parameter is given.
+    MapTally& Of(int firstParameter);
     // One finished exchange of a map point, or of a setting.
     void CountPoint(MapTally& map, ExchangeOutcome outcome, bool ok);
     void CountSetting(bool* tried, bool* done, ExchangeOutcome outcome, bool ok);

@@ -30,24 +30,14 @@
 
 namespace {
 
-// The transfer a map loop belongs to: the running one, or one of its own
-// when a loop is called outside a command.
-struct LoopTransfer {
-    std::unique_ptr<WindowTransfer> own;
-    WindowTransfer* t;
-    explicit LoopTransfer(TransferKind command)
-    {
-        t = CurrentTransfer();
-        if (!t) {
-            own = std::make_unique<WindowTransfer>(Form2, command);
-            t = own.get();
-        }
-    }
-};
-
-MapTally& TallyOf(WindowTransfer& t, int firstParameter)
+// The transfer a map loop belongs to: every command that runs one has
+// started it.
+WindowTransfer& RunningTransfer()
 {
-    return firstParameter == LPGFirstParameter ? t.tally.lpg : t.tally.petrol;
+    WindowTransfer* t = CurrentTransfer();
+    if (!t)
+        throw std::logic_error("a map transfer outside a transfer");
+    return *t;
 }
 
 // The given points of one map as the variator gives them, with the progress
@@ -59,7 +49,7 @@ MapTable ReadVariatorPoints(WindowTransfer& t, int firstParameter, const QList<i
     SetSpeedAxis(read);
     for (double& uoz : read.Uoz)
         uoz = std::numeric_limits<double>::quiet_NaN();
-    MapTally& tally = TallyOf(t, firstParameter);
+    MapTally& tally = t.tally.Of(firstParameter);
     tally.planned += points.size();
     if (!t.Going() || points.isEmpty())
         return read;
@@ -71,24 +61,15 @@ MapTable ReadVariatorPoints(WindowTransfer& t, int firstParameter, const QList<i
     return read;
 }
 
-QList<int> EveryPoint()
-{
-    QList<int> points;
-    for (int i = 0; i < MapPoints; ++i)
-        points.append(i);
-    return points;
-}
-
 MapTable ReadVariatorMap(WindowTransfer& t, int firstParameter)
 {
-    return ReadVariatorPoints(t, firstParameter, EveryPoint());
+    return ReadVariatorPoints(t, firstParameter, AllMapPoints());
 }
 
 // Every point that arrived goes into the table; the others keep their values.
 void ReadMap(MapTable& table, int firstParameter, MapTable* values)
 {
-    LoopTransfer loop(TransferKind::Read);
-    const MapTable read = ReadVariatorMap(*loop.t, firstParameter);
+    const MapTable read = ReadVariatorMap(RunningTransfer(), firstParameter);
     for (int i = 0; i < MapPoints; ++i)
         if (!std::isnan(read.Uoz[i]))
             table.Uoz[i] = read.Uoz[i];
@@ -108,9 +89,8 @@ bool Complete(const MapTable& read)
 void WritePoints(const MapTable& table, int firstParameter, const QList<int>& points, const QString& caption,
                  const QString& mismatch, bool* allEchoed)
 {
-    LoopTransfer loop(TransferKind::Write);
-    WindowTransfer& t = *loop.t;
-    MapTally& tally = TallyOf(t, firstParameter);
+    WindowTransfer& t = RunningTransfer();
+    MapTally& tally = t.tally.Of(firstParameter);
     tally.planned += points.size();
     int echoed = 0;
     if (t.Going() && !points.isEmpty()) {
@@ -296,12 +276,18 @@ void WriteChanges(TForm2* window, bool live)
     t.tally.petrol = planned[1];
     QList<int> lpgDiffering;
     QList<int> petrolDiffering;
+    // A point whose read-back failed is unchecked, not differing: its
+    // failure is counted already.
     if (t.Going()) {
         for (int i : lpgPoints)
-            if (!SameAdvance(lpgBack.Uoz[i], LPGTable.Uoz[i]))
+            if (std::isnan(lpgBack.Uoz[i]))
+                ++t.tally.unchecked;
+            else if (!SameAdvance(lpgBack.Uoz[i], LPGTable.Uoz[i]))
                 lpgDiffering.append(i);
         for (int i : petrolPoints)
-            if (!SameAdvance(petrolBack.Uoz[i], PetrolTable.Uoz[i]))
+            if (std::isnan(petrolBack.Uoz[i]))
+                ++t.tally.unchecked;
+            else if (!SameAdvance(petrolBack.Uoz[i], PetrolTable.Uoz[i]))
                 petrolDiffering.append(i);
     }
     ShowHeldReferences(window);
@@ -329,12 +315,12 @@ void ReadPetrolMap(MapTable& table, MapTable* values) { ReadMap(table, PetrolFir
 
 void WritePLGMap(MapTable& table, bool* allEchoed)
 {
-    WritePoints(table, LPGFirstParameter, EveryPoint(), LPGWriteCaption, LPGWriteMismatch, allEchoed);
+    WritePoints(table, LPGFirstParameter, AllMapPoints(), LPGWriteCaption, LPGWriteMismatch, allEchoed);
 }
 
 void WritePetrolMap(MapTable& table, bool* allEchoed)
 {
-    WritePoints(table, PetrolFirstParameter, EveryPoint(), PetrolWriteCaption, PetrolWriteMismatch, allEchoed);
+    WritePoints(table, PetrolFirstParameter, AllMapPoints(), PetrolWriteCaption, PetrolWriteMismatch, allEchoed);
 }
 
 void TForm2::ReadDataClick()

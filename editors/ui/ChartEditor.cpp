@@ -168,14 +168,14 @@ void ChartKeyDownIn(const MapViews& m, int key)
     // One point selected, the key plain: as the editor always did.
     switch (key) {
     case Qt::Key_Up:
-        if (m.table->Uoz[p] + step < AdvanceLimit) {
+        if (RunMayStep(*m.table, p, p, step)) {
             const QPointF point = m.series->at(p);
             m.table->Uoz[p] += step;
             m.series->replace(p, point.x(), point.y() + step);
         }
         break;
     case Qt::Key_Down:
-        if (m.table->Uoz[p] - step > -AdvanceLimit) {
+        if (RunMayStep(*m.table, p, p, -step)) {
             const QPointF point = m.series->at(p);
             m.table->Uoz[p] -= step;
             m.series->replace(p, point.x(), point.y() - step);
@@ -293,8 +293,7 @@ void ChartPointDrag(TForm2* window, const MapViews& m, int index, double delta, 
         const MapTable after = *m.table;
         *m.table = d.before;
         {
-            const MapStep step(window, m.table == &LPGTable ? QStringLiteral("Карта УОЗ для газа")
-                                                            : QStringLiteral("Карта УОЗ для бензина"));
+            const MapStep step(window, m.chart->chart()->title());
             *m.table = after;
         }
         d = MarkerDrag();

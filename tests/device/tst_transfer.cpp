@@ -334,6 +334,20 @@ private slots:
         QCOMPARE(sim->RequestCount(), 0);
     }
 
+    // A written point whose read-back fails is neither differing nor a second
+    // failure: the summary says it went unchecked.
+    void writeChangesTellsAFailedReadBack()
+    {
+        w->ReadData->click();
+        sim->ClearRequests();
+        QVERIFY(AddFaults(*sim, {"error,5,param=87,from=2"}));
+        messages.clear();
+        LPGTable.Uoz[7] = 2.5;
+        w->N50->trigger();
+        QCOMPARE(messages, QStringList({Report5(), "Запись завершена с ошибками: 1. Записано точек: 1 из 1 (газ: 1 "
+                                                   "из 1). Не удалось проверить чтением точек: 1."}));
+    }
+
     // "Записывать изменения сразу": a run of presses is written once, 0.3 s
     // after the last; a key pressed during that write is kept and written
     // after it; the first failure unticks it and shows the summary.
