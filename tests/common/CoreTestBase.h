@@ -20,3 +20,12 @@ inline void ResetCoreGlobals()
     SetMessageSink(nullptr);
     ForgetHeldValues();
 }
+
+// How many of the 160 map points the record of what the variator holds knows.
+inline int KnownPoints()
+{
+    int n = 0;
+    for (bool known : VariatorHolds.known)
+        n += known ? 1 : 0;
+    return n;
+}
