@@ -24,12 +24,15 @@ void TransferTally::CountSetting(bool* tried, bool* done, ExchangeOutcome outcom
     failures += ok ? 0 : 1;
 }
 
-bool TransferTally::EndOnLinkLoss(ExchangeOutcome outcome)
+bool TransferTally::GoesOn(ExchangeOutcome outcome, bool stopAsked)
 {
-    if (!LinkLost(outcome))
-        return false;
-    end = outcome == ExchangeOutcome::NoReply ? TransferEnd::NoReply : TransferEnd::NotSent;
-    return true;
+    if (LinkLost(outcome))
+        end = outcome == ExchangeOutcome::NoReply ? TransferEnd::NoReply : TransferEnd::NotSent;
+    else if (stopAsked)
+        end = TransferEnd::Stopped;
+    else
+        return true;
+    return false;
 }
 
 bool NeedsSummary(const TransferTally& tally)
