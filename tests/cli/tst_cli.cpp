@@ -17,7 +17,34 @@
 #include <csignal>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+// A limit on the size of the files that this process and the programs it
+// starts may write, for one scope; a write beyond it fails instead of
+// ending the program.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old{};
+    void (*oldHandler)(int) = nullptr;
+};
 
 namespace {
 
@@ -419,6 +446,29 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("bad.xml")});
     }
 
+    // The backup's place passes the check before the old maps are read, and
+    // the backup still cannot be saved (here: a file size limit lets the
+    // check's empty file through, not the backup): not one frame is written.
+    void backupThatFailsOnDiskStopsTheWrite()
+    {
+        VariatorSim* sim = f.AddSim(7);
+        StoreOldMaps(*sim);
+        const QString file = NewFile(QStringLiteral("new.xml"));
+        const QString backup = f.Path(QStringLiteral("full/backup.xml"));
+        QVERIFY(QDir().mkpath(QFileInfo(backup).path()));
+        CliRun run;
+        {
+            const FileSizeLimit limit(QFileInfo(file).size() / 2);
+            run = f.Run({QStringLiteral("write"), QStringLiteral("--port"), QStringLiteral("7"), file,
+                         QStringLiteral("--backup"), backup});
+        }
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains(QStringLiteral("tarvo-cli: nothing was written")), qPrintable(run.err));
+        QCOMPARE(Writes(*sim), 0);
+        QVERIFY(!QFile::exists(backup));
+        QCOMPARE(int(sim->Value(LPGFirstParameter + 5)), OldLPG(5));
+    }
+
     void unreadableFilesExitTwo()
     {
         VariatorSim* sim = f.AddSim(7);
@@ -497,6 +547,12 @@ private slots:
         QCOMPARE(differ.status, 3);
         QCOMPARE(differ.lines(), (QStringList{QStringLiteral("LPG 1200 15.5 4.35"), QStringLiteral("Petrol 7900 -9.875 0.001"),
                                               QStringLiteral("different 2 of 160 points")}));
+        // A read that fails is the link's failure, whatever it found so far.
+        QVERIFY(AddFaults(*sim, {"error,2,param=3"}));
+        const CliRun unread = f.Run({QStringLiteral("verify"), QStringLiteral("--port"), QStringLiteral("7"), file});
+        QCOMPARE(unread.status, 1);
+        QVERIFY2(unread.err.contains(QStringLiteral("petrol map, 300 rpm (parameter 3)")), qPrintable(unread.err));
+        sim->ClearFaults();
         const CliRun json = f.Run({QStringLiteral("verify"), QStringLiteral("--port"), QStringLiteral("7"), file,
                                    QStringLiteral("--json")});
         QCOMPARE(json.status, 3);
