@@ -33,15 +33,9 @@ void SetMapReferences()
 // "Файл" / "Открыть"
 void TForm2::N2Click()
 {
-    const MapStep step(this, QStringLiteral("Открыть"));
-    QFileDialog* dialog = OpenDialog(this);
-    dialog->setNameFilter(MapFileFilter);
-    QString fileName;
-    if (ExecuteFileDialog(dialog, fileName)) {
-        LoadMapFile(fileName, LPGTable, PetrolTable);
-        SetMapReferences();
-    }
-    RefreshAllViews(this);
+    // The views reload also when no file was chosen.
+    if (!OpenMaps(this, MapChoice::Both))
+        RefreshAllViews(this);
 }
 
 // "Файл" / "Сохранить"
@@ -87,22 +81,24 @@ bool AskMapFile(TForm2* window, MapTable& lpg, MapTable& petrol)
     return true;
 }
 
-void OpenOneMap(TForm2* window, MapChoice choice)
+bool OpenMaps(TForm2* window, MapChoice choice)
 {
     MapTable lpg;
     MapTable petrol;
-    if (AskMapFile(window, lpg, petrol))
-        TakeMaps(window, lpg, petrol, choice);
+    if (!AskMapFile(window, lpg, petrol))
+        return false;
+    TakeMaps(window, lpg, petrol, choice);
+    return true;
 }
 
 // "Файл" / "Открыть только карту газа…"
 void TForm2::N22Click()
 {
-    OpenOneMap(this, MapChoice::LPG);
+    OpenMaps(this, MapChoice::LPG);
 }
 
 // "Файл" / "Открыть только карту бензина…"
 void TForm2::N23Click()
 {
-    OpenOneMap(this, MapChoice::Petrol);
+    OpenMaps(this, MapChoice::Petrol);
 }
