@@ -22,8 +22,7 @@ void InitMapStore();
 void SetSpeedAxis(MapTable& table);
 
 // The template: speeds 0..7900 rpm, these advances at every point.
-constexpr double LPGTemplateAdvance = 9.0;
-constexpr double PetrolTemplateAdvance = 2.0;
+constexpr double LPGTemplateAdvance = 9.0, PetrolTemplateAdvance = 2.0;
 void FillTemplateMaps();
 
 // A table page shows a map in columns of ten points, 1000 rpm a column and

@@ -203,11 +203,8 @@ private:
 // The one main window.
 extern TForm2* Form2;
 
-// The captions of Label2; the read and write commands count the variator
-// as connected exactly while it reads ConnectedCaption.
-extern const QString ConnectedCaption;     // "Подключен"
-extern const QString DisconnectedCaption;  // "Не подключен"
-
+// Label2's captions; a transfer may start only while it reads the first.
+extern const QString ConnectedCaption, DisconnectedCaption;  // "Подключен", "Не подключен"
 // Shows the connection state in Label2: "connected" (green ConnectedCaption)
 // or "disconnected" (red DisconnectedCaption); any other key changes nothing.
 void SetConnectionStatus(TForm2* window, const QString& key);

@@ -30,10 +30,8 @@ extern char PortName[16];
 // handshake; 0 once it is disconnected.
 extern int VariatorPortNumber;
 
-// The port numbers that the window's port box lists and that a port search
-// ("Автовыбор", tarvo-cli --auto) tries, ascending.
-constexpr int FirstListedPort = 1;
-constexpr int LastListedPort = 254;
+// The port numbers the port box lists and a port search tries, ascending.
+constexpr int FirstListedPort = 1, LastListedPort = 254;
 
 void BuildPortName(int number);
 // Whether the decimal form of a port number fits the three characters that

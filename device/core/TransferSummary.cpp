@@ -42,28 +42,14 @@ bool NeedsSummary(const TransferTally& tally)
 
 namespace {
 
-// The words of a summary's head, by the kind of transfer.
-struct HeadWords {
-    const char* name;
-    const char* ended;     // "… прервано"
-    const char* finished;  // "… завершено с ошибками"
-};
-
-HeadWords WordsOf(TransferKind kind)
-{
-    switch (kind) {
-    case TransferKind::Read: return {"Чтение", "прервано", "завершено"};
-    case TransferKind::Write: return {"Запись", "прервана", "завершена"};
-    case TransferKind::Compare: return {"Сравнение", "прервано", "завершено"};
-    }
-    return {"Чтение", "прервано", "завершено"};
-}
-
 QString Head(const TransferTally& t)
 {
-    const HeadWords words = WordsOf(t.command);
-    const QString name = QString::fromUtf8(words.name);
-    const QString ended = QString::fromUtf8(words.ended);
+    // The words by the kind's name, not by its place in the enum.
+    const bool write = t.command == TransferKind::Write;
+    const QString name = write ? QStringLiteral("Запись")
+                         : t.command == TransferKind::Read ? QStringLiteral("Чтение") : QStringLiteral("Сравнение");
+    const QString ended = write ? QStringLiteral("прервана") : QStringLiteral("прервано");
+    const QString finished = write ? QStringLiteral("завершена") : QStringLiteral("завершено");
     switch (t.end) {
     case TransferEnd::NoReply:
         return name + QStringLiteral(" %1: вариатор не отвечает.").arg(ended);
@@ -74,7 +60,7 @@ QString Head(const TransferTally& t)
     case TransferEnd::RanThrough:
         break;
     }
-    return name + QStringLiteral(" %1 с ошибками: %2.").arg(QString::fromUtf8(words.finished)).arg(t.failures);
+    return name + QStringLiteral(" %1 с ошибками: %2.").arg(finished).arg(t.failures);
 }
 
 QString Points(const TransferTally& t, const QString& verb)

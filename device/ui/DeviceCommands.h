@@ -11,10 +11,8 @@ class TForm2;
 // maps whole; 0 before the first.
 extern int LastReadPort;
 
-// What the user is told when the link is ended, or when a transfer finds no
-// variator connected.
-extern const QString DisconnectedMessage;  // "Вариатор отключен"
-// Status "disconnected", then DisconnectedMessage.
+// "Вариатор отключен"; ShowDisconnected sets the status first.
+extern const QString DisconnectedMessage;
 void ShowDisconnected(TForm2* window);
 
 // Opens port `number` and shakes hands; see ConnectPort.

@@ -26,13 +26,9 @@ extern ChartRun PetrolChartRun;
 extern unsigned char MouseInLPGChart;
 extern unsigned char MouseInPetrolChart;
 
-// What Up and Down (and a drag, step by step) move the points by: the step
-// with "Быстрое изменение" ticked, and without.
-constexpr double FastStep = 0.5;
-constexpr double FineStep = 0.01;
-// The top of the advance axis; with "Отрицательные значения" ticked the axis
-// reaches as far below 0.
-constexpr double AdvanceAxisTop = 35.0;
+// The step of Up, Down and a drag with "Быстрое изменение" ticked and not;
+// the advance axis's top, and with "Отрицательные значения" its bottom too.
+constexpr double FastStep = 0.5, FineStep = 0.01, AdvanceAxisTop = 35.0;
 
 // Sets up a map chart as the window lays it out: title, fixed axes 0..8000 and
 // 0..AdvanceAxisTop, one blue line series with point markers of `marker`, no

@@ -17,19 +17,6 @@
 #include <algorithm>
 #include <iterator>
 
-namespace {
-
-// The maps as opened or saved become their references and are kept; a
-// refused file or a failed save ends the command before this.
-void SetMapReferences()
-{
-    SetMapReference(LPGReference, LPGTable);
-    SetMapReference(PetrolReference, PetrolTable);
-    KeepMaps(LPGTable, PetrolTable);
-}
-
-}  // namespace
-
 // "Файл" / "Открыть"
 void TForm2::N2Click()
 {
@@ -46,7 +33,11 @@ void TForm2::N3Click()
     QString fileName;
     if (ExecuteFileDialog(dialog, fileName)) {
         SaveMapFile(fileName, LPGTable, PetrolTable, EEditVariatorStartTimeout->text());
-        SetMapReferences();
+        // The maps as saved become their references and are kept; a failed
+        // save ends the command before this.
+        SetMapReference(LPGReference, LPGTable);
+        SetMapReference(PetrolReference, PetrolTable);
+        KeepMaps(LPGTable, PetrolTable);
     }
     RefreshAllViews(this);
 }
