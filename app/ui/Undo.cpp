@@ -194,8 +194,16 @@ void SetupUndo(TForm2* window)
     QUndoStack* stack = window->UndoStack;
     QObject::connect(stack, &QUndoStack::canUndoChanged, window->N15, &QAction::setEnabled);
     QObject::connect(stack, &QUndoStack::canRedoChanged, window->N16, &QAction::setEnabled);
-    QObject::connect(window->N15, &QAction::triggered, stack, [stack] { RunHandler([stack] { stack->undo(); }); });
-    QObject::connect(window->N16, &QAction::triggered, stack, [stack] { RunHandler([stack] { stack->redo(); }); });
+    // During a marker drag they put the drag back, as Escape does, and
+    // nothing else.
+    QObject::connect(window->N15, &QAction::triggered, stack, [window, stack] {
+        if (!PutBackMarkerDrag(window))
+            RunHandler([stack] { stack->undo(); });
+    });
+    QObject::connect(window->N16, &QAction::triggered, stack, [window, stack] {
+        if (!PutBackMarkerDrag(window))
+            RunHandler([stack] { stack->redo(); });
+    });
 
     qApp->installEventFilter(new UndoInput(window));
 }

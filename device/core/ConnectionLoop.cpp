@@ -84,6 +84,10 @@ unsigned char ConnectPort(ComPort* port, int number, unsigned char interactive,
         return 0;
     }
 
+    // A port left open by a connect that got no answer is closed before it
+    // is opened again, so that a later connect can succeed.
+    if (port && port->IsOpen())
+        port->Close();
     // Whatever was known belongs to the variator of an earlier connection.
     ForgetHeldValues();
     const int timeout = interactive ? InteractiveTimeoutMs : SilentTimeoutMs;

@@ -89,7 +89,9 @@ void WriteMapPointList(ComPort* port, const MapTable& table, int firstParameter,
         done.value = ExchangeFrame(port, ExchangeKind::Write, static_cast<unsigned char>(done.parameter), code, messages,
                                    &valid, &done.outcome, PointStep(step, i));
         done.ok = valid && done.value == code;
-        if (!done.ok)
+        // With the link gone nothing came back to compare: the exchange's
+        // own message says it all.
+        if (!done.ok && !LinkLost(done.outcome))
             Show(messages, mismatch);
         if (watch && !watch(done))
             return;

@@ -228,7 +228,7 @@ void StopLiveWriting(TForm2* window)
 // silent on success, and the first failure ends the live writing.
 void WriteChanges(TForm2* window, bool live)
 {
-    if (TransferRunning())
+    if (!TransferMayStart())
         return;
     if (!IsConnected(window)) {
         if (live)
@@ -250,8 +250,12 @@ void WriteChanges(TForm2* window, bool live)
         throw;
     }
 
-    const QList<int> lpgPoints = ChangedPoints(LPGTable, LPGFirstParameter);
-    const QList<int> petrolPoints = ChangedPoints(PetrolTable, PetrolFirstParameter);
+    // What goes out, and what the echoes are read back against, is the maps
+    // as they are now.
+    const MapTable lpg = LPGTable;
+    const MapTable petrol = PetrolTable;
+    const QList<int> lpgPoints = ChangedPoints(lpg, LPGFirstParameter);
+    const QList<int> petrolPoints = ChangedPoints(petrol, PetrolFirstParameter);
     const bool timeoutChanged = !VariatorHolds.timeoutKnown || VariatorHolds.timeout != startTimeout;
     if (lpgPoints.isEmpty() && petrolPoints.isEmpty() && !timeoutChanged) {
         if (!live)
@@ -260,8 +264,8 @@ void WriteChanges(TForm2* window, bool live)
     }
 
     WindowTransfer t(window, TransferKind::Write, live);
-    WritePoints(LPGTable, LPGFirstParameter, lpgPoints, LPGWriteCaption, LPGWriteMismatch, nullptr);
-    WritePoints(PetrolTable, PetrolFirstParameter, petrolPoints, PetrolWriteCaption, PetrolWriteMismatch, nullptr);
+    WritePoints(lpg, LPGFirstParameter, lpgPoints, LPGWriteCaption, LPGWriteMismatch, nullptr);
+    WritePoints(petrol, PetrolFirstParameter, petrolPoints, PetrolWriteCaption, PetrolWriteMismatch, nullptr);
     if (timeoutChanged) {
         t.tally.timeoutPlanned = true;
         int echo = 0;
@@ -282,12 +286,12 @@ void WriteChanges(TForm2* window, bool live)
         for (int i : lpgPoints)
             if (std::isnan(lpgBack.Uoz[i]))
                 ++t.tally.unchecked;
-            else if (!SameAdvance(lpgBack.Uoz[i], LPGTable.Uoz[i]))
+            else if (!SameAdvance(lpgBack.Uoz[i], lpg.Uoz[i]))
                 lpgDiffering.append(i);
         for (int i : petrolPoints)
             if (std::isnan(petrolBack.Uoz[i]))
                 ++t.tally.unchecked;
-            else if (!SameAdvance(petrolBack.Uoz[i], PetrolTable.Uoz[i]))
+            else if (!SameAdvance(petrolBack.Uoz[i], petrol.Uoz[i]))
                 petrolDiffering.append(i);
     }
     ShowHeldReferences(window);
@@ -299,7 +303,9 @@ void WriteChanges(TForm2* window, bool live)
     const bool differing = !lpgDiffering.isEmpty() || !petrolDiffering.isEmpty();
     if (differing)
         t.tally.failures += lpgDiffering.size() + petrolDiffering.size();
-    if (live && NeedsSummary(t.tally))
+    // A failure ends the live writing; a stop is the user's own, and the
+    // tick stays as the user left it.
+    if (live && NeedsSummary(t.tally) && t.tally.end != TransferEnd::Stopped)
         StopLiveWriting(window);
     if (differing)
         ShowMessage(ComparisonMessage(lpgDiffering, petrolDiffering));
@@ -325,7 +331,7 @@ void WritePetrolMap(MapTable& table, bool* allEchoed)
 
 void TForm2::ReadDataClick()
 {
-    if (TransferRunning())
+    if (!TransferMayStart())
         return;
     const MuteChangeWriting mute;
     // Both maps read are one step.
@@ -374,7 +380,7 @@ void TForm2::ReadDataClick()
 
 void TForm2::WriteDataClick()
 {
-    if (TransferRunning())
+    if (!TransferMayStart())
         return;
     if (!IsConnected(this)) {
         return ShowDisconnected(this);
@@ -385,10 +391,13 @@ void TForm2::WriteDataClick()
         return;
 
     WindowTransfer t(this, TransferKind::Write);
+    // What goes out is the maps as they are now.
+    MapTable lpg = LPGTable;
+    MapTable petrol = PetrolTable;
     bool lpgEchoed = false;
     bool petrolEchoed = false;
-    WritePLGMap(LPGTable, &lpgEchoed);
-    WritePetrolMap(PetrolTable, &petrolEchoed);
+    WritePLGMap(lpg, &lpgEchoed);
+    WritePetrolMap(petrol, &petrolEchoed);
     // The reply to the start timeout is not compared with anything.
     t.tally.timeoutPlanned = true;
     int echo = 0;
@@ -398,8 +407,8 @@ void TForm2::WriteDataClick()
 
     // Every map point echoed: the car holds these maps.
     if (lpgEchoed && petrolEchoed) {
-        KeepMaps(LPGTable, PetrolTable);
-        LeaveRestorePoint(TransferKind::Write, LPGTable, PetrolTable, QString::number(startTimeout));
+        KeepMaps(lpg, petrol);
+        LeaveRestorePoint(TransferKind::Write, lpg, petrol, QString::number(startTimeout));
     }
     t.Finish();
 }
@@ -411,7 +420,7 @@ void TForm2::WriteDataClick()
 // it) counts as differing.
 void TForm2::N19Click()
 {
-    if (TransferRunning())
+    if (!TransferMayStart())
         return;
     if (!IsConnected(this)) {
         ShowMessage(DisconnectedMessage);
@@ -454,8 +463,9 @@ void SetupChangeWriting(TForm2* window)
     QObject::connect(timer, &QTimer::timeout, window, [window, timer] {
         if (!LiveWriting(window))
             return;
-        // A transfer in flight: the changes wait for the next pause after it.
-        if (TransferRunning()) {
+        // A transfer in flight or a marker held: the changes wait for the
+        // next pause after it.
+        if (TransferRunning() || MarkerDragHeld(window)) {
             timer->start();
             return;
         }

@@ -4,72 +4,60 @@
 #include "app/widgets/Anchors.h"
 #include "app/widgets/Controls.h"
 #include "app/widgets/Seams.h"
+#include "editors/ui/ChartEditor.h"
+#include "editors/ui/RangeCommands.h"
 #include "device/wire/ComPort.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QUndoStack>
 #include <memory>
 #include <vector>
 
 namespace {
 
 WindowTransfer* Running = nullptr;
-bool LiveRun = false;
 bool StopAsked = false;
 bool CloseAsked = false;
 
-// A key kept during a live write, for its receiver after it.
-struct KeptKey {
-    QPointer<QObject> receiver;
-    QEvent::Type type;
-    int key;
-    Qt::KeyboardModifiers modifiers;
-    QString text;
-    bool autoRepeat;
-};
-std::vector<KeptKey> KeptKeys;
-
-bool IsInput(QEvent::Type type)
+// Whether an event is the user's input: whatever Qt counts as input (keys,
+// the pointer's buttons and moves, the wheel, touch, tablets, context menus),
+// and what carries input without being a QInputEvent. The pointer entering or
+// hovering a widget only tells where it is.
+bool IsUserInput(const QEvent* event)
 {
-    switch (type) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
+    switch (event->type()) {
+    case QEvent::Enter:
+    case QEvent::HoverEnter:
+    case QEvent::HoverMove:
+    case QEvent::HoverLeave:
+        return false;
     case QEvent::Shortcut:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
     case QEvent::InputMethod:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
     case QEvent::Drop:
         return true;
     default:
-        return false;
+        return event->isInputEvent();
     }
 }
 
-// While a transfer runs, only the stop reaches the window.
+// While a transfer runs, the user's input reaches only the stop (the button,
+// Escape) and the transfer's own boxes; all else is dropped whole, so that no
+// click or key lands after the transfer where it was not meant.
 class TransferInput : public QObject {
 public:
     QPointer<QPushButton> stop;
 
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
-        if (!Running || !IsInput(event->type()))
-            return false;
-        // A box of the transfer is open: it takes its own input, and the
-        // window behind it is blocked by its modality.
-        if (QApplication::activeModalWidget())
+        if (!Running || !IsUserInput(event))
             return false;
         const auto type = event->type();
         // Input reaches a native window first and is passed on from there to
@@ -78,25 +66,48 @@ public:
         auto* widget = qobject_cast<QWidget*>(receiver);
         if (!widget && type != QEvent::Shortcut)
             return false;
+        // A box of the transfer is open: it takes its own input.
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (widget && modal && (widget == modal || modal->isAncestorOf(widget)))
+            return false;
         if (stop && widget == stop)
             return false;
-        if (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Escape) {
-                if (type == QEvent::KeyPress)
-                    StopTransfer();
-                event->accept();
-                return true;
-            }
-            if (LiveRun && type != QEvent::ShortcutOverride)
-                KeptKeys.push_back({receiver, type, key->key(), key->modifiers(), key->text(), key->isAutoRepeat()});
-            // Taken here, so that no shortcut fires either.
-            event->accept();
-            return true;
-        }
+        if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            StopTransfer();
+        // Taken here, so that no shortcut fires either.
+        event->accept();
         return true;
     }
 };
+
+// The window's commands stand disabled while a transfer runs: the ones that
+// were enabled when it began, enabled again after it.
+std::vector<QPointer<QAction>> DisabledCommands;
+
+void DisableCommands(TForm2* window)
+{
+    DisabledCommands.clear();
+    for (QAction* action : window->findChildren<QAction*>()) {
+        if (action->isEnabled()) {
+            DisabledCommands.emplace_back(action);
+            action->setEnabled(false);
+        }
+    }
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+void EnableCommands(TForm2* window)
+{
+    QApplication::restoreOverrideCursor();
+    for (const QPointer<QAction>& action : DisabledCommands)
+        if (action)
+            action->setEnabled(true);
+    DisabledCommands.clear();
+    // The commands whose enabling follows a state of their own take it again.
+    UpdateRangeCommands(window);
+    window->N15->setEnabled(window->UndoStack->canUndo());
+    window->N16->setEnabled(window->UndoStack->canRedo());
+}
 
 TransferInput* Filter = nullptr;
 
@@ -156,15 +167,22 @@ WindowTransfer* CurrentTransfer()
     return Running;
 }
 
-WindowTransfer::WindowTransfer(TForm2* w, TransferKind command, bool live)
+bool TransferMayStart()
+{
+    return !Running && !(Form2 && MarkerDragHeld(Form2));
+}
+
+WindowTransfer::WindowTransfer(TForm2* w, TransferKind command, bool)
     : window(w)
 {
+    // A marker still held is put back before the first frame: no drag goes
+    // on while the transfer owns the maps.
+    PutBackMarkerDrag(window);
     tally.command = command;
     Running = this;
-    LiveRun = live;
     StopAsked = false;
     CloseAsked = false;
-    KeptKeys.clear();
+    DisableCommands(window);
     if (window->StopTransferButton)
         window->StopTransferButton->setVisible(true);
 }
@@ -173,16 +191,10 @@ WindowTransfer::~WindowTransfer()
 {
     Finish();
     Running = nullptr;
-    LiveRun = false;
     StopAsked = false;
+    EnableCommands(window);
     if (window->StopTransferButton)
         window->StopTransferButton->setVisible(false);
-    // The keys of a live write go to their widgets now, in the order pressed.
-    for (const KeptKey& k : KeptKeys)
-        if (k.receiver)
-            QCoreApplication::postEvent(k.receiver,
-                                        new QKeyEvent(k.type, k.key, k.modifiers, k.text, k.autoRepeat));
-    KeptKeys.clear();
     if (CloseAsked) {
         CloseAsked = false;
         QTimer::singleShot(0, window, [w = window] { w->close(); });

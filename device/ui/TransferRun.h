@@ -5,10 +5,12 @@
 // shown and later ones only counted, ended by the first exchange that finds the
 // link gone, and closed by one summary when it did not run clean.
 //
-// Between exchanges the window's events are processed, so that it repaints,
-// takes the stop and its close button; every other input to the window is
-// swallowed while the transfer runs (a live write keeps the keys and delivers
-// them after it), so no command, edit or page change starts in between.
+// A transfer owns the maps from its first frame to its summary. Between
+// exchanges the window's events are processed, so that it repaints, takes
+// the stop and its close button; meanwhile the window's commands stand
+// disabled, the pointer shows it busy, and every other input to the window is
+// dropped whole, so no command, edit, drag or page change starts in between.
+// A marker held when a transfer starts is put back first.
 
 #include "device/core/Dataextractor.h"
 
@@ -23,6 +25,9 @@ void SetupTransferControls(TForm2* window);
 
 // Whether a transfer runs.
 bool TransferRunning();
+// Whether a transfer command may start now: none runs and no marker is held.
+// The commands are refused quietly otherwise.
+bool TransferMayStart();
 // Asks the running transfer to end after the exchange in flight.
 void StopTransfer();
 // Called by the window's close: while a transfer runs it is stopped, and the
@@ -31,8 +36,8 @@ bool DeferCloseForTransfer();
 
 class WindowTransfer {
 public:
-    // live: started by the map store's change, not by a command; keys pressed
-    // meanwhile are delivered after it, and success shows nothing.
+    // live: started by the map store's change, not by a command; it runs as
+    // any other transfer, and its caller shows nothing on success.
     WindowTransfer(TForm2* window, TransferKind command, bool live = false);
     ~WindowTransfer();
     WindowTransfer(const WindowTransfer&) = delete;

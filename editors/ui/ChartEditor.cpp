@@ -348,6 +348,18 @@ void UpdateReadout(const MapViews& m)
     }
 }
 
+bool MarkerDragHeld(const TForm2* window)
+{
+    return window->ChartLPG->MarkerHeld() || window->ChartPetrol->MarkerHeld();
+}
+
+bool PutBackMarkerDrag(TForm2* window)
+{
+    const bool lpg = window->ChartLPG->CancelPointDrag();
+    const bool petrol = window->ChartPetrol->CancelPointDrag();
+    return lpg || petrol;
+}
+
 void SetupChartPointer(TForm2* w)
 {
     for (const MapViews* views : {&w->LPGViews, &w->PetrolViews}) {

@@ -61,5 +61,10 @@ void ChartDragSelect(TForm2* window, const MapViews& m, int from, int to);
 // without a drag selects that point alone, as before.
 void SetupChartPointer(TForm2* window);
 
+// Whether a marker is held on either chart: no transfer starts meanwhile.
+bool MarkerDragHeld(const TForm2* window);
+// Puts a held marker's drag back, as Escape does; false when none was held.
+bool PutBackMarkerDrag(TForm2* window);
+
 // Brings the readout label of the map's chart up to date.
 void UpdateReadout(const MapViews& m);

@@ -286,11 +286,7 @@ void TChart::keyPressEvent(QKeyEvent* event)
     const QPointer<TChart> alive(this);
     eventModifiers = event->modifiers();
     if (pressPoint >= 0 && event->key() == Qt::Key_Escape) {
-        // The drag ends here; the release that follows is an ordinary one.
-        const int index = pressPoint;
-        pressPoint = -1;
-        pressed = dragged = false;
-        OnPointDrag(index, 0.0, PointDrag::Cancel);
+        CancelPointDrag();
         if (alive)
             event->accept();
         return;
@@ -304,6 +300,19 @@ void TChart::keyPressEvent(QKeyEvent* event)
         OnKeyDown(event->key());
     if (alive)
         QChartView::keyPressEvent(event);
+}
+
+bool TChart::CancelPointDrag()
+{
+    if (pressPoint < 0)
+        return false;
+    // The drag ends here; the release that follows is an ordinary one.
+    const int index = pressPoint;
+    pressPoint = -1;
+    pressed = dragged = false;
+    if (OnPointDrag)
+        OnPointDrag(index, 0.0, PointDrag::Cancel);
+    return true;
 }
 
 double TChart::ValueAt(const QPointF& pos) const
@@ -327,6 +336,7 @@ void TChart::mousePressEvent(QMouseEvent* event)
     pressed = event->button() == Qt::LeftButton;
     dragged = false;
     pressAt = event->position();
+    dragDelta = 0.0;
     const int index = PointAt(event->position());
     pressPoint = pressed && OnPointDrag ? index : -1;
     const QPointer<TChart> alive(this);
@@ -345,14 +355,28 @@ void TChart::mousePressEvent(QMouseEvent* event)
 
 void TChart::mouseMoveEvent(QMouseEvent* event)
 {
+    if (pressPoint >= 0 && !(event->buttons() & Qt::LeftButton)) {
+        // The button was let go where the chart did not see it: the drag
+        // ends as that release would have ended it, where it last stood.
+        const int index = pressPoint;
+        const bool moved = dragged;
+        pressed = dragged = false;
+        pressPoint = -1;
+        const QPointer<TChart> alive(this);
+        OnPointDrag(index, moved ? dragDelta : 0.0, moved ? PointDrag::Release : PointDrag::Click);
+        if (!alive)
+            return;
+    }
     if (pressed && (event->buttons() & Qt::LeftButton)
         && (event->position() - pressAt).manhattanLength() >= QApplication::startDragDistance())
         dragged = true;
     const QPointer<TChart> alive(this);
     if (pressPoint >= 0) {
         // The marker follows the pointer; the readout stays on its point.
-        if (dragged && series)
-            OnPointDrag(pressPoint, ValueAt(event->position()) - ValueAt(pressAt), PointDrag::Move);
+        if (dragged && series) {
+            dragDelta = ValueAt(event->position()) - ValueAt(pressAt);
+            OnPointDrag(pressPoint, dragDelta, PointDrag::Move);
+        }
         if (alive)
             event->accept();
         return;

@@ -88,6 +88,11 @@ public:
 
     int HoverPoint() const { return hoverPoint; }
 
+    // Whether the left button holds a marker (a press on one, not yet let go).
+    bool MarkerHeld() const { return pressPoint >= 0; }
+    // Ends a held marker's drag as Escape does (Cancel); false when none is held.
+    bool CancelPointDrag();
+
     static constexpr int MarkerSize = 10;
 
     // The reference line: grey, dashed, without markers, behind the map
@@ -134,6 +139,8 @@ private:
     bool dragged = false;
     // The marker the left button went down on, or -1.
     int pressPoint = -1;
+    // The delta the drag last reported.
+    double dragDelta = 0.0;
     int hoverPoint = -1;
     // Where the map series' markers were last drawn, in viewport
     // coordinates: a change repaints that area and the new one.

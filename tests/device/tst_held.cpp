@@ -34,6 +34,7 @@ private slots:
         QTest::newRow("no reply to a write") << "silent" << 85 << true << false << 0;
         QTest::newRow("start timeout written") << "" << 166 << true << true << 777;
         QTest::newRow("start timeout, error report") << "error,2" << 166 << true << false << 0;
+        QTest::newRow("start timeout, another value echoed") << "wrong-echo,1" << 166 << true << false << 0;
     }
     void knownAfterEachExchange()
     {
@@ -102,6 +103,21 @@ private slots:
                                           "из 160 (газ: 0 из 80, бензин: 0 из 80). Остальные точки сохранили прежние "
                                           "значения. Время до включения не прочитано. Версия прошивки не прочитана.";
     }
+    // A point whose request could not be sent counts as not sent: it was
+    // not tried, so the variator still holds its old value.
+    void pointNotSentCountsAsNotSent()
+    {
+        TransferTally t;
+        t.command = TransferKind::Write;
+        t.lpg.planned = 3;
+        t.CountPoint(t.lpg, ExchangeOutcome::Valid, true);
+        t.CountPoint(t.lpg, ExchangeOutcome::NotSent, false);
+        QVERIFY(!t.GoesOn(ExchangeOutcome::NotSent, false));
+        QCOMPARE(TransferSummary(t), QStringLiteral("Запись прервана: запрос не удалось отправить вариатору. "
+                                                    "Записано точек: 1 из 3 (газ: 1 из 3). В неотправленных точках "
+                                                    "(2) вариатор хранит прежние значения."));
+    }
+
     void summaryTexts()
     {
         QFETCH(int, command);

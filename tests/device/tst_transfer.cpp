@@ -3,6 +3,12 @@
 #include "app/core/NumberText.h"
 #include "editors/widgets/StringGrid.h"
 
+#include <QTabBar>
+#include <QTabWidget>
+#include <QMouseEvent>
+#include <QApplication>
+#include "editors/widgets/ChartWidget.h"
+#include "editors/ui/ChartEditor.h"
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QProgressBar>
@@ -51,6 +57,41 @@ class TestTransfer : public QObject, public ConnectedWindow {
     static void FillTables(double value)
     {
         FillMaps([value](int) { return value; }, [value](int) { return value; });
+    }
+
+    // Where the LPG chart draws value v at the speed of point i.
+    QPoint LPGValueAt(int i, double v) const
+    {
+        TChart* c = w->ChartLPG;
+        return c->mapFromScene(c->chart()->mapToScene(c->chart()->mapToPosition(QPointF(100.0 * i, v), c->MapSeries())));
+    }
+    // Presses on the LPG marker of point i and drags it to value v.
+    void HoldLPGMarker(int i, double v)
+    {
+        QWidget* view = w->ChartLPG->viewport();
+        QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, w->ChartLPG->PointPosition(i).toPoint());
+        QTest::mouseMove(view, LPGValueAt(i, (LPGTable.Uoz[i] + v) / 2));
+        QTest::mouseMove(view, LPGValueAt(i, v));
+    }
+    // A move of the pointer over the LPG chart with no button held.
+    void HoverLPG(int i, double v)
+    {
+        QWidget* view = w->ChartLPG->viewport();
+        const QPoint at = LPGValueAt(i, v);
+        QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &move);
+    }
+    // The map chart of LPG on screen, the variator holding what was read.
+    void ReadAndShowLPGChart()
+    {
+        StoreMaps(*sim, [](int) { return 1000; }, [](int) { return 0; });
+        sim->SetValue(166, 0);
+        w->ReadData->click();
+        ShowWindow();
+        w->PageControl1->setCurrentWidget(w->TabSheetLPGmap);
+        QCoreApplication::processEvents();
+        MouseInLPGChart = 1;
+        sim->ClearRequests();
     }
 
 private slots:
@@ -225,7 +266,7 @@ private slots:
         QVERIFY(AddFaults(*sim, {"hangup,0,from=111"}));  // petrol point 30 on
         FillTables(2.5);
         w->WriteData->click();
-        QCOMPARE(messages, QStringList({NoReply, PetrolWriteMismatch,
+        QCOMPARE(messages, QStringList({NoReply,
                                         "Запись прервана: вариатор не отвечает. Записано точек: 110 из 160 (газ: 80 "
                                         "из 80, бензин: 30 из 80). Неизвестно, что вариатор хранит в точках с "
                                         "ошибкой: 1. В неотправленных точках (49) вариатор хранит прежние значения. "
@@ -297,6 +338,197 @@ private slots:
         QVERIFY(w->isVisible());
     }
 
+    // While a transfer runs, the user's input is dropped whole, the commands
+    // stand disabled, and a change of the map store in between does not reach
+    // the variator: it gets the maps as they were at the first frame.
+    void inputDuringATransferIsDropped_data()
+    {
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<QString>("input");
+        for (bool live : {false, true})
+            for (const char* input : {"drag", "cell and keys", "Ctrl+Z", "page", "commands", "store changed"})
+                QTest::addRow("%s, %s", live ? "live" : "write", input) << live << QString::fromLatin1(input);
+    }
+    void inputDuringATransferIsDropped()
+    {
+        QFETCH(bool, live);
+        QFETCH(QString, input);
+        ReadAndShowLPGChart();
+        if (input == QLatin1String("cell and keys"))
+            w->PageControl1->setCurrentWidget(w->TabSheetUOZGrid);
+        QWidget* page = w->PageControl1->currentWidget();
+        w->N51->setChecked(live);
+        w->Button1->click();  // the template: a step, and a change to write
+        const int steps = w->UndoStack->count();
+        sim->ClearRequests();
+        bool met = false;
+        const auto meddle = connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int i) {
+            if (i != 10 || met || !TransferRunning())
+                return;
+            met = true;
+            if (input == QLatin1String("drag")) {
+                HoldLPGMarker(40, 14.0);
+                QTest::mouseRelease(w->ChartLPG->viewport(), Qt::LeftButton, Qt::NoModifier, LPGValueAt(40, 14.0));
+            } else if (input == QLatin1String("cell and keys")) {
+                ClickCell(w->StringGridLPG, 5, 5);  // point 44
+                QTest::keyClicks(w->StringGridLPG, QStringLiteral("15"));
+                QTest::keyClick(w->StringGridLPG, Qt::Key_Return);
+            } else if (input == QLatin1String("Ctrl+Z")) {
+                QTest::keyClick(w->ChartLPG, Qt::Key_Z, Qt::ControlModifier);
+            } else if (input == QLatin1String("page")) {
+                QTabBar* tabs = w->PageControl1->tabBar();
+                QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(0).center());
+            } else if (input == QLatin1String("commands")) {
+                QTest::keyClick(w->ChartLPG, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+                QTest::mouseClick(w->ReadData, Qt::LeftButton);
+                w->N19->trigger();
+                w->N12->trigger();
+                w->N51->trigger();
+            } else {
+                LPGTable.Uoz[70] = 20.0;
+            }
+        });
+        if (!live)
+            w->WriteData->click();
+        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), live ? 320 : 161, 20000);
+        disconnect(meddle);
+        QTest::qWait(400);
+        QVERIFY(met);
+        QCOMPARE(sim->RequestCount(), live ? 320 : 161);
+        QCOMPARE(messages, QStringList());
+        if (input == QLatin1String("store changed"))
+            LPGTable.Uoz[70] = 9.0;
+        for (int i = 0; i < MapPoints; ++i) {
+            QCOMPARE(LPGTable.Uoz[i], 9.0);
+            QCOMPARE(int(sim->Value(LPGFirstParameter + i)), 9000);
+            QCOMPARE(int(sim->Value(PetrolFirstParameter + i)), 2000);
+        }
+        QCOMPARE(w->UndoStack->count(), steps);
+        QCOMPARE(w->UndoStack->index(), steps);
+        QCOMPARE(w->PageControl1->currentWidget(), page);
+        QVERIFY(!w->StringGridLPG->Editor());
+        QCOMPARE(w->N51->isChecked(), live);
+        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QVERIFY(w->N19->isEnabled() && w->N50->isEnabled() && w->N15->isEnabled());
+    }
+
+    // While a marker is held no transfer starts: "Записать изменения" and
+    // the write are refused quietly, and live writing waits for the end of
+    // the drag; then it sends what the screen shows: the drag's step after a
+    // release, the values before it after Escape or Ctrl+Z.
+    void heldMarkerHoldsTransfersOff_data()
+    {
+        QTest::addColumn<int>("how");  // 0 release, 1 Escape, 2 Ctrl+Z
+        QTest::newRow("release") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("Ctrl+Z") << 2;
+    }
+    void heldMarkerHoldsTransfersOff()
+    {
+        QFETCH(int, how);
+        ReadAndShowLPGChart();
+        w->N51->setChecked(true);
+        w->LPGFulMapMoveCheckBox->setChecked(false);
+        QWidget* view = w->ChartLPG->viewport();
+        QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, w->ChartLPG->PointPosition(60).toPoint());
+        QTest::keyClick(w->ChartLPG, Qt::Key_Up);  // 6000 rpm: 1.5
+        HoldLPGMarker(30, 3.0);
+        QCOMPARE(LPGTable.Uoz[30], 3.0);
+        w->N50->trigger();
+        w->WriteData->click();
+        QTest::qWait(700);  // the live write of the Up fell due meanwhile
+        QCOMPARE(sim->RequestCount(), 0);
+        QVERIFY(messages.isEmpty());
+        if (how == 0)
+            QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, LPGValueAt(30, 3.0));
+        else if (how == 1)
+            QTest::keyClick(w->ChartLPG, Qt::Key_Escape);
+        else
+            QTest::keyClick(w->ChartLPG, Qt::Key_Z, Qt::ControlModifier);
+        const bool kept = how == 0;
+        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), kept ? 4 : 2, 10000);
+        if (!kept)
+            QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, LPGValueAt(30, 3.0));
+        QTest::qWait(400);
+        QCOMPARE(sim->RequestCount(), kept ? 4 : 2);
+        QCOMPARE(int(sim->Value(LPGFirstParameter + 60)), 1500);
+        QCOMPARE(int(sim->Value(LPGFirstParameter + 30)), kept ? 3000 : 1000);
+        QCOMPARE(LPGTable.Uoz[30], kept ? 3.0 : 1.0);
+        QCOMPARE(LPGTable.Uoz[60], 1.5);
+        QCOMPARE(w->UndoStack->count(), kept ? 3 : 2);
+        QCOMPARE(w->UndoStack->index(), w->UndoStack->count());
+        QVERIFY(messages.isEmpty());
+    }
+
+    // A marker held when a transfer starts is put back before its first
+    // frame; its release, which comes during the transfer, is dropped, and
+    // after it nothing follows the pointer.
+    void heldMarkerIsPutBackWhenATransferStarts()
+    {
+        ReadAndShowLPGChart();
+        HoldLPGMarker(40, 4.0);
+        QCOMPARE(LPGTable.Uoz[0], 4.0);
+        {
+            WindowTransfer t(w, TransferKind::Write);
+            QVERIFY(!w->ChartLPG->MarkerHeld());
+            QCOMPARE(LPGTable.Uoz[0], 1.0);
+            QTest::mouseRelease(w->ChartLPG->viewport(), Qt::LeftButton, Qt::NoModifier, LPGValueAt(40, 4.0));
+        }
+        HoverLPG(40, 6.0);
+        for (int i : {0, 40, 79})
+            QCOMPARE(LPGTable.Uoz[i], 1.0);
+        QCOMPARE(w->UndoStack->count(), 1);
+        QVERIFY(messages.isEmpty());
+    }
+
+    // Escape stops a live write as it stops the user's own write: after the
+    // exchange in flight, with the summary; the tick stays as the user left
+    // it, and the points not sent go with the next change.
+    void escapeStopsALiveWriteAndLeavesTheTick()
+    {
+        ReadAndShowLPGChart();
+        w->N51->setChecked(true);
+        const auto at10 = connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int i) {
+            if (i == 10 && TransferRunning())
+                QTest::keyClick(w->ChartLPG, Qt::Key_Escape);
+        });
+        QTest::keyClick(w->ChartLPG, Qt::Key_Up);  // the whole map: 1.5
+        QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), 10000);
+        disconnect(at10);
+        QCOMPARE(messages, QStringList{"Запись прервана пользователем. Записано точек: 11 из 80 (газ: 11 из 80). В "
+                                       "неотправленных точках (69) вариатор хранит прежние значения."});
+        QCOMPARE(sim->RequestCount(), 11);
+        QVERIFY(w->N51->isChecked());
+        QTest::keyClick(w->ChartLPG, Qt::Key_Down);  // 1.0 again: all but the 11 written go out
+        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), 11 + 22, 10000);
+        QCOMPARE(int(sim->Value(LPGFirstParameter + 40)), 1000);
+        QCOMPARE(int(sim->Value(LPGFirstParameter + 5)), 1000);
+    }
+
+    // A change whose live write falls due while another transfer runs is
+    // written after that transfer.
+    void liveWriteDueDuringACompareIsWrittenAfterIt()
+    {
+        ReadAndShowLPGChart();
+        w->N51->setChecked(true);
+        QTest::keyClick(w->ChartLPG, Qt::Key_Up);  // the whole map: 1.5
+        bool waited = false;
+        const auto wait = connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int i) {
+            if (i == 10 && !waited && TransferRunning()) {
+                waited = true;
+                QTest::qWait(500);
+            }
+        });
+        w->N19->trigger();
+        disconnect(wait);
+        QVERIFY(waited);
+        QCOMPARE(sim->RequestCount(), 160);
+        QCOMPARE(int(sim->Value(LPGFirstParameter)), 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), 320, 20000);
+        for (int i = 0; i < MapPoints; ++i)
+            QCOMPARE(int(sim->Value(LPGFirstParameter + i)), 1500);
+    }
+
     // "Записать изменения" sends exactly the points and the start timeout
     // the variator is not known to hold, then reads those points back.
     void writeChangesSendsOnlyTheChanges()
@@ -349,8 +581,9 @@ private slots:
     }
 
     // "Записывать изменения сразу": a run of presses is written once, 0.3 s
-    // after the last; a key pressed during that write is kept and written
-    // after it; the first failure unticks it and shows the summary.
+    // after the last; a key pressed during that write is dropped, as all
+    // input during a transfer; the first failure unticks it and shows the
+    // summary.
     void liveWritingCoalescesARunOfPresses()
     {
         StoreMaps(*sim, [](int) { return 1000; }, [](int) { return 0; });
@@ -373,21 +606,22 @@ private slots:
             QTest::qWait(150);
             QCOMPARE(sim->RequestCount(), 0);
         }
-        // The run, then the press made during its write: each written and
-        // read back.
-        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), 4, 3000);
+        // The run written and read back; the press made during its write
+        // changed nothing.
+        QTRY_COMPARE_WITH_TIMEOUT(sim->RequestCount(), 2, 3000);
         disconnect(during);
         QTest::qWait(400);
-        QCOMPARE(sim->RequestCount(), 4);
-        QCOMPARE(int(sim->Value(81)), 3500);
-        QCOMPARE(LPGTable.Uoz[1], 3.5);
+        QVERIFY(pressed);
+        QCOMPARE(sim->RequestCount(), 2);
+        QCOMPARE(int(sim->Value(81)), 3000);
+        QCOMPARE(LPGTable.Uoz[1], 3.0);
         QCOMPARE(messages, QStringList());
 
         ShortenTimeouts();
         sim->AddFault(Fault(SimFault::Silent, 0, 81));
         QTest::keyClick(w->ChartLPG, Qt::Key_Up);
         QTRY_VERIFY_WITH_TIMEOUT(!w->N51->isChecked(), 3000);
-        QCOMPARE(messages, QStringList({NoReply, LPGWriteMismatch,
+        QCOMPARE(messages, QStringList({NoReply,
                                         "Запись прервана: вариатор не отвечает. Записано точек: 0 из 1 "
                                         "(газ: 0 из 1). Неизвестно, что вариатор хранит в точках с ошибкой: 1."}));
         QCOMPARE(w->Label2->text(), DisconnectedCaption);

@@ -6,12 +6,14 @@
 #include "editors/widgets/StringGrid.h"
 #include "app/ui/TarvoApplication.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QUndoStack>
 #include <QScreen>
 #include <QLineSeries>
 #include <QMap>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -339,6 +341,58 @@ private slots:
         QCOMPARE(readout->accessibleName(), QStringLiteral("0–7900 об/мин, 80 точек"));
     }
 
+    // A marker drag ends once, as one step or put back: at its release, at
+    // the first move that finds the button up (the release went elsewhere),
+    // or put back by Escape or Ctrl+Z, which undoes nothing else. After its
+    // end nothing follows the pointer.
+    void markerDragEndsOnce_data()
+    {
+        QTest::addColumn<int>("how");  // 0 release, 1 a move without the button, 2 Escape, 3 Ctrl+Z
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("release") << 0 << true;
+        QTest::newRow("release unseen") << 1 << true;
+        QTest::newRow("Escape") << 2 << false;
+        QTest::newRow("Ctrl+Z") << 3 << false;
+    }
+    void markerDragEndsOnce()
+    {
+        QFETCH(int, how);
+        QFETCH(bool, kept);
+        f.w->Button1->click();  // the template, a step of its own
+        f.ShowPage(f.w->TabSheetLPGmap);
+        const int steps = f.w->UndoStack->count();
+        QWidget* view = chart()->viewport();
+        const auto moveUp = [&](double to) {
+            const QPoint at = ValuePosition(15, to);
+            QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(view, &move);
+        };
+        QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, chart()->PointPosition(15).toPoint());
+        QTest::mouseMove(view, ValuePosition(15, 9.5));
+        QTest::mouseMove(view, ValuePosition(15, 10.1));
+        QCOMPARE(LPGTable.Uoz[40], 10.0);
+        QVERIFY(chart()->MarkerHeld());
+        if (how == 0)
+            QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, ValuePosition(15, 10.1));
+        else if (how == 1)
+            moveUp(12.1);
+        else if (how == 2)
+            QTest::keyClick(chart(), Qt::Key_Escape);
+        else
+            QTest::keyClick(chart(), Qt::Key_Z, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        QVERIFY(!chart()->MarkerHeld());
+        moveUp(14.1);
+        if (how != 0)
+            QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, ValuePosition(15, 15.1));
+        for (int i : {0, 15, 79})
+            QCOMPARE(LPGTable.Uoz[i], kept ? 10.0 : 9.0);
+        VerifyInStep(chart(), LPGTable);
+        QCOMPARE(f.w->UndoStack->count(), steps + (kept ? 1 : 0));
+        QCOMPARE(f.w->UndoStack->index(), f.w->UndoStack->count());
+    }
+
     void keysIgnoredWithPointerOffChart()
     {
         RefreshChart(f.w, QStringLiteral("LPG"));
@@ -372,13 +426,13 @@ private slots:
         QCOMPARE(chart()->BottomAxis->min(), 0.0);
         QCOMPARE(chart()->BottomAxis->max(), 8000.0);
         QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
-        QCOMPARE(chart()->LeftAxis->min(), -35.0);
+        QCOMPARE(chart()->LeftAxis->min(), -AdvanceAxisTop);
         QCOMPARE(chart()->LeftAxis->max(), 35.0);
         QCOMPARE(f.w->ChartPetrol->LeftAxis->min(), 0.0);
         QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
         QCOMPARE(chart()->LeftAxis->min(), 0.0);
         f.w->PetrolScaleCheckBox->click();
-        QCOMPARE(f.w->ChartPetrol->LeftAxis->min(), -35.0);
+        QCOMPARE(f.w->ChartPetrol->LeftAxis->min(), -AdvanceAxisTop);
     }
 
     // What is on the screen after the scale box is ticked and unticked is what
