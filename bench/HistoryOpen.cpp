@@ -2,7 +2,8 @@
 // screen, with a history folder of 15,000 and of 100,000 restore points (a
 // busy shop's year and more than six) beside the same with an empty folder,
 // in the same run. The restore points are a few map files hard-linked under
-// every name, each with the note of one of fifty cars beside it, so that a
+// every name, each with the note of one of fifty cars beside it, a read, a
+// write and a compare making one visit of one car, so that a
 // folder of a hundred thousand costs no disk. After the open the dialog is
 // left to read every note and map in the background: the time until each
 // row's count is known and the longest wait of the event loop meanwhile
@@ -66,13 +67,17 @@ bool MakeHistory(const QString& data, int count)
             return false;
         note.write(QStringLiteral("Golf А%1ВС, Иванов\n").arg(100 + c).toUtf8());
     }
-    // Sixty a day from 1 January 2020 on, every third a write.
+    // Sixty a day from 1 January 2020 on, every third a write; a read, a
+    // write and a compare make one visit of one car.
     const QDateTime start(QDate(2020, 1, 1), QTime(9, 0));
     static const char* const kinds[] = {"read", "write", "compare"};
     for (int i = 0; i < count; ++i) {
-        const QString base = folder + QStringLiteral("/%1-%2-COM7-fw12").arg(start.addDays(i / 60).addSecs(i % 60 * 480).toString(QStringLiteral("yyyyMMdd-HHmmss")), QLatin1String(kinds[i % 3]));
+        const QDateTime when = start.addDays(i / 60).addSecs(i % 60 * 480);
+        const QString visit = when.addSecs(-(i % 3) * 480).toString(QStringLiteral("yyyyMMddHHmmss"))
+                            + QStringLiteral("%1").arg(i / 3 % 0x10000, 4, 16, QLatin1Char('0'));
+        const QString base = folder + QStringLiteral("/%1-%2-COM7-fw12-v%3").arg(when.toString(QStringLiteral("yyyyMMdd-HHmmss")), QLatin1String(kinds[i % 3]), visit);
         if (::link(maps.at(i / PointsPerMapCopy).constData(), QFile::encodeName(base + QStringLiteral(".xml")).constData()) != 0
-            || ::link(QFile::encodeName(notes.at(i % Cars)).constData(),
+            || ::link(QFile::encodeName(notes.at(i / 3 % Cars)).constData(),
                       QFile::encodeName(base + QStringLiteral(".note")).constData())
                    != 0)
             return false;

@@ -35,6 +35,8 @@ int RunCli(const QStringList& arguments)
         status = WriteFromFile(o);
     else if (o.command == QLatin1String("verify"))
         status = VerifyAgainstFile(o);
+    else if (o.command == QLatin1String("history"))
+        status = ListHistory(o);
     else
         status = DiffFiles(o);
     ReportRestorePointFailure();

@@ -17,5 +17,8 @@ int WriteFromFile(const Options& o);
 int VerifyAgainstFile(const Options& o);
 // diff: two files' maps.
 int DiffFiles(const Options& o);
+// history: the restore points of the window's history folder, newest first,
+// those whose car, date, kind or port hold the text given.
+int ListHistory(const Options& o);
 
 }  // namespace cli

@@ -15,6 +15,7 @@ const char HelpText[] =
     "  tarvo-cli write  (--port N | --auto) FILE.xml [--timeout T] [--no-verify] [--backup PATH] [--note TEXT]\n"
     "  tarvo-cli verify (--port N | --auto) FILE.xml [--json] [--note TEXT]\n"
     "  tarvo-cli diff   A.xml B.xml [--json]\n"
+    "  tarvo-cli history [TEXT] [--json]\n"
     "  tarvo-cli --help | --version\n"
     "\n"
     "Reads, writes, verifies and compares the two ignition-advance maps of a Tarvo\n"
@@ -32,6 +33,9 @@ const char HelpText[] =
     "  verify   reads both maps and prints each point that differs from FILE.xml:\n"
     "           map, rpm, file value, device value\n"
     "  diff     the same comparison between two files\n"
+    "  history  lists the restore points of the window's history, newest first:\n"
+    "           date and time, kind, port, car, file; with TEXT only those whose\n"
+    "           car, date, kind or port hold it, in any letter case\n"
     "\n"
     "  --port N     COM port N (an alias com<N> in the port folder, else\n"
     "               1-32 /dev/ttyS*, 33-64 /dev/ttyUSB*, 65-96 /dev/ttyACM*)\n"
@@ -117,13 +121,18 @@ bool CheckOptions(Options& o, QString& why)
 {
     const QString& c = o.command;
     const bool device = c == QLatin1String("read") || c == QLatin1String("write") || c == QLatin1String("verify");
+    const bool history = c == QLatin1String("history");
     const int files = c == QLatin1String("ports") ? 0 : c == QLatin1String("diff") ? 2
                                                                                    : 1;
-    if (!device && c != QLatin1String("ports") && c != QLatin1String("diff")) {
+    if (!device && !history && c != QLatin1String("ports") && c != QLatin1String("diff")) {
         why = c.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("unknown command ") + c;
         return false;
     }
-    if (o.files.size() != files) {
+    if (history && o.files.size() > 1) {
+        why = QStringLiteral("history takes at most one text");
+        return false;
+    }
+    if (!history && o.files.size() != files) {
         why = QStringLiteral("%1 takes %2 file name%3").arg(c).arg(files).arg(files == 1 ? "" : "s");
         return false;
     }
@@ -144,7 +153,7 @@ bool CheckOptions(Options& o, QString& why)
         return false;
     }
     if (o.json && (c == QLatin1String("ports") || c == QLatin1String("write"))) {
-        why = QStringLiteral("--json belongs to read, verify and diff");
+        why = QStringLiteral("--json belongs to read, verify, diff and history");
         return false;
     }
     if (o.hasPort) {

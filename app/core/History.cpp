@@ -1,6 +1,6 @@
 #include "app/core/History.h"
 
-#include "device/core/Dataextractor.h"
+#include "app/core/Advance.h"
 #include "mapfile/core/MapFile.h"
 
 #include <QCoreApplication>
@@ -26,7 +26,9 @@ const QString StampFormat = QStringLiteral("yyyyMMdd-HHmmss");
 // to try names for ever.
 constexpr int MaxSuffix = 9999;
 
-QString KindWord(TransferKind kind)
+}  // namespace
+
+QString TransferKindWord(TransferKind kind)
 {
     switch (kind) {
     case TransferKind::Write:
@@ -38,6 +40,8 @@ QString KindWord(TransferKind kind)
     }
     return QStringLiteral("read");
 }
+
+namespace {
 
 const QString NoteSuffix = QStringLiteral(".note");
 
@@ -68,10 +72,12 @@ QString HistoryFolder()
 
 QString RestorePointName(const RestorePointInfo& info, int suffix)
 {
-    QString name = info.when.toString(StampFormat) + QLatin1Char('-') + KindWord(info.kind)
+    QString name = info.when.toString(StampFormat) + QLatin1Char('-') + TransferKindWord(info.kind)
                  + QStringLiteral("-COM") + QString::number(info.port);
     if (info.hasFirmware)
         name += QStringLiteral("-fw") + QString::number(info.firmware);
+    if (!info.visit.isEmpty())
+        name += QStringLiteral("-v") + info.visit;
     if (suffix > 1)
         name += QLatin1Char('-') + QString::number(suffix);
     return name + QStringLiteral(".xml");
@@ -97,11 +103,19 @@ QString RestorePointEntry::WhenText() const
          + stamp.mid(9, 2) + QLatin1Char(':') + stamp.mid(11, 2) + QLatin1Char(':') + stamp.mid(13, 2);
 }
 
+QString RestorePointSearchText(const RestorePointEntry& entry, const QString& note)
+{
+    return (entry.WhenText() + QLatin1Char('\n') + TransferKindText(entry.kind) + QLatin1Char(' ')
+            + TransferKindWord(entry.kind) + QStringLiteral("\nCOM") + QString::number(entry.port) + QLatin1Char('\n')
+            + note)
+        .toLower();
+}
+
 bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
 {
     static const QRegularExpression pattern(QStringLiteral(
         "^(([0-9]{4})([0-9]{2})([0-9]{2})-([0-9]{2})([0-9]{2})([0-9]{2}))-(read|write|compare)-COM(-?[0-9]{1,9})"
-        "(?:-fw(-?[0-9]{1,9}))?(?:-([0-9]{1,9}))?\\.xml$"));
+        "(?:-fw(-?[0-9]{1,9}))?(?:-v([0-9a-z]{1,32}))?(?:-([0-9]{1,9}))?\\.xml$"));
     const QRegularExpressionMatch m = pattern.match(fileName);
     if (!m.hasMatch())
         return false;
@@ -118,7 +132,8 @@ bool ParseRestorePointName(const QString& fileName, RestorePointEntry& entry)
     entry.port = field(9);
     entry.hasFirmware = m.capturedLength(10) > 0;
     entry.firmware = entry.hasFirmware ? field(10) : 0;
-    entry.suffix = m.capturedLength(11) > 0 ? field(11) : 1;
+    entry.visit = m.captured(11);
+    entry.suffix = m.capturedLength(12) > 0 ? field(12) : 1;
     return true;
 }
 
@@ -171,6 +186,8 @@ bool SaveRestorePointNote(const QString& restorePointFile, const QString& note, 
     const QByteArray bytes = line.toUtf8() + '\n';
     if (bytes.size() > MaxNoteBytes)
         return fail(QStringLiteral("заметка длиннее %1 байт").arg(MaxNoteBytes - 1));
+    if (!QFileInfo(restorePointFile).isFile())
+        return fail(QStringLiteral("точки восстановления «%1» нет").arg(restorePointFile));
     const QString name = RestorePointNoteFile(restorePointFile);
     if (QFileInfo::exists(name) && !QFileInfo(name).isFile())
         return fail(QStringLiteral("«%1» — не обычный файл").arg(name));
@@ -238,6 +255,12 @@ QString RestorePointFailure(const QString& folder, const QString& reason)
         .arg(QDir::toNativeSeparators(folder), reason);
 }
 
+QString RestorePointNoteFailure(const QString& restorePointFile, const QString& reason)
+{
+    return QStringLiteral("Не удалось сохранить запись об автомобиле: %1: %2")
+        .arg(QDir::toNativeSeparators(RestorePointNoteFile(restorePointFile)), reason);
+}
+
 MapTable WireMap(const MapTable& table)
 {
     MapTable wire = table;
@@ -250,7 +273,8 @@ MapTable WireMap(const MapTable& table)
 }
 
 QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
-                          const QString& startTimeout, std::optional<int> firmware, const QString& note)
+                          const QString& startTimeout, std::optional<int> firmware, const QString& note,
+                          const QString& visit, QString* file)
 {
     RestorePointInfo info;
     info.when = QDateTime::currentDateTime();
@@ -258,14 +282,16 @@ QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, cons
     info.port = port;
     info.hasFirmware = firmware.has_value();
     info.firmware = firmware.value_or(0);
+    info.visit = visit;
     const QString folder = HistoryFolder();
     QString error;
-    const QString file = SaveRestorePoint(folder, info, WireMap(lpg), WireMap(petrol), startTimeout, &error, note);
-    if (file.isEmpty())
+    const QString saved = SaveRestorePoint(folder, info, WireMap(lpg), WireMap(petrol), startTimeout, &error, note);
+    if (file)
+        *file = saved;
+    if (saved.isEmpty())
         return RestorePointFailure(folder, error);
     if (!error.isEmpty())
-        return QStringLiteral("Не удалось сохранить запись об автомобиле: %1: %2")
-            .arg(QDir::toNativeSeparators(RestorePointNoteFile(file)), error);
+        return RestorePointNoteFailure(saved, error);
     return QString();
 }
 

@@ -34,11 +34,13 @@ struct RestorePointInfo {
     int port = 0;
     bool hasFirmware = false;
     int firmware = 0;
+    QString visit;  // the visit it belongs to ([0-9a-z]); empty: none
 };
 
 // yyyyMMdd-HHmmss-read-COM7-fw12.xml, yyyyMMdd-HHmmss-write-COM7.xml,
 // yyyyMMdd-HHmmss-compare-COM7.xml; the second point of the same name ends in
-// "-2.xml", the third "-3.xml", and so on.
+// "-2.xml", the third "-3.xml", and so on. A point of a visit carries the
+// visit after the firmware: yyyyMMdd-HHmmss-read-COM7-fw12-v<visit>.xml.
 QString RestorePointName(const RestorePointInfo& info, int suffix = 1);
 
 // One restore point as the history lists it, all from its file name.
@@ -50,11 +52,19 @@ struct RestorePointEntry {
     bool hasFirmware = false;
     int firmware = 0;
     int suffix = 1;
+    QString visit;  // empty: made outside a visit
     bool hasNote = false;  // a note file stands beside it (its text may still be damaged)
 
     // dd.MM.yyyy HH:mm:ss
     QString WhenText() const;
 };
+
+// What the history's search looks through for one restore point, in lower
+// case: its date and time as listed, its kind ("чтение", and "read" too), its
+// port ("com7") and its note. A text matches when this holds it in any case.
+QString RestorePointSearchText(const RestorePointEntry& entry, const QString& note);
+// The kind as tarvo-cli and the file names write it: "read", "write", "compare".
+QString TransferKindWord(TransferKind kind);
 
 // The fields of a restore point's file name; false for any other name. No
 // date and time are built: the stamp is only checked to name one.
@@ -73,8 +83,10 @@ constexpr qint64 MaxNoteBytes = 64 * 1024;
 // counts as damaged: the note is then empty and damaged, when given, true.
 QString ReadRestorePointNote(const QString& restorePointFile, bool* damaged = nullptr);
 // Writes the note of a restore point (an empty note leaves an empty note
-// file). Control characters become spaces. On failure returns false with
-// the reason in error.
+// file). Control characters become spaces. A restore point that is not there
+// gets no note: a note left alone would be taken for the note of whatever
+// point gets that name later. On failure returns false with the reason in
+// error.
 bool SaveRestorePointNote(const QString& restorePointFile, const QString& note, QString* error);
 
 // Writes a restore point into folder, which is created when missing: the whole
@@ -89,6 +101,8 @@ QString SaveRestorePoint(const QString& folder, const RestorePointInfo& info, co
 
 // The message after a command whose restore point could not be saved.
 QString RestorePointFailure(const QString& folder, const QString& reason);
+// The message after a note that could not be written beside its restore point.
+QString RestorePointNoteFailure(const QString& restorePointFile, const QString& reason);
 
 // A map as it went over the line: each advance as its wire code / 1000.
 MapTable WireMap(const MapTable& table);
@@ -99,10 +113,12 @@ MapTable WireMap(const MapTable& table);
 // was read, and the note that names the car when there is one. A restore
 // point that cannot be saved must cost the transfer nothing: the result is
 // the message to tell once the command has ended, empty when the point and
-// its note were saved.
+// its note were saved. The point's path goes to file (empty when it was not
+// saved); visit, when given, goes into its name.
 QString LeaveRestorePoint(TransferKind kind, int port, const MapTable& lpg, const MapTable& petrol,
                           const QString& startTimeout, std::optional<int> firmware = std::nullopt,
-                          const QString& note = QString());
+                          const QString& note = QString(), const QString& visit = QString(),
+                          QString* file = nullptr);
 
 // The restore points of folder, newest first, from the file names alone: no
 // file is opened, so the list of years of work is there at once. Whether a

@@ -15,8 +15,9 @@
 #include "editors/widgets/StringGrid.h"
 #include "editors/ui/RangeCommands.h"
 #include "editors/ui/ReferenceView.h"
-#include "mapfile/ui/HistoryDialog.h"
+#include "mapfile/ui/MapFileCommands.h"
 #include "app/ui/Undo.h"
+#include "app/ui/VisitHooks.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -155,9 +156,10 @@ TForm2::TForm2()
     SetToolTips(this);
     SetupRangeCommands(this);
     SetupReferenceView(this);
-    SetupHistoryMenu(this);
+    SetupMapFileMenu(this);
     SetupTransferControls(this);
     SetupChangeWriting(this);
+    SetupVisitHooks(this);
 }
 
 void TForm2::BuildTopArea()
@@ -443,6 +445,7 @@ void SetConnectionStatus(TForm2* window, ConnectionStatus status)
     SetLabelColour(window->Label2, connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
     window->Label2->setText(connected ? ConnectedCaption : DisconnectedCaption);
     window->Label2->setVisible(true);
+    VisitConnectionChanged(window, connected);
 }
 
 void FillTemplate(TForm2* window)

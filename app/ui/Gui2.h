@@ -63,8 +63,8 @@ public:
     QCheckBox* SignalInversionCheckBox;
     TLabel* Label3;
     QLineEdit* MicroCodeVersionEdit;
-    // "Автомобиль": free text that names the car; it goes with every restore
-    // point the window leaves while it is filled. Empty at start.
+    // "Автомобиль": free text that names the car; it becomes the note of
+    // every restore point of the visit (app/core/Visit.h). Empty at start.
     TLabel* CarNoteLabel;
     QLineEdit* CarNoteEdit;
 

@@ -7,10 +7,6 @@
 
 class TForm2;
 
-// The COM number of the last "Чтение данных из вариатора" that got both
-// maps whole; 0 before the first.
-extern int LastReadPort;
-
 // "Вариатор отключен"; ShowDisconnected sets the status first.
 extern const QString DisconnectedMessage;
 void ShowDisconnected(TForm2* window);

@@ -14,6 +14,7 @@
 #include "app/widgets/Seams.h"
 #include "editors/ui/TableEditor.h"
 #include "app/ui/Undo.h"
+#include "app/ui/VisitHooks.h"
 
 #include <QAction>
 #include <QLabel>
@@ -133,10 +134,7 @@ bool SettingExchange(WindowTransfer& t, ExchangeKind kind, unsigned char paramet
 void LeaveRestorePoint(TransferKind kind, const MapTable& lpg, const MapTable& petrol, const QString& startTimeout,
                        std::optional<int> firmware = std::nullopt)
 {
-    const QString failure = ::LeaveRestorePoint(kind, VariatorPortNumber, lpg, petrol, startTimeout, firmware,
-                                                Form2->CarNoteEdit->text().trimmed());
-    if (!failure.isEmpty())
-        ShowMessage(failure);
+    LeaveWindowRestorePoint(Form2, kind, VariatorPortNumber, lpg, petrol, startTimeout, firmware);
 }
 
 // Whether the status label shows the variator connected: its caption decides.
@@ -263,6 +261,7 @@ void WriteChanges(TForm2* window, bool live)
         return;
     }
 
+    VisitBeforeTransfer(window, TransferKind::Write, live);
     WindowTransfer t(window, TransferKind::Write, live);
     WritePoints(lpg, LPGFirstParameter, lpgPoints, LPGWriteCaption, LPGWriteMismatch, nullptr);
     WritePoints(petrol, PetrolFirstParameter, petrolPoints, PetrolWriteCaption, PetrolWriteMismatch, nullptr);
@@ -298,7 +297,11 @@ void WriteChanges(TForm2* window, bool live)
     // Everything known and written: the car holds these maps.
     if (HoldsEverything(startTimeout)) {
         KeepMaps(LPGTable, PetrolTable);
-        LeaveRestorePoint(TransferKind::Write, LPGTable, PetrolTable, QString::number(startTimeout));
+        // Live writing's states wait until one settles.
+        if (live)
+            VisitLiveWrote(window, LPGTable, PetrolTable, QString::number(startTimeout), VariatorPortNumber);
+        else
+            LeaveRestorePoint(TransferKind::Write, LPGTable, PetrolTable, QString::number(startTimeout));
     }
     const bool differing = !lpgDiffering.isEmpty() || !petrolDiffering.isEmpty();
     if (differing)
@@ -313,8 +316,6 @@ void WriteChanges(TForm2* window, bool live)
 }
 
 }  // namespace
-
-int LastReadPort = 0;
 
 void ReadLPGMap(MapTable& table, MapTable* values) { ReadMap(table, LPGFirstParameter, values); }
 void ReadPetrolMap(MapTable& table, MapTable* values) { ReadMap(table, PetrolFirstParameter, values); }
@@ -341,6 +342,7 @@ void TForm2::ReadDataClick()
         return;
     }
 
+    VisitBeforeTransfer(this, TransferKind::Read);
     WindowTransfer t(this, TransferKind::Read);
     // What the variator holds becomes each map's reference before its views
     // reload.
@@ -371,7 +373,6 @@ void TForm2::ReadDataClick()
     // keeps them with what the settings gave.
     if (Complete(lpg) && Complete(petrol)) {
         KeepMaps(LPGTable, PetrolTable);
-        LastReadPort = VariatorPortNumber;
         LeaveRestorePoint(TransferKind::Read, lpg, petrol, t.tally.timeoutDone ? QString::number(timeout) : QString(),
                           t.tally.firmwareDone ? std::optional<int>(version) : std::nullopt);
     }
@@ -390,6 +391,7 @@ void TForm2::WriteDataClick()
     if (!WriteFitsWire(this, ShowMessage, &startTimeout))
         return;
 
+    VisitBeforeTransfer(this, TransferKind::Write);
     WindowTransfer t(this, TransferKind::Write);
     // What goes out is the maps as they are now.
     MapTable lpg = LPGTable;

@@ -491,13 +491,15 @@ void ReadMapFile(const QString& fileName, MapFileRead& read)
 // The save writes a new file beside the old one and renames it over the old
 // one; a device, a pipe or a socket under the name would be replaced by a
 // regular file. A symbolic link to a regular file saves into its target.
-void RefuseSpecialTarget(const QString& fileName)
+// Why fileName cannot be written over: a folder, a device, a pipe or a
+// socket; empty for a regular file or none.
+QString SpecialTargetReason(const QString& fileName)
 {
     const QFileInfo target(fileName);  // follows symbolic links
     if (!target.exists() || target.isFile())
-        return;
+        return QString();
     if (target.isDir())
-        FailSave(fileName, QStringLiteral("это папка, а не файл"));
+        return QStringLiteral("это папка, а не файл");
     QString kind = QStringLiteral("устройство, канал или сокет");
 #ifdef Q_OS_UNIX
     struct stat st {};
@@ -510,7 +512,7 @@ void RefuseSpecialTarget(const QString& fileName)
             kind = QStringLiteral("сокет");
     }
 #endif
-    FailSave(fileName, QStringLiteral("это %1, а не обычный файл; он оставлен как есть").arg(kind));
+    return QStringLiteral("это %1, а не обычный файл; он оставлен как есть").arg(kind);
 }
 
 }  // namespace
@@ -523,27 +525,48 @@ void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& p
     SaveWholeFile(fileName, Serialised(MapDocument(lpg, petrol, startTimeout)));
 }
 
-void SaveWholeFile(const QString& fileName, const QByteArray& bytes)
+void (*BeforeWholeFileCommit)(const QString& fileName) = nullptr;
+
+bool WriteWholeFile(const QString& fileName, const QByteArray& bytes, QString* reason)
 {
-    RefuseSpecialTarget(fileName);
+    const auto fail = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    const QString special = SpecialTargetReason(fileName);
+    if (!special.isEmpty())
+        return fail(special);
 
     // Written unbuffered and in a loop: a short write is retried, so that a
     // full disk shows up as an error of the next write, with its reason,
     // before the new file can replace the old one.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        FailSave(fileName, file.errorString());
+        return fail(file.errorString());
     for (qint64 done = 0; done < bytes.size();) {
         const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
         if (written <= 0) {
-            const QString reason = file.errorString();
+            const QString why = file.errorString();
             file.cancelWriting();
-            FailSave(fileName, reason);
+            return fail(why);
         }
         done += written;
     }
+    if (BeforeWholeFileCommit)
+        BeforeWholeFileCommit(fileName);
+    // The rename that puts the file in place can fail too: then nothing was saved.
     if (!file.commit())
-        FailSave(fileName, file.errorString());
+        return fail(file.errorString().isEmpty() ? QStringLiteral("файл не удалось переименовать")
+                                                 : file.errorString());
+    return true;
+}
+
+void SaveWholeFile(const QString& fileName, const QByteArray& bytes)
+{
+    QString reason;
+    if (!WriteWholeFile(fileName, bytes, &reason))
+        FailSave(fileName, reason);
 }
 
 void LoadMapFile(const QString& fileName, MapTable& lpg, MapTable& petrol, QString* startTimeout)

@@ -36,6 +36,12 @@ void SaveMapFile(const QString& fileName, const MapTable& lpg, const MapTable& p
 // Writes bytes to fileName whole or not at all, as SaveMapFile writes a map
 // file: the same refusals, the same errors.
 void SaveWholeFile(const QString& fileName, const QByteArray& bytes);
+// The same write for any kind of file: false, with the reason alone (no
+// words about a map file), when it was not saved.
+bool WriteWholeFile(const QString& fileName, const QByteArray& bytes, QString* reason);
+// Called, when set, once the bytes are written and before the rename that
+// puts them in place; a test uses it to make that rename fail.
+extern void (*BeforeWholeFileCommit)(const QString& fileName);
 
 // Reads both maps from fileName into the Uoz values of the tables and, when
 // startTimeout is given, the Timeout attribute of the file's <Settings>

@@ -15,15 +15,18 @@ class THistoryModel;
 // "Файл" / "История…": the restore points of the history folder, newest
 // first, each with its date and time, "чтение", "запись" or "сравнение", port,
 // firmware version, how many points differ from the maps being edited and the
-// car it was made for. The list comes from the file names alone and is there
-// at once; a thread of its own then reads the notes and the maps, newest
-// first, and each row shows its car and its count as soon as they are known.
-// A file that does not open as a map file is then listed as damaged and
-// cannot be chosen. The search box keeps the rows whose car, date, port or
-// kind holds the text typed; the car of any row can be written afterwards.
+// car it was made for; the points of one visit gathered under the visit's row
+// (its car, its date, what it came in with and left with, how many points it
+// changed), which unfolds to them. The list comes from the file names alone
+// and is there at once; a thread of its own then reads the notes and the
+// maps, newest first, and each row shows its car and its count as soon as
+// they are known. A file that does not open as a map file is then listed as
+// damaged and cannot be chosen. The search box keeps the rows whose car,
+// date, port or kind holds the text typed; the car of any row, a visit's
+// too, can be written afterwards.
 class THistoryDialog : public QDialog {
 public:
-    THistoryDialog(TForm2* window, const QString& folder);
+    THistoryDialog(TForm2* form, const QString& folder);
     ~THistoryDialog() override;
 
     QLineEdit* SearchEdit;
@@ -34,17 +37,6 @@ public:
     QPushButton* CompareButton;     // "Сравнить"
     QPushButton* NoteButton;        // "Изменить автомобиль"
     QPushButton* CloseButton;       // "Закрыть"
-
-    // The list's columns.
-    enum Column {
-        WhenColumn,
-        KindColumn,
-        PortColumn,
-        FirmwareColumn,
-        DifferColumn,
-        NoteColumn,
-        Columns
-    };
 
     // The restore point chosen in the list; null when none is, or it is damaged.
     const RestorePointEntry* Chosen() const;
@@ -64,13 +56,8 @@ private:
     void ChoiceChanged();
     void StartReading();
 
-    TForm2* window;
+    TForm2* form;
     THistoryModel* model;
     QThread* reader = nullptr;
     bool filled = false;
 };
-
-// Adds "История…", "Открыть как исходную карту…", "Открыть только карту
-// газа…", "Открыть только карту бензина…" and "Отчёт в PDF…" after the items
-// of "Файл" and their separator. The window's constructor calls it once.
-void SetupHistoryMenu(TForm2* window);

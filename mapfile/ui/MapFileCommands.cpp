@@ -1,6 +1,10 @@
 #include "mapfile/ui/MapFileCommands.h"
 
 #include "mapfile/core/MapFile.h"
+#include "mapfile/ui/HistoryDialog.h"
+
+#include "app/core/History.h"
+#include "editors/ui/ReferenceView.h"
 
 #include "editors/ui/ChartEditor.h"
 #include "app/ui/Gui2.h"
@@ -12,7 +16,9 @@
 #include "editors/ui/TableEditor.h"
 #include "app/ui/Undo.h"
 
+#include <QAction>
 #include <QFileDialog>
+#include <QMenu>
 #include <QLineEdit>
 #include <algorithm>
 #include <iterator>
@@ -92,4 +98,50 @@ void TForm2::N22Click()
 void TForm2::N23Click()
 {
     OpenMaps(this, MapChoice::Petrol);
+}
+
+// "Файл" / "История…"
+void TForm2::N20Click()
+{
+    THistoryDialog dialog(this, HistoryFolder());
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.exec();
+}
+
+// "Файл" / "Открыть как исходную карту…": a map file becomes the reference
+// of both maps, all or nothing; the maps stay as they are and no undo step
+// is added.
+void TForm2::N21Click()
+{
+    MapTable lpg;
+    MapTable petrol;
+    if (!AskMapFile(this, lpg, petrol))
+        return;
+    SetMapReference(LPGReference, lpg);
+    SetMapReference(PetrolReference, petrol);
+    ShowReferences(this);
+}
+
+void SetupMapFileMenu(TForm2* window)
+{
+    // After "Сохранить" and the separator that ends the file commands.
+    const struct {
+        QAction** action;
+        const char* name;
+        const char* caption;
+        void (TForm2::*handler)();
+    } items[] = {
+        {&window->N20, "N20", "История…", &TForm2::N20Click},
+        {&window->N21, "N21", "Открыть как исходную карту…", &TForm2::N21Click},
+        {&window->N22, "N22", "Открыть только карту газа…", &TForm2::N22Click},
+        {&window->N23, "N23", "Открыть только карту бензина…", &TForm2::N23Click},
+        {&window->N24, "N24", "Отчёт в PDF…", &TForm2::N24Click},
+    };
+    for (const auto& item : items) {
+        *item.action = window->N1->addAction(QString::fromUtf8(item.caption));
+        (*item.action)->setObjectName(QString::fromLatin1(item.name));
+        const auto handler = item.handler;
+        QObject::connect(*item.action, &QAction::triggered, window,
+                         [window, handler] { RunHandler([window, handler] { (window->*handler)(); }); });
+    }
 }

@@ -26,3 +26,8 @@ bool AskMapFile(TForm2* window, MapTable& lpg, MapTable& petrol);
 // "Открыть только карту бензина…": the open dialog, then the chosen maps of
 // the file, all or nothing; false when no file was chosen.
 bool OpenMaps(TForm2* window, MapChoice choice);
+
+// Adds "История…", "Открыть как исходную карту…", "Открыть только карту
+// газа…", "Открыть только карту бензина…" and "Отчёт в PDF…" after the items
+// of "Файл" and their separator. The window's constructor calls it once.
+void SetupMapFileMenu(TForm2* window);

@@ -5,13 +5,16 @@
 #include "app/core/NumberText.h"
 #include "app/ui/Gui2.h"
 #include "app/widgets/Seams.h"
-#include "device/ui/DeviceCommands.h"
+#include "app/core/Visit.h"
 #include "editors/ui/ChartEditor.h"
 #include "editors/widgets/ChartWidget.h"
 #include "mapfile/core/MapFile.h"
 
 #include <QBuffer>
 #include <QChart>
+#include <QLegend>
+#include <QLineSeries>
+#include <QValueAxis>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QDateTime>
@@ -25,6 +28,7 @@
 #include <QPdfWriter>
 #include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -71,6 +75,62 @@ QImage ChartImage(TChart* view)
     return image;
 }
 
+// The chart of one map's "до" and "после" lines, drawn at a size of its own.
+QImage BeforeAfterImage(const MapTable& before, const MapTable& after)
+{
+    QGraphicsScene scene;
+    auto* chart = new QChart;
+    scene.addItem(chart);
+    auto* axisX = new QValueAxis;
+    // A tick every thousand rpm, as the table's columns.
+    axisX->setRange(0, MapPoints * RpmStep);
+    axisX->setTickCount(MapPoints / GridRows + 1);
+    axisX->setLabelFormat(QStringLiteral("%d"));
+    axisX->setTitleText(QStringLiteral("об/мин"));
+    auto* axisY = new QValueAxis;
+    axisY->setTitleText(QStringLiteral("УОЗ, градусы"));
+    double low = 0;
+    double high = 0;
+    for (const MapTable* map : {&before, &after})
+        for (double uoz : map->Uoz) {
+            low = std::min(low, uoz);
+            high = std::max(high, uoz);
+        }
+    axisY->setRange(std::floor(low) - 1, std::ceil(high) + 1);
+    axisY->applyNiceNumbers();
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    const struct {
+        const MapTable* map;
+        const char* name;
+        QColor colour;
+        Qt::PenStyle style;
+    } lines[] = {{&before, "до", QColor(128, 128, 128), Qt::DashLine}, {&after, "после", QColor(0, 0, 192), Qt::SolidLine}};
+    for (const auto& line : lines) {
+        auto* series = new QLineSeries;
+        series->setName(QString::fromUtf8(line.name));
+        for (int i = 0; i < MapPoints; ++i)
+            series->append(i * RpmStep, line.map->Uoz[i]);
+        QPen pen(line.colour);
+        pen.setWidthF(2);
+        pen.setStyle(line.style);
+        series->setPen(pen);
+        chart->addSeries(series);
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+    }
+    chart->legend()->setAlignment(Qt::AlignTop);
+    chart->resize(ChartWidth, ChartHeight);
+    if (chart->layout())
+        chart->layout()->activate();
+    QImage image(ChartWidth * 2, ChartHeight * 2, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, QRectF(image.rect()), QRectF(chart->pos(), chart->size()));
+    return image;
+}
+
 // The 80 values laid out as the window's table shows them: a column a
 // thousand rpm, a row a hundred more.
 QString ValueTable(const MapTable& table)
@@ -110,6 +170,32 @@ QString Differences(const MapReference& reference, const MapTable& table)
         .arg(QLocale().toString(points.size()), points.join(QStringLiteral("; ")));
 }
 
+// The points at which the car's map now differs from what it came in with,
+// each with both values.
+QString ChangedPoints(const MapTable& before, const MapTable& after)
+{
+    const QList<int> changed = DifferingPoints(before, after);
+    if (changed.isEmpty())
+        return QStringLiteral("<p>Карта не изменялась.</p>");
+    QStringList points;
+    for (int i : changed)
+        points << QStringLiteral("%1 об/мин: до %2, после %3")
+                      .arg(Speed(i), FloatToStr(before.Uoz[i]), FloatToStr(after.Uoz[i]));
+    return QStringLiteral("<p>Изменено точек: %1</p><p>%2</p>")
+        .arg(QLocale().toString(changed.size()), points.join(QStringLiteral("; ")));
+}
+
+QString VisitSection(QTextDocument& document, const QString& title, const QString& resource, const MapTable& before,
+                     const MapTable& after, bool newPage)
+{
+    document.addResource(QTextDocument::ImageResource, QUrl(resource), BeforeAfterImage(before, after));
+    return QStringLiteral("<h2%1>%2</h2><p><img src=\"%3\" width=\"%4\"></p><h3>Значения в вариаторе, градусы</h3>%5"
+                          "<h3>Отличия от карты до работ</h3>%6")
+        .arg(newPage ? QStringLiteral(" style=\"page-break-before: always\"") : QString(), Escaped(title), resource)
+        .arg(ChartPageWidth)
+        .arg(ValueTable(after), ChangedPoints(before, after));
+}
+
 QString MapSection(QTextDocument& document, TChart* chart, const QString& title, const QString& resource,
                    const MapTable& table, const MapReference& reference, bool newPage)
 {
@@ -134,22 +220,46 @@ QByteArray MapReportPdf(TForm2* window)
     font.setPointSizeF(9);
     document.setDefaultFont(font);
 
-    const QString note = window->CarNoteEdit->text().trimmed();
+    const Visit& visit = CurrentVisit;
+    const QString typed = window->CarNoteEdit->text().trimmed();
+    const QString note = typed.isEmpty() ? visit.car : typed;
     const auto row = [](const QString& name, const QString& value) {
         return QStringLiteral("<tr><td>%1</td><td><b>%2</b></td></tr>").arg(name, Escaped(value));
     };
     QString html = QStringLiteral("<h1>Карты УОЗ вариатора</h1><table cellspacing=\"0\" cellpadding=\"2\">");
     html += row(QStringLiteral("Автомобиль"), note.isEmpty() ? QStringLiteral("не указан") : note);
     html += row(QStringLiteral("Дата и время"), QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat));
-    html += row(QStringLiteral("Порт"), LastReadPort > 0 ? QStringLiteral("COM%1").arg(LastReadPort)
-                                                         : QStringLiteral("карты не читались из вариатора"));
+    html += row(QStringLiteral("Порт"), visit.readPort > 0 ? QStringLiteral("COM%1").arg(visit.readPort)
+                                                           : QStringLiteral("карты не читались из вариатора"));
     html += row(QStringLiteral("Версия прошивки"), window->MicroCodeVersionEdit->text());
     html += row(QStringLiteral("Время до включения вариатора"), window->EEditVariatorStartTimeout->text());
     html += QStringLiteral("</table>");
-    html += MapSection(document, window->ChartLPG, QStringLiteral("Карта УОЗ для газа"), QStringLiteral("chart:lpg"),
-                       LPGTable, LPGReference, false);
-    html += MapSection(document, window->ChartPetrol, QStringLiteral("Карта УОЗ для бензина"),
-                       QStringLiteral("chart:petrol"), PetrolTable, PetrolReference, true);
+    if (visit.hasBefore) {
+        // What the car came in with beside what it leaves with.
+        const CarState& before = visit.before;
+        const CarState& after = visit.hasAfter ? visit.after : visit.before;
+        const int changed = int(DifferingPoints(before.lpg, after.lpg).size() + DifferingPoints(before.petrol, after.petrol).size());
+        html += changed == 0 ? QStringLiteral("<p><b>Карты автомобиля не изменялись.</b></p>")
+                             : QStringLiteral("<p><b>Изменено точек: %1 (газ: %2, бензин: %3).</b></p>")
+                                   .arg(QLocale().toString(changed),
+                                        QLocale().toString(int(DifferingPoints(before.lpg, after.lpg).size())),
+                                        QLocale().toString(int(DifferingPoints(before.petrol, after.petrol).size())));
+        if (!visit.beforeRead)
+            html += QStringLiteral("<p>«До» — карты, которые вариатор хранил перед первой записью.</p>");
+        if (!DifferingPoints(LPGTable, after.lpg).isEmpty() || !DifferingPoints(PetrolTable, after.petrol).isEmpty())
+            html += QStringLiteral("<p>Карты в программе отличаются от записанных в вариатор; в отчёте — то, что "
+                                   "хранит вариатор.</p>");
+        html += VisitSection(document, QStringLiteral("Карта УОЗ для газа"), QStringLiteral("chart:lpg"), before.lpg,
+                             after.lpg, false);
+        html += VisitSection(document, QStringLiteral("Карта УОЗ для бензина"), QStringLiteral("chart:petrol"),
+                             before.petrol, after.petrol, true);
+    } else {
+        html += QStringLiteral("<p><b>Карты из вариатора не читались: отличия показаны от исходной карты.</b></p>");
+        html += MapSection(document, window->ChartLPG, QStringLiteral("Карта УОЗ для газа"), QStringLiteral("chart:lpg"),
+                           LPGTable, LPGReference, false);
+        html += MapSection(document, window->ChartPetrol, QStringLiteral("Карта УОЗ для бензина"),
+                           QStringLiteral("chart:petrol"), PetrolTable, PetrolReference, true);
+    }
     document.setHtml(html);
 
     QByteArray bytes;
@@ -169,15 +279,10 @@ QByteArray MapReportPdf(TForm2* window)
 
 void SaveMapReport(TForm2* window, const QString& fileName)
 {
-    try {
-        SaveWholeFile(fileName, MapReportPdf(window));
-    } catch (const std::runtime_error& e) {
-        // The map file's own words name a map file: the report says what it is.
-        const QString text = QString::fromUtf8(e.what());
-        const QString prefix = MapFileSaveError(fileName);
-        const QString reason = text.startsWith(prefix) ? text.mid(prefix.size()) : text;
-        throw std::runtime_error(QStringLiteral("Отчёт не сохранён: не удалось записать «%1»: %2").arg(fileName, reason).toStdString());
-    }
+    QString reason;
+    if (!WriteWholeFile(fileName, MapReportPdf(window), &reason))
+        throw std::runtime_error(
+            QStringLiteral("Отчёт не сохранён: не удалось записать «%1»: %2").arg(fileName, reason).toStdString());
 }
 
 // "Файл" / "Отчёт в PDF…"

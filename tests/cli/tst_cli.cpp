@@ -140,7 +140,7 @@ private slots:
             {{"read", "--port", "7", "--fast", "a.xml"}, "unknown option --fast"},
             {{"diff", "a.xml"}, "diff takes 2 file names"},
             {{"verify", "--port", "7", "--no-verify", "a.xml"}, "--timeout, --backup and --no-verify belong to write"},
-            {{"write", "--port", "7", "--json", "a.xml"}, "--json belongs to read, verify and diff"},
+            {{"write", "--port", "7", "--json", "a.xml"}, "--json belongs to read, verify, diff and history"},
             {{"ports", "--port", "7"}, "ports takes no port"},
             {{"diff", "a.xml", "b.xml", "--note", "Golf"}, "--note belongs to read, write and verify"},
         };
@@ -634,6 +634,82 @@ private slots:
         QVERIFY(!shown.contains("read: 20/162"));
     }
 
+    // history lists the restore points newest first, filtered by a text as
+    // the window's search filters them; a damaged note lists its point
+    // without a car, a note without its point lists nothing.
+    void historyListsRestorePoints_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");  // kind, port and car of each, newest first
+        QTest::newRow("all") << "" << QStringList{"compare COM12 ", "write COM7 ", "read COM7 Golf А123ВС"};
+        QTest::newRow("car, other case") << "GOLF" << QStringList{"read COM7 Golf А123ВС"};
+        QTest::newRow("port") << "com12" << QStringList{"compare COM12 "};
+        QTest::newRow("kind, window's word") << "сравнение" << QStringList{"compare COM12 "};
+        QTest::newRow("date") << "09.12.2026 18:54:31" << QStringList{"write COM7 "};
+        QTest::newRow("no match") << "Passat" << QStringList{};
+    }
+    void historyListsRestorePoints()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        QTemporaryDir data;
+        const QByteArray ownData = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        const struct {
+            int second;
+            TransferKind kind;
+            int port;
+            const char* visit;
+            QByteArray note;  // written into the note file; empty: none
+        } made[] = {{30, TransferKind::Read, 7, "", "Golf А123ВС\n"},
+                    {31, TransferKind::Write, 7, "v1", "Golf \xc0\xaf\n"},
+                    {32, TransferKind::Compare, 12, "", ""}};
+        QString damagedFile;
+        for (const auto& p : made) {
+            RestorePointInfo info;
+            info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, p.second));
+            info.kind = p.kind;
+            info.port = p.port;
+            info.visit = QString::fromLatin1(p.visit);
+            const QString point = SaveRestorePoint(HistoryFolder(), info, LPGTable, PetrolTable, QString(), nullptr);
+            QVERIFY(!point.isEmpty());
+            if (!p.note.isEmpty()) {
+                QFile note(RestorePointNoteFile(point));
+                QVERIFY(note.open(QIODevice::WriteOnly) && note.write(p.note) == p.note.size());
+            }
+            if (p.visit[0])
+                damagedFile = point;
+        }
+        QFile orphan(HistoryFolder() + QStringLiteral("/20261209-185433-read-COM7.note"));
+        QVERIFY(orphan.open(QIODevice::WriteOnly) && orphan.write("Passat\n") == 7);
+        orphan.close();
+        QStringList arguments{QStringLiteral("history")};
+        if (!text.isEmpty())
+            arguments << text;
+        const CliRun run = f.Run(arguments);
+        const CliRun json = f.Run(arguments + QStringList{QStringLiteral("--json")});
+        qputenv("XDG_DATA_HOME", ownData);
+
+        QCOMPARE(run.status, 0);
+        QStringList shown;
+        for (const QString& line : run.lines()) {
+            const QStringList fields = line.split(QLatin1Char('\t'));
+            QCOMPARE(fields.size(), 5);
+            QVERIFY(QFileInfo::exists(fields[4]));
+            shown << fields.mid(1, 3).join(QLatin1Char(' '));
+        }
+        QCOMPARE(shown, lines);
+        QCOMPARE(json.status, 0);
+        const QJsonArray points = QJsonDocument::fromJson(json.out.toUtf8()).object().value(QStringLiteral("restore_points")).toArray();
+        QCOMPARE(points.size(), lines.size());
+        for (const QJsonValue& v : points) {
+            const QJsonObject p = v.toObject();
+            const bool damaged = p.value(QStringLiteral("file")).toString() == damagedFile;
+            QCOMPARE(p.value(QStringLiteral("note_damaged")).toBool(), damaged);
+            QCOMPARE(p.value(QStringLiteral("visit")).toString(), damaged ? QStringLiteral("v1") : QString());
+            QCOMPARE(p.value(QStringLiteral("date")).toString().left(17), QStringLiteral("2026-12-09T18:54:"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -5,6 +5,7 @@
 
 #include "device/core/Dataextractor.h"
 #include "app/core/MapStore.h"
+#include "app/core/Visit.h"
 
 #include <QLocale>
 
@@ -19,6 +20,7 @@ inline void ResetCoreGlobals()
     PortName[0] = '\0';
     SetMessageSink(nullptr);
     ForgetHeldValues();
+    CurrentVisit = Visit();
 }
 
 // How many of the 160 map points the record of what the variator holds knows.

@@ -408,7 +408,7 @@ private slots:
         QCOMPARE(w->PageControl1->currentWidget(), page);
         QVERIFY(!w->StringGridLPG->Editor());
         QCOMPARE(w->N51->isChecked(), live);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
         QVERIFY(w->N19->isEnabled() && w->N50->isEnabled() && w->N15->isEnabled());
     }
 

@@ -11,6 +11,7 @@
 #include "app/core/MapCompare.h"
 #include "app/core/MapStore.h"
 #include "app/core/NumberText.h"
+#include "app/core/Visit.h"
 #include "app/widgets/Seams.h"
 #include "editors/widgets/StringGrid.h"
 
@@ -257,6 +258,8 @@ private slots:
         QVERIFY(text.waitForFinished(30000) && text.exitCode() == 0);
         const QString page = QString::fromUtf8(text.readAllStandardOutput());
         QVERIFY2(page.contains(QStringLiteral("Golf А123ВС Иванов")), qPrintable(page));
+        // No read made: said plainly, and the maps against their references.
+        QVERIFY(page.contains(QStringLiteral("Карты из вариатора не читались: отличия показаны от исходной карты.")));
         QVERIFY(page.contains(QStringLiteral("Отличаются от исходной карты точек: 3")));
         const QStringList words = page.split(QRegularExpression(QStringLiteral("\\s+")));
         for (const MapTable* table : {&LPGTable, &PetrolTable})
@@ -276,6 +279,101 @@ private slots:
         QVERIFY2(errors[0].startsWith(MapFileSaveError(chosen)), qPrintable(errors[0]));
         QCOMPARE(ReadAll(plain), QByteArray("x"));
         QFile::remove(plain);
+    }
+    // The record of a visit: what the car came in with ("до") beside what it
+    // leaves with ("после"), the points that differ with both values, each
+    // map against its own before; said plainly when nothing changed. The
+    // settings rows show the settings they name.
+    void visitRecord_data()
+    {
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("changed") << true;
+        QTest::newRow("unchanged") << false;
+    }
+    void visitRecord()
+    {
+        QFETCH(bool, changed);
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdftotext.isEmpty())
+            QSKIP("the record's text needs pdftotext");
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        CurrentVisit = Visit();
+        CurrentVisit.hasBefore = CurrentVisit.beforeRead = CurrentVisit.hasAfter = true;
+        CurrentVisit.readPort = 7;
+        CurrentVisit.car = QStringLiteral("Лада Веста");
+        CurrentVisit.before.lpg = SampleTable([](int i) { return 4.25 + i / 8.0; });
+        CurrentVisit.before.petrol = SampleTable([](int i) { return -3.5 - i / 16.0; });
+        CurrentVisit.after = CurrentVisit.before;
+        if (changed) {
+            for (int i : {10, 11, 12})
+                CurrentVisit.after.lpg.Uoz[i] += 1.5;
+            for (int i : {40, 41})
+                CurrentVisit.after.petrol.Uoz[i] = 7.75;
+        }
+        LPGTable = CurrentVisit.after.lpg;
+        PetrolTable = CurrentVisit.after.petrol;
+        w->EEditVariatorStartTimeout->setText(QStringLiteral("37"));
+        w->MicroCodeVersionEdit->setText(QStringLiteral("12"));
+        chosen = dir.filePath(QStringLiteral("visit.pdf"));
+
+        w->N24->trigger();
+
+        QCOMPARE(errors, QStringList());
+        if (changed && qEnvironmentVariableIsSet("TARVO_RECORD_COPY"))
+            QFile::copy(chosen, qEnvironmentVariable("TARVO_RECORD_COPY"));
+        QProcess text;
+        text.start(pdftotext, {QStringLiteral("-layout"), chosen, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000) && text.exitCode() == 0);
+        // Digit groups may be kept apart by a no-break space of either width.
+        const auto spaced = [](QString s) { return s.replace(QChar(0xa0), QLatin1Char(' ')).replace(QChar(0x202f), QLatin1Char(' ')); };
+        const QString page = spaced(QString::fromUtf8(text.readAllStandardOutput()));
+        const auto line = [&page](const QString& name, const QString& value) {
+            return page.contains(QRegularExpression(QRegularExpression::escape(name) + QStringLiteral(" +")
+                                                    + QRegularExpression::escape(value) + QStringLiteral("\\s*\\n")));
+        };
+        QVERIFY2(line(QStringLiteral("Время до включения вариатора"), QStringLiteral("37")), qPrintable(page));
+        QVERIFY(line(QStringLiteral("Версия прошивки"), QStringLiteral("12")));
+        QVERIFY(line(QStringLiteral("Порт"), QStringLiteral("COM7")));
+        QVERIFY(line(QStringLiteral("Автомобиль"), QStringLiteral("Лада Веста")));
+        QCOMPARE(page.contains(QStringLiteral("Карты автомобиля не изменялись.")), !changed);
+        QCOMPARE(page.count(QStringLiteral("Карта не изменялась.")), changed ? 0 : 2);
+        if (!changed)
+            return;
+        QVERIFY(page.contains(QStringLiteral("Изменено точек: 5 (газ: 3, бензин: 2).")));
+        const QString flat = page.simplified();
+        for (int i : {10, 11, 12})
+            QVERIFY2(flat.contains(spaced(QStringLiteral("%1 об/мин: до %2, после %3")
+                                              .arg(QLocale().toString(i * 100), FloatToStr(CurrentVisit.before.lpg.Uoz[i]),
+                                                   FloatToStr(CurrentVisit.after.lpg.Uoz[i])))),
+                     qPrintable(flat));
+        for (int i : {40, 41})
+            QVERIFY2(flat.contains(spaced(QStringLiteral("%1 об/мин: до %2, после 7,75")
+                                              .arg(QLocale().toString(i * 100), FloatToStr(CurrentVisit.before.petrol.Uoz[i])))),
+                     qPrintable(flat));
+    }
+
+    // A whole-file write whose final rename fails saved nothing, and says so.
+    void renameFailsNothingSaved_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("map file") << "N3";
+        QTest::newRow("record") << "N24";
+    }
+    void renameFailsNothingSaved()
+    {
+        QFETCH(QString, command);
+        chosen = dir.filePath(QStringLiteral("taken.") + command);
+        // Just before the rename a folder takes the name.
+        BeforeWholeFileCommit = [](const QString& file) { QDir().mkpath(file + QStringLiteral("/keep")); };
+        w->findChild<QAction*>(command)->trigger();
+        BeforeWholeFileCommit = nullptr;
+        QCOMPARE(errors.size(), 1);
+        const QString says = command == QLatin1String("N3")
+                               ? MapFileSaveError(chosen)
+                               : QStringLiteral("Отчёт не сохранён: не удалось записать «%1»: ").arg(chosen);
+        QVERIFY2(errors[0].startsWith(says) && errors[0].size() > says.size(), qPrintable(errors[0]));
+        QVERIFY(QFileInfo(chosen).isDir());
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("taken.*")}, QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

@@ -1,0 +1,99 @@
+#include "mapfile/ui/HistoryReader.h"
+
+#include "app/core/History.h"
+#include "app/core/MapCompare.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <stdexcept>
+
+namespace {
+
+// The thread that reads the history's files; it runs the work it is given.
+class TReader : public QThread {
+public:
+    explicit TReader(std::function<void()> work)
+        : work(std::move(work))
+    {
+    }
+
+protected:
+    void run() override { work(); }
+
+private:
+    std::function<void()> work;
+};
+
+}  // namespace
+
+QThread* StartHistoryReader(QObject* receiver, const QStringList& files, const QVector<bool>& notes,
+                            const QVector<VisitPair>& visits, const MapTable& lpg, const MapTable& petrol,
+                            std::function<void(const QVector<Finding>&)> take, std::function<void()> done)
+{
+    auto* reader = new TReader([receiver, files, notes, visits, lpg, petrol, take, done] {
+        QVector<Finding> batch;
+        QElapsedTimer since;
+        since.start();
+        const auto send = [&](bool now) {
+            if (batch.isEmpty() || (!now && batch.size() < BatchFindings && since.elapsed() < BatchMilliseconds))
+                return;
+            QMetaObject::invokeMethod(
+                receiver, [take, batch] { take(batch); }, Qt::QueuedConnection);
+            batch.clear();
+            since.restart();
+        };
+        QThread* self = QThread::currentThread();
+        for (int i = 0; i < files.size() && !self->isInterruptionRequested(); ++i) {
+            if (!notes.at(i))
+                continue;
+            Finding f;
+            f.entry = i;
+            f.isNote = true;
+            f.note = ReadRestorePointNote(files.at(i));
+            batch.append(f);
+            send(false);
+        }
+        send(true);
+        for (int i = 0; i < files.size() && !self->isInterruptionRequested(); ++i) {
+            Finding f;
+            f.entry = i;
+            MapTable pointLPG = {};
+            MapTable pointPetrol = {};
+            try {
+                LoadRestorePoint(files.at(i), pointLPG, pointPetrol);
+                f.differing = int(DifferingPoints(pointLPG, lpg).size() + DifferingPoints(pointPetrol, petrol).size());
+            } catch (const std::exception& e) {
+                f.damaged = true;
+                f.fault = QString::fromUtf8(e.what());
+            }
+            batch.append(f);
+            send(false);
+        }
+        send(true);
+        for (int v = 0; v < visits.size() && !self->isInterruptionRequested(); ++v) {
+            Finding f;
+            f.entry = visits.at(v).group;
+            f.isVisit = true;
+            MapTable beforeLPG = {};
+            MapTable beforePetrol = {};
+            MapTable afterLPG = {};
+            MapTable afterPetrol = {};
+            try {
+                LoadRestorePoint(visits.at(v).before, beforeLPG, beforePetrol);
+                LoadRestorePoint(visits.at(v).after, afterLPG, afterPetrol);
+                f.differing = int(DifferingPoints(beforeLPG, afterLPG).size()
+                                  + DifferingPoints(beforePetrol, afterPetrol).size());
+            } catch (const std::exception& e) {
+                f.damaged = true;
+                f.fault = QString::fromUtf8(e.what());
+            }
+            batch.append(f);
+            send(false);
+        }
+        send(true);
+        QMetaObject::invokeMethod(receiver, done, Qt::QueuedConnection);
+    });
+    reader->setObjectName(QStringLiteral("HistoryReader"));
+    reader->start(QThread::LowPriority);
+    return reader;
+}
