@@ -8,12 +8,12 @@ namespace cli {
 
 namespace {
 
-const int SearchFirst = 1;  // the window's "Автовыбор": 1..254
-const int SearchEnd = 255;
+const int SearchFirst = FirstListedPort;
+const int SearchEnd = LastListedPort + 1;
 
 bool ReadMap(Link& s, MapTable& table, int firstParameter, int& valid)
 {
-    MapTally& tally = firstParameter == LPGFirstParameter ? s.tally.lpg : s.tally.petrol;
+    MapTally& tally = s.tally.Of(firstParameter);
     ReadMapPoints(&s.port, table, firstParameter, s.Sink(), s.Step(), [&](const PointExchange& e) {
         valid += e.ok ? 1 : 0;
         s.tally.CountPoint(tally, e.outcome, e.ok);

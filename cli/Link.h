@@ -50,26 +50,20 @@ public:
         ++done;
         const QString messages = linkMessages.join(QStringLiteral("; "));
         linkMessages.clear();
-        tally.EndOnLinkLoss(outcome);
-        if (outcome == ExchangeOutcome::NoReply) {
-            stopped = QStringLiteral("no reply from the variator at %1").arg(where);
-            return false;
-        }
-        if (outcome == ExchangeOutcome::NotSent) {
-            stopped = QStringLiteral("the request for %1 could not be sent: %2").arg(where, messages);
-            return false;
-        }
-        if (!ok)
+        if (!ok && !LinkLost(outcome))
             failures.push_back({where, messages + detail
                                            + (outcome == ExchangeOutcome::ShortReply
                                                   ? QStringLiteral(" (the reply broke off before its sixth byte)")
                                                   : QString())});
-        if (Interrupted()) {
-            tally.end = TransferEnd::Stopped;
+        if (tally.GoesOn(outcome, Interrupted()))
+            return true;
+        if (tally.end == TransferEnd::NoReply)
+            stopped = QStringLiteral("no reply from the variator at %1").arg(where);
+        else if (tally.end == TransferEnd::NotSent)
+            stopped = QStringLiteral("the request for %1 could not be sent: %2").arg(where, messages);
+        else
             stopped = QStringLiteral("stopped by Ctrl+C");
-            return false;
-        }
-        return true;
+        return false;
     }
 
     void Begin(Progress* p, TransferKind command = TransferKind::Read)

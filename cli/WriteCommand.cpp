@@ -47,8 +47,7 @@ int CheckWrite(const Options& o, WritePlan& plan)
 
     QString refusal;
     const MessageSink refuse = [&](const QString& text) { refusal = text; };
-    if (!MapFitsWire(maps.lpg, QStringLiteral("карта газа"), refuse)
-        || !MapFitsWire(maps.petrol, QStringLiteral("карта бензина"), refuse)) {
+    if (!MapsFitWire(maps.lpg, maps.petrol, refuse)) {
         PrintFailure(refusal);
         return ExitInput;
     }
@@ -60,8 +59,7 @@ int CheckWrite(const Options& o, WritePlan& plan)
                          .arg(QString::fromUtf8(e.what())));
         return ExitInput;
     }
-    if (!FitsData(maps.timeout)) {
-        RefuseWrite(QStringLiteral("(время до включения вариатора)"), refuse);
+    if (!StartTimeoutFitsWire(maps.timeout, refuse)) {
         PrintFailure(refusal);
         return ExitInput;
     }
@@ -103,7 +101,7 @@ int WriteVariator(Link& s, const WritePlan& plan)
     int mapPointsSent = 0;
     int mapPointsEchoed = 0;
     const auto writeMap = [&](const MapTable& table, int firstParameter, const QString& mismatch) {
-        MapTally& tally = firstParameter == LPGFirstParameter ? s.tally.lpg : s.tally.petrol;
+        MapTally& tally = s.tally.Of(firstParameter);
         WriteMapPoints(&s.port, table, firstParameter, mismatch, s.Sink(), s.Step(), [&](const PointExchange& e) {
             s.tally.CountPoint(tally, e.outcome, e.ok);
             if (e.outcome != ExchangeOutcome::NotSent)

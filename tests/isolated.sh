@@ -4,8 +4,18 @@
 # writes the user's own: restore points, recovery files, the port table of
 # the simulators, the settings of the file dialogs.
 set -e
-root=$1
+given=$1 root=$1
 shift
+# FOLDER is emptied: only a folder test-folders/NAME of a build tree is.
+case "$root" in
+  */test-folders/*/* | */test-folders/ | */test-folders/. | */test-folders/.. | */../* | */./*) root= ;;
+  */test-folders/?*) [ -f "${root%/test-folders/*}/CMakeCache.txt" ] || root= ;;
+  *) root= ;;
+esac
+if [ -z "$root" ]; then
+  echo "isolated.sh: $given is not a folder test-folders/NAME of a build tree" >&2
+  exit 2
+fi
 rm -rf "$root"
 mkdir -p "$root/home" "$root/config" "$root/cache" "$root/data" "$root/state" "$root/runtime"
 # Only its owner may enter the runtime folder, where the simulators and the

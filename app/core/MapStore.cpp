@@ -22,7 +22,7 @@ void FillTemplateMaps()
     SetSpeedAxis(LPGTable);
     SetSpeedAxis(PetrolTable);
     for (int i = 0; i < MapPoints; ++i) {
-        LPGTable.Uoz[i] = 9.0;
-        PetrolTable.Uoz[i] = 2.0;
+        LPGTable.Uoz[i] = LPGTemplateAdvance;
+        PetrolTable.Uoz[i] = PetrolTemplateAdvance;
     }
 }

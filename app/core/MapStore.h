@@ -21,7 +21,8 @@ void InitMapStore();
 // Sets the speeds of a table: 0..7900 rpm.
 void SetSpeedAxis(MapTable& table);
 
-// The template: speeds 0..7900 rpm, LPG 9.0 and petrol 2.0 degrees at every point.
+// The template: speeds 0..7900 rpm, these advances at every point.
+constexpr double LPGTemplateAdvance = 9.0, PetrolTemplateAdvance = 2.0;
 void FillTemplateMaps();
 
 // A table page shows a map in columns of ten points, 1000 rpm a column and

@@ -3,6 +3,7 @@
 #include "app/widgets/Anchors.h"
 #include "app/ui/CloseQuestion.h"
 #include "app/core/KeptMaps.h"
+#include "editors/core/PointText.h"
 #include "editors/ui/ChartEditor.h"
 #include "editors/widgets/ChartWidget.h"
 #include "device/core/Dataextractor.h"
@@ -63,17 +64,19 @@ void SetLabelColour(QLabel* label, const QColor& background)
 // A short line on what a control does, and its keys.
 void SetToolTips(TForm2* w)
 {
-    const QString speed = QStringLiteral("Шаг 0,5° для ↑/↓ и перетаскивания точек; снят: 0,01°");
+    const QString speed = QStringLiteral("Шаг %1 для ↑/↓ и перетаскивания точек; снят: %2")
+                              .arg(DegreesText(FastStep), DegreesText(FineStep));
     const QString fullMap =
         QStringLiteral("↑/↓ и перетаскивание двигают всю карту; снят: выбранные точки (←/→, щелчок, Shift)");
-    const QString scale = QStringLiteral("Ось УОЗ от −35°; снят: от 0°");
+    const QString scale = QStringLiteral("Ось УОЗ от %1; снят: от %2").arg(DegreesText(-AdvanceAxisTop), DegreesText(0));
     const struct {
         QWidget* widget;
         QString tip;
     } tips[] = {
         {w->WriteData, QStringLiteral("Записать обе карты и тайм-аут старта в вариатор, проверяя каждую точку")},
         {w->ReadData, QStringLiteral("Прочитать обе карты, тайм-аут старта и версию из вариатора")},
-        {w->Button1, QStringLiteral("Заполнить обе карты шаблоном: газ 9°, бензин 2°")},
+        {w->Button1, QStringLiteral("Заполнить обе карты шаблоном: газ %1, бензин %2")
+                         .arg(DegreesText(LPGTemplateAdvance), DegreesText(PetrolTemplateAdvance))},
         {w->ComboBox1, QStringLiteral("Номер COM-порта; «Подключение» → «Автовыбор» находит его сам")},
         {w->LPGSpeedCheckBox, speed},
         {w->PetrolSpeedCheckBox, speed},
@@ -132,16 +135,16 @@ TForm2::TForm2()
     ClearMapReferences();
     KeepMaps(LPGTable, PetrolTable);
 
-    // 3., 4. The port box: text "0", list "1".."254".
+    // 3., 4. The port box: text "0", the listed port numbers.
     ComboBox1->setEditText(QStringLiteral("0"));
-    for (int n = 1; n <= 254; ++n)
+    for (int n = FirstListedPort; n <= LastListedPort; ++n)
         ComboBox1->addItem(QString::number(n));
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(QStringLiteral("0"));
 
     // 5. The status label: red "Не подключен", still hidden.
     SetLabelColour(Label2, QColor(255, 0, 0));
-    Label2->setText(QStringLiteral("Не подключен"));
+    Label2->setText(DisconnectedCaption);
 
     // What the device link reports is shown in message boxes.
     SetMessageSink(ShowMessage);
@@ -426,6 +429,9 @@ void TForm2::EEditVariatorStartTimeoutChange()
 
 // ---------------------------------------------------------------------------
 
+const QString ConnectedCaption = QStringLiteral("Подключен");
+const QString DisconnectedCaption = QStringLiteral("Не подключен");
+
 void SetConnectionStatus(TForm2* window, const QString& key)
 {
     ConnectionStatus status;
@@ -437,7 +443,7 @@ void SetConnectionStatus(TForm2* window, ConnectionStatus status)
 {
     const bool connected = status == ConnectionStatus::Connected;
     SetLabelColour(window->Label2, connected ? QColor(0, 128, 0) : QColor(255, 0, 0));
-    window->Label2->setText(connected ? QStringLiteral("Подключен") : QStringLiteral("Не подключен"));
+    window->Label2->setText(connected ? ConnectedCaption : DisconnectedCaption);
     window->Label2->setVisible(true);
     VisitConnectionChanged(window, connected);
 }

@@ -203,8 +203,10 @@ private:
 // The one main window.
 extern TForm2* Form2;
 
-// Shows the connection state in Label2: "connected" (green "Подключен") or
-// "disconnected" (red "Не подключен"); any other key changes nothing.
+// Label2's captions; a transfer may start only while it reads the first.
+extern const QString ConnectedCaption, DisconnectedCaption;  // "Подключен", "Не подключен"
+// Shows the connection state in Label2: "connected" (green ConnectedCaption)
+// or "disconnected" (red DisconnectedCaption); any other key changes nothing.
 void SetConnectionStatus(TForm2* window, const QString& key);
 // The same for a state: the one writer of Label2's caption after the
 // window's construction.

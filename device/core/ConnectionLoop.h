@@ -30,6 +30,9 @@ extern char PortName[16];
 // handshake; 0 once it is disconnected.
 extern int VariatorPortNumber;
 
+// The port numbers the port box lists and a port search tries, ascending.
+constexpr int FirstListedPort = 1, LastListedPort = 254;
+
 void BuildPortName(int number);
 // Whether the decimal form of a port number fits the three characters that
 // the device path has room for (-99..999).

@@ -32,7 +32,7 @@ bool FitsData(long long value)
     return value >= INT16_MIN && value <= INT16_MAX;
 }
 
-static QList<int> AllMapPoints()
+QList<int> AllMapPoints()
 {
     QList<int> points;
     for (int i = 0; i < MapPoints; ++i)
@@ -98,27 +98,33 @@ void WriteMapPointList(ComPort* port, const MapTable& table, int firstParameter,
     }
 }
 
-void RefuseWrite(const QString& where, const MessageSink& messages)
+QString WriteRefusal(const QString& where)
 {
-    Show(messages, QStringLiteral("Запись отменена: значение вне допустимого диапазона ") + where);
+    return QStringLiteral("Запись отменена: значение вне допустимого диапазона ") + where;
 }
 
-bool MapFitsWire(const MapTable& table, const QString& mapName, const MessageSink& messages)
+static bool MapFitsWire(const MapTable& table, const QString& mapName, const MessageSink& messages)
 {
     short code = 0;
     for (int i = 0; i < MapPoints; ++i) {
         if (!AdvanceToThousandths(table.Uoz[i], &code)) {
-            RefuseWrite(QStringLiteral("(%1, %2 об/мин)").arg(mapName).arg(i * RpmStep), messages);
+            Show(messages, WriteRefusal(QStringLiteral("(%1, %2 об/мин)").arg(mapName).arg(i * RpmStep)));
             return false;
         }
     }
     return true;
 }
 
-int WriteStartTimeout(int value)
+bool MapsFitWire(const MapTable& lpg, const MapTable& petrol, const MessageSink& messages)
 {
-    // A value that does not fit the data field is not sent at all.
-    if (!FitsData(value))
-        return 0;
-    return UARTdataExchange(QStringLiteral("write"), StartTimeoutParameter, static_cast<short>(value), 1);
+    return MapFitsWire(lpg, QStringLiteral("карта газа"), messages)
+        && MapFitsWire(petrol, QStringLiteral("карта бензина"), messages);
+}
+
+bool StartTimeoutFitsWire(long long value, const MessageSink& messages)
+{
+    if (FitsData(value))
+        return true;
+    Show(messages, WriteRefusal(QStringLiteral("(время до включения вариатора)")));
+    return false;
 }

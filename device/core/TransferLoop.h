@@ -39,6 +39,8 @@ void ReadMapPoints(ComPort* port, MapTable& table, int firstParameter, const Mes
 void WriteMapPoints(ComPort* port, const MapTable& table, int firstParameter, const QString& mismatch,
                     const MessageSink& messages, const ProgressStep& step,
                     const PointWatch& watch = PointWatch());
+// Points 0..79, ascending: what a whole map's transfer moves.
+QList<int> AllMapPoints();
 // The same for the given points only, in the order given.
 void ReadMapPointList(ComPort* port, MapTable& table, int firstParameter, const QList<int>& points,
                       const MessageSink& messages, const ProgressStep& step, const PointWatch& watch = PointWatch());
@@ -50,13 +52,13 @@ extern const QString LPGWriteMismatch;
 extern const QString PetrolWriteMismatch;
 // Whether a value fits the 16-bit data field.
 bool FitsData(long long value);
-// The message that cancels a write before anything is sent.
-void RefuseWrite(const QString& where, const MessageSink& messages);
-// Checks every point of a map; on the first that does not fit shows the
-// refusal and returns false.
-bool MapFitsWire(const MapTable& table, const QString& mapName, const MessageSink& messages);
-// One write of the start timeout (parameter 166); returns what the exchange
-// returned. value must fit 16 bits; WriteDataClick checks that beforehand.
-int WriteStartTimeout(int value);
+// The message that cancels a write before anything is sent, for the value at
+// where, e.g. "(карта газа, 1200 об/мин)".
+QString WriteRefusal(const QString& where);
+// Checks every point of both maps, LPG first; on the first that does not fit
+// shows the refusal and returns false.
+bool MapsFitWire(const MapTable& lpg, const MapTable& petrol, const MessageSink& messages);
+// The same for the start timeout.
+bool StartTimeoutFitsWire(long long value, const MessageSink& messages);
 
 // An advance goes on the wire by AdvanceToThousandths (app/core/Advance.h).

@@ -1,6 +1,13 @@
 #include "device/core/TransferSummary.h"
 
+#include "device/wire/Frame.h"
+
 #include <QStringList>
+
+MapTally& TransferTally::Of(int firstParameter)
+{
+    return firstParameter == LPGFirstParameter ? lpg : petrol;
+}
 
 void TransferTally::CountPoint(MapTally& map, ExchangeOutcome outcome, bool ok)
 {
@@ -17,12 +24,15 @@ void TransferTally::CountSetting(bool* tried, bool* done, ExchangeOutcome outcom
     failures += ok ? 0 : 1;
 }
 
-bool TransferTally::EndOnLinkLoss(ExchangeOutcome outcome)
+bool TransferTally::GoesOn(ExchangeOutcome outcome, bool stopAsked)
 {
-    if (!LinkLost(outcome))
-        return false;
-    end = outcome == ExchangeOutcome::NoReply ? TransferEnd::NoReply : TransferEnd::NotSent;
-    return true;
+    if (LinkLost(outcome))
+        end = outcome == ExchangeOutcome::NoReply ? TransferEnd::NoReply : TransferEnd::NotSent;
+    else if (stopAsked)
+        end = TransferEnd::Stopped;
+    else
+        return true;
+    return false;
 }
 
 bool NeedsSummary(const TransferTally& tally)
@@ -34,22 +44,23 @@ namespace {
 
 QString Head(const TransferTally& t)
 {
-    static const char* const names[] = {"Чтение", "Запись", "Сравнение"};
-    static const char* const ended[] = {"прервано", "прервана", "прервано"};
-    static const char* const finished[] = {"завершено", "завершена", "завершено"};
-    const int c = static_cast<int>(t.command);
-    const QString name = QString::fromUtf8(names[c]);
+    // The words by the kind's name, not by its place in the enum.
+    const bool write = t.command == TransferKind::Write;
+    const QString name = write ? QStringLiteral("Запись")
+                         : t.command == TransferKind::Read ? QStringLiteral("Чтение") : QStringLiteral("Сравнение");
+    const QString ended = write ? QStringLiteral("прервана") : QStringLiteral("прервано");
+    const QString finished = write ? QStringLiteral("завершена") : QStringLiteral("завершено");
     switch (t.end) {
     case TransferEnd::NoReply:
-        return name + QStringLiteral(" %1: вариатор не отвечает.").arg(QString::fromUtf8(ended[c]));
+        return name + QStringLiteral(" %1: вариатор не отвечает.").arg(ended);
     case TransferEnd::NotSent:
-        return name + QStringLiteral(" %1: запрос не удалось отправить вариатору.").arg(QString::fromUtf8(ended[c]));
+        return name + QStringLiteral(" %1: запрос не удалось отправить вариатору.").arg(ended);
     case TransferEnd::Stopped:
-        return name + QStringLiteral(" %1 пользователем.").arg(QString::fromUtf8(ended[c]));
+        return name + QStringLiteral(" %1 пользователем.").arg(ended);
     case TransferEnd::RanThrough:
         break;
     }
-    return name + QStringLiteral(" %1 с ошибками: %2.").arg(QString::fromUtf8(finished[c])).arg(t.failures);
+    return name + QStringLiteral(" %1 с ошибками: %2.").arg(finished).arg(t.failures);
 }
 
 QString Points(const TransferTally& t, const QString& verb)
@@ -83,6 +94,8 @@ QString TransferSummary(const TransferTally& t)
             text += QStringLiteral(" Неизвестно, что вариатор хранит в точках с ошибкой: %1.").arg(tried - done);
         if (planned > tried)
             text += QStringLiteral(" В неотправленных точках (%1) вариатор хранит прежние значения.").arg(planned - tried);
+        if (t.unchecked > 0)
+            text += QStringLiteral(" Не удалось проверить чтением точек: %1.").arg(t.unchecked);
         if (t.timeoutPlanned)
             text += t.timeoutDone ? QStringLiteral(" Время до включения записано.")
                                   : QStringLiteral(" Время до включения не записано.");

@@ -37,12 +37,17 @@ struct TransferTally {
     bool firmwarePlanned = false;
     bool firmwareDone = false;
     int failures = 0;  // exchanges that did not get through
+    int unchecked = 0; // written map points whose read-back got no value
 
+    // The tally of the map whose first parameter is given.
+    MapTally& Of(int firstParameter);
     // One finished exchange of a map point, or of a setting.
     void CountPoint(MapTally& map, ExchangeOutcome outcome, bool ok);
     void CountSetting(bool* tried, bool* done, ExchangeOutcome outcome, bool ok);
-    // Ends the transfer on an exchange that found the link gone; true when it did.
-    bool EndOnLinkLoss(ExchangeOutcome outcome);
+    // After each exchange: whether the transfer goes on. It ends on an
+    // exchange that found the link gone, else on the user's stop (after the
+    // exchange in flight); end says which.
+    bool GoesOn(ExchangeOutcome outcome, bool stopAsked);
 };
 
 // Whether a transfer had a failure or ended early, so that it owes a summary.

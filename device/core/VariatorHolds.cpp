@@ -32,11 +32,3 @@ bool HeldPoint(int firstParameter, int i, short* code)
     *code = VariatorHolds.code[parameter];
     return true;
 }
-
-int KnownPoints()
-{
-    int n = 0;
-    for (bool known : VariatorHolds.known)
-        n += known ? 1 : 0;
-    return n;
-}

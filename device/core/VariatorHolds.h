@@ -5,7 +5,9 @@
 // A value becomes known by a valid read reply or by a write whose valid reply
 // echoes it; it becomes unknown again after a failed exchange of its
 // parameter, and all of them at connect, disconnect, port search and after a
-// link loss.
+// link loss. Every ExchangeFrame tells it, whatever the port it is given
+// (the command line tool's and the tests' too); the window's transfers are
+// what read it.
 
 #include "app/core/MapStore.h"
 #include "device/core/Exchange.h"
@@ -30,5 +32,3 @@ void NoteExchange(ExchangeKind kind, unsigned char parameter, short sent, int va
 // The code held at point i of the map whose first parameter is given; false
 // when unknown.
 bool HeldPoint(int firstParameter, int i, short* code);
-// How many of the 160 map points are known.
-int KnownPoints();

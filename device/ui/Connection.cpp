@@ -71,20 +71,26 @@ void TForm2::N9Click()
 
 void TForm2::N4Click()
 {
-    AutoSelectPort(1, 255);
+    AutoSelectPort(FirstListedPort, LastListedPort + 1);
+}
+
+const QString DisconnectedMessage = QStringLiteral("Вариатор отключен");
+
+void ShowDisconnected(TForm2* window)
+{
+    SetConnectionStatus(window, ConnectionStatus::Disconnected);
+    ShowMessage(DisconnectedMessage);
 }
 
 void TForm2::N12Click()
 {
     DisconnectVariator();
-    SetConnectionStatus(this, QStringLiteral("disconnected"));
-    ShowMessage(QStringLiteral("Вариатор отключен"));
+    ShowDisconnected(this);
 }
 
 void TForm2::FormClose()
 {
     DisconnectVariator();
     DeleteVariatorPort();
-    SetConnectionStatus(this, QStringLiteral("disconnected"));
-    ShowMessage(QStringLiteral("Вариатор отключен"));
+    ShowDisconnected(this);
 }

@@ -7,6 +7,10 @@
 
 class TForm2;
 
+// "Вариатор отключен"; ShowDisconnected sets the status first.
+extern const QString DisconnectedMessage;
+void ShowDisconnected(TForm2* window);
+
 // Opens port `number` and shakes hands; see ConnectPort.
 unsigned char ConnectVariator(int number, unsigned char interactive);
 // Closes whatever is open, then tries the numbers first..end-1 silently and

@@ -31,24 +31,14 @@
 
 namespace {
 
-// The transfer a map loop belongs to: the running one, or one of its own
-// when a loop is called outside a command.
-struct LoopTransfer {
-    std::unique_ptr<WindowTransfer> own;
-    WindowTransfer* t;
-    explicit LoopTransfer(TransferKind command)
-    {
-        t = CurrentTransfer();
-        if (!t) {
-            own = std::make_unique<WindowTransfer>(Form2, command);
-            t = own.get();
-        }
-    }
-};
-
-MapTally& TallyOf(WindowTransfer& t, int firstParameter)
+// The transfer a map loop belongs to: every command that runs one has
+// started it.
+WindowTransfer& RunningTransfer()
 {
-    return firstParameter == LPGFirstParameter ? t.tally.lpg : t.tally.petrol;
+    WindowTransfer* t = CurrentTransfer();
+    if (!t)
+        throw std::logic_error("a map transfer outside a transfer");
+    return *t;
 }
 
 // The given points of one map as the variator gives them, with the progress
@@ -60,7 +50,7 @@ MapTable ReadVariatorPoints(WindowTransfer& t, int firstParameter, const QList<i
     SetSpeedAxis(read);
     for (double& uoz : read.Uoz)
         uoz = std::numeric_limits<double>::quiet_NaN();
-    MapTally& tally = TallyOf(t, firstParameter);
+    MapTally& tally = t.tally.Of(firstParameter);
     tally.planned += points.size();
     if (!t.Going() || points.isEmpty())
         return read;
@@ -72,24 +62,15 @@ MapTable ReadVariatorPoints(WindowTransfer& t, int firstParameter, const QList<i
     return read;
 }
 
-QList<int> EveryPoint()
-{
-    QList<int> points;
-    for (int i = 0; i < MapPoints; ++i)
-        points.append(i);
-    return points;
-}
-
 MapTable ReadVariatorMap(WindowTransfer& t, int firstParameter)
 {
-    return ReadVariatorPoints(t, firstParameter, EveryPoint());
+    return ReadVariatorPoints(t, firstParameter, AllMapPoints());
 }
 
 // Every point that arrived goes into the table; the others keep their values.
 void ReadMap(MapTable& table, int firstParameter, MapTable* values)
 {
-    LoopTransfer loop(TransferKind::Read);
-    const MapTable read = ReadVariatorMap(*loop.t, firstParameter);
+    const MapTable read = ReadVariatorMap(RunningTransfer(), firstParameter);
     for (int i = 0; i < MapPoints; ++i)
         if (!std::isnan(read.Uoz[i]))
             table.Uoz[i] = read.Uoz[i];
@@ -109,9 +90,8 @@ bool Complete(const MapTable& read)
 void WritePoints(const MapTable& table, int firstParameter, const QList<int>& points, const QString& caption,
                  const QString& mismatch, bool* allEchoed)
 {
-    LoopTransfer loop(TransferKind::Write);
-    WindowTransfer& t = *loop.t;
-    MapTally& tally = TallyOf(t, firstParameter);
+    WindowTransfer& t = RunningTransfer();
+    MapTally& tally = t.tally.Of(firstParameter);
     tally.planned += points.size();
     int echoed = 0;
     if (t.Going() && !points.isEmpty()) {
@@ -160,7 +140,7 @@ void LeaveRestorePoint(TransferKind kind, const MapTable& lpg, const MapTable& p
 // Whether the status label shows the variator connected: its caption decides.
 bool ShowsConnected(const QLabel* status)
 {
-    return status->text() == QStringLiteral("Подключен");
+    return status->text() == ConnectedCaption;
 }
 
 bool IsConnected(const TForm2* window)
@@ -173,15 +153,10 @@ bool IsConnected(const TForm2* window)
 // to refuse. A start timeout that is not a number throws, as StrToInt does.
 bool WriteFitsWire(const TForm2* window, const MessageSink& refuse, int* startTimeout)
 {
-    if (!MapFitsWire(LPGTable, QStringLiteral("карта газа"), refuse)
-        || !MapFitsWire(PetrolTable, QStringLiteral("карта бензина"), refuse))
+    if (!MapsFitWire(LPGTable, PetrolTable, refuse))
         return false;
     *startTimeout = StrToInt(window->EEditVariatorStartTimeout->text());
-    if (!FitsData(*startTimeout)) {
-        RefuseWrite(QStringLiteral("(время до включения вариатора)"), refuse);
-        return false;
-    }
-    return true;
+    return StartTimeoutFitsWire(*startTimeout, refuse);
 }
 
 // While connected, each map's reference is what the variator is known to
@@ -256,9 +231,7 @@ void WriteChanges(TForm2* window, bool live)
     if (!IsConnected(window)) {
         if (live)
             return StopLiveWriting(window);
-        SetConnectionStatus(window, ConnectionStatus::Disconnected);
-        ShowMessage(QStringLiteral("Вариатор отключен"));
-        return;
+        return ShowDisconnected(window);
     }
     const MessageSink refuse = [window, live](const QString& text) {
         if (live)
@@ -306,12 +279,18 @@ void WriteChanges(TForm2* window, bool live)
     t.tally.petrol = planned[1];
     QList<int> lpgDiffering;
     QList<int> petrolDiffering;
+    // A point whose read-back failed is unchecked, not differing: its
+    // failure is counted already.
     if (t.Going()) {
         for (int i : lpgPoints)
-            if (!SameAdvance(lpgBack.Uoz[i], lpg.Uoz[i]))
+            if (std::isnan(lpgBack.Uoz[i]))
+                ++t.tally.unchecked;
+            else if (!SameAdvance(lpgBack.Uoz[i], lpg.Uoz[i]))
                 lpgDiffering.append(i);
         for (int i : petrolPoints)
-            if (!SameAdvance(petrolBack.Uoz[i], petrol.Uoz[i]))
+            if (std::isnan(petrolBack.Uoz[i]))
+                ++t.tally.unchecked;
+            else if (!SameAdvance(petrolBack.Uoz[i], petrol.Uoz[i]))
                 petrolDiffering.append(i);
     }
     ShowHeldReferences(window);
@@ -343,12 +322,12 @@ void ReadPetrolMap(MapTable& table, MapTable* values) { ReadMap(table, PetrolFir
 
 void WritePLGMap(MapTable& table, bool* allEchoed)
 {
-    WritePoints(table, LPGFirstParameter, EveryPoint(), LPGWriteCaption, LPGWriteMismatch, allEchoed);
+    WritePoints(table, LPGFirstParameter, AllMapPoints(), LPGWriteCaption, LPGWriteMismatch, allEchoed);
 }
 
 void WritePetrolMap(MapTable& table, bool* allEchoed)
 {
-    WritePoints(table, PetrolFirstParameter, EveryPoint(), PetrolWriteCaption, PetrolWriteMismatch, allEchoed);
+    WritePoints(table, PetrolFirstParameter, AllMapPoints(), PetrolWriteCaption, PetrolWriteMismatch, allEchoed);
 }
 
 void TForm2::ReadDataClick()
@@ -359,7 +338,7 @@ void TForm2::ReadDataClick()
     // Both maps read are one step.
     const MapStep step(this, QStringLiteral("Чтение данных из вариатора"));
     if (!IsConnected(this)) {
-        ShowMessage(QStringLiteral("Вариатор отключен"));
+        ShowMessage(DisconnectedMessage);
         return;
     }
 
@@ -405,9 +384,7 @@ void TForm2::WriteDataClick()
     if (!TransferMayStart())
         return;
     if (!IsConnected(this)) {
-        SetConnectionStatus(this, QStringLiteral("disconnected"));
-        ShowMessage(QStringLiteral("Вариатор отключен"));
-        return;
+        return ShowDisconnected(this);
     }
 
     int startTimeout = 0;
@@ -448,7 +425,7 @@ void TForm2::N19Click()
     if (!TransferMayStart())
         return;
     if (!IsConnected(this)) {
-        ShowMessage(QStringLiteral("Вариатор отключен"));
+        ShowMessage(DisconnectedMessage);
         return;
     }
     WindowTransfer t(this, TransferKind::Compare);

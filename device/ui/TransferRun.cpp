@@ -232,12 +232,8 @@ bool WindowTransfer::After(ExchangeOutcome outcome)
                 ShowMessage(text);
         }
     }
-    if (tally.EndOnLinkLoss(outcome)) {
+    if (!tally.GoesOn(outcome, StopAsked))
         going = false;
-    } else if (StopAsked) {
-        tally.end = TransferEnd::Stopped;
-        going = false;
-    }
     return going;
 }
 

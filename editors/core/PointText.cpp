@@ -1,18 +1,20 @@
 #include "editors/core/PointText.h"
 
-#include "app/core/Advance.h"
+#include "app/core/NumberText.h"
 #include "app/core/MapStore.h"
 
-#include <QLocale>
 #include <algorithm>
 #include <cstdlib>
+
+QString DegreesText(double value)
+{
+    return FloatToStr(value) + QStringLiteral("°");
+}
 
 QString PointReadout(int point, double value)
 {
     // Speeds are plain digits, as the table's headers show them.
-    return QStringLiteral("%1 об/мин: %2°")
-        .arg(point * RpmStep)
-        .arg(QLocale().toString(RoundToThousandths(value), 'f', QLocale::FloatingPointShortest));
+    return QStringLiteral("%1 об/мин: %2").arg(point * RpmStep).arg(DegreesText(value));
 }
 
 QString RunReadout(int first, int last)

@@ -5,7 +5,11 @@
 // What a chart says about its points, in the user's regional settings
 // (QLocale()): the point under the pointer and the span of a selected run.
 
-// "1500 об/мин: 12,5°": the point's speed and its value to thousandths.
+// "12,5°": an advance as the user reads it everywhere, the table's cells
+// included: the shortest text of the value held (FloatToStr).
+QString DegreesText(double value);
+
+// "1500 об/мин: 12,5°": the point's speed and its value.
 QString PointReadout(int point, double value);
 
 // "1500–3500 об/мин, 21 точка": the speeds of the first and last point and

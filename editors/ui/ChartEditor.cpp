@@ -32,9 +32,6 @@ namespace {
 const QColor SelectedColour(255, 0, 0);  // clRed
 const QColor SeriesColour(0, 0, 255);    // clBlue
 
-constexpr double FastStep = 0.5;
-constexpr double FineStep = 0.01;
-
 // The run's anchor, or the selected point when the run is not its.
 int Anchor(const MapViews& m)
 {
@@ -171,14 +168,14 @@ void ChartKeyDownIn(const MapViews& m, int key)
     // One point selected, the key plain: as the editor always did.
     switch (key) {
     case Qt::Key_Up:
-        if (m.table->Uoz[p] + step < AdvanceLimit) {
+        if (RunMayStep(*m.table, p, p, step)) {
             const QPointF point = m.series->at(p);
             m.table->Uoz[p] += step;
             m.series->replace(p, point.x(), point.y() + step);
         }
         break;
     case Qt::Key_Down:
-        if (m.table->Uoz[p] - step > -AdvanceLimit) {
+        if (RunMayStep(*m.table, p, p, -step)) {
             const QPointF point = m.series->at(p);
             m.table->Uoz[p] -= step;
             m.series->replace(p, point.x(), point.y() - step);
@@ -296,8 +293,7 @@ void ChartPointDrag(TForm2* window, const MapViews& m, int index, double delta, 
         const MapTable after = *m.table;
         *m.table = d.before;
         {
-            const MapStep step(window, m.table == &LPGTable ? QStringLiteral("Карта УОЗ для газа")
-                                                            : QStringLiteral("Карта УОЗ для бензина"));
+            const MapStep step(window, m.chart->chart()->title());
             *m.table = after;
         }
         d = MarkerDrag();
@@ -389,7 +385,7 @@ namespace {
 
 void ScaleBoxClick(const MapViews& m)
 {
-    m.chart->LeftAxis->setMin(m.scale->isChecked() ? -35.0 : 0.0);
+    m.chart->LeftAxis->setMin(m.scale->isChecked() ? -AdvanceAxisTop : 0.0);
 }
 
 }  // namespace
@@ -403,9 +399,9 @@ QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle mark
     chart->BottomAxis = new QValueAxis;
     chart->BottomAxis->setRange(0, 8000);
     chart->LeftAxis = new QValueAxis;
-    chart->LeftAxis->setRange(0, 35);
+    chart->LeftAxis->setRange(0, AdvanceAxisTop);
     // Grid lines every 1000 rpm and every 5 degrees, whole-number labels,
-    // also when the scale box extends the range to -35.
+    // also when the scale box extends the range below 0.
     const struct {
         QValueAxis* axis;
         double interval;

@@ -26,8 +26,13 @@ extern ChartRun PetrolChartRun;
 extern unsigned char MouseInLPGChart;
 extern unsigned char MouseInPetrolChart;
 
+// The step of Up, Down and a drag with "Быстрое изменение" ticked and not;
+// the advance axis's top, and with "Отрицательные значения" its bottom too.
+constexpr double FastStep = 0.5, FineStep = 0.01, AdvanceAxisTop = 35.0;
+
 // Sets up a map chart as the window lays it out: title, fixed axes 0..8000 and
-// 0..35, one blue line series with point markers of `marker`, no legend.
+// 0..AdvanceAxisTop, one blue line series with point markers of `marker`, no
+// legend.
 // Returns the series, owned by the chart.
 QLineSeries* SetupMapChart(TChart* chart, const QString& title, MarkerStyle marker);
 

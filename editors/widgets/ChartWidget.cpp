@@ -291,7 +291,7 @@ void TChart::keyPressEvent(QKeyEvent* event)
             event->accept();
         return;
     }
-    // Other keys wait until the marker is let go.
+    // Other keys are discarded while a marker is dragged.
     if (pressPoint >= 0 && dragged) {
         event->accept();
         return;

@@ -23,31 +23,12 @@
 #include <algorithm>
 #include <iterator>
 
-namespace {
-
-// The maps as opened or saved become their references and are kept; a
-// refused file or a failed save ends the command before this.
-void SetMapReferences()
-{
-    SetMapReference(LPGReference, LPGTable);
-    SetMapReference(PetrolReference, PetrolTable);
-    KeepMaps(LPGTable, PetrolTable);
-}
-
-}  // namespace
-
 // "Файл" / "Открыть"
 void TForm2::N2Click()
 {
-    const MapStep step(this, QStringLiteral("Открыть"));
-    QFileDialog* dialog = OpenDialog(this);
-    dialog->setNameFilter(MapFileFilter);
-    QString fileName;
-    if (ExecuteFileDialog(dialog, fileName)) {
-        LoadMapFile(fileName, LPGTable, PetrolTable);
-        SetMapReferences();
-    }
-    RefreshAllViews(this);
+    // The views reload also when no file was chosen.
+    if (!OpenMaps(this, MapChoice::Both))
+        RefreshAllViews(this);
 }
 
 // "Файл" / "Сохранить"
@@ -58,7 +39,11 @@ void TForm2::N3Click()
     QString fileName;
     if (ExecuteFileDialog(dialog, fileName)) {
         SaveMapFile(fileName, LPGTable, PetrolTable, EEditVariatorStartTimeout->text());
-        SetMapReferences();
+        // The maps as saved become their references and are kept; a failed
+        // save ends the command before this.
+        SetMapReference(LPGReference, LPGTable);
+        SetMapReference(PetrolReference, PetrolTable);
+        KeepMaps(LPGTable, PetrolTable);
     }
     RefreshAllViews(this);
 }
@@ -93,24 +78,26 @@ bool AskMapFile(TForm2* window, MapTable& lpg, MapTable& petrol)
     return true;
 }
 
-void OpenOneMap(TForm2* window, MapChoice choice)
+bool OpenMaps(TForm2* window, MapChoice choice)
 {
     MapTable lpg;
     MapTable petrol;
-    if (AskMapFile(window, lpg, petrol))
-        TakeMaps(window, lpg, petrol, choice);
+    if (!AskMapFile(window, lpg, petrol))
+        return false;
+    TakeMaps(window, lpg, petrol, choice);
+    return true;
 }
 
 // "Файл" / "Открыть только карту газа…"
 void TForm2::N22Click()
 {
-    OpenOneMap(this, MapChoice::LPG);
+    OpenMaps(this, MapChoice::LPG);
 }
 
 // "Файл" / "Открыть только карту бензина…"
 void TForm2::N23Click()
 {
-    OpenOneMap(this, MapChoice::Petrol);
+    OpenMaps(this, MapChoice::Petrol);
 }
 
 // "Файл" / "История…", opened again on the folder "Папка истории…" chose.

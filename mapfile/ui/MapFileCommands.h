@@ -22,10 +22,10 @@ void TakeMaps(TForm2* window, const MapTable& lpg, const MapTable& petrol, MapCh
 // chosen; a refused file throws and leaves the map store as it is.
 bool AskMapFile(TForm2* window, MapTable& lpg, MapTable& petrol);
 
-// "Файл" / "Открыть только карту газа…" and "Открыть только карту
-// бензина…": the open dialog, then the one map of the chosen file, all or
-// nothing.
-void OpenOneMap(TForm2* window, MapChoice choice);
+// "Файл" / "Открыть" (both maps), "Открыть только карту газа…" and
+// "Открыть только карту бензина…": the open dialog, then the chosen maps of
+// the file, all or nothing; false when no file was chosen.
+bool OpenMaps(TForm2* window, MapChoice choice);
 
 // Adds "История…", "Открыть как исходную карту…", "Открыть только карту
 // газа…", "Открыть только карту бензина…" and "Отчёт в PDF…" after the items

@@ -13,7 +13,7 @@
 #include "app/ui/TarvoApplication.h"
 #include "app/ui/CloseQuestion.h"
 #include "app/ui/Undo.h"
-#include "device/LinkFixture.h"
+#include "common/LinkFixture.h"
 #include "common/DialogAnswerer.h"
 
 #include <QAction>
@@ -302,14 +302,14 @@ private slots:
 
         w->ReadData->click();
         WaitForNoModal();
-        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Вариатор отключен"));
+        QCOMPARE(dialogs->boxes.last().text, DisconnectedMessage);
 
         w->ComboBox1->setEditText(QStringLiteral("5"));
         w->N9->trigger();
         WaitForNoModal();
         QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Вариатор подключен"));
         QCOMPARE(dialogs->boxes.last().status, QStringLiteral("hidden"));
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
         w->N9->trigger();
         WaitForNoModal();
         QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Вариатор уже подключен"));
@@ -326,21 +326,21 @@ private slots:
         w->WriteData->click();
         WaitForNoModal();
         QCOMPARE(dialogs->boxes.last().text,
-                 QStringLiteral("Запись отменена: значение вне допустимого диапазона (время до включения вариатора)"));
+                 WriteRefusal(QStringLiteral("(время до включения вариатора)")));
 
         sim->AddFault({SimFault::WrongEcho, 1, 85});
         w->EEditVariatorStartTimeout->setText(QStringLiteral("9"));
         w->WriteData->click();
         WaitForNoModal();
         QCOMPARE(dialogs->boxes[dialogs->boxes.size() - 2].text,
-                 QStringLiteral("WritePLGMap: функция UARTdataExchange возвращает неверное значение"));
+                 LPGWriteMismatch);
         QVERIFY(dialogs->boxes.last().text.startsWith(QStringLiteral("Запись завершена с ошибками: 1.")));
         QCOMPARE(int(sim->Value(166)), 9);
 
         w->N12->trigger();
         WaitForNoModal();
-        QCOMPARE(dialogs->boxes.last().text, QStringLiteral("Вариатор отключен"));
-        QCOMPARE(dialogs->boxes.last().status, QStringLiteral("Не подключен"));
+        QCOMPARE(dialogs->boxes.last().text, DisconnectedMessage);
+        QCOMPARE(dialogs->boxes.last().status, DisconnectedCaption);
 
         for (const ShownBox& b : dialogs->boxes) {
             QVERIFY(!b.owned);
@@ -403,7 +403,7 @@ private slots:
             QCOMPARE(buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("Отмена")}));
         }
         // After the answer the close is the same as ever.
-        QCOMPARE(texts.endsWith(QStringLiteral("Вариатор отключен")), closed);
+        QCOMPARE(texts.endsWith(DisconnectedMessage), closed);
         QCOMPARE(QFile::exists(file), chooseFile);
         QCOMPARE(LPGTable.Uoz[3], maps == QLatin1String("undone") ? 0.0 : 4.25);
         if (closed && !VariatorPort)

@@ -9,7 +9,7 @@
 #include "common/SampleMaps.h"
 #include "device/wire/PortPath.h"
 #include "sim/VariatorSim.h"
-#include "device/DeviceTestSupport.h"
+#include "common/DeviceTestSupport.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // The ground of the transfer suites: a main window connected to one
 // simulated variator that has received nothing yet.
 
-#include "device/LinkFixture.h"
+#include "common/LinkFixture.h"
 
 class ConnectedWindow : public LinkFixture {
 public:

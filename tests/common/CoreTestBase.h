@@ -22,3 +22,12 @@ inline void ResetCoreGlobals()
     ForgetHeldValues();
     CurrentVisit = Visit();
 }
+
+// How many of the 160 map points the record of what the variator holds knows.
+inline int KnownPoints()
+{
+    int n = 0;
+    for (bool known : VariatorHolds.known)
+        n += known ? 1 : 0;
+    return n;
+}

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -54,7 +55,8 @@ public:
 
 private:
     QTimer timer;
-    QFileDialog* lastDialog = nullptr;
+    // The file dialog answered in its current showing.
+    QPointer<QFileDialog> answered;
 
     void Answer()
     {
@@ -88,26 +90,30 @@ private:
             QTest::keyClicks(edit, numbersToType.takeFirst() + QLatin1Char('\r'));
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             // A dialog that refuses the file stays open: it is cancelled on
-            // the next round, so that the test cannot hang in it.
-            if (dialog == lastDialog && dialog->isVisible()) {
+            // the next round, so that the test cannot hang in it. The
+            // program reuses its dialogs, so what tells a refusal is that
+            // this showing has not finished, not which dialog it is.
+            if (dialog == answered) {
                 dialog->reject();
                 return;
             }
-            lastDialog = dialog;
+            answered = dialog;
+            connect(dialog, &QDialog::finished, this, [this] { answered = nullptr; }, Qt::SingleShotConnection);
             ++fileDialogs;
             if (fileToChoose.isEmpty()) {
                 dialog->reject();
             } else {
-                // As the user does: the folder, then the name typed into the
-                // file name box, then the dialog's own accept.
+                // As the user does: the folder, the name typed into the file
+                // name box, then the dialog's own accept. A reused dialog
+                // still has the file of its last showing selected, and a name
+                // typed while the box does not have the focus yet is added to
+                // that selection: selecting the file first clears it.
                 const QFileInfo file(fileToChoose);
-                dialog->setDirectory(file.absolutePath());
+                dialog->selectFile(file.absoluteFilePath());
                 if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
                     name->setText(file.fileName());
                 static_cast<QDialog*>(dialog)->accept();
             }
-            if (!dialog->isVisible())
-                lastDialog = nullptr;
         }
     }
 };

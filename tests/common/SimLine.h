@@ -5,7 +5,7 @@
 // without faults or requests.
 
 #include "common/CoreTestBase.h"
-#include "device/DeviceTestSupport.h"
+#include "common/DeviceTestSupport.h"
 
 struct SimLine {
     VariatorSim sim;

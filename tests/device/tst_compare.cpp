@@ -23,7 +23,6 @@
 
 namespace {
 
-const QString Disconnected = QStringLiteral("Вариатор отключен");
 
 int LPGCode(int i) { return 4350 + 25 * i; }
 int PetrolCode(int i) { return -3000 + 101 * i; }
@@ -163,7 +162,7 @@ private slots:
         w->N12Click();
         messages.clear();
         w->N19->trigger();
-        QCOMPARE(messages, QStringList{Disconnected});
+        QCOMPARE(messages, QStringList{DisconnectedMessage});
         QCOMPARE(sim->RequestCount(), 0);
         QCOMPARE(LPGReference.Uoz[0], before);
         QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));

@@ -1,6 +1,7 @@
 #include "common/CoreTestBase.h"
 #include "device/core/Dataextractor.h"
-#include "DeviceTestSupport.h"
+#include "common/DeviceTestSupport.h"
+#include "common/ScopedEnvironment.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -220,10 +221,8 @@ private slots:
     void aliasFolder()
     {
         QCOMPARE(PortAliasFolder(), runtime.path().toLocal8Bit() + "/tarvo-gui");
-        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-        qunsetenv("XDG_RUNTIME_DIR");
+        const ScopedEnvironment unset("XDG_RUNTIME_DIR", QByteArray());
         QCOMPARE(PortAliasFolder(), "/tmp/tarvo-gui-" + QByteArray::number(uint(getuid())));
-        qputenv("XDG_RUNTIME_DIR", saved);
     }
 
     void aliasNamesTheSimulatedLine()
@@ -280,9 +279,10 @@ private slots:
         QTemporaryDir other;
         const QByteArray linked = other.path().toLocal8Bit() + "/tarvo-gui";
         QCOMPARE(symlink(folder.constData(), linked.constData()), 0);
-        qputenv("XDG_RUNTIME_DIR", other.path().toLocal8Bit());
-        QCOMPARE(ResolvePortPath("\\\\.\\COM7"), QByteArray("/dev/ttyS6"));
-        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        {
+            const ScopedEnvironment linkedRuntime("XDG_RUNTIME_DIR", other.path().toLocal8Bit());
+            QCOMPARE(ResolvePortPath("\\\\.\\COM7"), QByteArray("/dev/ttyS6"));
+        }
         QCOMPARE(ResolvePortPath("\\\\.\\COM7"), path);
         sim.RemoveAlias();
     }

@@ -1,4 +1,4 @@
-#include "LinkFixture.h"
+#include "common/LinkFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,14 +43,14 @@ private slots:
         const QString invalid = QStringLiteral("'%1' is not a valid integer value.");
         const QString failed = QStringLiteral("Не удалось подключиться");
         for (const char* text : {"5", "05", " 5", "$5"})
-            QTest::newRow(text) << text << "Вариатор подключен" << "" << Path(5) << "Подключен";
+            QTest::newRow(text) << text << "Вариатор подключен" << "" << Path(5) << ConnectedCaption;
         for (const char* text : {"abc", "", "5 "})
             QTest::newRow(qPrintable(QStringLiteral("'%1'").arg(text))) << text << "" << invalid.arg(text) << "" << "";
         for (const char* text : {"0", "1000", "-100", "2147483647", "-2147483648"})
             QTest::newRow(text) << text << Refused << "" << "" << "";
         for (int number : {-3, -99, 999, 200})  // 200: no alias, no device
             QTest::newRow(qPrintable(QString::number(number)))
-                << QString::number(number) << failed << "" << Path(number) << "Не подключен";
+                << QString::number(number) << failed << "" << Path(number) << DisconnectedCaption;
     }
     void connectByTheBox()
     {
@@ -63,7 +63,7 @@ private slots:
         w->ComboBox1->setEditText(text);
         w->N9->trigger();
 
-        const bool connected = status == QStringLiteral("Подключен");
+        const bool connected = status == ConnectedCaption;
         QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(statusAtMessage, message.isEmpty() ? QStringList() : QStringList{"hidden"});
         QCOMPARE(errors, error.isEmpty() ? QStringList() : QStringList{error});
@@ -101,7 +101,7 @@ private slots:
         QVERIFY2(clock.elapsed() > 6000 && clock.elapsed() < 12000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(messages, QStringList{"Компорт открыт. Вариатор не подключен"});
         QCOMPARE(statusAtMessage, QStringList{"hidden"});
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
         QVERIFY(VariatorPort->IsOpen());
         QCOMPARE(int(VariatorConnected), 0);
 
@@ -109,7 +109,7 @@ private slots:
         messages.clear();
         w->N9->trigger();
         QCOMPARE(messages, QStringList{"Вариатор подключен"});
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
         QCOMPARE(sim->RequestCount(), 2);
     }
 
@@ -127,7 +127,7 @@ private slots:
         QCOMPARE(messages, QStringList{"Вариатор уже подключен"});
         QCOMPARE(QString::fromLatin1(PortName), Path(6));
         QCOMPARE(int(VariatorConnected), 1);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
         QCOMPARE(sims[1]->RequestCount(), 0);
 
         // Nothing is connected by such a call: the result is 0, silently.
@@ -166,7 +166,7 @@ private slots:
         // The handshake itself is silent: only the connect's own message.
         QCOMPARE(messages, QStringList{connects ? "Вариатор подключен" : "Компорт открыт. Вариатор не подключен"});
         QCOMPARE(int(VariatorConnected), int(connects));
-        QCOMPARE(w->Label2->text(), connects ? QStringLiteral("Подключен") : QStringLiteral("Не подключен"));
+        QCOMPARE(w->Label2->text(), connects ? ConnectedCaption : DisconnectedCaption);
         QVERIFY(VariatorPort->IsOpen());
     }
 
@@ -203,7 +203,7 @@ private slots:
         QVERIFY2(elapsed > 3000 && elapsed < 6500, qPrintable(QString::number(elapsed)));
         QVERIFY(messages.isEmpty());
         QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("7"));
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
         QCOMPARE(int(VariatorConnected), 1);
         QCOMPARE(silentSim->RequestCount(), 1);
         QCOMPARE(sim->RequestCount(), 1);
@@ -275,7 +275,7 @@ private slots:
         QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(messages.isEmpty());
         QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("0"));
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
         QCOMPARE(QString::fromLatin1(PortName), Path(254));
         QVERIFY(!VariatorPort->IsOpen());
         QCOMPARE(int(VariatorConnected), 0);
@@ -308,9 +308,9 @@ private slots:
             QVERIFY(w->close());
         else
             w->N12->trigger();
-        QCOMPARE(messages, QStringList{"Вариатор отключен"});
-        QCOMPARE(statusAtMessage, QStringList{"Не подключен"});
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(messages, QStringList{DisconnectedMessage});
+        QCOMPARE(statusAtMessage, QStringList{DisconnectedCaption});
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
         QVERIFY(w->Label2->isVisibleTo(w));
         QCOMPARE(w->Label2->palette().color(QPalette::Window), QColor(255, 0, 0));
         QCOMPARE(int(VariatorConnected), 0);
@@ -338,7 +338,7 @@ private slots:
         bool sawBox = false;
         QTimer::singleShot(50, this, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            sawBox = box && box->text() == QStringLiteral("Вариатор отключен")
+            sawBox = box && box->text() == DisconnectedMessage
                 && box->windowModality() == Qt::ApplicationModal;
             QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, readData);
             if (box)
@@ -352,7 +352,7 @@ private slots:
         SetMessageHook([this](const QString& t) { messages << t; });
         QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, readData);
         QCOMPARE(clicks, 1);
-        QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QCOMPARE(messages, QStringList{DisconnectedMessage});
     }
 };
 

@@ -1,7 +1,7 @@
 #include "common/CoreTestBase.h"
 #include "device/wire/Crc.h"
 #include "device/core/Dataextractor.h"
-#include "DeviceTestSupport.h"
+#include "common/DeviceTestSupport.h"
 
 #include <QElapsedTimer>
 

@@ -112,7 +112,7 @@ private slots:
         t.lpg.planned = 3;
         t.CountPoint(t.lpg, ExchangeOutcome::Valid, true);
         t.CountPoint(t.lpg, ExchangeOutcome::NotSent, false);
-        QVERIFY(t.EndOnLinkLoss(ExchangeOutcome::NotSent));
+        QVERIFY(!t.GoesOn(ExchangeOutcome::NotSent, false));
         QCOMPARE(TransferSummary(t), QStringLiteral("Запись прервана: запрос не удалось отправить вариатору. "
                                                     "Записано точек: 1 из 3 (газ: 1 из 3). В неотправленных точках "
                                                     "(2) вариатор хранит прежние значения."));

@@ -289,7 +289,7 @@ private slots:
             }
             if (QTest::currentTestFailed())
                 return;
-            QVERIFY2(w->Label2->text() == QStringLiteral("Подключен"), qPrintable(Seed()));
+            QVERIFY2(w->Label2->text() == ConnectedCaption, qPrintable(Seed()));
         }
         // Whatever is still to be written goes out, and matches the screen.
         QTRY_VERIFY_WITH_TIMEOUT(!liveTimer->isActive() && !TransferRunning(), 30000);

@@ -3,7 +3,7 @@
 // went over the line; none after one that failed. A point that cannot be
 // saved is told once, after the transfer. The history dialog lists them.
 
-#include "LinkFixture.h"
+#include "common/LinkFixture.h"
 #include "app/core/History.h"
 #include "app/core/Visit.h"
 #include "app/core/KeptMaps.h"
@@ -257,7 +257,7 @@ private slots:
         emit w->CarNoteEdit->editingFinished();
         w->N12->trigger();
         VisitClock = realClock;
-        QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QCOMPARE(messages, QStringList{DisconnectedMessage});
 
         const QList<RestorePointEntry> list = ListRestorePoints(HistoryFolder());
         QCOMPARE(list.size(), 4);

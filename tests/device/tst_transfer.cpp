@@ -23,7 +23,6 @@
 
 namespace {
 
-const QString Refused = QStringLiteral("Запись отменена: значение вне допустимого диапазона ");
 const QString& NoReply = NoReplyMessage;
 const QString& BadChecksum = BadChecksumMessage;
 QString Report5() { return ReportedCodeMessage + "5"; }
@@ -253,7 +252,7 @@ private slots:
         QCOMPARE(barAtMessage.first(), QStringLiteral("3"));
         QCOMPARE(sim->RequestCount(), 4);
         QCOMPARE(LPGTable.Uoz[3], 1.5);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
         QCOMPARE(int(VariatorConnected), 0);
         QVERIFY(!VariatorPort->IsOpen());
         ConnectTo(5);
@@ -273,8 +272,8 @@ private slots:
                                         "ошибкой: 1. В неотправленных точках (49) вариатор хранит прежние значения. "
                                         "Время до включения не записано."}));
         QCOMPARE(sim->RequestCount(), 111);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
-        QCOMPARE(statusAtMessage.back(), QStringLiteral("Не подключен"));
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
+        QCOMPARE(statusAtMessage.back(), DisconnectedCaption);
         QVERIFY(!VariatorPort->IsOpen());
         QCOMPARE(KnownPoints(), 0);
     }
@@ -332,7 +331,7 @@ private slots:
         QCOMPARE(sim->RequestCount(), 11);
         QCOMPARE(LPGTable.Uoz[20], 1.5);
         QCOMPARE(w->UndoStack->count(), write ? 0 : 1);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
         QVERIFY(!w->StopTransferButton->isVisible());
         QCOMPARE(asked, how == 2 ? 1 : 0);
         QVERIFY(!askedWhileRunning);
@@ -409,7 +408,7 @@ private slots:
         QCOMPARE(w->PageControl1->currentWidget(), page);
         QVERIFY(!w->StringGridLPG->Editor());
         QCOMPARE(w->N51->isChecked(), live);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
         QVERIFY(w->N19->isEnabled() && w->N50->isEnabled() && w->N15->isEnabled());
     }
 
@@ -567,6 +566,20 @@ private slots:
         QCOMPARE(sim->RequestCount(), 0);
     }
 
+    // A written point whose read-back fails is neither differing nor a second
+    // failure: the summary says it went unchecked.
+    void writeChangesTellsAFailedReadBack()
+    {
+        w->ReadData->click();
+        sim->ClearRequests();
+        QVERIFY(AddFaults(*sim, {"error,5,param=87,from=2"}));
+        messages.clear();
+        LPGTable.Uoz[7] = 2.5;
+        w->N50->trigger();
+        QCOMPARE(messages, QStringList({Report5(), "Запись завершена с ошибками: 1. Записано точек: 1 из 1 (газ: 1 "
+                                                   "из 1). Не удалось проверить чтением точек: 1."}));
+    }
+
     // "Записывать изменения сразу": a run of presses is written once, 0.3 s
     // after the last; a key pressed during that write is dropped, as all
     // input during a transfer; the first failure unticks it and shows the
@@ -611,7 +624,7 @@ private slots:
         QCOMPARE(messages, QStringList({NoReply,
                                         "Запись прервана: вариатор не отвечает. Записано точек: 0 из 1 "
                                         "(газ: 0 из 1). Неизвестно, что вариатор хранит в точках с ошибкой: 1."}));
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
     }
 
     // A read is one step that undo takes back exactly, both maps at once; a
@@ -644,7 +657,7 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::newRow("lower case") << "подключен";
         QTest::newRow("trailing space") << "Подключен ";
-        QTest::newRow("disconnected") << "Не подключен";
+        QTest::newRow("disconnected") << DisconnectedCaption;
         QTest::newRow("never connected") << "";  // hidden, with the caption "Не подключен"
     }
     void notConnectedCaptions()
@@ -662,14 +675,14 @@ private slots:
         w->EEditVariatorStartTimeout->setText(QStringLiteral("3"));
 
         w->ReadData->click();
-        QCOMPARE(messages, QStringList{"Вариатор отключен"});
+        QCOMPARE(messages, QStringList{DisconnectedMessage});
         QCOMPARE(w->Label2->text(), caption);
 
         w->WriteData->click();
-        QCOMPARE(messages, QStringList({"Вариатор отключен", "Вариатор отключен"}));
+        QCOMPARE(messages, QStringList({DisconnectedMessage, DisconnectedMessage}));
         // The write command turns the status to disconnected before its message.
-        QCOMPARE(statusAtMessage.back(), QStringLiteral("Не подключен"));
-        QCOMPARE(w->Label2->text(), QStringLiteral("Не подключен"));
+        QCOMPARE(statusAtMessage.back(), DisconnectedCaption);
+        QCOMPARE(w->Label2->text(), DisconnectedCaption);
 
         QCOMPARE(sim->RequestCount(), 0);
         QCOMPARE(LPGTable.Uoz[0], 1.5);
@@ -770,7 +783,7 @@ private slots:
         QCOMPARE(int(sim->Value(86)), 2500);
         QCOMPARE(int(sim->Value(77)), 2500);
         QCOMPARE(int(sim->Value(166)), 9);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
     }
 
     // What the values and the start timeout text let a write send: a value
@@ -786,13 +799,13 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("sent");  // the start timeout as written; Nothing: no frame at all
         const double nan = std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("LPG 40 degrees") << 0 << 12 << 40.0 << "5" << Refused + "(карта газа, 1200 об/мин)" << "" << Nothing;
-        QTest::newRow("LPG NaN") << 0 << 0 << nan << "5" << Refused + "(карта газа, 0 об/мин)" << "" << Nothing;
-        QTest::newRow("petrol -32.769") << 1 << 79 << -32.769 << "5" << Refused + "(карта бензина, 7900 об/мин)" << "" << Nothing;
-        QTest::newRow("petrol 32.768") << 1 << 3 << 32.768 << "5" << Refused + "(карта бензина, 300 об/мин)" << "" << Nothing;
-        QTest::newRow("timeout 70000") << -1 << 0 << 0.0 << "70000" << Refused + "(время до включения вариатора)" << "" << Nothing;
-        QTest::newRow("timeout -32769") << -1 << 0 << 0.0 << "-32769" << Refused + "(время до включения вариатора)" << "" << Nothing;
-        QTest::newRow("map before timeout") << 0 << 1 << -50.0 << "abc" << Refused + "(карта газа, 100 об/мин)" << "" << Nothing;
+        QTest::newRow("LPG 40 degrees") << 0 << 12 << 40.0 << "5" << WriteRefusal("(карта газа, 1200 об/мин)") << "" << Nothing;
+        QTest::newRow("LPG NaN") << 0 << 0 << nan << "5" << WriteRefusal("(карта газа, 0 об/мин)") << "" << Nothing;
+        QTest::newRow("petrol -32.769") << 1 << 79 << -32.769 << "5" << WriteRefusal("(карта бензина, 7900 об/мин)") << "" << Nothing;
+        QTest::newRow("petrol 32.768") << 1 << 3 << 32.768 << "5" << WriteRefusal("(карта бензина, 300 об/мин)") << "" << Nothing;
+        QTest::newRow("timeout 70000") << -1 << 0 << 0.0 << "70000" << WriteRefusal("(время до включения вариатора)") << "" << Nothing;
+        QTest::newRow("timeout -32769") << -1 << 0 << 0.0 << "-32769" << WriteRefusal("(время до включения вариатора)") << "" << Nothing;
+        QTest::newRow("map before timeout") << 0 << 1 << -50.0 << "abc" << WriteRefusal("(карта газа, 100 об/мин)") << "" << Nothing;
         QTest::newRow("timeout abc") << -1 << 0 << 0.0 << "abc" << "" << "'abc' is not a valid integer value." << Nothing;
         QTest::newRow("timeout empty") << -1 << 0 << 0.0 << "" << "" << "'' is not a valid integer value." << Nothing;
         QTest::newRow("timeout 32767") << -1 << 0 << 0.0 << "32767" << "" << "" << 32767;

@@ -1,4 +1,5 @@
 #include "common/SimLine.h"
+#include "common/ScopedEnvironment.h"
 #include "device/wire/Crc.h"
 
 #include <QElapsedTimer>
@@ -173,13 +174,12 @@ private slots:
         QCOMPARE(QFileInfo(alias).symLinkTarget(), QString::fromLocal8Bit(device));
         QCOMPARE(QFileInfo(runtime.path() + "/tarvo-gui").permissions() & 0x0077, QFileDevice::Permissions());
 
-        const QByteArray ownRuntime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-        ComPort program;
-        QCOMPARE(program.Open("\\\\.\\COM9", 9600, 300), 1);
-        QCOMPARE(Exchange(program, Frame("55A603E8")), Frame("55A6004D"));
-        program.Close();
-        qputenv("XDG_RUNTIME_DIR", ownRuntime);
+        {
+            const ScopedEnvironment simRuntime("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+            ComPort program;
+            QCOMPARE(program.Open("\\\\.\\COM9", 9600, 300), 1);
+            QCOMPARE(Exchange(program, Frame("55A603E8")), Frame("55A6004D"));
+        }
 
         serving.terminate();
         QVERIFY(serving.waitForFinished(5000));

@@ -426,13 +426,13 @@ private slots:
         QCOMPARE(chart()->BottomAxis->min(), 0.0);
         QCOMPARE(chart()->BottomAxis->max(), 8000.0);
         QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
-        QCOMPARE(chart()->LeftAxis->min(), -35.0);
+        QCOMPARE(chart()->LeftAxis->min(), -AdvanceAxisTop);
         QCOMPARE(chart()->LeftAxis->max(), 35.0);
         QCOMPARE(f.w->ChartPetrol->LeftAxis->min(), 0.0);
         QTest::mouseClick(f.w->LPGScaleCheckBox, Qt::LeftButton);
         QCOMPARE(chart()->LeftAxis->min(), 0.0);
         f.w->PetrolScaleCheckBox->click();
-        QCOMPARE(f.w->ChartPetrol->LeftAxis->min(), -35.0);
+        QCOMPARE(f.w->ChartPetrol->LeftAxis->min(), -AdvanceAxisTop);
     }
 
     // What is on the screen after the scale box is ticked and unticked is what

@@ -7,6 +7,7 @@
 #include "common/BothMaps.h"
 
 #include "app/core/MapCompare.h"
+#include "app/core/MapStore.h"
 #include "app/core/NumberText.h"
 #include "editors/ui/RangeCommands.h"
 #include "editors/widgets/StringGrid.h"
@@ -32,6 +33,37 @@ private slots:
     {
         f.Close();
         ClearMapReferences();
+    }
+
+    // "Копировать" and "Вставить" take the run as the page shows it: the
+    // whole map of a chart as speed and value lines (the table's shape is the
+    // table's alone), a block at the run's lowest speed, wherever the current
+    // cell is.
+    void copyAndPasteTakeTheRun()
+    {
+        FillMaps([](int i) { return i / 4.0; }, [](int i) { return -i / 8.0; });
+        TForm2* w = f.w;
+        f.ShowPage(w->TabSheetLPGmap);
+        QVERIFY(w->LPGFulMapMoveCheckBox->isChecked());
+        w->ChartLPG->setFocus();
+        w->N31->trigger();
+        const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), MapPoints);
+        for (int i : {0, 41, 79})
+            QCOMPARE(lines[i], QStringLiteral("%1\t%2").arg(i * RpmStep).arg(FloatToStr(i / 4.0)));
+
+        TStringGrid* grid = w->StringGridLPG;
+        f.ShowPage(w->TabSheetUOZGrid);
+        auto cell = [grid](int col, int row) { return grid->visualRect(grid->model()->index(row, col)).center(); };
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell(2, 2));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, cell(3, 5));
+        grid->setFocus();
+        QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\n3\t4\n"));
+        w->N32->trigger();
+        for (int i = 0; i < MapPoints; ++i) {
+            const double pasted = i == 11 ? 1 : i == 21 ? 2 : i == 12 ? 3 : i == 22 ? 4 : i / 4.0;
+            QCOMPARE(LPGTable.Uoz[i], pasted);
+        }
     }
 
     void commands_data()

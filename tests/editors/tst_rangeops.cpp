@@ -202,8 +202,10 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("point, C") << false << 15 << -1 << 12.5 << "1500 об/мин: 12.5°";
         QTest::newRow("point, ru_RU") << true << 15 << -1 << 12.5 << "1500 об/мин: 12,5°";
-        QTest::newRow("residue of fine steps dropped") << true << 79 << -1 << -3.25 + 1e-12 << "7900 об/мин: -3,25°";
-        QTest::newRow("no exponent, no negative zero") << true << 0 << -1 << -3.5e-18 << "0 об/мин: 0°";
+        QTest::newRow("residue of fine steps dropped") << true << 79 << -1 << -3.25 + 1e-15 << "7900 об/мин: -3,25°";
+        // As the table's cell reads: the value held, not what the wire sends.
+        QTest::newRow("beyond thousandths") << true << 12 << -1 << 12.3456 << "1200 об/мин: 12,3456°";
+        QTest::newRow("near zero") << true << 0 << -1 << -3.5e-18 << "0 об/мин: -3,5E-18°";
         QTest::newRow("run given backwards") << true << 35 << 15 << 0.0 << "1500–3500 об/мин, 21 точка";
         for (const auto& [n, word] : {std::pair<int, const char*>{2, "точки"}, {4, "точки"}, {5, "точек"}, {11, "точек"},
                                      {12, "точек"}, {14, "точек"}, {22, "точки"}, {80, "точек"},

@@ -9,7 +9,7 @@
 
 #include "device/wire/ComPort.h"
 #include "device/core/Dataextractor.h"
-#include "DeviceTestSupport.h"
+#include "common/DeviceTestSupport.h"
 #include "device/ui/DeviceCommands.h"
 #include "sim/VariatorSim.h"
 
@@ -88,6 +88,6 @@ public:
     void ConnectTo(int number)
     {
         QCOMPARE(int(ConnectVariator(number, 0)), 1);
-        QCOMPARE(w->Label2->text(), QStringLiteral("Подключен"));
+        QCOMPARE(w->Label2->text(), ConnectedCaption);
     }
 };
