@@ -265,7 +265,14 @@ void SetupRangeCommands(TForm2* w)
         // the menu is closed.
         w->addAction(action);
         const Command* c = &item;
-        QObject::connect(action, &QAction::triggered, w, [w, c] { RunHandler([w, c] { c->run(w, *c); }); });
+        // A command that changes the maps does nothing while a marker is
+        // held: the drag owns them until its release (a transfer waits the
+        // same way), and its one undo step must not swallow another change.
+        QObject::connect(action, &QAction::triggered, w, [w, c] {
+            if (c->caption && MarkerDragHeld(w))
+                return;
+            RunHandler([w, c] { c->run(w, *c); });
+        });
     }
 
     auto update = [w] { UpdateRangeCommands(w); };

@@ -344,15 +344,18 @@ private slots:
     // A marker drag ends once, as one step or put back: at its release, at
     // the first move that finds the button up (the release went elsewhere),
     // or put back by Escape or Ctrl+Z, which undoes nothing else. After its
-    // end nothing follows the pointer.
+    // end nothing follows the pointer. A "Правка" command that changes the
+    // maps does nothing while the marker is held.
     void markerDragEndsOnce_data()
     {
-        QTest::addColumn<int>("how");  // 0 release, 1 a move without the button, 2 Escape, 3 Ctrl+Z
+        QTest::addColumn<int>("how");  // 0 release, 1 a move without the button, 2 Escape, 3 Ctrl+Z,
+                                       // 4 the petrol map copied in, then the release
         QTest::addColumn<bool>("kept");
         QTest::newRow("release") << 0 << true;
         QTest::newRow("release unseen") << 1 << true;
         QTest::newRow("Escape") << 2 << false;
         QTest::newRow("Ctrl+Z") << 3 << false;
+        QTest::newRow("copy map, release") << 4 << true;
     }
     void markerDragEndsOnce()
     {
@@ -379,12 +382,17 @@ private slots:
             moveUp(12.1);
         else if (how == 2)
             QTest::keyClick(chart(), Qt::Key_Escape);
-        else
+        else if (how == 3)
             QTest::keyClick(chart(), Qt::Key_Z, Qt::ControlModifier);
+        else {
+            f.w->N40->trigger();
+            QCOMPARE(LPGTable.Uoz[40], 10.0);
+            QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, ValuePosition(15, 10.1));
+        }
         QCoreApplication::processEvents();
         QVERIFY(!chart()->MarkerHeld());
         moveUp(14.1);
-        if (how != 0)
+        if (how != 0 && how != 4)
             QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, ValuePosition(15, 15.1));
         for (int i : {0, 15, 79})
             QCOMPARE(LPGTable.Uoz[i], kept ? 10.0 : 9.0);
