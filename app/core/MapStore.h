@@ -15,6 +15,11 @@ struct MapTable {
 extern MapTable LPGTable;
 extern MapTable PetrolTable;
 
+// The maps' titles (UTF-8), as their pages, charts, undo steps and the
+// record name them.
+constexpr const char* LPGMapTitle = "Карта УОЗ для газа";
+constexpr const char* PetrolMapTitle = "Карта УОЗ для бензина";
+
 // Speeds 0..7900 rpm and advance 0 in both tables.
 void InitMapStore();
 

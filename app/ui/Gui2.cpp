@@ -202,9 +202,9 @@ void TForm2::BuildTopArea()
         QString caption;
     } pages[] = {
         {&TabSheetVariatorSettings, "TabSheetVariatorSettings", QStringLiteral("Настройки вариатора")},
-        {&TabSheetLPGmap, "TabSheetLPGmap", QStringLiteral("Карта УОЗ для газа")},
+        {&TabSheetLPGmap, "TabSheetLPGmap", QString::fromUtf8(LPGMapTitle)},
         {&TabSheetUOZGrid, "TabSheetUOZGrid", QStringLiteral("Таблица УОЗ для газа")},
-        {&TabSheetPetrolmap, "TabSheetPetrolmap", QStringLiteral("Карта УОЗ для бензина")},
+        {&TabSheetPetrolmap, "TabSheetPetrolmap", QString::fromUtf8(PetrolMapTitle)},
         {&TabSheetPetrolGrid, "TabSheetPetrolGrid", QStringLiteral("Таблица УОЗ для бензина")},
     };
     for (const auto& p : pages) {
@@ -246,7 +246,7 @@ void TForm2::BuildChartPages()
     // The check boxes are created after their chart, so they lie on top of it.
     QWidget* p = TabSheetLPGmap;
     ChartLPG = Place(new TChart(p), -3, 0, 1097, 479, Anchor::All, PageDesign);
-    LineSeries1 = SetupMapChart(ChartLPG, QStringLiteral("Карта УОЗ для газа"), MarkerStyle::Diamond);
+    LineSeries1 = SetupMapChart(ChartLPG, QString::fromUtf8(LPGMapTitle), MarkerStyle::Diamond);
     LPGSpeedCheckBox = Place(MakeCheckBox(p, QStringLiteral("Быстрое изменение"), true), 940, 9, 121, 17,
                              Anchor::None, PageDesign);
     LPGScaleCheckBox = Place(MakeCheckBox(p, QStringLiteral("Отрицательные значения"), false), 64, 12, 153, 17,
@@ -260,7 +260,7 @@ void TForm2::BuildChartPages()
 
     p = TabSheetPetrolmap;
     ChartPetrol = Place(new TChart(p), -4, 0, 1091, 476, Anchor::All, PageDesign);
-    Series1 = SetupMapChart(ChartPetrol, QStringLiteral("Карта УОЗ для бензина"), MarkerStyle::Hexagon);
+    Series1 = SetupMapChart(ChartPetrol, QString::fromUtf8(PetrolMapTitle), MarkerStyle::Hexagon);
     PetrolFulMapMoveCheckBox = Place(MakeCheckBox(p, QStringLiteral("Двигать всю карту"), true), 772, 10, 129,
                                      17, Anchor::None, PageDesign);
     PetrolScaleCheckBox = Place(MakeCheckBox(p, QStringLiteral("Отрицательные значения"), false), 65, 13, 160,

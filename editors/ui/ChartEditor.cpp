@@ -438,13 +438,13 @@ void RefreshChart(TForm2* window, const MapViews& m)
 
 void TForm2::ChartLPGKeyDown(int key)
 {
-    const MapStep step(this, QStringLiteral("Карта УОЗ для газа"), StepKind::LPGChartKey);
+    const MapStep step(this, QString::fromUtf8(LPGMapTitle), StepKind::LPGChartKey);
     ChartKeyDown(LPGViews, key);
 }
 
 void TForm2::ChartPetrolKeyDown(int key)
 {
-    const MapStep step(this, QStringLiteral("Карта УОЗ для бензина"), StepKind::PetrolChartKey);
+    const MapStep step(this, QString::fromUtf8(PetrolMapTitle), StepKind::PetrolChartKey);
     ChartKeyDown(PetrolViews, key);
 }
 

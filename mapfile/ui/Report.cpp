@@ -47,9 +47,11 @@ QString Escaped(const QString& text)
     return text.toHtmlEscaped();
 }
 
+// Speeds as every other text of the program writes them: plain digits,
+// "1500", never grouped.
 QString Speed(int point)
 {
-    return QLocale().toString(point * RpmStep);
+    return QString::number(point * RpmStep);
 }
 
 // The chart of one map as the window draws it, reference line and all, at a
@@ -249,15 +251,15 @@ QByteArray MapReportPdf(TForm2* window)
         if (!DifferingPoints(LPGTable, after.lpg).isEmpty() || !DifferingPoints(PetrolTable, after.petrol).isEmpty())
             html += QStringLiteral("<p>Карты в программе отличаются от записанных в вариатор; в отчёте — то, что "
                                    "хранит вариатор.</p>");
-        html += VisitSection(document, QStringLiteral("Карта УОЗ для газа"), QStringLiteral("chart:lpg"), before.lpg,
+        html += VisitSection(document, QString::fromUtf8(LPGMapTitle), QStringLiteral("chart:lpg"), before.lpg,
                              after.lpg, false);
-        html += VisitSection(document, QStringLiteral("Карта УОЗ для бензина"), QStringLiteral("chart:petrol"),
+        html += VisitSection(document, QString::fromUtf8(PetrolMapTitle), QStringLiteral("chart:petrol"),
                              before.petrol, after.petrol, true);
     } else {
         html += QStringLiteral("<p><b>Карты из вариатора не читались: отличия показаны от исходной карты.</b></p>");
-        html += MapSection(document, window->ChartLPG, QStringLiteral("Карта УОЗ для газа"), QStringLiteral("chart:lpg"),
+        html += MapSection(document, window->ChartLPG, QString::fromUtf8(LPGMapTitle), QStringLiteral("chart:lpg"),
                            LPGTable, LPGReference, false);
-        html += MapSection(document, window->ChartPetrol, QStringLiteral("Карта УОЗ для бензина"),
+        html += MapSection(document, window->ChartPetrol, QString::fromUtf8(PetrolMapTitle),
                            QStringLiteral("chart:petrol"), PetrolTable, PetrolReference, true);
     }
     document.setHtml(html);
@@ -277,12 +279,16 @@ QByteArray MapReportPdf(TForm2* window)
     return bytes;
 }
 
+QString ReportSaveError(const QString& fileName)
+{
+    return QStringLiteral("Отчёт не сохранён: не удалось записать «%1»: ").arg(fileName);
+}
+
 void SaveMapReport(TForm2* window, const QString& fileName)
 {
     QString reason;
     if (!WriteWholeFile(fileName, MapReportPdf(window), &reason))
-        throw std::runtime_error(
-            QStringLiteral("Отчёт не сохранён: не удалось записать «%1»: %2").arg(fileName, reason).toStdString());
+        throw std::runtime_error((ReportSaveError(fileName) + reason).toStdString());
 }
 
 // "Файл" / "Отчёт в PDF…"

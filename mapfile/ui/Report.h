@@ -18,7 +18,12 @@ class TForm2;
 // The report of the window's maps as PDF bytes.
 QByteArray MapReportPdf(TForm2* window);
 
+// The beginning of the error of a report that could not be written to
+// fileName: "Отчёт не сохранён: не удалось записать «fileName»: ", the
+// reason follows.
+QString ReportSaveError(const QString& fileName);
+
 // Writes the report to fileName whole or not at all, as a map file is
 // saved (a final rename that fails saved nothing); std::runtime_error
-// ("Отчёт не сохранён: …") names the file and the fault.
+// (ReportSaveError and the reason) names the file and the fault.
 void SaveMapReport(TForm2* window, const QString& fileName);

@@ -5,6 +5,7 @@
 #include "editors/ui/ChartEditor.h"
 #include "app/ui/Gui2.h"
 #include "mapfile/core/MapFile.h"
+#include "mapfile/ui/Report.h"
 #include "MapFileSamples.h"
 #include "common/ShownNumber.h"
 #include "common/WindowTestBase.h"
@@ -248,7 +249,7 @@ private slots:
         chosen = dir.path();
         w->N24->trigger();
         QCOMPARE(errors.size(), 1);
-        QVERIFY2(errors[0].startsWith(QStringLiteral("Отчёт не сохранён: не удалось записать «%1»: ").arg(chosen)), qPrintable(errors[0]));
+        QVERIFY2(errors[0].startsWith(ReportSaveError(chosen)), qPrintable(errors[0]));
         QVERIFY2(!errors[0].contains(QStringLiteral("файл карт")), qPrintable(errors[0]));
         chosen = written;
         if (pdftotext.isEmpty())
@@ -343,12 +344,12 @@ private slots:
         const QString flat = page.simplified();
         for (int i : {10, 11, 12})
             QVERIFY2(flat.contains(spaced(QStringLiteral("%1 об/мин: до %2, после %3")
-                                              .arg(QLocale().toString(i * 100), FloatToStr(CurrentVisit.before.lpg.Uoz[i]),
+                                              .arg(QString::number(i * 100), FloatToStr(CurrentVisit.before.lpg.Uoz[i]),
                                                    FloatToStr(CurrentVisit.after.lpg.Uoz[i])))),
                      qPrintable(flat));
         for (int i : {40, 41})
             QVERIFY2(flat.contains(spaced(QStringLiteral("%1 об/мин: до %2, после 7,75")
-                                              .arg(QLocale().toString(i * 100), FloatToStr(CurrentVisit.before.petrol.Uoz[i])))),
+                                              .arg(QString::number(i * 100), FloatToStr(CurrentVisit.before.petrol.Uoz[i])))),
                      qPrintable(flat));
     }
 
@@ -370,7 +371,7 @@ private slots:
         QCOMPARE(errors.size(), 1);
         const QString says = command == QLatin1String("N3")
                                ? MapFileSaveError(chosen)
-                               : QStringLiteral("Отчёт не сохранён: не удалось записать «%1»: ").arg(chosen);
+                               : ReportSaveError(chosen);
         QVERIFY2(errors[0].startsWith(says) && errors[0].size() > says.size(), qPrintable(errors[0]));
         QVERIFY(QFileInfo(chosen).isDir());
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("taken.*")}, QDir::Files | QDir::Hidden), QStringList());
