@@ -23,14 +23,13 @@
 // A limit on the size of the files that this process and the programs it
 // starts may write, for one scope; a write beyond it fails instead of
 // ending the program.
-class FileSizeLimit {
-public:
+struct FileSizeLimit {
+    rlimit old{};
+    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
     explicit FileSizeLimit(rlim_t bytes)
     {
         getrlimit(RLIMIT_FSIZE, &old);
-        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old;
-        limit.rlim_cur = bytes;
+        const rlimit limit{bytes, old.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~FileSizeLimit()
@@ -38,12 +37,6 @@ public:
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
     }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit old{};
-    void (*oldHandler)(int) = nullptr;
 };
 
 namespace {
@@ -84,6 +77,12 @@ QByteArray ReadAll(const QString& path)
 }
 
 // The order of a full read: handshake, LPG, petrol, start timeout, firmware.
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 QList<int> FullReadOrder()
 {
     QList<int> order{HandshakeParameter};
@@ -477,7 +476,6 @@ private slots:
                  2 * Writers * Runs);
         QSet<QString> notes;
         for (const RestorePointEntry& e : list) {
-            QVERIFY(e.hasNote);
             const QString note = ReadRestorePointNote(e.file);
             QVERIFY2(note.startsWith(QStringLiteral("COM%1 #").arg(e.port)), qPrintable(e.file));
             notes.insert(note);
@@ -726,15 +724,10 @@ private slots:
         QFETCH(QStringList, lines);
         QTemporaryDir data;
         const ScopedEnvironment dataHome("XDG_DATA_HOME", data.path().toLocal8Bit());
-        const struct {
-            int second;
-            TransferKind kind;
-            int port;
-            const char* visit;
-            QByteArray note;  // written into the note file; empty: none
-        } made[] = {{30, TransferKind::Read, 7, "", "Golf А123ВС\n"},
-                    {31, TransferKind::Write, 7, "v1", "Golf \xc0\xaf\n"},
-                    {32, TransferKind::Compare, 12, "", ""}};
+        // The note is written into the note file; empty: none.
+        const struct { int second; TransferKind kind; int port; const char* visit; QByteArray note; } made[] = {
+            {30, TransferKind::Read, 7, "", "Golf А123ВС\n"}, {31, TransferKind::Write, 7, "v1", "Golf \xc0\xaf\n"},
+            {32, TransferKind::Compare, 12, "", ""}};
         QString damagedFile;
         for (const auto& p : made) {
             RestorePointInfo info;
@@ -744,16 +737,11 @@ private slots:
             info.visit = QString::fromLatin1(p.visit);
             const QString point = SaveRestorePoint(HistoryFolder(), info, LPGTable, PetrolTable, QString(), nullptr);
             QVERIFY(!point.isEmpty());
-            if (!p.note.isEmpty()) {
-                QFile note(RestorePointNoteFile(point));
-                QVERIFY(note.open(QIODevice::WriteOnly) && note.write(p.note) == p.note.size());
-            }
+            QVERIFY(p.note.isEmpty() || WriteBytes(RestorePointNoteFile(point), p.note));
             if (p.visit[0])
                 damagedFile = point;
         }
-        QFile orphan(HistoryFolder() + QStringLiteral("/20261209-185433-read-COM7.note"));
-        QVERIFY(orphan.open(QIODevice::WriteOnly) && orphan.write("Passat\n") == 7);
-        orphan.close();
+        QVERIFY(WriteBytes(HistoryFolder() + QStringLiteral("/20261209-185433-read-COM7.note"), "Passat\n"));
         QStringList arguments{QStringLiteral("history")};
         if (!text.isEmpty())
             arguments << text;
