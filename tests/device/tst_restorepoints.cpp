@@ -273,21 +273,15 @@ private slots:
     // points under one row, with before and after and the points changed.
     void listColumnsAndVisitRows()
     {
-        const struct {
-            int second;
-            TransferKind kind;
-            const char* visit;
-            double lpg0;
-        } made[] = {{30, TransferKind::Read, "v1", 1.0}, {31, TransferKind::Write, "v1", 2.5},
-                    {32, TransferKind::Compare, "", 2.5}};
+        const struct { int second; TransferKind kind; const char* visit; double lpg01; } made[] = {
+            {30, TransferKind::Read, "v1", 1.0}, {31, TransferKind::Write, "v1", 2.5}, {32, TransferKind::Compare, "", 2.5}};
         for (const auto& p : made) {
             RestorePointInfo info;
             info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, p.second));
             info.kind = p.kind;
             info.port = 5;
             info.visit = QString::fromLatin1(p.visit);
-            LPGTable.Uoz[0] = p.lpg0;
-            LPGTable.Uoz[1] = p.lpg0;
+            LPGTable.Uoz[0] = LPGTable.Uoz[1] = p.lpg01;
             QVERIFY(!SaveRestorePoint(HistoryFolder(), info, LPGTable, PetrolTable, QString(), nullptr).isEmpty());
         }
         THistoryDialog d(w, HistoryFolder());
