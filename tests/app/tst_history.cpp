@@ -7,6 +7,7 @@
 #include "app/core/Visit.h"
 #include "common/CoreTestBase.h"
 #include "common/SampleMaps.h"
+#include "common/ScopedEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,6 +55,23 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
 QStringList Names(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files);
+}
+
+// A restore point's facts, made at 18:54:<second> on 9 December 2026.
+RestorePointInfo At(int second = 30)
+{
+    RestorePointInfo info;
+    info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, second));
+    return info;
+}
+
+// LPG point 0 of the restore point in file.
+double FirstLpgPoint(const QString& file)
+{
+    MapTable lpg = {};
+    MapTable petrol = {};
+    LoadRestorePoint(file, lpg, petrol);
+    return lpg.Uoz[0];
 }
 
 } // namespace
@@ -215,34 +233,28 @@ private slots:
         QFETCH(PublishWay, way);
         QTemporaryDir dir;
         const QString to = dir.filePath("point.xml");
-        QVERIFY(WriteBytes(dir.filePath(".a"), "first"));
+        QVERIFY(WriteBytes(dir.filePath(".a"), "first") && WriteBytes(dir.filePath(".b"), "second"));
         QString error;
         QCOMPARE(PublishNewFile(dir.filePath(".a"), to, &error, way), 1);
-        QVERIFY(WriteBytes(dir.filePath(".b"), "second"));
         QCOMPARE(PublishNewFile(dir.filePath(".b"), to, &error, way), 0);
-        QCOMPARE(Bytes(to), QByteArray("first"));
-        QCOMPARE(Bytes(dir.filePath(".b")), QByteArray("second"));
         QCOMPARE(PublishNewFile(dir.filePath(".b"), dir.filePath("gone/point.xml"), &error, way), -1);
         QVERIFY(!error.isEmpty());
-        QCOMPARE(Bytes(dir.filePath(".b")), QByteArray("second"));
+        QCOMPARE(Bytes(to) + '|' + Bytes(dir.filePath(".b")), QByteArray("first|second"));
 
         constexpr int Writers = 8;
-        for (int k = 0; k < Writers; ++k)
-            QVERIFY(WriteBytes(dir.filePath(QStringLiteral(".w%1").arg(k)), QByteArray::number(k)));
-        std::atomic<int> ready{0};
-        std::atomic<int> won{0};
-        std::atomic<int> lost{0};
-        std::atomic<int> failed{0};
+        std::atomic<int> ready{0}, won{0}, lost{0}, failed{0};
         std::vector<QThread*> threads;
         const QString race = dir.filePath("race.xml");
-        for (int k = 0; k < Writers; ++k)
-            threads.push_back(QThread::create([&, k] {
-                ++ready;
-                while (ready < Writers) {
+        for (int k = 0; k < Writers; ++k) {
+            const QString from = dir.filePath(QStringLiteral(".w%1").arg(k));
+            QVERIFY(WriteBytes(from, QByteArray::number(k)));
+            threads.push_back(QThread::create([&, from] {
+                for (++ready; ready < Writers;) {
                 }
-                const int moved = PublishNewFile(dir.filePath(QStringLiteral(".w%1").arg(k)), race, nullptr, way);
+                const int moved = PublishNewFile(from, race, nullptr, way);
                 ++(moved == 1 ? won : moved == 0 ? lost : failed);
             }));
+        }
         for (QThread* t : threads)
             t->start();
         for (QThread* t : threads) {
@@ -257,37 +269,47 @@ private slots:
         QVERIFY(!left.contains(QString::fromLatin1(".w" + Bytes(race))));
     }
 
-    // The workstation rides in the name between the firmware and the
-    // suffix; every older name still reads as before, without one.
-    void workstationInTheName_data()
+    // The workstation and the visit ride in the name between the firmware
+    // and the suffix and come back from it; older names read as before.
+    void nameCarriesWorkstationAndVisit_data()
     {
-        QTest::addColumn<QString>("hostName");
-        QTest::addColumn<int>("suffix");
         QTest::addColumn<QString>("name");
-        QTest::newRow("plain") << "BENCH-PC" << 1 << "20261209-185430-read-COM7-fw12-hBENCH_PC.xml";
-        QTest::newRow("dotted, second") << "bench.shop.lan" << 2 << "20261209-185430-read-COM7-fw12-hbench_shop_lan-2.xml";
-        QTest::newRow("cyrillic") << "Мастерская2" << 1 << "20261209-185430-read-COM7-fw12-h__________2.xml";
-        QTest::newRow("no name") << "" << 3 << "20261209-185430-read-COM7-fw12-3.xml";
+        QTest::addColumn<bool>("parses");
+        QTest::addColumn<QString>("hostName");  // the workstation's own name
+        QTest::addColumn<QString>("visit");
+        QTest::addColumn<int>("suffix");
+        QTest::newRow("workstation") << "20261209-185430-read-COM7-fw12-hBENCH_PC.xml" << true << "BENCH-PC" << "" << 1;
+        QTest::newRow("dotted, second") << "20261209-185430-read-COM7-fw12-hbench_shop_lan-2.xml" << true << "bench.shop.lan" << "" << 2;
+        QTest::newRow("cyrillic") << "20261209-185430-read-COM7-fw12-h__________2.xml" << true << "Мастерская2" << "" << 1;
+        QTest::newRow("older name") << "20261209-185430-read-COM7-fw12-3.xml" << true << "" << "" << 3;
+        QTest::newRow("visit") << "20261209-185430-read-COM7-fw12-v20261209185401a3f2.xml" << true << "" << "20261209185401a3f2" << 1;
+        QTest::newRow("visit, suffix") << "20261209-185430-write-COM7-v20261209185401a3f2-3.xml" << true << "" << "20261209185401a3f2" << 3;
+        QTest::newRow("capitals are no visit") << "20261209-185430-write-COM7-vABC.xml" << false << "" << "" << 1;
+        QTest::newRow("workstation with a dash") << "20261209-185430-read-COM7-hA-B.xml" << false << "" << "" << 1;
+        QTest::newRow("a writer's own file") << ".BENCH_PC-4711-1-0badf00d.part" << false << "" << "" << 1;
     }
-    void workstationInTheName()
+    void nameCarriesWorkstationAndVisit()
     {
-        QFETCH(QString, hostName);
-        QFETCH(int, suffix);
         QFETCH(QString, name);
-        RestorePointInfo info;
-        info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
-        info.port = 7;
-        info.hasFirmware = true;
-        info.firmware = 12;
+        QFETCH(bool, parses);
+        QFETCH(QString, hostName);
+        QFETCH(QString, visit);
+        QFETCH(int, suffix);
+        RestorePointEntry e;
+        QCOMPARE(ParseRestorePointName(name, e), parses);
+        if (!parses)
+            return;
+        QCOMPARE(e.host, HostToken(hostName));
+        QCOMPARE(e.visit, visit);
+        QCOMPARE(e.suffix, suffix);
+        RestorePointInfo info = At();
+        info.kind = e.kind;
+        info.port = e.port;
+        info.hasFirmware = e.hasFirmware;
+        info.firmware = e.firmware;
+        info.visit = visit;
         info.host = HostToken(hostName);
         QCOMPARE(RestorePointName(info, suffix), name);
-        RestorePointEntry entry;
-        QVERIFY(ParseRestorePointName(name, entry));
-        QCOMPARE(entry.host, info.host);
-        QCOMPARE(entry.suffix, suffix);
-        QCOMPARE(entry.firmware, 12);
-        QVERIFY(!ParseRestorePointName(QStringLiteral("20261209-185430-read-COM7-hA-B.xml"), entry));
-        QVERIFY(!ParseRestorePointName(QStringLiteral(".BENCH_PC-4711-1-0badf00d.part"), entry));
     }
 
     // A reader listing the folder while points are written never lists one
@@ -296,25 +318,21 @@ private slots:
     {
         ResetCoreGlobals();
         QTemporaryDir dir;
-        RestorePointInfo info;
-        info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
+        RestorePointInfo info = At();
         info.host = LocalHostToken();
         std::atomic<bool> done{false};
         int listed = 0;
         QStringList faults;
         QThread* reader = QThread::create([&] {
-            while (!done) {
+            while (!done)
                 for (const RestorePointEntry& e : ListRestorePoints(dir.path())) {
-                    MapTable lpg = {};
-                    MapTable petrol = {};
                     try {
-                        LoadRestorePoint(e.file, lpg, petrol);
+                        FirstLpgPoint(e.file);
                         ++listed;
                     } catch (const std::exception& x) {
                         faults << QString::fromUtf8(x.what());
                     }
                 }
-            }
         });
         reader->start();
         for (int k = 0; k < 150; ++k)
@@ -333,15 +351,11 @@ private slots:
     {
         const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
         QVERIFY(!config.isEmpty() && !config.startsWith(QDir::homePath() + QStringLiteral("/.config")));
-        KeepChosenHistoryFolder(QString());
-        QCOMPARE(HistoryFolder(), DefaultHistoryFolder());
         KeepChosenHistoryFolder(QStringLiteral("/srv/shop/history/"));
         QCOMPARE(ChosenHistoryFolder(), QStringLiteral("/srv/shop/history"));
         QCOMPARE(HistoryFolder(), QStringLiteral("/srv/shop/history"));
         QVERIFY(QSettings(config + QStringLiteral("/tarvo-gui/tarvo-gui.conf"), QSettings::IniFormat)
-                    .value(QStringLiteral("HistoryFolder"))
-                    .toString()
-                    .endsWith(QStringLiteral("/shop/history")));
+                    .value(QStringLiteral("HistoryFolder")).toString().endsWith(QStringLiteral("/shop/history")));
         UseHistoryFolderForRun(QStringLiteral("/mnt/other"));
         QCOMPARE(HistoryFolder(), QStringLiteral("/mnt/other"));
         UseHistoryFolderForRun(QString());
@@ -363,31 +377,28 @@ private slots:
     void failedFolderFallsBackToTheDefault()
     {
         QFETCH(QString, breakage);
-        if (breakage == QLatin1String("read-only") && ::geteuid() == 0)
+        const bool underFile = breakage == QLatin1String("under a file");
+        const bool readOnly = breakage == QLatin1String("read-only");
+        if (readOnly && ::geteuid() == 0)
             QSKIP("root writes into a read-only folder; the folder under a regular file stands for it");
         ResetCoreGlobals();
         ForgetHistoryFallback();
         QTemporaryDir shop;
         QDir(DefaultHistoryFolder()).removeRecursively();
-        const QString folder = breakage == QLatin1String("under a file") ? shop.filePath("file/history")
-                                                                         : shop.filePath("history");
+        const QString folder = shop.filePath(underFile ? "file/history" : "history");
         QVERIFY(WriteBytes(shop.filePath("file"), "x"));
-        if (breakage != QLatin1String("under a file"))
-            QVERIFY(QDir().mkpath(folder));
-        UseHistoryFolderForRun(folder);
         // The folder's news, then the point's own failure (none here).
         const auto leave = [] {
             const QString own = LeaveRestorePoint(TransferKind::Read, 7, LPGTable, PetrolTable, "30", 12, QStringLiteral("Golf"));
             return TakeHistoryFolderNews() + own;
         };
-        if (breakage != QLatin1String("under a file")) {
+        QVERIFY(underFile || QDir().mkpath(folder));
+        UseHistoryFolderForRun(folder);
+        if (!underFile) {
             QCOMPARE(leave(), QString());
             QCOMPARE(Names(folder).size(), 2);
+            QVERIFY(readOnly ? QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner) : QDir(folder).removeRecursively());
         }
-        if (breakage == QLatin1String("vanishes"))
-            QVERIFY(QDir(folder).removeRecursively());
-        if (breakage == QLatin1String("read-only"))
-            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
 
         const QString first = leave();
         QVERIFY2(first.startsWith(QStringLiteral("Папка истории «%1» недоступна: ").arg(folder)), qPrintable(first));
@@ -397,14 +408,13 @@ private slots:
         QCOMPARE(local.size(), 4);
         QCOMPARE(ReadRestorePointNote(DefaultHistoryFolder() + QLatin1Char('/') + local.last()), QStringLiteral("Golf"));
 
-        if (breakage == QLatin1String("under a file"))
+        if (underFile)
             QVERIFY(QFile::remove(shop.filePath("file")));
-        if (breakage == QLatin1String("read-only"))
+        if (readOnly)
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY(QDir().mkpath(folder));
         const QString back = leave();
-        QVERIFY2(back.startsWith(QStringLiteral("Папка истории снова доступна: точка восстановления сохранена в «%1/")
-                                     .arg(folder)),
+        QVERIFY2(back.startsWith(QStringLiteral("Папка истории снова доступна: точка восстановления сохранена в «%1/").arg(folder)),
                  qPrintable(back));
         QVERIFY(back.contains(DefaultHistoryFolder()));
         QCOMPARE(leave(), QString());
@@ -414,13 +424,13 @@ private slots:
 
     // Looking again gives only what came since: a restore point with its
     // note, and the note that came beside one seen without; a note without
-    // its restore point stays unseen until the point comes.
+    // its restore point stays unseen until the point comes. No note is
+    // written for a point that is gone.
     void lookingAgainGivesOnlyTheNew()
     {
         ResetCoreGlobals();
         QTemporaryDir dir;
-        RestorePointInfo info;
-        info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
+        RestorePointInfo info = At();
         const QString bare = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr);
         info.port = 2;
         const QString noted = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr, "Golf");
@@ -437,6 +447,7 @@ private slots:
         QVERIFY(SaveRestorePointNote(bare, QStringLiteral("Passat"), nullptr));
         info.port = 9;
         const QString orphan = dir.filePath(RestorePointName(info));
+        QVERIFY(!SaveRestorePointNote(orphan, QStringLiteral("Kalina"), nullptr) && !QFileInfo::exists(RestorePointNoteFile(orphan)));
         QVERIFY(WriteBytes(RestorePointNoteFile(orphan), "Kalina\n"));
         QVERIFY(SaveRestorePointNote(noted, QStringLiteral("Golf 2"), nullptr));
         QVERIFY(LookAgain(dir.path(), seen, found, notes));
@@ -447,10 +458,15 @@ private slots:
         QCOMPARE(notes, QStringList{bare});
         QVERIFY(LookAgain(dir.path(), seen, found, notes));
         QVERIFY(found.isEmpty() && notes.isEmpty());
+        // A point saved here never takes the name of a note without its
+        // point; another workstation's point that comes under it gets it.
+        const QString own = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, "30", nullptr);
+        QVERIFY(own.endsWith(QLatin1String("-2.xml")) && ReadRestorePointNote(own).isEmpty());
         QVERIFY(WriteBytes(orphan, Bytes(bare)));
         QVERIFY(LookAgain(dir.path(), seen, found, notes));
-        QCOMPARE(found.size(), 1);
-        QVERIFY(found[0].hasNote);
+        QCOMPARE(found.size(), 2);
+        for (const RestorePointEntry& e : found)
+            QCOMPARE(e.hasNote, e.file == orphan);
         QVERIFY(!LookAgain(dir.filePath("missing"), seen, found, notes));
         QVERIFY(found.isEmpty());
     }
@@ -500,40 +516,6 @@ private slots:
         (map == 0 ? lpg : petrol).Uoz[41] += change;
         QCOMPARE(MapsKept(lpg, petrol), kept);
     }
-    // The visit's token sits between the firmware and the suffix and comes
-    // back from the name; names without it list as before.
-    void visitInTheName_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("parses");
-        QTest::addColumn<QString>("visit");
-        QTest::addColumn<int>("suffix");
-        QTest::newRow("older name") << "20261209-185430-read-COM7-fw12-2.xml" << true << "" << 2;
-        QTest::newRow("visit") << "20261209-185430-read-COM7-fw12-v20261209185401a3f2.xml" << true << "20261209185401a3f2" << 1;
-        QTest::newRow("visit, suffix") << "20261209-185430-write-COM7-v20261209185401a3f2-3.xml" << true << "20261209185401a3f2" << 3;
-        QTest::newRow("capitals are no visit") << "20261209-185430-write-COM7-vABC.xml" << false << "" << 1;
-    }
-    void visitInTheName()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, parses);
-        QFETCH(QString, visit);
-        QFETCH(int, suffix);
-        RestorePointEntry e;
-        QCOMPARE(ParseRestorePointName(name, e), parses);
-        if (!parses)
-            return;
-        QCOMPARE(e.visit, visit);
-        QCOMPARE(e.suffix, suffix);
-        RestorePointInfo info;
-        info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
-        info.kind = e.kind;
-        info.port = e.port;
-        info.hasFirmware = e.hasFirmware;
-        info.firmware = e.firmware;
-        info.visit = e.visit;
-        QCOMPARE(RestorePointName(info, e.suffix), name);
-    }
 
     // The car typed at any moment of a visit is the note of all its restore
     // points, those left before too; a correction before any point carried
@@ -557,14 +539,13 @@ private slots:
         QFETCH(int, visits);
         ResetCoreGlobals();
         QTemporaryDir data;
-        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        const ScopedEnvironment dataHome("XDG_DATA_HOME", data.path().toLocal8Bit());
         StartVisit(QDateTime(QDate(2026, 12, 9), QTime(18, 54, 0)));
         QStringList left;
         for (const QString& step : steps.split(QLatin1Char(' '))) {
             if (step == QLatin1String("r") || step == QLatin1String("w")) {
-                const QString told = LeaveVisitRestorePoint(step == QLatin1String("r") ? TransferKind::Read : TransferKind::Write,
-                                                            7, LPGTable, PetrolTable, QStringLiteral("30"));
-                QCOMPARE(told, QString());
+                const TransferKind kind = step == QLatin1String("r") ? TransferKind::Read : TransferKind::Write;
+                QCOMPARE(LeaveVisitRestorePoint(kind, 7, LPGTable, PetrolTable, QStringLiteral("30")), QString());
                 left << CurrentVisit.points.last();
             } else if (step == QLatin1String("x")) {
                 QVERIFY(QFile::remove(left.takeLast()));
@@ -583,11 +564,10 @@ private slots:
         QCOMPARE(read, notes);
         QCOMPARE(int(ids.size()), visits);
         // No note stands without its point.
-        const QStringList names = QDir(HistoryFolder()).entryList(QDir::Files);
+        const QStringList names = Names(HistoryFolder());
         for (const QString& name : names)
             if (name.endsWith(QLatin1String(".note")))
                 QVERIFY2(names.contains(name.chopped(5) + QStringLiteral(".xml")), qPrintable(name));
-        qunsetenv("XDG_DATA_HOME");
     }
 
     // The first complete read is the visit's before, whatever follows; with
@@ -597,12 +577,11 @@ private slots:
     {
         ResetCoreGlobals();
         StartVisit(QDateTime::currentDateTime());
-        CarState first;
-        first.lpg.Uoz[3] = 4.5;
-        VisitSawCar(first, 7);
-        CarState second;
-        second.lpg.Uoz[3] = 9;
-        VisitSawCar(second, 7);
+        CarState seen;
+        seen.lpg.Uoz[3] = 4.5;
+        VisitSawCar(seen, 7);
+        seen.lpg.Uoz[3] = 9;
+        VisitSawCar(seen, 7);
         QCOMPARE(CurrentVisit.before.lpg.Uoz[3], 4.5);
         QCOMPARE(CurrentVisit.after.lpg.Uoz[3], 9.0);
         QVERIFY(CurrentVisit.beforeRead);
@@ -624,99 +603,63 @@ private slots:
 
     // Live writing over a run of edits leaves one restore point per state
     // that settled: a minute of quiet, or something else coming; never one
-    // for a state that did not stay, never none for one that did.
+    // for a state that did not stay, never none for one that did. A history
+    // that cannot be written is told once per visit, however many points it
+    // refuses.
     void liveWritingLeavesSettledStates_data()
     {
-        QTest::addColumn<QString>("events");  // at seconds: "w@t" a live write, "q@t" the quiet check, "s@t" settle now
+        QTest::addColumn<QString>("events");  // at seconds: "w@t" a live write, "q@t" the quiet check, "s@t" settle now, "v@t" a new visit
+        QTest::addColumn<bool>("blocked");     // the history folder cannot be made
+        QTest::addColumn<QString>("told");     // of each check and settle: '.' nothing, 'F' the failure
         QTest::addColumn<QList<double>>("left");  // LPG point 0 of each point left, oldest first
-        QTest::newRow("a run, then a minute of quiet") << "w@0 w@10 q@30 w@40 q@99 q@100 q@200" << QList<double>{3};
-        QTest::newRow("two runs") << "w@0 q@61 w@100 w@130 q@189 q@190" << QList<double>{1, 3};
-        QTest::newRow("edits keep coming, then unticked") << "w@0 w@50 q@60 w@100 q@110 w@150 s@155" << QList<double>{4};
-        QTest::newRow("nothing waits") << "q@0 s@10 q@100" << QList<double>{};
+        QTest::newRow("a run, then a minute of quiet") << "w@0 w@10 q@30 w@40 q@99 q@100 q@200" << false << "...." << QList<double>{3};
+        QTest::newRow("two runs") << "w@0 q@61 w@100 w@130 q@189 q@190" << false << "..." << QList<double>{1, 3};
+        QTest::newRow("edits keep coming, then unticked") << "w@0 w@50 q@60 w@100 q@110 w@150 s@155" << false << "..." << QList<double>{4};
+        QTest::newRow("nothing waits") << "q@0 s@10 q@100" << false << "..." << QList<double>{};
+        QTest::newRow("unwritable, two visits") << "w@0 s@1 w@2 s@3 w@4 s@5 v@6 w@7 s@8 w@9 s@10 w@11 s@12" << true << "F..F.."
+                                                << QList<double>{};
     }
     void liveWritingLeavesSettledStates()
     {
         QFETCH(QString, events);
+        QFETCH(bool, blocked);
+        QFETCH(QString, told);
         QFETCH(QList<double>, left);
         ResetCoreGlobals();
         QTemporaryDir data;
-        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        const ScopedEnvironment dataHome("XDG_DATA_HOME", data.path().toLocal8Bit());
+        QVERIFY(!blocked || WriteBytes(data.filePath(QStringLiteral("tarvo-gui")), ""));
+        const QString failure = RestorePointFailure(HistoryFolder(), QString());
         qint64 now = 0;
         const auto realClock = VisitClock;
         VisitClock = [&now] { return now; };
         StartVisit(QDateTime::currentDateTime());
         int writes = 0;
+        QString marks;
         for (const QString& event : events.split(QLatin1Char(' '))) {
             now = event.mid(2).toLongLong() * 1000;
             if (event.startsWith(QLatin1Char('w'))) {
                 CarState state;
                 state.lpg.Uoz[0] = ++writes;
                 NoteLiveWrite(state, 7);
-            } else if (event.startsWith(QLatin1Char('q'))) {
-                QCOMPARE(SettleLiveWritingIfQuiet(), QString());
+            } else if (event.startsWith(QLatin1Char('v'))) {
+                StartVisit(QDateTime::currentDateTime());
             } else {
-                QCOMPARE(SettleLiveWriting(), QString());
+                const QString said = event.startsWith(QLatin1Char('q')) ? SettleLiveWritingIfQuiet() : SettleLiveWriting();
+                marks += said.isEmpty() ? QLatin1Char('.') : said.startsWith(failure) ? QLatin1Char('F') : QLatin1Char('?');
             }
         }
         VisitClock = realClock;
+        QCOMPARE(marks, told);
         QList<double> found;
         const QList<RestorePointEntry> list = ListRestorePoints(HistoryFolder());
         for (auto it = list.rbegin(); it != list.rend(); ++it) {
             QCOMPARE(it->kind, TransferKind::Write);
-            MapTable lpg = {};
-            MapTable petrol = {};
-            LoadRestorePoint(it->file, lpg, petrol);
-            found << lpg.Uoz[0];
+            found << FirstLpgPoint(it->file);
         }
         QCOMPARE(found, left);
-        qunsetenv("XDG_DATA_HOME");
-    }
-
-    // A history that cannot be written is told once per visit, however many
-    // points it refuses.
-    void unwritableHistoryToldOncePerVisit()
-    {
-        ResetCoreGlobals();
-        QTemporaryDir data;
-        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-        QFile block(data.filePath(QStringLiteral("tarvo-gui")));
-        QVERIFY(block.open(QIODevice::WriteOnly));
-        QStringList told;
-        for (int visit = 0; visit < 2; ++visit) {
-            StartVisit(QDateTime::currentDateTime());
-            for (int k = 0; k < 3; ++k) {
-                CarState state;
-                NoteLiveWrite(state, 7);
-                told << SettleLiveWriting();
-            }
-        }
-        const QString failure = RestorePointFailure(HistoryFolder(), QString());
-        QVERIFY2(told[0].startsWith(failure) && told[3].startsWith(failure), qPrintable(told.join('|')));
-        QCOMPARE(told.count(QString()), 4);
-        qunsetenv("XDG_DATA_HOME");
-    }
-
-    // A note left without its restore point is never the note of a point
-    // that gets its name later, and no note is written for a point that is gone.
-    void orphanNoteNeverJoinsANewPoint()
-    {
-        ResetCoreGlobals();
-        QTemporaryDir dir;
-        RestorePointInfo info;
-        info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, 30));
-        const QString gone = dir.filePath(RestorePointName(info));
-        QString error;
-        QVERIFY(!SaveRestorePointNote(gone, QStringLiteral("Golf"), &error));
-        QVERIFY(!QFileInfo::exists(RestorePointNoteFile(gone)));
-        QFile orphan(RestorePointNoteFile(gone));
-        QVERIFY(orphan.open(QIODevice::WriteOnly) && orphan.write("Passat\n") == 7);
-        orphan.close();
-        const QString point = SaveRestorePoint(dir.path(), info, LPGTable, PetrolTable, QString(), &error);
-        QVERIFY(point.endsWith(QLatin1String("-2.xml")));
-        QCOMPARE(ReadRestorePointNote(point), QString());
     }
 };
-
 
 QTEST_GUILESS_MAIN(TestHistory)
 #include "tst_history.moc"

@@ -240,14 +240,9 @@ private slots:
         const auto points = [] { return ListRestorePoints(HistoryFolder()).size(); };
         edit();
         edit();
-        now += 30 * 1000;
-        SettleIfQuiet(w);
-        QCOMPARE(points(), 1);
-        now += 31 * 1000;
+        now += 61 * 1000;
         SettleIfQuiet(w);
         QCOMPARE(points(), 2);
-        SettleIfQuiet(w);
-        edit();
         edit();
         w->N51->setChecked(false);
         QCOMPARE(points(), 3);
@@ -261,7 +256,7 @@ private slots:
 
         const QList<RestorePointEntry> list = ListRestorePoints(HistoryFolder());
         QCOMPARE(list.size(), 4);
-        const double lpg3[] = {6.5, 5.5, 3.5, 1.0};  // newest first
+        const double lpg3[] = {5.5, 4.5, 3.5, 1.0};  // newest first
         for (int i = 0; i < list.size(); ++i) {
             QCOMPARE(list[i].kind, i == 3 ? TransferKind::Read : TransferKind::Write);
             QCOMPARE(list[i].visit, list[0].visit);
@@ -278,21 +273,15 @@ private slots:
     // points under one row, with before and after and the points changed.
     void listColumnsAndVisitRows()
     {
-        const struct {
-            int second;
-            TransferKind kind;
-            const char* visit;
-            double lpg0;
-        } made[] = {{30, TransferKind::Read, "v1", 1.0}, {31, TransferKind::Write, "v1", 2.5},
-                    {32, TransferKind::Compare, "", 2.5}};
+        const struct { int second; TransferKind kind; const char* visit; double lpg01; } made[] = {
+            {30, TransferKind::Read, "v1", 1.0}, {31, TransferKind::Write, "v1", 2.5}, {32, TransferKind::Compare, "", 2.5}};
         for (const auto& p : made) {
             RestorePointInfo info;
             info.when = QDateTime(QDate(2026, 12, 9), QTime(18, 54, p.second));
             info.kind = p.kind;
             info.port = 5;
             info.visit = QString::fromLatin1(p.visit);
-            LPGTable.Uoz[0] = p.lpg0;
-            LPGTable.Uoz[1] = p.lpg0;
+            LPGTable.Uoz[0] = LPGTable.Uoz[1] = p.lpg01;
             QVERIFY(!SaveRestorePoint(HistoryFolder(), info, LPGTable, PetrolTable, QString(), nullptr).isEmpty());
         }
         THistoryDialog d(w, HistoryFolder());
