@@ -58,13 +58,17 @@ class TestRandomInput : public QObject, public ConnectedWindow {
         return codes;
     }
 
-    // The chart of the page shown; a chart's page is shown first when none is.
-    TChart* ShownChart()
+    // The page shown, page a or b shown first when neither is.
+    QWidget* OneOf(QWidget* a, QWidget* b)
     {
         QWidget* page = w->PageControl1->currentWidget();
-        if (page != w->TabSheetLPGmap && page != w->TabSheetPetrolmap && !inTransfer)
-            w->PageControl1->setCurrentWidget(page = Chance(50) ? w->TabSheetLPGmap : w->TabSheetPetrolmap);
-        const bool lpg = page == w->TabSheetLPGmap;
+        if (page != a && page != b && !inTransfer)
+            w->PageControl1->setCurrentWidget(page = Chance(50) ? a : b);
+        return page;
+    }
+    TChart* ShownChart()
+    {
+        const bool lpg = OneOf(w->TabSheetLPGmap, w->TabSheetPetrolmap) == w->TabSheetLPGmap;
         MouseInLPGChart = lpg ? 1 : 0;
         MouseInPetrolChart = lpg ? 0 : 1;
         return lpg ? w->ChartLPG : w->ChartPetrol;
@@ -127,10 +131,8 @@ class TestRandomInput : public QObject, public ConnectedWindow {
             Drag();
             break;
         case 5: {
-            QWidget* page = w->PageControl1->currentWidget();
-            if (page != w->TabSheetUOZGrid && page != w->TabSheetPetrolGrid && !inTransfer)
-                w->PageControl1->setCurrentWidget(page = Chance(50) ? w->TabSheetUOZGrid : w->TabSheetPetrolGrid);
-            TStringGrid* grid = page == w->TabSheetUOZGrid ? w->StringGridLPG : w->StringGridPetrol;
+            const bool lpg = OneOf(w->TabSheetUOZGrid, w->TabSheetPetrolGrid) == w->TabSheetUOZGrid;
+            TStringGrid* grid = lpg ? w->StringGridLPG : w->StringGridPetrol;
             const QRect r = grid->visualRect(grid->model()->index(Pick(10) + 1, Pick(8) + 1));
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
             QTest::keyClicks(grid, QString::number((Pick(641) - 320) / 10.0));
