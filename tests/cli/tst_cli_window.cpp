@@ -38,9 +38,9 @@ private slots:
 
     // The folder chosen in the dialog is kept and used by the tool, which is
     // given no --history; the open dialog takes its restore point into its
-    // place in the list, by time, with its car and count, and keeps the row
-    // chosen before; a note that comes later beside a listed point shows too.
-    // Nothing is reopened.
+    // place in the list, by time, with the workstation, the port, the car and
+    // the count, and keeps the row chosen before; a note that comes later
+    // beside a listed point shows too. Nothing is reopened.
     void openHistoryShowsWhatAnotherProgramAdds()
     {
         QTemporaryDir shop;
@@ -74,6 +74,8 @@ private slots:
         QCOMPARE(run.status, 0);
         QTRY_COMPARE_WITH_TIMEOUT(m->rowCount(), 3, 4 * HistoryLookMilliseconds);
         QCOMPARE(m->index(0, 0).data().toString(), QStringLiteral("01.01.2099 09:00:00"));
+        QCOMPARE(m->index(1, THistoryModel::HostColumn).data().toString(), LocalHostToken());
+        QCOMPARE(m->index(1, THistoryModel::PortColumn).data().toString(), QStringLiteral("COM7"));
         QTRY_COMPARE(m->index(1, THistoryModel::NoteColumn).data().toString(), QStringLiteral("Octavia"));
         QTRY_COMPARE(m->index(1, THistoryModel::DifferColumn).data().toString(), QStringLiteral("160"));
         QVERIFY(d.Chosen() && d.Chosen()->file == earlier);
@@ -100,7 +102,6 @@ private slots:
         QCOMPARE(d.FolderLabel->text(), QStringLiteral("Папку истории «%1/file/history» не удаётся прочитать; показана "
                                                        "папка по умолчанию: %2")
                                             .arg(shop.path(), DefaultHistoryFolder()));
-        QCOMPARE(d.Folder(), DefaultHistoryFolder());
         QCOMPARE(d.List->model()->rowCount(), 1);
     }
 
