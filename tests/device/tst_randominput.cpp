@@ -23,58 +23,52 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QUndoStack>
+#include <functional>
 #include <random>
 
 class TestRandomInput : public QObject, public ConnectedWindow {
     Q_OBJECT
 
     std::mt19937 random;
-    unsigned seed = 0;
-    // The codes of both maps at every undo step the screen has shown.
-    QSet<QByteArray> shown;
-    int transfers = 0;
-    int dropped = 0;
-    // Input is being given while a transfer runs: the test itself changes no
-    // page then, and leaves the stop out.
+    QString seed;  // "seed N", said with every failure
+    // Both maps' codes at every undo step the screen has shown.
+    QSet<QList<int>> shown;
+    int transferCount = 0;
+    int meddled = 0;
+    // Input given while a transfer runs: the test itself changes no page
+    // then, and leaves the stop out.
     bool inTransfer = false;
 
     int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); }
     bool Chance(int percent) { return Pick(100) < percent; }
 
-    QString Seed() const { return QStringLiteral("seed %1").arg(seed); }
-
-    static QByteArray TableCodes()
+    // Both maps as the codes the wire carries: the tables', or the variator's.
+    QList<int> Codes(bool variator) const
     {
-        QByteArray codes;
-        for (const MapTable* table : {&LPGTable, &PetrolTable})
-            for (double uoz : table->Uoz) {
-                short code = 0;
-                AdvanceToThousandths(uoz, &code);
-                codes.append(reinterpret_cast<const char*>(&code), sizeof code);
-            }
-        return codes;
-    }
-    QByteArray SimCodes() const
-    {
-        QByteArray codes;
-        for (int first : {LPGFirstParameter, PetrolFirstParameter})
-            for (int i = 0; i < MapPoints; ++i) {
-                const short code = static_cast<short>(sim->Value(first + i));
-                codes.append(reinterpret_cast<const char*>(&code), sizeof code);
-            }
+        QList<int> codes;
+        for (int i = 0; i < 2 * MapPoints; ++i) {
+            const bool lpg = i < MapPoints;
+            short code = 0;
+            if (variator)
+                code = sim->Value((lpg ? LPGFirstParameter : PetrolFirstParameter) + i % MapPoints);
+            else
+                AdvanceToThousandths((lpg ? LPGTable : PetrolTable).Uoz[i % MapPoints], &code);
+            codes << code;
+        }
         return codes;
     }
 
-    // The chart of the page shown, the LPG chart's page shown first when
-    // none is.
-    TChart* ShownChart()
+    // The page shown, page a or b shown first when neither is.
+    QWidget* OneOf(QWidget* a, QWidget* b)
     {
         QWidget* page = w->PageControl1->currentWidget();
-        if (page != w->TabSheetLPGmap && page != w->TabSheetPetrolmap && !inTransfer) {
-            w->PageControl1->setCurrentWidget(Chance(50) ? w->TabSheetLPGmap : w->TabSheetPetrolmap);
-            page = w->PageControl1->currentWidget();
-        }
-        const bool lpg = page == w->TabSheetLPGmap;
+        if (page != a && page != b && !inTransfer)
+            w->PageControl1->setCurrentWidget(page = Chance(50) ? a : b);
+        return page;
+    }
+    TChart* ShownChart()
+    {
+        const bool lpg = OneOf(w->TabSheetLPGmap, w->TabSheetPetrolmap) == w->TabSheetLPGmap;
         MouseInLPGChart = lpg ? 1 : 0;
         MouseInPetrolChart = lpg ? 0 : 1;
         return lpg ? w->ChartLPG : w->ChartPetrol;
@@ -83,12 +77,9 @@ class TestRandomInput : public QObject, public ConnectedWindow {
     {
         return c->mapFromScene(c->chart()->mapToScene(c->chart()->mapToPosition(QPointF(100.0 * i, v), c->MapSeries())));
     }
-    static void MoveWithoutButton(QWidget* view, const QPoint& at)
-    {
-        QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(view, &move);
-    }
 
+    // A marker pressed and moved, then released, or first let go by Escape,
+    // Ctrl+Z or a move with no button held.
     void Drag()
     {
         TChart* c = ShownChart();
@@ -99,47 +90,17 @@ class TestRandomInput : public QObject, public ConnectedWindow {
         const double from = c->MapSeries()->at(i).y();
         QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, c->PointPosition(i).toPoint());
         double to = from;
-        for (int k = Pick(4) + 1; k > 0; --k) {
-            to = from + (Pick(81) - 40) / 10.0;
-            QTest::mouseMove(view, ValueAt(c, i, to));
+        for (int k = Pick(4) + 1; k > 0; --k)
+            QTest::mouseMove(view, ValueAt(c, i, to = from + (Pick(81) - 40) / 10.0));
+        const int end = inTransfer ? 0 : Pick(4);
+        if (end == 1 || end == 2)
+            QTest::keyClick(c, end == 1 ? Qt::Key_Escape : Qt::Key_Z, end == 1 ? Qt::NoModifier : Qt::ControlModifier);
+        if (end == 3) {
+            const QPoint at = ValueAt(c, i, to + 1.0);
+            QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(view, &move);
         }
-        // A transfer asked for while the marker is held does not start.
-        if (c->MarkerHeld()) {
-            const int requests = sim->RequestCount();
-            if (Chance(20))
-                QTest::keyClick(c, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
-            if (Chance(20))
-                QTest::mouseClick(w->WriteData, Qt::LeftButton);
-            QCOMPARE(sim->RequestCount(), requests);
-        }
-        switch (inTransfer ? 0 : Pick(4)) {
-        case 0:
-            QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, ValueAt(c, i, to));
-            return;
-        case 1:
-            QTest::keyClick(c, Qt::Key_Escape);
-            break;
-        case 2:
-            QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
-            break;
-        default:
-            MoveWithoutButton(view, ValueAt(c, i, to + 1.0));
-            break;
-        }
-        QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, ValueAt(c, i, to + 2.0));
-    }
-
-    void Cell()
-    {
-        if (w->PageControl1->currentWidget() != w->TabSheetUOZGrid
-            && w->PageControl1->currentWidget() != w->TabSheetPetrolGrid && !inTransfer)
-            w->PageControl1->setCurrentWidget(Chance(50) ? w->TabSheetUOZGrid : w->TabSheetPetrolGrid);
-        TStringGrid* grid = w->PageControl1->currentWidget() == w->TabSheetUOZGrid ? w->StringGridLPG
-                                                                                  : w->StringGridPetrol;
-        const QRect r = grid->visualRect(grid->model()->index(Pick(10) + 1, Pick(8) + 1));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
-        QTest::keyClicks(grid, QString::number((Pick(641) - 320) / 10.0));
-        QTest::keyClick(grid, Qt::Key_Return);
+        QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, ValueAt(c, i, end ? to + 2.0 : to));
     }
 
     // One input a user might give the window.
@@ -155,9 +116,9 @@ class TestRandomInput : public QObject, public ConnectedWindow {
             break;
         }
         case 2: {
-            TChart* c = ShownChart();
-            QCheckBox* box = c == w->ChartLPG ? (Chance(50) ? w->LPGFulMapMoveCheckBox : w->LPGSpeedCheckBox)
-                                              : (Chance(50) ? w->PetrolFulMapMoveCheckBox : w->PetrolSpeedCheckBox);
+            const bool lpg = ShownChart() == w->ChartLPG, whole = Chance(50);
+            QCheckBox* box = lpg ? (whole ? w->LPGFulMapMoveCheckBox : w->LPGSpeedCheckBox)
+                                 : (whole ? w->PetrolFulMapMoveCheckBox : w->PetrolSpeedCheckBox);
             QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
             break;
         }
@@ -169,13 +130,19 @@ class TestRandomInput : public QObject, public ConnectedWindow {
         case 4:
             Drag();
             break;
-        case 5:
-            Cell();
+        case 5: {
+            const bool lpg = OneOf(w->TabSheetUOZGrid, w->TabSheetPetrolGrid) == w->TabSheetUOZGrid;
+            TStringGrid* grid = lpg ? w->StringGridLPG : w->StringGridPetrol;
+            const QRect r = grid->visualRect(grid->model()->index(Pick(10) + 1, Pick(8) + 1));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+            QTest::keyClicks(grid, QString::number((Pick(641) - 320) / 10.0));
+            QTest::keyClick(grid, Qt::Key_Return);
             break;
-        case 6: {
-            const Qt::KeyboardModifiers undo[] = {Qt::ControlModifier, Qt::ControlModifier | Qt::ShiftModifier};
+        }
+        case 6: {  // Ctrl+Z, Ctrl+Shift+Z, Ctrl+Y
             const int which = Pick(3);
-            QTest::keyClick(ShownChart(), which == 2 ? Qt::Key_Y : Qt::Key_Z, undo[which == 1 ? 1 : 0]);
+            QTest::keyClick(ShownChart(), which == 2 ? Qt::Key_Y : Qt::Key_Z,
+                            which == 1 ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
             break;
         }
         case 7: {
@@ -186,19 +153,15 @@ class TestRandomInput : public QObject, public ConnectedWindow {
         default:
             if (Chance(30))
                 QTest::mouseClick(w->Button1, Qt::LeftButton);
-            break;
         }
     }
 
-    // After a transfer: the variator holds what the screen showed at one of
-    // the undo steps.
     void CheckVariator(const char* what)
     {
-        ++transfers;
-        QVERIFY2(!TransferRunning(), qPrintable(Seed()));
-        QVERIFY2(shown.contains(SimCodes()), qPrintable(QStringLiteral("%1: after %2 the variator holds maps never "
-                                                                        "shown at an undo step")
-                                                             .arg(Seed(), QLatin1String(what))));
+        ++transferCount;
+        QVERIFY2(!TransferRunning(), qPrintable(seed));
+        QVERIFY2(shown.contains(Codes(true)), qPrintable(QStringLiteral("%1: after %2 the variator holds maps never "
+                                                                         "shown at an undo step").arg(seed, what)));
     }
 
 private slots:
@@ -215,21 +178,18 @@ private slots:
     void randomInputDuringPacedTransfers()
     {
         bool given = false;
-        seed = qEnvironmentVariableIntValue("TARVO_RANDOM_SEED", &given);
-        if (!given)
-            seed = std::random_device()();
-        random.seed(seed);
-        bool sized = false;
-        int actions = qEnvironmentVariableIntValue("TARVO_RANDOM_ACTIONS", &sized);
-        if (!sized || actions <= 0)
-            actions = 70;
-        qInfo("%s, %d actions", qPrintable(Seed()), actions);
+        unsigned n = qEnvironmentVariable("TARVO_RANDOM_SEED").toUInt(&given);
+        random.seed(n = given ? n : std::random_device()());
+        seed = QStringLiteral("seed %1").arg(n);
+        int actions = qEnvironmentVariableIntValue("TARVO_RANDOM_ACTIONS");
+        actions = actions > 0 ? actions : 70;
+        qInfo("%s, %d actions", qPrintable(seed), actions);
 
         StoreMaps(*sim, [](int i) { return 4000 + 50 * i; }, [](int i) { return 8000 - 30 * i; });
         sim->SetValue(166, 30);
         w->ReadData->click();
-        shown.insert(TableCodes());
-        connect(w->UndoStack, &QUndoStack::indexChanged, this, [this] { shown.insert(TableCodes()); });
+        shown.insert(Codes(false));
+        connect(w->UndoStack, &QUndoStack::indexChanged, this, [this] { shown.insert(Codes(false)); });
         QTimer* liveTimer = w->findChild<QTimer*>(QStringLiteral("ChangeWritingTimer"));
         QVERIFY(liveTimer);
 
@@ -239,64 +199,49 @@ private slots:
             if (i != inputAt || !TransferRunning())
                 return;
             inputAt = -1;
-            const QByteArray before = TableCodes();
+            ++meddled;
+            const QList<int> before = Codes(false);
             const int steps = w->UndoStack->index();
             QWidget* page = w->PageControl1->currentWidget();
             inTransfer = true;
             for (int k = Pick(4) + 1; k > 0; --k)
                 Input();
             inTransfer = false;
-            ++dropped;
-            QVERIFY2(w->PageControl1->currentWidget() == page, qPrintable(Seed() + QStringLiteral(": the page changed")));
-            QVERIFY2(TableCodes() == before && w->UndoStack->index() == steps,
-                     qPrintable(Seed() + QStringLiteral(": input changed the maps during a transfer")));
+            QVERIFY2(w->PageControl1->currentWidget() == page, qPrintable(seed + QStringLiteral(": the page changed")));
+            QVERIFY2(Codes(false) == before && w->UndoStack->index() == steps,
+                     qPrintable(seed + QStringLiteral(": input changed the maps during a transfer")));
         });
 
-        for (int n = 0; n < actions; ++n) {
+        const auto settled = [&] { return !liveTimer->isActive() && !TransferRunning(); };
+        const std::pair<const char*, std::function<void()>> transfers[] = {
+            {"the write", [&] { w->WriteData->click(); }},
+            {"\"Записать изменения\"", [&] { QTest::keyClick(w->ChartLPG, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier); }},
+            {"the read", [&] { w->ReadData->click(); }},
+            {"the compare", [&] { w->N19->trigger(); }},
+            {"a live write", [&] { QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000); }},  // a pause: one due now ends
+        };
+        for (int a = 0; a < actions; ++a) {
             if (Chance(40))
                 inputAt = Pick(MapPoints);
-            switch (Pick(40)) {
-            case 0:
-                w->WriteData->click();
-                CheckVariator("the write");
-                break;
-            case 1:
-                QTest::keyClick(w->ChartLPG, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
-                CheckVariator("\"Записать изменения\"");
-                break;
-            case 2:
-                w->ReadData->click();
-                CheckVariator("the read");
-                break;
-            case 3:
-                w->N19->trigger();
-                CheckVariator("the compare");
-                break;
-            case 4:
+            const int what = Pick(40);  // 0-3 the commands, 4-7 a pause, 8 the tick
+            if (what < 8) {
+                transfers[std::min(what, 4)].second();
+                CheckVariator(transfers[std::min(what, 4)].first);
+            } else if (what == 8) {
                 w->N51->trigger();
-                break;
-            case 5:
-            case 6:
-            case 7:
-            case 8:
-                // A pause: a live write due now runs to its end.
-                QTRY_VERIFY_WITH_TIMEOUT(!liveTimer->isActive() && !TransferRunning(), 30000);
-                CheckVariator("a live write");
-                break;
-            default:
+            } else {
                 Input();
-                break;
             }
             if (QTest::currentTestFailed())
                 return;
-            QVERIFY2(w->Label2->text() == ConnectedCaption, qPrintable(Seed()));
+            QVERIFY2(w->Label2->text() == ConnectedCaption, qPrintable(seed));
         }
         // Whatever is still to be written goes out, and matches the screen.
-        QTRY_VERIFY_WITH_TIMEOUT(!liveTimer->isActive() && !TransferRunning(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
         w->N50->trigger();
         CheckVariator("the last \"Записать изменения\"");
-        QCOMPARE(SimCodes(), TableCodes());
-        qInfo("%d transfers, input during %d of them", transfers, dropped);
+        QCOMPARE(Codes(true), Codes(false));
+        qInfo("%d transfers, input during %d of them", transferCount, meddled);
     }
 };
 
