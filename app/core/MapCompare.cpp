@@ -70,6 +70,11 @@ QList<int> DifferingPoints(const MapTable& a, const MapTable& b)
     return points;
 }
 
+int DifferingPointCount(const MapTable& lpgA, const MapTable& petrolA, const MapTable& lpgB, const MapTable& petrolB)
+{
+    return int(DifferingPoints(lpgA, lpgB).size() + DifferingPoints(petrolA, petrolB).size());
+}
+
 QString ComparisonMessage(const QList<int>& lpgPoints, const QList<int>& petrolPoints)
 {
     if (lpgPoints.isEmpty() && petrolPoints.isEmpty())

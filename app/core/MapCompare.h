@@ -33,6 +33,9 @@ bool DiffersFromReference(const MapReference& reference, const MapTable& table, 
 
 // Indices of the points whose advances differ between two maps.
 QList<int> DifferingPoints(const MapTable& a, const MapTable& b);
+// How many points of both maps differ between (lpgA, petrolA) and (lpgB,
+// petrolB), by the same rule.
+int DifferingPointCount(const MapTable& lpgA, const MapTable& petrolA, const MapTable& lpgB, const MapTable& petrolB);
 
 // The one message of a comparison with the variator, from the differing points
 // of each map: "Карты совпадают с вариатором", or "Отличаются точек: N (газ:

@@ -262,7 +262,7 @@ void WriteChanges(TForm2* window, bool live)
     }
 
     VisitBeforeTransfer(window, TransferKind::Write, live);
-    WindowTransfer t(window, TransferKind::Write, live);
+    WindowTransfer t(window, TransferKind::Write);
     WritePoints(lpg, LPGFirstParameter, lpgPoints, LPGWriteCaption, LPGWriteMismatch, nullptr);
     WritePoints(petrol, PetrolFirstParameter, petrolPoints, PetrolWriteCaption, PetrolWriteMismatch, nullptr);
     if (timeoutChanged) {

@@ -172,7 +172,7 @@ bool TransferMayStart()
     return !Running && !(Form2 && MarkerDragHeld(Form2));
 }
 
-WindowTransfer::WindowTransfer(TForm2* w, TransferKind command, bool)
+WindowTransfer::WindowTransfer(TForm2* w, TransferKind command)
     : window(w)
 {
     // A marker still held is put back before the first frame: no drag goes

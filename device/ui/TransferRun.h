@@ -36,9 +36,7 @@ bool DeferCloseForTransfer();
 
 class WindowTransfer {
 public:
-    // live: started by the map store's change, not by a command; it runs as
-    // any other transfer, and its caller shows nothing on success.
-    WindowTransfer(TForm2* window, TransferKind command, bool live = false);
+    WindowTransfer(TForm2* window, TransferKind command);
     ~WindowTransfer();
     WindowTransfer(const WindowTransfer&) = delete;
     WindowTransfer& operator=(const WindowTransfer&) = delete;

@@ -54,41 +54,42 @@ QThread* StartHistoryReader(QObject* receiver, const QStringList& files, const Q
             send(false);
         }
         send(true);
-        for (int i = 0; i < files.size() && !self->isInterruptionRequested(); ++i) {
-            Finding f;
-            f.entry = i;
-            MapTable pointLPG = {};
-            MapTable pointPetrol = {};
+        // A count of differing points, or the fault of a file that did not
+        // load, for the list.
+        const auto count = [&](Finding f, auto differing) {
             try {
-                LoadRestorePoint(files.at(i), pointLPG, pointPetrol);
-                f.differing = int(DifferingPoints(pointLPG, lpg).size() + DifferingPoints(pointPetrol, petrol).size());
+                f.differing = differing();
             } catch (const std::exception& e) {
                 f.damaged = true;
                 f.fault = QString::fromUtf8(e.what());
             }
             batch.append(f);
             send(false);
+        };
+        for (int i = 0; i < files.size() && !self->isInterruptionRequested(); ++i) {
+            Finding f;
+            f.entry = i;
+            count(f, [&] {
+                MapTable pointLPG = {};
+                MapTable pointPetrol = {};
+                LoadRestorePoint(files.at(i), pointLPG, pointPetrol);
+                return DifferingPointCount(pointLPG, pointPetrol, lpg, petrol);
+            });
         }
         send(true);
         for (int v = 0; v < visits.size() && !self->isInterruptionRequested(); ++v) {
             Finding f;
             f.entry = visits.at(v).group;
             f.isVisit = true;
-            MapTable beforeLPG = {};
-            MapTable beforePetrol = {};
-            MapTable afterLPG = {};
-            MapTable afterPetrol = {};
-            try {
+            count(f, [&] {
+                MapTable beforeLPG = {};
+                MapTable beforePetrol = {};
+                MapTable afterLPG = {};
+                MapTable afterPetrol = {};
                 LoadRestorePoint(visits.at(v).before, beforeLPG, beforePetrol);
                 LoadRestorePoint(visits.at(v).after, afterLPG, afterPetrol);
-                f.differing = int(DifferingPoints(beforeLPG, afterLPG).size()
-                                  + DifferingPoints(beforePetrol, afterPetrol).size());
-            } catch (const std::exception& e) {
-                f.damaged = true;
-                f.fault = QString::fromUtf8(e.what());
-            }
-            batch.append(f);
-            send(false);
+                return DifferingPointCount(beforeLPG, beforePetrol, afterLPG, afterPetrol);
+            });
         }
         send(true);
         QMetaObject::invokeMethod(receiver, done, Qt::QueuedConnection);

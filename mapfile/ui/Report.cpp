@@ -240,15 +240,16 @@ QByteArray MapReportPdf(TForm2* window)
         // What the car came in with beside what it leaves with.
         const CarState& before = visit.before;
         const CarState& after = visit.hasAfter ? visit.after : visit.before;
-        const int changed = int(DifferingPoints(before.lpg, after.lpg).size() + DifferingPoints(before.petrol, after.petrol).size());
-        html += changed == 0 ? QStringLiteral("<p><b>Карты автомобиля не изменялись.</b></p>")
-                             : QStringLiteral("<p><b>Изменено точек: %1 (газ: %2, бензин: %3).</b></p>")
-                                   .arg(QLocale().toString(changed),
-                                        QLocale().toString(int(DifferingPoints(before.lpg, after.lpg).size())),
-                                        QLocale().toString(int(DifferingPoints(before.petrol, after.petrol).size())));
+        const int lpgChanged = int(DifferingPoints(before.lpg, after.lpg).size());
+        const int petrolChanged = int(DifferingPoints(before.petrol, after.petrol).size());
+        html += lpgChanged + petrolChanged == 0
+                    ? QStringLiteral("<p><b>Карты автомобиля не изменялись.</b></p>")
+                    : QStringLiteral("<p><b>Изменено точек: %1 (газ: %2, бензин: %3).</b></p>")
+                          .arg(QLocale().toString(lpgChanged + petrolChanged), QLocale().toString(lpgChanged),
+                               QLocale().toString(petrolChanged));
         if (!visit.beforeRead)
             html += QStringLiteral("<p>«До» — карты, которые вариатор хранил перед первой записью.</p>");
-        if (!DifferingPoints(LPGTable, after.lpg).isEmpty() || !DifferingPoints(PetrolTable, after.petrol).isEmpty())
+        if (DifferingPointCount(LPGTable, PetrolTable, after.lpg, after.petrol) != 0)
             html += QStringLiteral("<p>Карты в программе отличаются от записанных в вариатор; в отчёте — то, что "
                                    "хранит вариатор.</p>");
         html += VisitSection(document, QString::fromUtf8(LPGMapTitle), QStringLiteral("chart:lpg"), before.lpg,
