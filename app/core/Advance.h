@@ -31,3 +31,5 @@ double RoundToThousandths(double value);
 // back c for every 16-bit code c. False when the result does not fit
 // -32768..32767 or the value is not a number.
 bool AdvanceToThousandths(double uoz, short* code);
+// The advance a wire code stands for: its signed thousandths as degrees.
+constexpr double AdvanceFromThousandths(int code) { return code / 1000.0; }

@@ -462,7 +462,7 @@ MapTable WireMap(const MapTable& table)
     for (double& uoz : wire.Uoz) {
         short code = 0;
         if (AdvanceToThousandths(uoz, &code))
-            uoz = code / 1000.0;
+            uoz = AdvanceFromThousandths(code);
     }
     return wire;
 }

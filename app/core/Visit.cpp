@@ -118,8 +118,8 @@ void VisitBeforeWrite(const HeldValues& held)
     for (int i = 0; i < MapPoints; ++i) {
         if (!held.known[LPGFirstParameter + i] || !held.known[PetrolFirstParameter + i])
             return;
-        state.lpg.Uoz[i] = held.code[LPGFirstParameter + i] / 1000.0;
-        state.petrol.Uoz[i] = held.code[PetrolFirstParameter + i] / 1000.0;
+        state.lpg.Uoz[i] = AdvanceFromThousandths(held.code[LPGFirstParameter + i]);
+        state.petrol.Uoz[i] = AdvanceFromThousandths(held.code[PetrolFirstParameter + i]);
     }
     if (held.timeoutKnown)
         state.startTimeout = QString::number(held.timeout);

@@ -1,6 +1,7 @@
 #include "device/core/TransferLoop.h"
 
 #include "device/wire/Frame.h"
+#include "app/core/Advance.h"
 #include "app/core/MapStore.h"
 
 #include <cmath>
@@ -62,7 +63,7 @@ void ReadMapPointList(ComPort* port, MapTable& table, int firstParameter, const 
         done.value = ExchangeFrame(port, ExchangeKind::Read, static_cast<unsigned char>(done.parameter), MapReadData,
                                    messages, &done.ok, &done.outcome, PointStep(step, i));
         if (done.ok)
-            table.Uoz[i] = done.value / 1000.0;
+            table.Uoz[i] = AdvanceFromThousandths(done.value);
         if (watch && !watch(done))
             return;
     }

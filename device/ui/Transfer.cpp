@@ -8,6 +8,7 @@
 #include "app/core/History.h"
 #include "app/core/KeptMaps.h"
 #include "app/core/MapCompare.h"
+#include "app/core/Advance.h"
 #include "app/core/MapStore.h"
 #include "app/core/NumberText.h"
 #include "editors/ui/ReferenceView.h"
@@ -166,7 +167,7 @@ void SetHeldReference(MapReference& reference, int firstParameter)
     reference.exists = true;
     for (int i = 0; i < MapPoints; ++i) {
         short code = 0;
-        reference.Uoz[i] = HeldPoint(firstParameter, i, &code) ? code / 1000.0
+        reference.Uoz[i] = HeldPoint(firstParameter, i, &code) ? AdvanceFromThousandths(code)
                                                                : std::numeric_limits<double>::quiet_NaN();
     }
 }
